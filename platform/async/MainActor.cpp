@@ -1,0 +1,31 @@
+#include "platform/async/MainActor.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThread>
+
+#include <stdexcept>
+
+namespace gloam::async {
+
+QObject* MainActor::context()
+{
+    QObject* app = QCoreApplication::instance();
+    if (app == nullptr) {
+        throw std::logic_error("the main actor needs a QCoreApplication; create one before starting tasks");
+    }
+    return app;
+}
+
+bool MainActor::isCurrentThread()
+{
+    const QObject* app = QCoreApplication::instance();
+    return app != nullptr && QThread::currentThread() == app->thread();
+}
+
+void MainActor::post(std::function<void()> job)
+{
+    QMetaObject::invokeMethod(context(), std::move(job), Qt::QueuedConnection);
+}
+
+} // namespace gloam::async

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Gloamyard needs to build, test and run.
+# Idempotent: installs only what is missing, and refreshes the package
+# lists only when something has to be installed.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  g++ cmake ninja-build pkg-config ccache git
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # Qt 6 (event loop, widgets, settings, D-Bus)
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev
+  # maths, model files, images, JSON
+  libglm-dev libtinygltf-dev libstb-dev nlohmann-json3-dev
+  # OpenGL through libepoxy, headless EGL on Mesa
+  libepoxy-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libgl-dev
+  # text meshes
+  libfreetype-dev libharfbuzz-dev libfontconfig-dev fonts-inter fonts-dejavu-core
+  # sound
+  libopenal-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libstk-dev
+  # screen saver host glue
+  libx11-dev libxext-dev
+  # windowed tests and screenshots
+  xvfb xauth x11-apps
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -q
+"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
