@@ -35,7 +35,7 @@ TEST(HalloweenResourcesDeathTest, MissingFolderEndsTheProcessWithAMessage)
     std::string pattern = (fs::temp_directory_path() / "gloamyard-lonely-XXXXXX").string();
     const fs::path lonely = ::mkdtemp(pattern.data());
     fs::create_directories(lonely / "bin");
-    const fs::path copy = lonely / "bin" / "scene_tests";
+    const fs::path copy = lonely / "bin" / "engine_scene_tests";
     fs::copy_file("/proc/self/exe", copy);
     const std::string command = copy.string() + " --gtest_filter=HalloweenResourcesDeathTest.DISABLED_Probe --gtest_also_run_disabled_tests > "
                                 + (lonely / "out.txt").string() + " 2>&1";
