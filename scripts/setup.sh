@@ -16,7 +16,7 @@ packages=(
   # OpenGL through libepoxy, headless EGL on Mesa
   libepoxy-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libgl-dev
   # text meshes
-  libfreetype-dev libharfbuzz-dev libfontconfig-dev fonts-inter fonts-dejavu-core
+  libfreetype-dev libharfbuzz-dev libfontconfig-dev libglu1-mesa-dev fonts-inter fonts-dejavu-core
   # sound
   libopenal-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libstk-dev
   # screen saver host glue

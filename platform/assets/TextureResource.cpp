@@ -1,0 +1,222 @@
+#include "platform/assets/TextureResource.h"
+
+#include "platform/async/Suspensions.h"
+
+#include <stb_image.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+
+namespace gloam::platform {
+
+namespace {
+
+std::uint64_t nextTextureId()
+{
+    static std::atomic<std::uint64_t> counter{0};
+    return ++counter;
+}
+
+float srgbToLinear(float c) { return c <= 0.04045f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f); }
+float linearToSrgb(float c) { return c <= 0.0031308f ? c * 12.92f : 1.055f * std::pow(c, 1.0f / 2.4f) - 0.055f; }
+
+const std::array<float, 256>& srgbTable()
+{
+    static const std::array<float, 256> table = [] {
+        std::array<float, 256> t{};
+        for (int i = 0; i < 256; ++i) {
+            t[static_cast<std::size_t>(i)] = srgbToLinear(static_cast<float>(i) / 255.0f);
+        }
+        return t;
+    }();
+    return table;
+}
+
+std::uint8_t toByte(float v) { return static_cast<std::uint8_t>(std::clamp(std::lround(v * 255.0f), 0L, 255L)); }
+
+// The next level down: each pixel the mean of up to 2 × 2 pixels above it.
+// Colour is averaged in linear light; normals are renormalised.
+TextureResource::Level halve8(const TextureResource::Level& src, TextureResource::Semantic semantic)
+{
+    TextureResource::Level dst;
+    dst.width = std::max(1, src.width / 2);
+    dst.height = std::max(1, src.height / 2);
+    dst.bytes.resize(static_cast<std::size_t>(dst.width) * static_cast<std::size_t>(dst.height) * 4);
+    const auto& table = srgbTable();
+    for (int y = 0; y < dst.height; ++y) {
+        for (int x = 0; x < dst.width; ++x) {
+            float sum[4] = {0, 0, 0, 0};
+            int n = 0;
+            for (int dy = 0; dy < 2; ++dy) {
+                for (int dx = 0; dx < 2; ++dx) {
+                    const int sx = std::min(src.width - 1, x * 2 + dx);
+                    const int sy = std::min(src.height - 1, y * 2 + dy);
+                    const std::uint8_t* p = &src.bytes[(static_cast<std::size_t>(sy) * static_cast<std::size_t>(src.width) + static_cast<std::size_t>(sx)) * 4];
+                    for (int c = 0; c < 4; ++c) {
+                        const bool srgb = semantic == TextureResource::Semantic::color && c < 3;
+                        sum[c] += srgb ? table[p[c]] : static_cast<float>(p[c]) / 255.0f;
+                    }
+                    ++n;
+                }
+            }
+            std::uint8_t* out = &dst.bytes[(static_cast<std::size_t>(y) * static_cast<std::size_t>(dst.width) + static_cast<std::size_t>(x)) * 4];
+            float v[4];
+            for (int c = 0; c < 4; ++c) {
+                v[c] = sum[c] / static_cast<float>(n);
+            }
+            if (semantic == TextureResource::Semantic::normal) {
+                float nx = v[0] * 2 - 1, ny = v[1] * 2 - 1, nz = v[2] * 2 - 1;
+                const float len = std::sqrt(nx * nx + ny * ny + nz * nz);
+                if (len > 1e-6f) {
+                    nx /= len;
+                    ny /= len;
+                    nz /= len;
+                }
+                v[0] = nx * 0.5f + 0.5f;
+                v[1] = ny * 0.5f + 0.5f;
+                v[2] = nz * 0.5f + 0.5f;
+            }
+            for (int c = 0; c < 4; ++c) {
+                const bool srgb = semantic == TextureResource::Semantic::color && c < 3;
+                out[c] = toByte(srgb ? linearToSrgb(v[c]) : v[c]);
+            }
+        }
+    }
+    return dst;
+}
+
+TextureResource::Level halveFloat(const TextureResource::Level& src)
+{
+    TextureResource::Level dst;
+    dst.width = std::max(1, src.width / 2);
+    dst.height = std::max(1, src.height / 2);
+    dst.bytes.resize(static_cast<std::size_t>(dst.width) * static_cast<std::size_t>(dst.height) * 16);
+    auto at = [](const TextureResource::Level& l, int x, int y) {
+        float px[4];
+        std::memcpy(px, &l.bytes[(static_cast<std::size_t>(y) * static_cast<std::size_t>(l.width) + static_cast<std::size_t>(x)) * 16], 16);
+        return std::array<float, 4>{px[0], px[1], px[2], px[3]};
+    };
+    for (int y = 0; y < dst.height; ++y) {
+        for (int x = 0; x < dst.width; ++x) {
+            float sum[4] = {0, 0, 0, 0};
+            for (int dy = 0; dy < 2; ++dy) {
+                for (int dx = 0; dx < 2; ++dx) {
+                    const auto p = at(src, std::min(src.width - 1, x * 2 + dx), std::min(src.height - 1, y * 2 + dy));
+                    for (int c = 0; c < 4; ++c) {
+                        sum[c] += p[static_cast<std::size_t>(c)] * 0.25f;
+                    }
+                }
+            }
+            std::memcpy(&dst.bytes[(static_cast<std::size_t>(y) * static_cast<std::size_t>(dst.width) + static_cast<std::size_t>(x)) * 16], sum, 16);
+        }
+    }
+    return dst;
+}
+
+std::vector<std::uint8_t> readFile(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("texture " + file.string() + " cannot be read: no such file or no permission");
+    }
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+TextureResource::TextureResource(std::string name, Semantic semantic, PixelFormat format, Level base, bool mipmaps)
+    : id_(nextTextureId()), name_(std::move(name)), semantic_(semantic), format_(format)
+{
+    levels_.push_back(std::move(base));
+    while (mipmaps && (levels_.back().width > 1 || levels_.back().height > 1)) {
+        levels_.push_back(format_ == PixelFormat::rgba8 ? halve8(levels_.back(), semantic_) : halveFloat(levels_.back()));
+    }
+}
+
+std::shared_ptr<const TextureResource> TextureResource::decode(const std::vector<std::uint8_t>& encoded, const std::string& name,
+                                                               CreateOptions options)
+{
+    int width = 0, height = 0, channels = 0;
+    stbi_uc* pixels = stbi_load_from_memory(encoded.data(), static_cast<int>(encoded.size()), &width, &height, &channels, 4);
+    if (!pixels) {
+        throw std::runtime_error("image \"" + name + "\" cannot be decoded: " + stbi_failure_reason());
+    }
+    std::vector<std::uint8_t> rgba(pixels, pixels + static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+    stbi_image_free(pixels);
+    return fromPixels(width, height, std::move(rgba), name, options);
+}
+
+std::shared_ptr<const TextureResource> TextureResource::load(const std::filesystem::path& file, const std::string& name,
+                                                             CreateOptions options)
+{
+    const auto bytes = readFile(file);
+    try {
+        return decode(bytes, name.empty() ? file.filename().string() : name, options);
+    } catch (const std::exception&) {
+        throw std::runtime_error("texture " + file.string() + " cannot be decoded: " + stbi_failure_reason());
+    }
+}
+
+async::Task<std::shared_ptr<const TextureResource>> TextureResource::loadAsync(std::filesystem::path file, std::string name,
+                                                                               CreateOptions options)
+{
+    co_return co_await async::onWorker([file, name, options] { return load(file, name, options); });
+}
+
+std::shared_ptr<const TextureResource> TextureResource::fromPixels(int width, int height, std::vector<std::uint8_t> rgba,
+                                                                   const std::string& name, CreateOptions options)
+{
+    if (width <= 0 || height <= 0) {
+        throw std::invalid_argument("texture \"" + name + "\": no pixels");
+    }
+    if (rgba.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4) {
+        throw std::invalid_argument("texture \"" + name + "\": " + std::to_string(rgba.size()) + " bytes for " +
+                                    std::to_string(width) + " × " + std::to_string(height) + " RGBA pixels");
+    }
+    if (options.semantic == Semantic::hdrColor) {
+        options.semantic = Semantic::raw; // 8-bit data cannot be HDR
+    }
+    Level base{width, height, std::move(rgba)};
+    return std::shared_ptr<const TextureResource>(new TextureResource(
+        name, options.semantic, PixelFormat::rgba8, std::move(base), options.mipmapsMode == MipmapsMode::allocateAndGenerateAll));
+}
+
+std::shared_ptr<const TextureResource> TextureResource::fromFloatPixels(int width, int height, const std::vector<float>& rgba,
+                                                                        const std::string& name, CreateOptions options)
+{
+    if (width <= 0 || height <= 0) {
+        throw std::invalid_argument("texture \"" + name + "\": no pixels");
+    }
+    if (rgba.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4) {
+        throw std::invalid_argument("texture \"" + name + "\": " + std::to_string(rgba.size()) + " floats for " +
+                                    std::to_string(width) + " × " + std::to_string(height) + " RGBA pixels");
+    }
+    Level base{width, height, std::vector<std::uint8_t>(rgba.size() * sizeof(float))};
+    std::memcpy(base.bytes.data(), rgba.data(), base.bytes.size());
+    return std::shared_ptr<const TextureResource>(new TextureResource(
+        name, Semantic::hdrColor, PixelFormat::rgba32f, std::move(base), options.mipmapsMode == MipmapsMode::allocateAndGenerateAll));
+}
+
+std::vector<float> TextureResource::pixel(int x, int y) const
+{
+    const Level& l = levels_.front();
+    x = std::clamp(x, 0, l.width - 1);
+    y = std::clamp(y, 0, l.height - 1);
+    const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(l.width) + static_cast<std::size_t>(x);
+    std::vector<float> out(4);
+    if (format_ == PixelFormat::rgba32f) {
+        std::memcpy(out.data(), &l.bytes[i * 16], 16);
+    } else {
+        for (std::size_t c = 0; c < 4; ++c) {
+            out[c] = static_cast<float>(l.bytes[i * 4 + c]) / 255.0f;
+        }
+    }
+    return out;
+}
+
+} // namespace gloam::platform

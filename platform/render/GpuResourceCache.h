@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/render/ImageData.h"
+#include "platform/render/MeshData.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+
+namespace gloam::render {
+
+// The GL copies of the meshes and pictures that frame packets refer to,
+// made the first time a packet shows them and released once nothing
+// refers to the source any more. Render thread only.
+class GpuResourceCache {
+public:
+    struct Mesh {
+        unsigned vertexArray = 0;
+        std::array<unsigned, 7> buffers{};
+        int indexCount = 0;
+        bool skinned = false;
+        bool hasTangents = false;
+        std::weak_ptr<const MeshData> source;
+    };
+
+    enum class Fallback { white, flatNormal };
+
+    GpuResourceCache();
+    ~GpuResourceCache();
+    GpuResourceCache(const GpuResourceCache&) = delete;
+    GpuResourceCache& operator=(const GpuResourceCache&) = delete;
+
+    const Mesh& mesh(const MeshPtr& data);
+    // The texture of `image`, or the fallback's 1 × 1 texture without one.
+    unsigned texture(const ImagePtr& image, Fallback fallback = Fallback::white);
+    int mipLevels(const ImagePtr& image);
+
+    // Releases what no packet refers to any more.
+    void collect();
+
+private:
+    struct Texture {
+        unsigned name = 0;
+        int levels = 1;
+        std::weak_ptr<const ImageData> source;
+    };
+    Texture& upload(const ImagePtr& image);
+
+    std::unordered_map<std::uint64_t, Mesh> meshes_;
+    std::unordered_map<std::uint64_t, Texture> textures_;
+    unsigned white_ = 0;
+    unsigned flatNormal_ = 0;
+};
+
+} // namespace gloam::render

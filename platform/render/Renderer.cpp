@@ -1,0 +1,425 @@
+#include "platform/render/Renderer.h"
+
+#include "platform/gpu/CommandBuffer.h"
+#include "platform/gpu/GlProgram.h"
+#include "platform/gpu/GpuDevice.h"
+#include "platform/gpu/GpuError.h"
+#include "platform/gpu/GpuTexture.h"
+#include "platform/gpu/ShaderLibrary.h"
+#include "platform/render/EnvironmentLight.h"
+#include "platform/render/GpuResourceCache.h"
+#include "platform/render/Photometry.h"
+#include "platform/render/SceneShaders.h"
+
+#include <epoxy/gl.h>
+#include <glm/gtc/matrix_inverse.hpp>
+#include <glm/gtc/matrix_transform.hpp>
+#include <glm/gtc/type_ptr.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <unordered_map>
+
+namespace gloam::render {
+
+namespace {
+
+struct FrameBlock {
+    glm::mat4 view;
+    glm::mat4 projection;
+    glm::mat4 viewProjection;
+    glm::mat4 shadowMatrix;
+    glm::vec4 cameraPosition;
+    glm::vec4 lightDirection;
+    glm::vec4 lightColor;
+    glm::vec4 shadowParameters;
+    glm::vec4 environment;
+    glm::vec4 irradiance[9];
+};
+
+struct DrawBlock {
+    glm::mat4 model;
+    glm::mat4 normalMatrix;
+    glm::vec4 baseColor;
+    glm::vec4 emissive;
+    glm::vec4 material;
+    glm::vec4 custom;
+    glm::vec4 flags;
+};
+
+double nowMs() {
+    using namespace std::chrono;
+    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+// A light-space box around the part of the camera's view that gets
+// shadows, snapped to whole shadow texels so edges do not crawl as the
+// camera moves.
+glm::mat4 fitShadow(const CameraRecord& camera, float aspect, const DirectionalLightRecord& light, int size) {
+    const float nearPlane = camera.nearPlane;
+    const float farPlane = std::max(nearPlane + 0.01f, std::min(camera.farPlane, light.shadowMaximumDistance));
+    const float t = std::tan(camera.verticalFieldOfView * 0.5f);
+    glm::vec3 corners[8];
+    int k = 0;
+    for (float d : {nearPlane, farPlane}) {
+        for (float sy : {-1.0f, 1.0f}) {
+            for (float sx : {-1.0f, 1.0f}) {
+                corners[k++] = glm::vec3(camera.world * glm::vec4(sx * t * aspect * d, sy * t * d, -d, 1.0f));
+            }
+        }
+    }
+    glm::vec3 centre(0.0f);
+    for (const auto& c : corners) centre += c / 8.0f;
+    float radius = 0.0f;
+    for (const auto& c : corners) radius = std::max(radius, glm::length(c - centre));
+    radius = std::ceil(radius * 16.0f) / 16.0f;
+
+    glm::vec3 direction = glm::normalize(light.direction);
+    glm::vec3 up = std::abs(direction.y) > 0.99f ? glm::vec3(0, 0, 1) : glm::vec3(0, 1, 0);
+    glm::mat4 view = glm::lookAt(glm::vec3(0.0f), direction, up);
+    // Snap the centre to texels in light space.
+    glm::vec3 lightCentre = glm::vec3(view * glm::vec4(centre, 1.0f));
+    const float texel = 2.0f * radius / static_cast<float>(size);
+    lightCentre.x = std::floor(lightCentre.x / texel) * texel;
+    lightCentre.y = std::floor(lightCentre.y / texel) * texel;
+    // Casters up to 100 m towards the light still throw their shadow in.
+    const float backReach = 100.0f;
+    glm::mat4 projection = glm::ortho(lightCentre.x - radius, lightCentre.x + radius, lightCentre.y - radius,
+                                      lightCentre.y + radius, -lightCentre.z - radius - backReach,
+                                      -lightCentre.z + radius);
+    return projection * view;
+}
+
+} // namespace
+
+struct Renderer::DrawProgram {
+    gpu::GlProgram program;
+    bool failed = false;
+};
+
+Renderer::Renderer(std::shared_ptr<gpu::GpuDevice> device)
+    : device_(std::move(device)), resources_(std::make_unique<GpuResourceCache>()) {
+    glCreateVertexArrays(1, &emptyVertexArray_);
+    glCreateBuffers(1, &pointLightBuffer_);
+    glCreateBuffers(1, &jointBuffer_);
+    glCreateFramebuffers(1, &sceneFramebuffer_);
+    glCreateFramebuffers(1, &shadowFramebuffer_);
+    glCreateTextures(GL_TEXTURE_2D, 1, &shadowMap_);
+    glTextureStorage2D(shadowMap_, 1, GL_DEPTH_COMPONENT32F, shadowSize_, shadowSize_);
+    glTextureParameteri(shadowMap_, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTextureParameteri(shadowMap_, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTextureParameteri(shadowMap_, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTextureParameteri(shadowMap_, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTextureParameteri(shadowMap_, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);
+    glTextureParameteri(shadowMap_, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
+    glNamedFramebufferTexture(shadowFramebuffer_, GL_DEPTH_ATTACHMENT, shadowMap_, 0);
+    glNamedFramebufferDrawBuffer(shadowFramebuffer_, GL_NONE);
+}
+
+Renderer::~Renderer() {
+    device_->waitUntilIdle();
+    programs_.clear();
+    resources_.reset();
+    glDeleteVertexArrays(1, &emptyVertexArray_);
+    glDeleteBuffers(1, &pointLightBuffer_);
+    glDeleteBuffers(1, &jointBuffer_);
+    glDeleteFramebuffers(1, &sceneFramebuffer_);
+    glDeleteFramebuffers(1, &shadowFramebuffer_);
+    glDeleteTextures(1, &shadowMap_);
+}
+
+glm::mat4 Renderer::projection(const CameraRecord& camera, float aspect) {
+    return glm::perspective(camera.verticalFieldOfView, aspect, camera.nearPlane, camera.farPlane);
+}
+
+void Renderer::ensureTargets(int width, int height) {
+    if (sceneColor_ && sceneColor_->width() == width && sceneColor_->height() == height) return;
+    using gpu::PixelFormat;
+    using gpu::TextureKind;
+    sceneColor_ = device_->makeTexture({TextureKind::texture2D, PixelFormat::rgba16Float, width, height, 1, "scene colour"});
+    sceneDepth_ = device_->makeTexture({TextureKind::texture2D, PixelFormat::depth32Float, width, height, 1, "scene depth"});
+    postTarget_ = device_->makeTexture({TextureKind::texture2D, PixelFormat::rgba16Float, width, height, 1, "post target"});
+    glNamedFramebufferTexture(sceneFramebuffer_, GL_COLOR_ATTACHMENT0, sceneColor_->glName(), 0);
+    glNamedFramebufferTexture(sceneFramebuffer_, GL_DEPTH_ATTACHMENT, sceneDepth_->glName(), 0);
+}
+
+const Renderer::DrawProgram& Renderer::drawProgram(bool unlit, bool skinned, const MaterialValues& material) {
+    std::string surfaceKey;
+    std::string surface;
+    if (material.model == MaterialValues::Model::custom && material.surfaceLibrary) {
+        surfaceKey = material.surfaceLibrary->name() + "/" + material.surfaceFunction + "/" +
+                     std::to_string(reinterpret_cast<std::uintptr_t>(material.surfaceLibrary.get()));
+    }
+    auto key = std::make_tuple(unlit, skinned, surfaceKey);
+    auto found = programs_.find(key);
+    if (found != programs_.end()) return *found->second;
+    auto entry = std::make_unique<DrawProgram>();
+    try {
+        if (!surfaceKey.empty()) surface = material.surfaceLibrary->surfaceSource(material.surfaceFunction);
+        entry->program = gpu::GlProgram(surfaceKey.empty() ? "scene" : "scene+" + material.surfaceFunction,
+                                        {{GL_VERTEX_SHADER, SceneShaders::sceneVertex(skinned)},
+                                         {GL_FRAGMENT_SHADER, SceneShaders::sceneFragment(unlit, surface)}});
+    } catch (const gpu::GpuError& error) {
+        // A broken surface function draws with the base material instead;
+        // said once, not every frame.
+        std::fprintf(stderr, "E4 RENDER MATERIAL FAILED %s\n", error.what());
+        entry->failed = true;
+        if (!surfaceKey.empty()) {
+            entry->program = gpu::GlProgram("scene", {{GL_VERTEX_SHADER, SceneShaders::sceneVertex(skinned)},
+                                                      {GL_FRAGMENT_SHADER, SceneShaders::sceneFragment(unlit, {})}});
+        }
+    }
+    return *(programs_[key] = std::move(entry));
+}
+
+void Renderer::mark(double& stage) {
+    if (!measuring_) return;
+    glFinish();
+    const double now = nowMs();
+    stage = now - stageStart_;
+    stageStart_ = now;
+}
+
+void Renderer::renderShadow(const FramePacket& packet, const glm::mat4& lightMatrix) {
+    const auto& shadowProgram = device_->cachedProgram("gloam.shadow", [] {
+        return gpu::GlProgram("shadow", {{GL_VERTEX_SHADER, SceneShaders::shadowVertex(false)},
+                                         {GL_FRAGMENT_SHADER, SceneShaders::shadowFragment()}});
+    });
+    const auto& skinnedShadowProgram = device_->cachedProgram("gloam.shadow.skinned", [] {
+        return gpu::GlProgram("shadow skinned", {{GL_VERTEX_SHADER, SceneShaders::shadowVertex(true)},
+                                                 {GL_FRAGMENT_SHADER, SceneShaders::shadowFragment()}});
+    });
+    glBindFramebuffer(GL_FRAMEBUFFER, shadowFramebuffer_);
+    glViewport(0, 0, shadowSize_, shadowSize_);
+    glEnable(GL_DEPTH_TEST);
+    glDepthMask(GL_TRUE);
+    glDepthFunc(GL_LESS);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_CULL_FACE);  // thin and open meshes still cast
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    const float bias = packet.directionalLight ? packet.directionalLight->shadowDepthBias : 1.0f;
+    glPolygonOffset(1.5f * bias, 2.0f * bias);
+    for (const DrawItem& item : packet.draws) {
+        if (!item.castsShadow || !item.mesh || item.opacity <= 0.0f) continue;
+        if (item.material.transparent && item.material.opacity * item.material.baseColor.a < 0.5f) continue;
+        const auto& mesh = resources_->mesh(item.mesh);
+        if (mesh.indexCount == 0) continue;
+        const bool skinned = mesh.skinned && !item.jointMatrices.empty();
+        const auto& program = skinned ? skinnedShadowProgram : shadowProgram;
+        glUseProgram(program.id());
+        if (skinned) {
+            glNamedBufferData(jointBuffer_, static_cast<GLsizeiptr>(item.jointMatrices.size() * sizeof(glm::mat4)),
+                              item.jointMatrices.data(), GL_STREAM_DRAW);
+            glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 4, jointBuffer_);
+        }
+        const glm::mat4 mvp = lightMatrix * item.world;
+        glUniformMatrix4fv(0, 1, GL_FALSE, glm::value_ptr(mvp));
+        glBindVertexArray(mesh.vertexArray);
+        glDrawElements(GL_TRIANGLES, mesh.indexCount, GL_UNSIGNED_INT, nullptr);
+    }
+    glDisable(GL_POLYGON_OFFSET_FILL);
+}
+
+void Renderer::drawItems(const FramePacket& packet, const std::vector<const DrawItem*>& items, bool transparent) {
+    (void)packet;
+    if (transparent) {
+        glEnable(GL_BLEND);
+        glBlendFuncSeparate(GL_ONE, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    } else {
+        glDisable(GL_BLEND);
+    }
+    for (const DrawItem* item : items) {
+        const MaterialValues& m = item->material;
+        const auto& mesh = resources_->mesh(item->mesh);
+        if (mesh.indexCount == 0) continue;
+        const bool skinned = mesh.skinned && !item->jointMatrices.empty();
+        const bool unlit = m.model == MaterialValues::Model::unlit ||
+                           (m.model == MaterialValues::Model::custom && !m.customLit);
+        const DrawProgram& program = drawProgram(unlit, skinned, m);
+        if (!program.program) continue;
+        glUseProgram(program.program.id());
+
+        DrawBlock block{};
+        block.model = item->world;
+        block.normalMatrix = glm::mat4(glm::inverseTranspose(glm::mat3(item->world)));
+        block.baseColor = m.baseColor;
+        block.emissive = glm::vec4(m.emissiveColor * m.emissiveIntensity, item->opacity);
+        block.material = glm::vec4(m.roughness, m.metallic, m.specular, mesh.hasTangents ? 1.0f : 0.0f);
+        block.custom = m.customValue;
+        block.flags = glm::vec4(m.toneMapped ? 1.0f : 0.0f, transparent ? 1.0f : 0.0f,
+                                m.transparent ? m.opacity : 1.0f, m.normalTexture ? 1.0f : 0.0f);
+        device_->bindUniformBytes(3, &block, sizeof block);
+        if (skinned) {
+            glNamedBufferData(jointBuffer_, static_cast<GLsizeiptr>(item->jointMatrices.size() * sizeof(glm::mat4)),
+                              item->jointMatrices.data(), GL_STREAM_DRAW);
+            glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 4, jointBuffer_);
+        }
+        using Fallback = GpuResourceCache::Fallback;
+        glBindTextureUnit(0, resources_->texture(m.baseColorTexture));
+        glBindTextureUnit(1, resources_->texture(m.normalTexture, Fallback::flatNormal));
+        glBindTextureUnit(2, resources_->texture(m.roughnessMetallicTexture));
+        glBindTextureUnit(3, resources_->texture(m.emissiveTexture));
+        glBindTextureUnit(4, resources_->texture(m.occlusionTexture));
+        glBindTextureUnit(5, resources_->texture(m.customTexture));
+
+        if (m.faceCulling == FaceCulling::none) {
+            glDisable(GL_CULL_FACE);
+        } else {
+            glEnable(GL_CULL_FACE);
+            glCullFace(m.faceCulling == FaceCulling::back ? GL_BACK : GL_FRONT);
+        }
+        glDepthMask(m.writesDepth && !transparent ? GL_TRUE : GL_FALSE);
+        glBindVertexArray(mesh.vertexArray);
+        glDrawElements(GL_TRIANGLES, mesh.indexCount, GL_UNSIGNED_INT, nullptr);
+    }
+    glDepthMask(GL_TRUE);
+    glDisable(GL_BLEND);
+}
+
+void Renderer::render(const FramePacket& packet, const Output& output) {
+    ++frameNumber_;
+    device_->pollCompletions();
+    const int width = std::max(output.width, 1);
+    const int height = std::max(output.height, 1);
+    ensureTargets(width, height);
+    auto commandBuffer = device_->makeCommandBuffer();
+    times_ = {};
+    stageStart_ = nowMs();
+    if (measuring_) glFinish(), stageStart_ = nowMs();
+
+    const float aspect = static_cast<float>(width) / static_cast<float>(height);
+    const glm::mat4 view = glm::inverse(packet.camera.world);
+    const glm::mat4 proj = projection(packet.camera, aspect);
+    const float exposure = Photometry::exposure(packet.exposureEv100.value_or(Photometry::defaultEv100));
+
+    // Shared values of the frame.
+    FrameBlock frame{};
+    frame.view = view;
+    frame.projection = proj;
+    frame.viewProjection = proj * view;
+    frame.cameraPosition = glm::vec4(glm::vec3(packet.camera.world[3]), exposure);
+    glm::mat4 lightMatrix(1.0f);
+    const bool shadowed = packet.directionalLight && packet.directionalLight->castsShadow;
+    if (packet.directionalLight) {
+        const auto& light = *packet.directionalLight;
+        frame.lightDirection = glm::vec4(glm::normalize(light.direction), 1.0f);
+        frame.lightColor = glm::vec4(light.color * light.intensity * exposure, shadowed ? 1.0f : 0.0f);
+        if (shadowed) lightMatrix = fitShadow(packet.camera, aspect, light, shadowSize_);
+        frame.shadowMatrix = lightMatrix;
+        frame.shadowParameters = glm::vec4(1.0f / static_cast<float>(shadowSize_), 2.0f, light.shadowDepthBias, 1.0f);
+    }
+    const ImagePtr& environmentImage = packet.environment.image;
+    const float environmentScale = std::exp2(packet.environment.intensityExponent);
+    if (environmentImage) {
+        static std::unordered_map<std::uint64_t, EnvironmentLight> lights;
+        auto found = lights.find(environmentImage->id);
+        if (found == lights.end()) {
+            if (lights.size() > 8) lights.clear();
+            found = lights.emplace(environmentImage->id, EnvironmentLight::fromEquirectangular(*environmentImage)).first;
+        }
+        frame.environment = glm::vec4(1.0f, environmentScale, 0.0f, 0.0f);
+        for (int k = 0; k < 9; ++k) frame.irradiance[k] = glm::vec4(found->second.irradiance[k] * environmentScale, 0.0f);
+        frame.shadowParameters.w = static_cast<float>(resources_->mipLevels(environmentImage));
+    }
+    std::vector<glm::vec4> lights;
+    lights.reserve(packet.pointLights.size() * 2);
+    for (const auto& light : packet.pointLights) {
+        if (light.intensity <= 0.0f || light.attenuationRadius <= 0.0f) continue;
+        lights.emplace_back(light.position, light.attenuationRadius);
+        lights.emplace_back(light.color * Photometry::pointLightCandela(light.intensity) * exposure, 0.0f);
+    }
+    frame.environment.w = static_cast<float>(lights.size() / 2);
+    if (lights.empty()) lights.emplace_back(0.0f);
+    glNamedBufferData(pointLightBuffer_, static_cast<GLsizeiptr>(lights.size() * sizeof(glm::vec4)), lights.data(),
+                      GL_STREAM_DRAW);
+
+    glVertexAttrib3f(1, 0.0f, 1.0f, 0.0f);
+    glVertexAttrib2f(2, 0.0f, 0.0f);
+    glVertexAttrib4f(3, 1.0f, 0.0f, 0.0f, 1.0f);
+    glVertexAttribI4ui(4, 0, 0, 0, 0);
+    glVertexAttrib4f(5, 0.0f, 0.0f, 0.0f, 0.0f);
+
+    // Shadow.
+    if (shadowed) renderShadow(packet, lightMatrix);
+    mark(times_.shadow);
+
+    // Scene: opaque first, then transparent back to front.
+    glBindFramebuffer(GL_FRAMEBUFFER, sceneFramebuffer_);
+    glViewport(0, 0, width, height);
+    const glm::vec4 background = packet.environment.background;
+    const float clearColor[4] = {background.r, background.g, background.b, 1.0f};
+    glClearNamedFramebufferfv(sceneFramebuffer_, GL_COLOR, 0, clearColor);
+    const float clearDepth = 1.0f;
+    glClearNamedFramebufferfv(sceneFramebuffer_, GL_DEPTH, 0, &clearDepth);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    device_->bindUniformBytes(1, &frame, sizeof frame);
+    glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 2, pointLightBuffer_);
+    glBindTextureUnit(8, shadowMap_);
+    glBindTextureUnit(9, resources_->texture(environmentImage));
+
+    std::vector<const DrawItem*> opaque;
+    std::vector<std::pair<float, const DrawItem*>> blended;
+    for (const DrawItem& item : packet.draws) {
+        if (!item.mesh || item.mesh->positions.empty() || item.opacity <= 0.0f) continue;
+        const bool isTransparent = item.material.transparent || item.opacity < 1.0f;
+        if (!isTransparent) {
+            opaque.push_back(&item);
+            continue;
+        }
+        const glm::vec3 centre = (item.mesh->boundsMin + item.mesh->boundsMax) * 0.5f;
+        const float depth = (view * item.world * glm::vec4(centre, 1.0f)).z;  // more negative = farther
+        blended.emplace_back(depth, &item);
+    }
+    drawItems(packet, opaque, false);
+    mark(times_.opaque);
+    std::stable_sort(blended.begin(), blended.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<const DrawItem*> sorted;
+    for (const auto& [depth, item] : blended) sorted.push_back(item);
+    drawItems(packet, sorted, true);
+    glDisable(GL_CULL_FACE);
+    glBindVertexArray(0);
+    glUseProgram(0);
+    mark(times_.transparent);
+
+    // Post-process: the callback writes the post target, else a copy.
+    glMemoryBarrier(GL_ALL_BARRIER_BITS);
+    if (postProcess_) {
+        PostProcessContext context{device_, commandBuffer, sceneColor_, sceneDepth_, postTarget_, proj, packet.time};
+        postProcess_(context);
+    } else {
+        commandBuffer->copy(*sceneColor_, *postTarget_);
+    }
+    glMemoryBarrier(GL_ALL_BARRIER_BITS);
+    mark(times_.postProcess);
+
+    present(output);
+    mark(times_.present);
+    commandBuffer->commit();
+    if (frameNumber_ % 60 == 0) resources_->collect();
+}
+
+void Renderer::present(const Output& output) {
+    const auto& program = device_->cachedProgram("gloam.present", [] {
+        return gpu::GlProgram("present", {{GL_VERTEX_SHADER, SceneShaders::fullscreenVertex()},
+                                          {GL_FRAGMENT_SHADER, SceneShaders::presentFragment()}});
+    });
+    glBindFramebuffer(GL_FRAMEBUFFER, output.framebuffer);
+    glViewport(0, 0, output.width, output.height);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_BLEND);
+    glUseProgram(program.id());
+    glUniform2f(0, 1.0f / static_cast<float>(postTarget_->width()), 1.0f / static_cast<float>(postTarget_->height()));
+    glUniform1i(1, 0);
+    glBindTextureUnit(0, postTarget_->glName());
+    glBindVertexArray(emptyVertexArray_);
+    glDrawArrays(GL_TRIANGLES, 0, 3);
+    glBindVertexArray(0);
+    glUseProgram(0);
+}
+
+} // namespace gloam::render

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "platform/render/FramePacket.h"
+#include "platform/render/PostProcessContext.h"
+
+#include <glm/mat4x4.hpp>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+
+namespace gloam::gpu {
+class GlProgram;
+class GpuDevice;
+class GpuTexture;
+} // namespace gloam::gpu
+
+namespace gloam::render {
+
+class GpuResourceCache;
+
+// Draws frame packets with OpenGL 4.5 on the thread whose context is
+// current (the render thread).
+//
+// One frame: shadow map of the directional light → opaque draws → the
+// transparent draws back to front → the post-process callback (or a plain
+// copy) from the scene's colour and depth into the post target → tone
+// mapping, anti-aliasing and display encoding into the output framebuffer.
+// The frame's GPU work is one command buffer whose
+// completion handlers say whether it succeeded.
+class Renderer {
+public:
+    using PostProcess = std::function<void(const PostProcessContext&)>;
+
+    struct Output {
+        unsigned framebuffer = 0;  // 0: the window's
+        int width = 1;             // pixels
+        int height = 1;
+        float devicePixelRatio = 1.0f;  // for overlay text size
+    };
+
+    // Wall-clock cost of each stage of the last frame, in milliseconds,
+    // measured only while `setMeasuring(true)` (it waits for the GPU
+    // between stages, which slows the frame).
+    struct StageTimes {
+        double shadow = 0, opaque = 0, transparent = 0, postProcess = 0, present = 0;
+    };
+
+    explicit Renderer(std::shared_ptr<gpu::GpuDevice> device);
+    ~Renderer();
+    Renderer(const Renderer&) = delete;
+    Renderer& operator=(const Renderer&) = delete;
+
+    void setPostProcess(PostProcess callback) { postProcess_ = std::move(callback); }
+    bool hasPostProcess() const { return static_cast<bool>(postProcess_); }
+    void setMeasuring(bool on) { measuring_ = on; }
+    const StageTimes& stageTimes() const { return times_; }
+
+    void render(const FramePacket& packet, const Output& output);
+
+    // The last frame's targets (tests read them back).
+    const std::shared_ptr<gpu::GpuTexture>& sceneColor() const { return sceneColor_; }
+    const std::shared_ptr<gpu::GpuTexture>& sceneDepth() const { return sceneDepth_; }
+    const std::shared_ptr<gpu::GpuTexture>& postTarget() const { return postTarget_; }
+    const std::shared_ptr<gpu::GpuDevice>& device() const { return device_; }
+
+    static glm::mat4 projection(const CameraRecord& camera, float aspect);
+
+private:
+    struct DrawProgram;
+    const DrawProgram& drawProgram(bool unlit, bool skinned, const MaterialValues& material);
+    void ensureTargets(int width, int height);
+    void renderShadow(const FramePacket& packet, const glm::mat4& lightMatrix);
+    void drawItems(const FramePacket& packet, const std::vector<const DrawItem*>& items, bool transparent);
+    void present(const Output& output);
+    void mark(double& stage);
+
+    std::shared_ptr<gpu::GpuDevice> device_;
+    std::unique_ptr<GpuResourceCache> resources_;
+    PostProcess postProcess_;
+    std::map<std::tuple<bool, bool, std::string>, std::unique_ptr<DrawProgram>> programs_;
+    std::map<std::string, bool> reportedFailures_;
+    std::shared_ptr<gpu::GpuTexture> sceneColor_, sceneDepth_, postTarget_;
+    unsigned sceneFramebuffer_ = 0;
+    unsigned shadowMap_ = 0, shadowFramebuffer_ = 0;
+    unsigned emptyVertexArray_ = 0;
+    unsigned pointLightBuffer_ = 0, jointBuffer_ = 0;
+    int shadowSize_ = 2048;
+    bool measuring_ = false;
+    double stageStart_ = 0;
+    StageTimes times_;
+    std::uint64_t frameNumber_ = 0;
+};
+
+} // namespace gloam::render

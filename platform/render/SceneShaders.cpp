@@ -1,0 +1,407 @@
+#include "platform/render/SceneShaders.h"
+
+namespace gloam::render {
+
+namespace {
+
+const char* blocks = R"(
+layout(std140, binding = 1) uniform Frame {
+    mat4 view;
+    mat4 projection;
+    mat4 viewProjection;
+    mat4 shadowMatrix;
+    vec4 cameraPosition;   // xyz; w exposure
+    vec4 lightDirection;   // xyz direction the light travels; w 1 when present
+    vec4 lightColor;       // rgb colour × lux × exposure; w 1 when shadowed
+    vec4 shadowParameters; // x texel size, y filter radius in texels, z depth bias, w environment mip count
+    vec4 environment;      // x 1 with image, y intensity scale, z unused, w point light count
+    vec4 irradiance[9];    // spherical harmonics of the environment's irradiance / π
+};
+layout(std430, binding = 2) readonly buffer PointLights { vec4 pointLights[]; };
+layout(std140, binding = 3) uniform Draw {
+    mat4 model;
+    mat4 normalMatrix;
+    vec4 baseColor;
+    vec4 emissive;       // rgb colour × intensity; w entity opacity
+    vec4 material;       // roughness, metallic, specular, 1 with tangents
+    vec4 custom;
+    vec4 flags;          // x tone mapped, y transparent, z material opacity, w 1 with normal map
+};
+)";
+
+const char* toneMapping = R"(
+// ACES filmic curve (Narkowicz's fit), and its inverse for colours that
+// must reach the display unchanged.
+vec3 toneMap(vec3 x) {
+    x = max(x, vec3(0.0));
+    return clamp((x * (2.51 * x + 0.03)) / (x * (2.43 * x + 0.59) + 0.14), 0.0, 1.0);
+}
+vec3 inverseToneMap(vec3 y) {
+    y = clamp(y, vec3(0.0), vec3(0.99));
+    vec3 a = 2.51 - 2.43 * y;
+    vec3 b = 0.03 - 0.59 * y;
+    vec3 c = -0.14 * y;
+    return (-b + sqrt(b * b - 4.0 * a * c)) / (2.0 * a);
+}
+)";
+
+} // namespace
+
+std::string SceneShaders::sceneVertex(bool skinned) {
+    std::string text = "#version 450 core\n";
+    if (skinned) text += "#define SKINNED 1\n";
+    text += blocks;
+    text += R"(
+layout(location = 0) in vec3 inPosition;
+layout(location = 1) in vec3 inNormal;
+layout(location = 2) in vec2 inUv;
+layout(location = 3) in vec4 inTangent;
+layout(location = 4) in uvec4 inJoints;
+layout(location = 5) in vec4 inWeights;
+#ifdef SKINNED
+layout(std430, binding = 4) readonly buffer Joints { mat4 joints[]; };
+#endif
+out vec3 worldPosition;
+out vec3 worldNormal;
+out vec4 worldTangent;
+out vec2 uv;
+void main() {
+    vec4 position = vec4(inPosition, 1.0);
+    vec3 normal = inNormal;
+    vec3 tangent = inTangent.xyz;
+#ifdef SKINNED
+    mat4 skin = inWeights.x * joints[inJoints.x] + inWeights.y * joints[inJoints.y] +
+                inWeights.z * joints[inJoints.z] + inWeights.w * joints[inJoints.w];
+    float total = dot(inWeights, vec4(1.0));
+    if (total <= 0.0) skin = mat4(1.0);
+    position = skin * position;
+    normal = mat3(skin) * normal;
+    tangent = mat3(skin) * tangent;
+#endif
+    vec4 world = model * position;
+    worldPosition = world.xyz;
+    worldNormal = mat3(normalMatrix) * normal;
+    worldTangent = vec4(mat3(model) * tangent, inTangent.w);
+    uv = inUv;
+    gl_Position = viewProjection * world;
+}
+)";
+    return text;
+}
+
+std::string SceneShaders::sceneFragment(bool unlit, const std::string& surface) {
+    std::string text = "#version 450 core\n";
+    if (unlit) text += "#define UNLIT 1\n";
+    if (!surface.empty()) text += "#define CUSTOM 1\n";
+    text += blocks;
+    text += toneMapping;
+    text += R"(
+layout(binding = 0) uniform sampler2D baseColorTexture;
+layout(binding = 1) uniform sampler2D normalTexture;
+layout(binding = 2) uniform sampler2D roughnessMetallicTexture;
+layout(binding = 3) uniform sampler2D emissiveTexture;
+layout(binding = 4) uniform sampler2D occlusionTexture;
+layout(binding = 5) uniform sampler2D customTexture;
+layout(binding = 8) uniform sampler2DShadow shadowMap;
+layout(binding = 9) uniform sampler2D environmentMap;
+
+in vec3 worldPosition;
+in vec3 worldNormal;
+in vec4 worldTangent;
+in vec2 uv;
+layout(location = 0) out vec4 fragColor;
+
+struct Surface {
+    vec3 baseColor;
+    float opacity;
+    float roughness;
+    float metallic;
+    float specular;
+    vec3 emissive;
+    vec3 normal;
+    float occlusion;
+    vec2 uv;
+    vec3 position;
+    vec4 custom;
+};
+
+const float PI = 3.14159265359;
+)";
+    if (!surface.empty()) {
+        text += surface;
+        text += "\n#line 10000\n";
+    }
+    text += R"(
+// Filament's specular model: GGX distribution, height-correlated Smith
+// visibility, Schlick Fresnel; Lambertian diffuse.
+float distributionGgx(float NoH, float a) {
+    float a2 = a * a;
+    float f = (NoH * a2 - NoH) * NoH + 1.0;
+    return a2 / (PI * f * f);
+}
+float visibilitySmithGgx(float NoV, float NoL, float a) {
+    float a2 = a * a;
+    float v = NoL * sqrt(NoV * NoV * (1.0 - a2) + a2);
+    float l = NoV * sqrt(NoL * NoL * (1.0 - a2) + a2);
+    return 0.5 / max(v + l, 1e-5);
+}
+vec3 fresnelSchlick(vec3 f0, float VoH) {
+    float f = pow(1.0 - VoH, 5.0);
+    return f + f0 * (1.0 - f);
+}
+vec3 brdf(vec3 n, vec3 v, vec3 l, vec3 diffuseColor, vec3 f0, float a) {
+    vec3 h = normalize(v + l);
+    float NoV = abs(dot(n, v)) + 1e-5;
+    float NoL = clamp(dot(n, l), 0.0, 1.0);
+    float NoH = clamp(dot(n, h), 0.0, 1.0);
+    float LoH = clamp(dot(l, h), 0.0, 1.0);
+    vec3 specular = distributionGgx(NoH, a) * visibilitySmithGgx(NoV, NoL, a) * fresnelSchlick(f0, LoH);
+    return (diffuseColor / PI + specular) * NoL;
+}
+
+float shadowVisibility(vec3 position, vec3 normal) {
+    if (lightColor.w < 0.5) return 1.0;
+    float texel = shadowParameters.x;
+    // Normal offset against acne on surfaces that face the light steeply.
+    vec3 offsetPosition = position + normal * texel * shadowParameters.z * 40.0;
+    vec4 p = shadowMatrix * vec4(offsetPosition, 1.0);
+    vec3 coord = p.xyz / p.w * 0.5 + 0.5;
+    if (coord.z >= 1.0 || any(lessThan(coord.xy, vec2(0.0))) || any(greaterThan(coord.xy, vec2(1.0)))) return 1.0;
+    // Soft edges: 4 × 4 bilinear comparisons spread over the filter radius.
+    float radius = shadowParameters.y * texel;
+    float sum = 0.0;
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            vec2 offset = (vec2(x, y) - 1.5) / 1.5 * radius;
+            sum += texture(shadowMap, vec3(coord.xy + offset, coord.z));
+        }
+    }
+    return sum / 16.0;
+}
+
+vec2 equirectangular(vec3 d) {
+    return vec2(atan(d.z, d.x) / (2.0 * PI) + 0.5, acos(clamp(d.y, -1.0, 1.0)) / PI);
+}
+
+vec3 environmentIrradiance(vec3 n) {
+    vec3 r = irradiance[0].rgb
+        + irradiance[1].rgb * n.y + irradiance[2].rgb * n.z + irradiance[3].rgb * n.x
+        + irradiance[4].rgb * (n.x * n.y) + irradiance[5].rgb * (n.y * n.z)
+        + irradiance[6].rgb * (3.0 * n.z * n.z - 1.0)
+        + irradiance[7].rgb * (n.x * n.z) + irradiance[8].rgb * (n.x * n.x - n.y * n.y);
+    return max(r, vec3(0.0));
+}
+
+// Karis's analytic fit of the split-sum DFG term.
+vec3 environmentBrdf(vec3 f0, float perceptualRoughness, float NoV) {
+    const vec4 c0 = vec4(-1.0, -0.0275, -0.572, 0.022);
+    const vec4 c1 = vec4(1.0, 0.0425, 1.04, -0.04);
+    vec4 r = perceptualRoughness * c0 + c1;
+    float a004 = min(r.x * r.x, exp2(-9.28 * NoV)) * r.x + r.y;
+    vec2 ab = vec2(-1.04, 1.04) * a004 + r.zw;
+    return f0 * ab.x + ab.y;
+}
+
+void main() {
+    Surface s;
+    vec4 base = baseColor * texture(baseColorTexture, uv);
+    s.baseColor = base.rgb;
+    s.opacity = base.a * flags.z;
+    vec4 rm = texture(roughnessMetallicTexture, uv);
+    s.roughness = material.x * rm.g;
+    s.metallic = material.y * rm.b;
+    s.specular = material.z;
+    s.emissive = emissive.rgb * texture(emissiveTexture, uv).rgb;
+    s.occlusion = texture(occlusionTexture, uv).r;
+    s.uv = uv;
+    s.position = worldPosition;
+    s.custom = custom;
+
+    vec3 n = normalize(worldNormal);
+    if (!gl_FrontFacing) n = -n;
+    if (flags.w > 0.5) {
+        vec3 t;
+        vec3 b;
+        if (material.w > 0.5) {
+            t = normalize(worldTangent.xyz - n * dot(n, worldTangent.xyz));
+            b = cross(n, t) * (worldTangent.w < 0.0 ? -1.0 : 1.0);
+        } else {
+            // Tangent frame from screen-space derivatives (no tangents given).
+            vec3 dp1 = dFdx(worldPosition);
+            vec3 dp2 = dFdy(worldPosition);
+            vec2 duv1 = dFdx(uv);
+            vec2 duv2 = dFdy(uv);
+            vec3 dp2perp = cross(dp2, n);
+            vec3 dp1perp = cross(n, dp1);
+            t = dp2perp * duv1.x + dp1perp * duv2.x;
+            b = dp2perp * duv1.y + dp1perp * duv2.y;
+            float invmax = inversesqrt(max(dot(t, t), dot(b, b)) + 1e-12);
+            t *= invmax;
+            b *= invmax;
+        }
+        vec3 m = texture(normalTexture, uv).xyz * 2.0 - 1.0;
+        n = normalize(t * m.x + b * m.y + n * m.z);
+    }
+    s.normal = n;
+
+#ifdef CUSTOM
+    gloamSurface(s);
+#endif
+
+    float alpha = flags.y > 0.5 ? clamp(s.opacity * emissive.w, 0.0, 1.0) : 1.0;
+    vec3 color;
+#ifdef UNLIT
+    color = s.baseColor + s.emissive;
+    if (flags.x < 0.5) color = inverseToneMap(color);
+#else
+    n = normalize(s.normal);
+    vec3 v = normalize(cameraPosition.xyz - worldPosition);
+    float perceptualRoughness = clamp(s.roughness, 0.045, 1.0);
+    float a = perceptualRoughness * perceptualRoughness;
+    float metallic = clamp(s.metallic, 0.0, 1.0);
+    vec3 diffuseColor = s.baseColor * (1.0 - metallic);
+    vec3 f0 = 0.16 * s.specular * s.specular * (1.0 - metallic) + s.baseColor * metallic;
+
+    color = vec3(0.0);
+    if (lightDirection.w > 0.5) {
+        vec3 l = -normalize(lightDirection.xyz);
+        color += brdf(n, v, l, diffuseColor, f0, a) * lightColor.rgb * shadowVisibility(worldPosition, n);
+    }
+    int count = int(environment.w);
+    for (int i = 0; i < count; ++i) {
+        vec4 positionRadius = pointLights[2 * i];
+        vec3 toLight = positionRadius.xyz - worldPosition;
+        float d2 = dot(toLight, toLight);
+        float r2 = positionRadius.w * positionRadius.w;
+        if (d2 >= r2) continue;
+        // Inverse square, windowed smoothly to zero at the radius.
+        float factor = d2 / r2;
+        float window = clamp(1.0 - factor * factor, 0.0, 1.0);
+        float attenuation = window * window / max(d2, 1e-4);
+        color += brdf(n, v, toLight * inversesqrt(d2), diffuseColor, f0, a) * pointLights[2 * i + 1].rgb * attenuation;
+    }
+    if (environment.x > 0.5) {
+        float NoV = abs(dot(n, v)) + 1e-5;
+        vec3 r = reflect(-v, n);
+        float lod = perceptualRoughness * (shadowParameters.w - 1.0);
+        vec3 prefiltered = textureLod(environmentMap, equirectangular(r), lod).rgb * environment.y;
+        vec3 specularEnergy = environmentBrdf(f0, perceptualRoughness, NoV);
+        vec3 diffuseLight = environmentIrradiance(n) * diffuseColor;
+        color += (diffuseLight + prefiltered * specularEnergy) * s.occlusion;
+    }
+    color += s.emissive;
+#endif
+    fragColor = vec4(color * alpha, alpha);
+}
+)";
+    return text;
+}
+
+std::string SceneShaders::shadowVertex(bool skinned) {
+    std::string text = "#version 450 core\n";
+    if (skinned) text += "#define SKINNED 1\n";
+    text += R"(
+layout(location = 0) in vec3 inPosition;
+layout(location = 4) in uvec4 inJoints;
+layout(location = 5) in vec4 inWeights;
+layout(location = 0) uniform mat4 lightModelViewProjection;
+#ifdef SKINNED
+layout(std430, binding = 4) readonly buffer Joints { mat4 joints[]; };
+#endif
+void main() {
+    vec4 position = vec4(inPosition, 1.0);
+#ifdef SKINNED
+    mat4 skin = inWeights.x * joints[inJoints.x] + inWeights.y * joints[inJoints.y] +
+                inWeights.z * joints[inJoints.z] + inWeights.w * joints[inJoints.w];
+    if (dot(inWeights, vec4(1.0)) > 0.0) position = skin * position;
+#endif
+    gl_Position = lightModelViewProjection * position;
+}
+)";
+    return text;
+}
+
+std::string SceneShaders::shadowFragment() { return "#version 450 core\nvoid main() {}\n"; }
+
+std::string SceneShaders::fullscreenVertex() {
+    return R"(#version 450 core
+out vec2 uv;
+void main() {
+    vec2 p = vec2((gl_VertexID << 1) & 2, gl_VertexID & 2);
+    uv = p;
+    gl_Position = vec4(p * 2.0 - 1.0, 0.0, 1.0);
+}
+)";
+}
+
+std::string SceneShaders::presentFragment() {
+    std::string text = "#version 450 core\n";
+    text += toneMapping;
+    text += R"(
+layout(binding = 0) uniform sampler2D hdr;
+layout(location = 0) uniform vec2 texelSize;
+layout(location = 1) uniform int flipY;
+in vec2 uv;
+out vec4 fragColor;
+
+vec3 mapped(vec2 p) { return toneMap(textureLod(hdr, p, 0.0).rgb); }
+float luma(vec3 c) { return dot(c, vec3(0.299, 0.587, 0.114)); }
+
+// FXAA (Lottes), the compact "console" form, on tone-mapped colour.
+vec3 antialiased(vec2 p) {
+    vec3 rgbM = mapped(p);
+    float lumaNW = luma(mapped(p + vec2(-1.0, -1.0) * texelSize));
+    float lumaNE = luma(mapped(p + vec2(1.0, -1.0) * texelSize));
+    float lumaSW = luma(mapped(p + vec2(-1.0, 1.0) * texelSize));
+    float lumaSE = luma(mapped(p + vec2(1.0, 1.0) * texelSize));
+    float lumaM = luma(rgbM);
+    float lumaMin = min(lumaM, min(min(lumaNW, lumaNE), min(lumaSW, lumaSE)));
+    float lumaMax = max(lumaM, max(max(lumaNW, lumaNE), max(lumaSW, lumaSE)));
+    if (lumaMax - lumaMin < max(0.0312, lumaMax * 0.125)) return rgbM;
+    vec2 dir = vec2(-((lumaNW + lumaNE) - (lumaSW + lumaSE)), (lumaNW + lumaSW) - (lumaNE + lumaSE));
+    float reduce = max((lumaNW + lumaNE + lumaSW + lumaSE) * 0.25 * 0.125, 1.0 / 128.0);
+    float scale = 1.0 / (min(abs(dir.x), abs(dir.y)) + reduce);
+    dir = clamp(dir * scale, vec2(-8.0), vec2(8.0)) * texelSize;
+    vec3 a = 0.5 * (mapped(p + dir * (1.0 / 3.0 - 0.5)) + mapped(p + dir * (2.0 / 3.0 - 0.5)));
+    vec3 b = a * 0.5 + 0.25 * (mapped(p - dir * 0.5) + mapped(p + dir * 0.5));
+    float lumaB = luma(b);
+    return (lumaB < lumaMin || lumaB > lumaMax) ? a : b;
+}
+
+vec3 encodeSrgb(vec3 c) {
+    return mix(c * 12.92, 1.055 * pow(c, vec3(1.0 / 2.4)) - 0.055, step(vec3(0.0031308), c));
+}
+
+void main() {
+    vec2 p = flipY == 1 ? vec2(uv.x, 1.0 - uv.y) : uv;
+    vec3 c = encodeSrgb(antialiased(p));
+    // Half a code value of noise against banding in dark gradients.
+    float noise = fract(sin(dot(gl_FragCoord.xy, vec2(12.9898, 78.233))) * 43758.5453) - 0.5;
+    fragColor = vec4(c + noise / 255.0, 1.0);
+}
+)";
+    return text;
+}
+
+std::string SceneShaders::overlayVertex() {
+    return R"(#version 450 core
+layout(location = 0) uniform vec4 rectangle;  // x0, y0, x1, y1 in clip space
+out vec2 uv;
+void main() {
+    vec2 p = vec2((gl_VertexID & 1) == 1 ? 1.0 : 0.0, gl_VertexID >= 2 ? 1.0 : 0.0);
+    uv = vec2(p.x, 1.0 - p.y);
+    gl_Position = vec4(mix(rectangle.xy, rectangle.zw, p), 0.0, 1.0);
+}
+)";
+}
+
+std::string SceneShaders::overlayFragment() {
+    return R"(#version 450 core
+layout(binding = 0) uniform sampler2D picture;  // premultiplied RGBA, display-encoded
+in vec2 uv;
+out vec4 fragColor;
+void main() { fragColor = texture(picture, uv); }
+)";
+}
+
+} // namespace gloam::render

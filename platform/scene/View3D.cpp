@@ -1,0 +1,112 @@
+#include "platform/scene/View3D.h"
+
+#include "platform/collision/CollisionComponent.h"
+
+#include <glm/geometric.hpp>
+#include <glm/gtc/matrix_inverse.hpp>
+
+#include <limits>
+
+namespace gloam::platform {
+
+View3D::View3D(Rect frame) : frame_(frame) {}
+
+float View3D::aspect() const
+{
+    if (frame_.width <= 0.0f || frame_.height <= 0.0f) {
+        return 1.0f;
+    }
+    return frame_.width / frame_.height;
+}
+
+glm::mat4 View3D::viewMatrix() const
+{
+    auto cam = camera();
+    return cam ? glm::affineInverse(cam->worldMatrix()) : glm::mat4(1.0f);
+}
+
+glm::mat4 View3D::projectionMatrix() const
+{
+    auto cam = camera();
+    const PerspectiveCameraComponent lens = cam ? *cam->components.get<PerspectiveCameraComponent>() : PerspectiveCameraComponent{};
+    return lens.projection(aspect());
+}
+
+std::optional<glm::vec2> View3D::project(glm::vec3 worldPoint) const
+{
+    auto cam = camera();
+    if (!cam || frame_.width <= 0.0f || frame_.height <= 0.0f) {
+        return std::nullopt;
+    }
+    const glm::vec4 eye = glm::affineInverse(cam->worldMatrix()) * glm::vec4(worldPoint, 1.0f);
+    if (eye.z >= 0.0f) {
+        return std::nullopt; // at or behind the camera's plane
+    }
+    const glm::vec4 clip = projectionMatrix() * eye;
+    const glm::vec2 ndc = glm::vec2(clip) / clip.w;
+    return glm::vec2((ndc.x + 1.0f) * 0.5f * frame_.width, (ndc.y + 1.0f) * 0.5f * frame_.height);
+}
+
+std::optional<Ray> View3D::ray(glm::vec2 viewPoint) const
+{
+    auto cam = camera();
+    if (!cam || frame_.width <= 0.0f || frame_.height <= 0.0f) {
+        return std::nullopt;
+    }
+    const auto& lens = *cam->components.get<PerspectiveCameraComponent>();
+    const float tanHalf = std::tan(glm::radians(lens.fieldOfViewInDegrees) * 0.5f);
+    const float ndcX = viewPoint.x / frame_.width * 2.0f - 1.0f;
+    const float ndcY = viewPoint.y / frame_.height * 2.0f - 1.0f;
+    const glm::vec3 eyeDirection(ndcX * tanHalf * aspect(), ndcY * tanHalf, -1.0f);
+    const glm::mat4& world = cam->worldMatrix();
+    Ray r;
+    r.origin = glm::vec3(world[3]);
+    r.direction = glm::normalize(glm::vec3(world * glm::vec4(eyeDirection, 0.0f)));
+    return r;
+}
+
+EntityPtr View3D::entityAt(glm::vec2 viewPoint) const
+{
+    const auto worldRay = ray(viewPoint);
+    if (!worldRay) {
+        return nullptr;
+    }
+    EntityPtr nearest;
+    float nearestT = std::numeric_limits<float>::infinity();
+    scene_.forEachEnabled([&](Entity& entity, const glm::mat4& world, float) {
+        const auto* collision = entity.components.get<CollisionComponent>();
+        if (!collision || collision->shapes.empty()) {
+            return;
+        }
+        // The ray in the entity's space keeps its parameter t.
+        const glm::mat4 toLocal = glm::affineInverse(world);
+        Ray local;
+        local.origin = glm::vec3(toLocal * glm::vec4(worldRay->origin, 1.0f));
+        local.direction = glm::vec3(toLocal * glm::vec4(worldRay->direction, 0.0f));
+        for (const auto& shape : collision->shapes) {
+            if (auto t = shape.intersect(local, nearestT); t && *t < nearestT) {
+                nearestT = *t;
+                nearest = entity.shared_from_this();
+            }
+        }
+    });
+    return nearest;
+}
+
+void View3D::setPostProcess(PostProcess callback)
+{
+    std::shared_ptr<const PostProcess> next;
+    if (callback) {
+        next = std::make_shared<const PostProcess>(std::move(callback));
+    }
+    std::lock_guard lock(postProcessLock_);
+    postProcess_ = std::move(next);
+}
+
+std::shared_ptr<const View3D::PostProcess> View3D::postProcess() const
+{
+    std::lock_guard lock(postProcessLock_);
+    return postProcess_;
+}
+
+} // namespace gloam::platform

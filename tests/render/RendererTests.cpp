@@ -1,0 +1,372 @@
+// The scene renderer on a headless context: small scenes, pixel facts.
+#include "platform/gpu/CommandBuffer.h"
+#include "platform/gpu/ComputeEncoder.h"
+#include "platform/gpu/ComputePipeline.h"
+#include "platform/gpu/GpuDevice.h"
+#include "platform/gpu/GpuTexture.h"
+#include "platform/gpu/ShaderLibrary.h"
+#include "platform/render/EnvironmentLight.h"
+#include "platform/render/OffscreenTarget.h"
+#include "platform/render/Photometry.h"
+#include "platform/render/PrimitiveMeshes.h"
+#include "platform/render/Renderer.h"
+#include "platform/render/headless/HeadlessContext.h"
+
+#include <glm/gtc/matrix_transform.hpp>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+using namespace gloam::render;
+using gloam::gpu::CommandBufferStatus;
+using gloam::gpu::ShaderLibrary;
+
+namespace {
+
+constexpr int size = 64;
+
+class RendererTest : public ::testing::Test {
+protected:
+    RendererTest() : device(gloam::gpu::GpuDevice::create()), renderer(device), target(size, size) {}
+
+    // Renders and keeps the HDR colour (bottom row first) and the output.
+    void draw(const FramePacket& packet) {
+        renderer.render(packet, {target.framebuffer(), size, size, 1.0f});
+        hdr = renderer.sceneColor()->readFloats();
+        shown = target.readPixels();
+        device->waitUntilIdle();
+    }
+
+    // The HDR colour where a world point lands.
+    glm::vec3 hdrAt(const FramePacket& packet, glm::vec3 world) const {
+        const glm::vec4 clip = Renderer::projection(packet.camera, 1.0f) * glm::inverse(packet.camera.world) *
+                               glm::vec4(world, 1.0f);
+        const glm::vec2 ndc = glm::vec2(clip) / clip.w;
+        const int x = std::clamp(static_cast<int>((ndc.x * 0.5f + 0.5f) * size), 0, size - 1);
+        const int y = std::clamp(static_cast<int>((ndc.y * 0.5f + 0.5f) * size), 0, size - 1);
+        return hdrPixel(x, y);
+    }
+    glm::vec3 hdrPixel(int x, int y) const {  // y from the bottom
+        const size_t i = (static_cast<size_t>(y) * size + static_cast<size_t>(x)) * 4;
+        return {hdr[i], hdr[i + 1], hdr[i + 2]};
+    }
+    glm::ivec3 shownPixel(int x, int y) const {  // y from the top
+        const size_t i = (static_cast<size_t>(y) * size + static_cast<size_t>(x)) * 4;
+        return {shown[i], shown[i + 1], shown[i + 2]};
+    }
+
+    static FramePacket lookingAt(glm::vec3 eye, glm::vec3 centre, float fovDegrees = 40.0f) {
+        FramePacket packet;
+        const glm::vec3 up = std::abs(glm::normalize(centre - eye).y) > 0.99f ? glm::vec3(0, 0, -1) : glm::vec3(0, 1, 0);
+        packet.camera.world = glm::inverse(glm::lookAt(eye, centre, up));
+        packet.camera.verticalFieldOfView = glm::radians(fovDegrees);
+        packet.camera.nearPlane = 0.1f;
+        packet.camera.farPlane = 100.0f;
+        return packet;
+    }
+
+    static DrawItem unlitQuad(glm::vec3 colour, float z, float opacity = 1.0f, bool transparent = false) {
+        DrawItem item;
+        item.mesh = PrimitiveMeshes::box({4.0f, 4.0f, 0.01f});
+        item.world = glm::translate(glm::mat4(1.0f), glm::vec3(0, 0, z));
+        item.material.model = MaterialValues::Model::unlit;
+        item.material.baseColor = glm::vec4(colour, 1.0f);
+        item.material.transparent = transparent;
+        item.material.opacity = opacity;
+        return item;
+    }
+
+    gloam::render::HeadlessContext context;
+    std::shared_ptr<gloam::gpu::GpuDevice> device;
+    Renderer renderer;
+    OffscreenTarget target;
+    std::vector<float> hdr;
+    std::vector<std::uint8_t> shown;
+};
+
+float luminance(glm::vec3 c) { return 0.2126f * c.r + 0.7152f * c.g + 0.0722f * c.b; }
+
+float toneMapped(float x) { return std::clamp((x * (2.51f * x + 0.03f)) / (x * (2.43f * x + 0.59f) + 0.14f), 0.0f, 1.0f); }
+int displayCode(float linear) {
+    const float c = linear <= 0.0031308f ? linear * 12.92f : 1.055f * std::pow(linear, 1.0f / 2.4f) - 0.055f;
+    return static_cast<int>(std::lround(c * 255.0f));
+}
+
+TEST_F(RendererTest, aLitSphereIsBrighterOnTheLightSide) {
+    auto packet = lookingAt({0, 0, 5}, {0, 0, 0});
+    DrawItem sphere;
+    sphere.mesh = PrimitiveMeshes::sphere(1.0f);
+    sphere.material.roughness = 0.6f;
+    packet.draws.push_back(sphere);
+    packet.directionalLight = DirectionalLightRecord{{-1, 0, 0}, {1, 1, 1}, 3000.0f, false, 20.0f, 1.0f};
+    draw(packet);
+    const float lit = luminance(hdrAt(packet, {0.7f, 0.0f, 0.7f}));
+    const float dark = luminance(hdrAt(packet, {-0.7f, 0.0f, 0.7f}));
+    EXPECT_GT(lit, 0.1f);
+    EXPECT_LT(dark, lit * 0.05f);
+}
+
+TEST_F(RendererTest, emissiveAboveOneExceedsWhiteBeforeToneMapping) {
+    for (float intensity : {0.5f, 4.0f}) {
+        auto packet = lookingAt({0, 0, 5}, {0, 0, 0});
+        DrawItem sphere;
+        sphere.mesh = PrimitiveMeshes::sphere(1.0f);
+        sphere.material.baseColor = {0, 0, 0, 1};
+        sphere.material.emissiveColor = {1.0f, 0.5f, 0.25f};
+        sphere.material.emissiveIntensity = intensity;
+        packet.draws.push_back(sphere);
+        draw(packet);
+        const glm::vec3 centre = hdrPixel(size / 2, size / 2);
+        EXPECT_NEAR(centre.r, intensity, 0.02f * intensity) << intensity;
+        EXPECT_NEAR(centre.b, 0.25f * intensity, 0.02f * intensity) << intensity;
+        // Tone mapping keeps the display value within range and ordered.
+        EXPECT_LE(shownPixel(size / 2, size / 2).r, 255);
+        EXPECT_GT(shownPixel(size / 2, size / 2).r, shownPixel(size / 2, size / 2).b);
+    }
+}
+
+TEST_F(RendererTest, aShadowDarkensTheGroundUnderItsCasterOnlyWhenItCasts) {
+    for (bool casts : {true, false}) {
+        auto packet = lookingAt({0, 12, 0.01f}, {0, 0, 0}, 30.0f);
+        DrawItem ground;
+        ground.mesh = PrimitiveMeshes::plane(10, 10);
+        packet.draws.push_back(ground);
+        DrawItem caster;
+        caster.mesh = PrimitiveMeshes::box({1.0f, 0.2f, 1.0f});
+        caster.world = glm::translate(glm::mat4(1.0f), glm::vec3(-1.5f, 1.5f, 0.0f));
+        caster.castsShadow = casts;
+        packet.draws.push_back(caster);
+        // Light slanting towards +x: the shadow falls 1.5 m to the right.
+        packet.directionalLight = DirectionalLightRecord{glm::normalize(glm::vec3(1, -1, 0)), {1, 1, 1}, 3000.0f,
+                                                         true, 30.0f, 1.0f};
+        draw(packet);
+        const float shadowed = luminance(hdrAt(packet, {0.0f, 0.0f, 0.0f}));
+        const float open = luminance(hdrAt(packet, {2.0f, 0.0f, 2.0f}));
+        if (casts) {
+            EXPECT_LT(shadowed, open * 0.2f);
+        } else {
+            EXPECT_NEAR(shadowed, open, open * 0.05f);
+        }
+    }
+}
+
+TEST_F(RendererTest, transparentDrawsMixWithWhatLiesBehindBackToFront) {
+    struct Case {
+        const char* name;
+        std::vector<DrawItem> draws;
+        glm::vec3 expected;
+    };
+    const std::vector<Case> cases = {
+        {"material opacity 0.5", {unlitQuad({1, 0, 0}, -2), unlitQuad({0, 0, 1}, 0, 0.5f, true)}, {0.5f, 0, 0.5f}},
+        {"inherited opacity 0.5",
+         {unlitQuad({1, 0, 0}, -2),
+          [] {
+              auto item = unlitQuad({0, 0, 1}, 0);
+              item.opacity = 0.5f;
+              return item;
+          }()},
+         {0.5f, 0, 0.5f}},
+        {"both multiply",
+         {unlitQuad({1, 0, 0}, -2),
+          [] {
+              auto item = unlitQuad({0, 0, 1}, 0, 0.5f, true);
+              item.opacity = 0.5f;
+              return item;
+          }()},
+         {0.75f, 0, 0.25f}},
+        // Listed front first: still blended far to near.
+        {"sorted",
+         {unlitQuad({0, 1, 0}, 0, 0.5f, true), unlitQuad({0, 0, 1}, -1, 0.5f, true), unlitQuad({1, 0, 0}, -2)},
+         {0.25f, 0.5f, 0.25f}},
+    };
+    for (const Case& c : cases) {
+        auto packet = lookingAt({0, 0, 4}, {0, 0, 0}, 20.0f);
+        packet.draws = c.draws;
+        draw(packet);
+        const glm::vec3 mixed = hdrPixel(size / 2, size / 2);
+        EXPECT_NEAR(mixed.r, c.expected.r, 0.01f) << c.name;
+        EXPECT_NEAR(mixed.g, c.expected.g, 0.01f) << c.name;
+        EXPECT_NEAR(mixed.b, c.expected.b, 0.01f) << c.name;
+    }
+}
+
+TEST_F(RendererTest, lightsFollowTheOnePhotometricCalibration) {
+    // A rough white-ish surface seen head-on, no specular: exactly
+    // albedo / π × illuminance × exposure.
+    const float albedo = 0.5f;
+    const float exposure = Photometry::exposure(Photometry::defaultEv100);
+    auto base = lookingAt({0, 0, 5}, {0, 0, 0}, 20.0f);
+    DrawItem wall = unlitQuad({0, 0, 0}, 0);
+    wall.material = {};
+    wall.material.baseColor = {albedo, albedo, albedo, 1};
+    wall.material.roughness = 1.0f;
+    wall.material.specular = 0.0f;
+    base.draws.push_back(wall);
+
+    auto sun = base;
+    sun.directionalLight = DirectionalLightRecord{{0, 0, -1}, {1, 1, 1}, 3000.0f, false, 20.0f, 1.0f};
+    draw(sun);
+    const float expectedSun = albedo / std::numbers::pi_v<float> * 3000.0f * exposure;
+    EXPECT_NEAR(hdrPixel(size / 2, size / 2).g, expectedSun, expectedSun * 0.03f);
+
+    // A point light 1 m in front: lumens / 4π candela, inverse square.
+    auto lamp = base;
+    lamp.pointLights.push_back({{0, 0, 1}, {1, 1, 1}, 60000.0f, 100.0f});
+    draw(lamp);
+    const float window = std::pow(1.0f - std::pow(1.0f / 10000.0f, 2.0f), 2.0f);
+    const float expectedLamp = albedo / std::numbers::pi_v<float> * 60000.0f / (4.0f * std::numbers::pi_v<float>) *
+                               window * exposure;
+    EXPECT_NEAR(hdrPixel(size / 2, size / 2).g, expectedLamp, expectedLamp * 0.03f);
+}
+
+TEST_F(RendererTest, pointLightsReachNoFurtherThanTheirRadius) {
+    auto packet = lookingAt({0, 10, 0.01f}, {0, 0, 0}, 40.0f);
+    DrawItem ground;
+    ground.mesh = PrimitiveMeshes::plane(10, 10);
+    packet.draws.push_back(ground);
+    packet.pointLights.push_back({{0, 0.5f, 0}, {1, 1, 1}, 20000.0f, 2.0f});
+    draw(packet);
+    EXPECT_GT(luminance(hdrAt(packet, {0.3f, 0, 0})), 0.05f);
+    EXPECT_EQ(luminance(hdrAt(packet, {2.5f, 0, 0})), 0.0f);
+}
+
+TEST_F(RendererTest, unlitColoursCanSkipToneMapping) {
+    const glm::vec3 colour{0.5f, 0.25f, 0.75f};
+    for (bool mapped : {false, true}) {
+        auto packet = lookingAt({0, 0, 4}, {0, 0, 0}, 20.0f);
+        auto quad = unlitQuad(colour, 0);
+        quad.material.toneMapped = mapped;
+        packet.draws.push_back(quad);
+        draw(packet);
+        const glm::ivec3 pixel = shownPixel(size / 2, size / 2);
+        for (int lane = 0; lane < 3; ++lane) {
+            const float value = mapped ? toneMapped(colour[lane]) : colour[lane];
+            EXPECT_NEAR(pixel[lane], displayCode(value), 2) << mapped << " lane " << lane;
+        }
+    }
+}
+
+TEST_F(RendererTest, thePostProcessOutputIsWhatGetsPresented) {
+    auto library = ShaderLibrary::fromSource("Post.glsl", R"(
+#pragma kernel paint
+layout(binding = 0) uniform sampler2D sourceColor;
+layout(binding = 4, rgba16f) uniform image2D targetColor;
+void paint() {
+    ivec2 p = ivec2(gl_GlobalInvocationID.xy);
+    // Keep the left half of the scene, paint the right half.
+    vec4 c = p.x < 32 ? texelFetch(sourceColor, p, 0) : vec4(0.2, 0.4, 0.6, 1.0);
+    imageStore(targetColor, p, c);
+}
+)");
+    auto pipeline = device->makeComputePipeline(library, "paint");
+    int calls = 0;
+    std::vector<CommandBufferStatus> completions;
+    glm::mat4 projectionSeen(0.0f);
+    renderer.setPostProcess([&](const PostProcessContext& frame) {
+        ++calls;
+        projectionSeen = frame.projection;
+        EXPECT_EQ(frame.sourceColorTexture->width(), size);
+        EXPECT_EQ(frame.sourceDepthTexture->height(), size);
+        frame.commandBuffer->addCompletedHandler([&](CommandBufferStatus status) { completions.push_back(status); });
+        auto encoder = frame.commandBuffer->makeComputeEncoder();
+        encoder.setPipeline(*pipeline);
+        encoder.setTexture(0, *frame.sourceColorTexture);
+        encoder.setTexture(2, *frame.sourceDepthTexture);
+        encoder.setTexture(4, *frame.targetColorTexture);
+        encoder.dispatchThreads(static_cast<unsigned>(frame.sourceColorTexture->width()),
+                                static_cast<unsigned>(frame.sourceColorTexture->height()));
+        encoder.endEncoding();
+    });
+    auto packet = lookingAt({0, 0, 4}, {0, 0, 0}, 20.0f);
+    packet.draws.push_back(unlitQuad({1, 1, 1}, 0));
+    packet.environment.background = {0, 0, 0, 1};
+    draw(packet);
+    device->pollCompletions();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(projectionSeen, Renderer::projection(packet.camera, 1.0f));
+    ASSERT_EQ(completions.size(), 1u);
+    EXPECT_EQ(completions[0], CommandBufferStatus::completed);
+    const glm::ivec3 painted = shownPixel(50, 32);
+    EXPECT_NEAR(painted.r, displayCode(toneMapped(0.2f)), 2);
+    EXPECT_NEAR(painted.g, displayCode(toneMapped(0.4f)), 2);
+    EXPECT_NEAR(painted.b, displayCode(toneMapped(0.6f)), 2);
+    EXPECT_NEAR(shownPixel(10, 32).g, displayCode(toneMapped(1.0f)), 2);
+
+    // Without a callback the scene is copied through unchanged.
+    renderer.setPostProcess({});
+    draw(packet);
+    EXPECT_EQ(renderer.postTarget()->readFloats(), renderer.sceneColor()->readFloats());
+}
+
+TEST_F(RendererTest, customMaterialsRunTheirSurfaceFunction) {
+    auto library = std::make_shared<ShaderLibrary>(ShaderLibrary::fromSource("Fade.glsl", R"(
+#pragma surface fade
+void fade(inout Surface s) {
+    s.baseColor = s.baseColor * s.custom.x;
+    s.emissive = vec3(s.custom.y);
+}
+)"));
+    auto packet = lookingAt({0, 0, 4}, {0, 0, 0}, 20.0f);
+    auto quad = unlitQuad({0.5f, 0.5f, 0.5f}, 0);
+    quad.material.model = MaterialValues::Model::custom;
+    quad.material.customLit = false;
+    quad.material.surfaceLibrary = library;
+    quad.material.surfaceFunction = "fade";
+    quad.material.customValue = {0.5f, 2.0f, 0, 0};
+    packet.draws.push_back(quad);
+    draw(packet);
+    EXPECT_NEAR(hdrPixel(32, 32).r, 0.25f + 2.0f, 0.02f);
+
+    // A function the library lacks draws the base material instead.
+    packet.draws[0].material.surfaceFunction = "missing";
+    draw(packet);
+    EXPECT_NEAR(hdrPixel(32, 32).r, 0.5f, 0.01f);
+}
+
+TEST_F(RendererTest, skinnedMeshesFollowTheirJoints) {
+    auto mesh = std::make_shared<MeshData>(*PrimitiveMeshes::box({0.5f, 0.5f, 0.5f}));
+    mesh->id = 0;
+    mesh->jointIndices.assign(mesh->positions.size(), glm::u16vec4(1, 0, 0, 0));
+    mesh->jointWeights.assign(mesh->positions.size(), glm::vec4(1, 0, 0, 0));
+    mesh->finish();
+    auto packet = lookingAt({0, 0, 6}, {0, 0, 0}, 40.0f);
+    DrawItem item;
+    item.mesh = mesh;
+    item.material.model = MaterialValues::Model::unlit;
+    item.jointMatrices = {glm::mat4(1.0f), glm::translate(glm::mat4(1.0f), glm::vec3(1.2f, 0, 0))};
+    packet.draws.push_back(item);
+    draw(packet);
+    EXPECT_EQ(luminance(hdrAt(packet, {0, 0, 0.25f})), 0.0f);
+    EXPECT_NEAR(luminance(hdrAt(packet, {1.2f, 0, 0.25f})), 1.0f, 0.01f);
+}
+
+TEST_F(RendererTest, aUniformEnvironmentLightsEveryDirectionAlike) {
+    auto image = std::make_shared<ImageData>();
+    image->id = ImageData::nextId();
+    image->width = 16;
+    image->height = 8;
+    image->encoding = ImageData::Encoding::float32;
+    image->floats.assign(16 * 8 * 4, 1.0f);
+    const auto light = EnvironmentLight::fromEquirectangular(*image);
+    for (glm::vec3 n : {glm::vec3(0, 1, 0), glm::vec3(0, -1, 0), glm::vec3(1, 0, 0), glm::vec3(0, 0.6f, -0.8f)}) {
+        EXPECT_NEAR(light.evaluate(n).g, 1.0f, 0.03f);
+    }
+
+    auto packet = lookingAt({0, 0, 5}, {0, 0, 0});
+    packet.environment.image = image;
+    packet.environment.intensityExponent = -1.0f;  // half as bright
+    DrawItem sphere;
+    sphere.mesh = PrimitiveMeshes::sphere(1.0f);
+    sphere.material.baseColor = {0.8f, 0.8f, 0.8f, 1};
+    sphere.material.roughness = 1.0f;
+    sphere.material.specular = 0.0f;
+    packet.draws.push_back(sphere);
+    draw(packet);
+    const float top = luminance(hdrAt(packet, {0, 0.7f, 0.7f}));
+    const float bottom = luminance(hdrAt(packet, {0, -0.7f, 0.7f}));
+    EXPECT_NEAR(top, 0.4f, 0.03f);
+    EXPECT_NEAR(bottom, top, 0.02f);
+}
+
+} // namespace

@@ -1,0 +1,115 @@
+#include "platform/assets/TextureResource.h"
+#include "platform/material/Material.h"
+#include "platform/scene/ModelEntity.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+using namespace gloam::platform;
+
+TEST(Materials, CopiesAreIndependentOfTheOriginalAndTheModel)
+{
+    PhysicallyBasedMaterial pbr;
+    pbr.name = "PumpkinSkin";
+    pbr.emissiveIntensity = 1.8f;
+    auto entity = ModelEntity::make(MeshResource::generateSphere(0.2f), {pbr, UnlitMaterial(rgb(0.1f, 0.2f, 0.3f))});
+
+    // Keep the loaded list, derive a new one, write it back.
+    const std::vector<Material> loaded = entity->model().materials;
+    auto model = *entity->components.get<ModelComponent>();
+    if (auto* m = asPhysicallyBased(model.materials[0])) {
+        m->emissiveIntensity += 3.0f;
+        m->emissiveColor.color = {1.0f, 0.035f, 0.003f};
+    }
+    EXPECT_FLOAT_EQ(asPhysicallyBased(entity->model().materials[0])->emissiveIntensity, 1.8f);
+    entity->components.set(model);
+
+    EXPECT_FLOAT_EQ(asPhysicallyBased(entity->model().materials[0])->emissiveIntensity, 4.8f);
+    EXPECT_FLOAT_EQ(asPhysicallyBased(loaded[0])->emissiveIntensity, 1.8f);
+    EXPECT_EQ(asPhysicallyBased(loaded[0])->emissiveColor.color, glm::vec3(0.0f));
+    EXPECT_EQ(materialName(loaded[0]), "PumpkinSkin");
+    EXPECT_EQ(asPhysicallyBased(loaded[1]), nullptr);
+    ASSERT_NE(asUnlit(loaded[1]), nullptr);
+    EXPECT_EQ(asUnlit(loaded[1])->color.tint, rgb(0.1f, 0.2f, 0.3f));
+}
+
+TEST(Materials, CustomMaterialKeepsItsBaseAndReadsTheShaderLibrary)
+{
+    const auto library = std::filesystem::temp_directory_path() / "gloam-test-CameoFade.glsl";
+    {
+        std::ofstream out(library);
+        out << "// fades\nvoid cameoFade(inout Surface s) { s.opacity *= custom.x; }\n";
+    }
+    PhysicallyBasedMaterial base;
+    base.name = "Shell";
+    base.baseColor.tint = rgb(0.9f, 0.9f, 0.9f);
+    base.emissiveIntensity = 2.0f;
+    base.blending = Blending::transparent(0.5f);
+
+    CustomMaterial fade(base, SurfaceShader::load(library, "cameoFade"));
+    EXPECT_EQ(fade.name, "Shell");
+    EXPECT_EQ(fade.baseColor.tint, base.baseColor.tint);
+    EXPECT_FLOAT_EQ(fade.emissiveIntensity, 2.0f);
+    EXPECT_TRUE(fade.blending.isTransparent());
+    EXPECT_EQ(fade.lightingModel, CustomMaterial::LightingModel::lit);
+    ASSERT_NE(fade.surfaceShader.librarySource, nullptr);
+
+    Material a = fade;
+    Material b = a;
+    asCustom(b)->custom.value.x = 0.75f;
+    EXPECT_FLOAT_EQ(asCustom(a)->custom.value.x, 0.0f);
+    EXPECT_NE(asCustom(b), nullptr);
+    EXPECT_EQ(asPhysicallyBased(b), nullptr);
+
+    EXPECT_THROW(SurfaceShader::load(library, "chargingFade"), std::runtime_error);
+    EXPECT_THROW(SurfaceShader::load(library.string() + ".missing", "cameoFade"), std::runtime_error);
+    std::filesystem::remove(library);
+}
+
+TEST(Textures, PixelBuffersKeepTheirPixelsAndMakeEveryMipLevel)
+{
+    std::vector<std::uint8_t> pixels(8 * 4 * 4, 0);
+    for (std::size_t i = 0; i < pixels.size(); i += 4) {
+        pixels[i] = 255;     // red
+        pixels[i + 3] = 255; // opaque
+    }
+    pixels[0] = 0; // top-left pixel black
+    auto texture = TextureResource::fromPixels(8, 4, pixels, "probe");
+    EXPECT_EQ(texture->width(), 8);
+    EXPECT_EQ(texture->levels().size(), 4u); // 8×4, 4×2, 2×1, 1×1
+    EXPECT_EQ(texture->levels().back().width, 1);
+    EXPECT_FLOAT_EQ(texture->pixel(0, 0)[0], 0.0f);
+    EXPECT_FLOAT_EQ(texture->pixel(1, 0)[0], 1.0f);
+    // sRGB colour is averaged in linear light: one black of four is brighter than 0.75 encoded.
+    const auto& level1 = texture->levels()[1];
+    EXPECT_GT(level1.bytes[0], 0.75 * 255);
+    EXPECT_EQ(level1.bytes[4], 255);
+
+    auto other = TextureResource::fromPixels(8, 4, pixels, "probe");
+    EXPECT_NE(texture->id(), other->id());
+
+    EXPECT_THROW(TextureResource::fromPixels(8, 4, std::vector<std::uint8_t>(10), "short"), std::invalid_argument);
+    auto hdr = TextureResource::fromFloatPixels(2, 1, {4.0f, 2.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f}, "light");
+    EXPECT_EQ(hdr->format(), TextureResource::PixelFormat::rgba32f);
+    EXPECT_FLOAT_EQ(hdr->pixel(0, 0)[0], 4.0f);
+}
+
+TEST(Textures, FilesThatCannotBeDecodedSayWhichFile)
+{
+    const auto path = std::filesystem::temp_directory_path() / "gloam-test-broken.png";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "\x89PNG\r\n\x1a\n truncated";
+    }
+    try {
+        TextureResource::load(path);
+        FAIL() << "a broken PNG loaded";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("gloam-test-broken.png"), std::string::npos) << e.what();
+    }
+    std::filesystem::remove(path);
+    EXPECT_THROW(TextureResource::load(path), std::runtime_error);
+}

@@ -1,0 +1,124 @@
+#include "platform/collision/CollisionComponent.h"
+#include "platform/mesh/MeshResource.h"
+#include "platform/scene/AnchorEntity.h"
+#include "platform/scene/ModelEntity.h"
+#include "platform/scene/PerspectiveCamera.h"
+#include "platform/scene/View3D.h"
+
+#include "tests/support/EventLoop.h"
+
+#include "platform/async/TaskHandle.h"
+
+#include <gtest/gtest.h>
+
+using namespace gloam::platform;
+
+namespace {
+
+// A 200 × 100 view looking down −z from (0, 0, 10).
+struct PickScene {
+    View3D view{Rect{0, 0, 200, 100}};
+    std::shared_ptr<AnchorEntity> anchor = AnchorEntity::make();
+    std::shared_ptr<PerspectiveCamera> camera = PerspectiveCamera::make("camera");
+
+    PickScene()
+    {
+        camera->camera().fieldOfViewInDegrees = 30.0f;
+        camera->look({0, 0, 0}, {0, 0, 10}, {0, 1, 0}, nullptr);
+        anchor->addChild(camera);
+        view.scene().addAnchor(anchor);
+    }
+
+    EntityPtr box(const std::string& name, glm::vec3 at, float size = 1.0f)
+    {
+        auto e = Entity::make(name);
+        e->setPosition(at);
+        e->components.set(CollisionComponent({ShapeResource::generateBox(glm::vec3(size))}));
+        anchor->addChild(e);
+        return e;
+    }
+};
+
+} // namespace
+
+TEST(Picking, FrontMostEnabledEntityWithCollisionWins)
+{
+    PickScene s;
+    auto back = s.box("back", {0, 0, -2});
+    auto front = s.box("front", {0, 0, 2});
+    auto plain = Entity::make("no collision");
+    plain->setPosition({0, 0, 5});
+    s.anchor->addChild(plain);
+
+    const glm::vec2 centre(100, 50);
+    ASSERT_NE(s.view.entityAt(centre), nullptr);
+    EXPECT_EQ(s.view.entityAt(centre)->name(), "front");
+
+    front->setEnabled(false);
+    EXPECT_EQ(s.view.entityAt(centre)->name(), "back");
+
+    // Disabled through an ancestor: not pickable either.
+    front->setEnabled(true);
+    auto group = Entity::make("group");
+    s.anchor->addChild(group);
+    group->addChild(front, true);
+    group->setEnabled(false);
+    EXPECT_EQ(s.view.entityAt(centre)->name(), "back");
+
+    EXPECT_EQ(s.view.entityAt({2, 2}), nullptr); // empty corner
+}
+
+TEST(Picking, ProjectUsesBottomLeftOriginAndRejectsPointsBehind)
+{
+    PickScene s;
+    auto centre = s.view.project({0, 0, 0});
+    ASSERT_TRUE(centre);
+    EXPECT_NEAR(centre->x, 100.0f, 1e-3f);
+    EXPECT_NEAR(centre->y, 50.0f, 1e-3f);
+
+    auto above = s.view.project({0, 1, 0});
+    ASSERT_TRUE(above);
+    EXPECT_GT(above->y, 50.0f); // up in the world is up in the view
+    auto right = s.view.project({1, 0, 0});
+    EXPECT_GT(right->x, 100.0f);
+
+    EXPECT_FALSE(s.view.project({0, 0, 11})); // behind the camera
+
+    // A projected point picks what stands there: the two queries agree.
+    auto target = s.box("target", {1.5f, -0.7f, 0}, 0.2f);
+    auto p = s.view.project(target->position(nullptr));
+    ASSERT_TRUE(p);
+    auto hit = s.view.entityAt(*p);
+    ASSERT_NE(hit, nullptr);
+    EXPECT_EQ(hit->name(), "target");
+}
+
+TEST(Picking, SpheresScaledEntitiesAndStaticMeshesAreHit)
+{
+    PickScene s;
+    auto moon = Entity::make("MoonReaction");
+    moon->setPosition({-2, 1, -5});
+    moon->components.set(CollisionComponent({ShapeResource::generateSphere(0.7f)}));
+    s.anchor->addChild(moon);
+    auto p = s.view.project({-2, 1, -5});
+    ASSERT_TRUE(p);
+    EXPECT_EQ(s.view.entityAt(*p), moon);
+
+    // A static mesh shape built on the worker pool, on a scaled entity.
+    auto house = ModelEntity::make(MeshResource::generateBox(1.0f), {UnlitMaterial()}, "LightningHouse");
+    house->setScale(glm::vec3(3.0f));
+    house->setPosition({2, 0, 0});
+    s.anchor->addChild(house);
+    std::optional<ShapeResource> shape;
+    auto mesh = house->model().mesh;
+    auto handle = gloam::async::spawn([](MeshPtr m, std::optional<ShapeResource>& out) -> gloam::async::Task<void> {
+        out = co_await ShapeResource::generateStaticMesh(m);
+    }(mesh, shape));
+    ASSERT_TRUE(gloam::testing::runEventsUntil([&] { return shape.has_value(); }));
+    house->components.set(CollisionComponent({*shape}));
+
+    // 1.4 m right of its centre is inside the scaled box, not the 1 m one.
+    auto edge = s.view.project({2 + 1.4f, 0, 1.5f});
+    ASSERT_TRUE(edge);
+    EXPECT_EQ(s.view.entityAt(*edge), house);
+}
