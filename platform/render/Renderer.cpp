@@ -387,9 +387,10 @@ void Renderer::render(const FramePacket& packet, const Output& output) {
 
     // Post-process: the callback writes the post target, else a copy.
     glMemoryBarrier(GL_ALL_BARRIER_BITS);
-    if (postProcess_) {
+    const PostProcess& callback = packet.postProcess ? packet.postProcess : postProcess_;
+    if (callback) {
         PostProcessContext context{device_, commandBuffer, sceneColor_, sceneDepth_, postTarget_, proj, packet.time};
-        postProcess_(context);
+        callback(context);
     } else {
         commandBuffer->copy(*sceneColor_, *postTarget_);
     }

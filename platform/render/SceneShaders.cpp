@@ -179,8 +179,10 @@ float shadowVisibility(vec3 position, vec3 normal) {
     return sum / 16.0;
 }
 
+// Longitude along x from −z (0) through +x (¼), +z (½) and −x (¾);
+// latitude along y from +y at the top row.
 vec2 equirectangular(vec3 d) {
-    return vec2(atan(d.z, d.x) / (2.0 * PI) + 0.5, acos(clamp(d.y, -1.0, 1.0)) / PI);
+    return vec2(fract(atan(d.x, -d.z) / (2.0 * PI)), acos(clamp(d.y, -1.0, 1.0)) / PI);
 }
 
 vec3 environmentIrradiance(vec3 n) {
