@@ -39,7 +39,7 @@ int main(int argc, char** argv)
 
     std::printf("Gloamyard choreography, %.0f s at 60 frames per second, egg seed %llu\n", seconds,
                 static_cast<unsigned long long>(seed));
-    for (double t = 0; t < seconds; t += step) {
+    for (double t = step; t <= seconds; t += step) { // t: seconds since start, after this frame
         eggs.advance(step);
         if (eggs.active) {
             continue; // nothing else runs while a surprise plays

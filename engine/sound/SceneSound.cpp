@@ -1,0 +1,252 @@
+#include "engine/sound/SceneSound.h"
+
+#include "engine/prefs/SoundPreference.h"
+#include "platform/audio/OpenAlAudioPlayer.h"
+#include "resources/ResourceFiles.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+
+namespace gloam {
+
+namespace {
+
+constexpr float musicFullLevel = 0.12F;
+constexpr float musicDuckedLevel = 0.055F;
+constexpr double duckRate = 8.0;  // down fast under an effect
+constexpr double riseRate = 1.7;  // back up slowly afterwards
+
+float clampVolume(float volume)
+{
+    return std::isnan(volume) ? 0.0F : std::clamp(volume, 0.0F, 1.0F);
+}
+
+} // namespace
+
+SceneSound::SceneSound(SoundMode mode, const std::filesystem::path& resources, platform::AudioPlayerFactory makePlayer)
+    : mode_(mode)
+    , enabled_(SoundPreference::enabled(mode))
+    , volume_(SoundPreference::volume(mode))
+    , resources_(resources / std::filesystem::path(resources::audioFolder))
+    , makePlayer_(std::move(makePlayer))
+{
+}
+
+platform::AudioPlayerFactory SceneSound::defaultPlayerFactory()
+{
+    return [](const std::filesystem::path& file) { return platform::OpenAlAudioPlayer::open(file); };
+}
+
+bool SceneSound::audible() const
+{
+    return enabled_ && volume_ > 0.0F && mode_ != SoundMode::preview && outputAllowed_ && !paused_;
+}
+
+void SceneSound::load()
+{
+    if (loaded_ || stopped_ || mode_ == SoundMode::preview) {
+        return;
+    }
+    loaded_ = true;
+    try {
+        for (SoundCue cue : allSoundCues) {
+            auto player = makePlayer_(resources_ / std::filesystem::path(file(cue)));
+            player->setNumberOfLoops(0);
+            player->prepareToPlay();
+            players_[index(cue)] = std::move(player);
+        }
+        if (music_) {
+            music_->stop();
+        }
+        music_.reset();
+        auto music = makePlayer_(resources_ / std::filesystem::path(resources::music));
+        music->setNumberOfLoops(0);
+        music->setVolume(0.0F);
+        music->prepareToPlay();
+        music_ = std::move(music);
+        musicLevel_ = 0.0F;
+        musicNeedsResume_ = true;
+    } catch (const std::exception& error) {
+        loadError_ = std::string("Sound unavailable: ") + error.what();
+        cancelEffects();
+        if (music_) {
+            music_->stop();
+            music_.reset();
+        }
+    }
+}
+
+void SceneSound::sync(const SoundCueAges& ages, double delta)
+{
+    if (stopped_) {
+        return;
+    }
+    // The clock runs even while silent, so that cue starts are not replayed
+    // when sound comes on later.
+    const SoundCueSet starting = cueClock_.advance(ages);
+    if (!audible()) {
+        return;
+    }
+    load();
+    if (loadError_) {
+        return;
+    }
+
+    for (SoundCue cue : allSoundCues) {
+        auto& player = players_[index(cue)];
+        const auto age = ages[cue];
+        if (!starting.contains(cue) || !player || !age || !(*age < player->duration())) {
+            continue;
+        }
+        player->setCurrentTime(*age);
+        player->setVolume(gain(cue) * volume_);
+        if (player->play()) {
+            active_.insert(cue);
+        }
+    }
+
+    for (SoundCue cue : allSoundCues) {
+        if (!active_.contains(cue)) {
+            continue;
+        }
+        auto& player = players_[index(cue)];
+        const auto age = ages[cue];
+        if (player && age && *age >= 0.0 && *age < player->duration()) {
+            if (player->isPlaying()) {
+                player->setVolume(gain(cue) * volume_);
+            } else {
+                active_.erase(cue); // ran to its end by itself
+            }
+        } else {
+            if (player) {
+                player->stop();
+            }
+            active_.erase(cue);
+        }
+    }
+
+    if (musicFinished_) {
+        return;
+    }
+    musicElapsed_ += std::max(delta, 0.0);
+    const double limit = music_ ? std::min(music_->duration(), musicDuration) : musicDuration;
+    if (musicElapsed_ >= limit) {
+        musicFinished_ = true;
+        if (music_) {
+            music_->stop();
+        }
+        musicLevel_ = 0.0F;
+        return;
+    }
+
+    const float target = active_.empty() ? musicFullLevel : musicDuckedLevel;
+    const double rate = target < musicLevel_ ? duckRate : riseRate;
+    musicLevel_ += (target - musicLevel_) * static_cast<float>(1.0 - std::exp(-std::max(delta, 0.0) * rate));
+
+    if (music_) {
+        music_->setVolume(musicLevel_ * volume_);
+        if (!music_->isPlaying()) {
+            if (musicNeedsResume_) {
+                music_->play();
+                musicNeedsResume_ = false;
+            } else {
+                musicFinished_ = true; // it ran to its end
+            }
+        }
+    }
+}
+
+void SceneSound::silenceMusic()
+{
+    cancelEffects();
+    if (music_ && music_->isPlaying()) {
+        musicNeedsResume_ = true;
+        music_->pause();
+    }
+    musicLevel_ = 0.0F;
+}
+
+void SceneSound::configure(bool enabled, float volume, bool persist)
+{
+    if (stopped_) {
+        return;
+    }
+    enabled_ = enabled && mode_ != SoundMode::preview;
+    volume_ = clampVolume(volume);
+    if (persist) {
+        SoundPreference::save(mode_, enabled_, volume_);
+    }
+    if (!enabled_ || volume_ == 0.0F) {
+        silenceMusic();
+    }
+    for (SoundCue cue : allSoundCues) {
+        if (active_.contains(cue) && players_[index(cue)]) {
+            players_[index(cue)]->setVolume(gain(cue) * volume_);
+        }
+    }
+    if (music_) {
+        music_->setVolume(musicLevel_ * volume_);
+    }
+}
+
+void SceneSound::refreshPreferences()
+{
+    configure(SoundPreference::enabled(mode_), SoundPreference::volume(mode_), false);
+}
+
+void SceneSound::allowOutput(bool allowed)
+{
+    outputAllowed_ = allowed;
+    if (!allowed) {
+        silenceMusic();
+    }
+}
+
+void SceneSound::setPaused(bool paused)
+{
+    paused_ = paused;
+    if (paused) {
+        silenceMusic();
+    }
+}
+
+void SceneSound::cancelEffects()
+{
+    for (auto& player : players_) {
+        if (player) {
+            player->stop();
+            player->setCurrentTime(0.0);
+        }
+    }
+    active_.clear();
+}
+
+void SceneSound::restartOpening()
+{
+    cancelEffects();
+    cueClock_.reset();
+    if (music_) {
+        music_->pause();
+        music_->setCurrentTime(0.0);
+    }
+    musicLevel_ = 0.0F;
+    musicElapsed_ = 0.0;
+    musicFinished_ = false;
+    musicNeedsResume_ = true;
+}
+
+void SceneSound::stop()
+{
+    stopped_ = true;
+    cancelEffects();
+    if (music_) {
+        music_->stop();
+        music_.reset();
+    }
+    for (auto& player : players_) {
+        player.reset();
+    }
+}
+
+} // namespace gloam

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "engine/sound/SoundCue.h"
+#include "engine/sound/SoundCueClock.h"
+#include "engine/sound/SoundMode.h"
+#include "platform/audio/AudioPlayer.h"
+
+#include <array>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace gloam {
+
+// The scene's effect sounds and its opening music. It schedules nothing:
+// each frame it is handed the age of every cue whose event is under way,
+// starts cues that have just begun (at their offset), stops those whose
+// event ended, ducks the music under effects and ends the music after 90 s.
+// Files are loaded the first time sound is actually wanted. Main thread only.
+class SceneSound {
+public:
+    static constexpr double musicDuration = 90.0;
+
+    // `resources`: the resource folder; sounds are in its "Audio" subfolder.
+    SceneSound(SoundMode mode, const std::filesystem::path& resources,
+               platform::AudioPlayerFactory makePlayer = defaultPlayerFactory());
+
+    static platform::AudioPlayerFactory defaultPlayerFactory();
+
+    void sync(const SoundCueAges& ages, double delta);
+    void configure(bool enabled, float volume, bool persist);
+    void refreshPreferences();
+    void allowOutput(bool allowed);
+    void setPaused(bool paused);
+    void cancelEffects();
+    void restartOpening();
+    void stop();
+
+    SoundMode mode() const { return mode_; }
+    bool enabled() const { return enabled_; }
+    float volume() const { return volume_; }
+    double musicElapsed() const { return musicElapsed_; }
+    bool musicFinished() const { return musicFinished_; }
+    const std::optional<std::string>& loadError() const { return loadError_; }
+
+    // For the owner's diagnostics and tests.
+    float musicLevel() const { return musicLevel_; }
+    bool isActive(SoundCue cue) const { return active_.contains(cue); }
+    bool loaded() const { return loaded_; }
+    const platform::AudioPlayer* player(SoundCue cue) const { return players_[index(cue)].get(); }
+    const platform::AudioPlayer* music() const { return music_.get(); }
+
+private:
+    void load();
+    bool audible() const;
+    void silenceMusic();
+
+    const SoundMode mode_;
+    bool enabled_;
+    float volume_;
+    SoundCueClock cueClock_;
+    std::array<std::unique_ptr<platform::AudioPlayer>, soundCueCount> players_;
+    std::unique_ptr<platform::AudioPlayer> music_;
+    SoundCueSet active_;
+    bool paused_ = false;
+    bool stopped_ = false;
+    bool outputAllowed_ = true;
+    bool loaded_ = false;
+    float musicLevel_ = 0;
+    bool musicNeedsResume_ = true;
+    double musicElapsed_ = 0;
+    bool musicFinished_ = false;
+    const std::filesystem::path resources_;
+    std::optional<std::string> loadError_;
+    platform::AudioPlayerFactory makePlayer_;
+};
+
+} // namespace gloam

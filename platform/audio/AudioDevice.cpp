@@ -1,0 +1,86 @@
+#include "platform/audio/AudioDevice.h"
+
+#include <AL/al.h>
+#include <AL/alc.h>
+#include <AL/alext.h>
+
+#include <algorithm>
+
+namespace gloam::platform {
+
+namespace {
+
+int requestedLoopbackRate = 0;
+
+} // namespace
+
+AudioDevice& AudioDevice::shared()
+{
+    // Kept to the end of the process: players may outlive any owner.
+    static AudioDevice* device = new AudioDevice(requestedLoopbackRate);
+    return *device;
+}
+
+bool AudioDevice::useLoopback(int sampleRate)
+{
+    if (alcIsExtensionPresent(nullptr, "ALC_SOFT_loopback") == ALC_FALSE || sampleRate <= 0) {
+        return false;
+    }
+    requestedLoopbackRate = sampleRate;
+    return true;
+}
+
+AudioDevice::AudioDevice(int loopbackRate)
+{
+    ALCdevice* device = nullptr;
+    std::vector<ALCint> attributes;
+    if (loopbackRate > 0) {
+        auto openLoopback = reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
+        device = openLoopback != nullptr ? openLoopback(nullptr) : nullptr;
+        attributes = {ALC_FORMAT_TYPE_SOFT, ALC_FLOAT_SOFT, ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT, ALC_FREQUENCY, loopbackRate, 0};
+        loopback_ = device != nullptr;
+    } else {
+        device = alcOpenDevice(nullptr);
+    }
+    if (device == nullptr) {
+        error_ = "no sound output device is available";
+        return;
+    }
+    ALCcontext* context = alcCreateContext(device, attributes.empty() ? nullptr : attributes.data());
+    if (context == nullptr || alcMakeContextCurrent(context) == ALC_FALSE) {
+        if (context != nullptr) {
+            alcDestroyContext(context);
+        }
+        alcCloseDevice(device);
+        error_ = "the sound output device cannot be used";
+        return;
+    }
+    device_ = device;
+    context_ = context;
+}
+
+std::vector<float> AudioDevice::renderLoopback(int frames)
+{
+    std::vector<float> mix(static_cast<std::size_t>(std::max(frames, 0)) * 2, 0.0F);
+    if (!loopback_ || frames <= 0) {
+        return mix;
+    }
+    auto render = reinterpret_cast<LPALCRENDERSAMPLESSOFT>(alcGetProcAddress(static_cast<ALCdevice*>(device_), "alcRenderSamplesSOFT"));
+    if (render != nullptr) {
+        render(static_cast<ALCdevice*>(device_), mix.data(), frames);
+    }
+    return mix;
+}
+
+AudioDevice::~AudioDevice()
+{
+    if (context_ != nullptr) {
+        alcMakeContextCurrent(nullptr);
+        alcDestroyContext(static_cast<ALCcontext*>(context_));
+    }
+    if (device_ != nullptr) {
+        alcCloseDevice(static_cast<ALCdevice*>(device_));
+    }
+}
+
+} // namespace gloam::platform

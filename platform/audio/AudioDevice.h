@@ -1,0 +1,43 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace gloam::platform {
+
+// The process's one OpenAL output device and context, opened on first use.
+// A machine without sound output has none: every player then fails with
+// the reason, and the scene stays silent.
+class AudioDevice {
+public:
+    static AudioDevice& shared();
+
+    // Makes the shared device a loopback device that plays into memory at
+    // `sampleRate` (stereo, float) instead of a sound card: the caller pulls
+    // the mixed output with renderLoopback. For tests and offline rendering;
+    // must be called before anything uses the shared device. Returns false
+    // when OpenAL offers no loopback.
+    static bool useLoopback(int sampleRate);
+
+    // The next `frames` stereo frames of the mix, interleaved left/right.
+    std::vector<float> renderLoopback(int frames);
+
+    bool available() const { return error_.empty(); }
+    // Why there is no device; empty when there is one.
+    const std::string& error() const { return error_; }
+
+    AudioDevice(const AudioDevice&) = delete;
+    AudioDevice& operator=(const AudioDevice&) = delete;
+
+private:
+    explicit AudioDevice(int loopbackRate);
+    ~AudioDevice();
+
+    void* device_ = nullptr;
+    void* context_ = nullptr;
+    bool loopback_ = false;
+    std::string error_;
+};
+
+} // namespace gloam::platform
