@@ -1,0 +1,316 @@
+#include "engine/post/GhostBloom.h"
+
+#include "engine/scene/HalloweenResources.h"
+#include "platform/gpu/CommandBuffer.h"
+#include "platform/gpu/ComputeEncoder.h"
+#include "platform/gpu/ComputePipeline.h"
+#include "platform/gpu/GaussianBlur.h"
+#include "platform/gpu/GpuDevice.h"
+#include "platform/gpu/GpuError.h"
+#include "platform/gpu/GpuTexture.h"
+#include "platform/gpu/ShaderLibrary.h"
+#include "platform/render/PostProcessContext.h"
+#include "resources/ResourceFiles.h"
+
+#include <glm/matrix.hpp>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+#include <vector>
+
+namespace gloam {
+
+namespace {
+
+constexpr std::size_t fogRowBytes = resources::fogWidth;
+constexpr std::size_t fogSliceBytes = fogRowBytes * resources::fogHeight;
+constexpr std::size_t fogVolumeBytes = fogSliceBytes * resources::fogDepth;
+static_assert(fogVolumeBytes == 1'048'576);
+
+void printLine(const std::string& line)
+{
+    // One write per line: the render and main threads both log.
+    const std::string text = line + "\n";
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+std::vector<std::uint8_t> readWhole(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        const int error = errno != 0 ? errno : ENOENT;
+        throw std::system_error(error, std::generic_category(),
+                                "The fog volume “" + file.filename().string() + "” could not be read");
+    }
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        throw std::system_error(EIO, std::generic_category(),
+                                "The fog volume “" + file.filename().string() + "” could not be read");
+    }
+    return bytes;
+}
+
+} // namespace
+
+std::shared_ptr<GhostBloom> GhostBloom::create(std::filesystem::path resources, LogSink log)
+{
+    return std::shared_ptr<GhostBloom>(new GhostBloom(std::move(resources), std::move(log)));
+}
+
+std::shared_ptr<GhostBloom> GhostBloom::create()
+{
+    return create(halloweenResources());
+}
+
+GhostBloom::GhostBloom(std::filesystem::path resources, LogSink log)
+    : resources_(std::move(resources)), log_(log ? std::move(log) : LogSink(printLine))
+{
+}
+
+GhostBloom::~GhostBloom() = default;
+
+GhostBloom::Pipelines GhostBloom::prepare(Vehicle vehicle, const std::filesystem::path& resources)
+{
+    auto device = gpu::GpuDevice::systemDefault();  // "HalloweenMetal" 1 when there is none
+    const auto library = gpu::ShaderLibrary::load(resources / effects(vehicle));
+    for (const char* kernel : {extractKernel, compositeKernel}) {
+        if (!library.hasKernel(kernel)) {
+            throw gpu::GpuError(gpu::GpuError::deviceDomain, gpu::GpuError::missingFunction,
+                                "The shader library “" + library.name() + "” has no kernel “" + kernel + "”.");
+        }
+    }
+    Pipelines pipelines;
+    pipelines.extract = device->makeComputePipeline(library, extractKernel);
+    pipelines.composite = device->makeComputePipeline(library, compositeKernel);
+    return pipelines;
+}
+
+GhostBloom::Pipelines GhostBloom::prepare(Vehicle vehicle)
+{
+    return prepare(vehicle, halloweenResources());
+}
+
+void GhostBloom::select(const Pipelines& pipelines)
+{
+    std::lock_guard lock(cameraLock_);
+    pipelines_ = pipelines;
+}
+
+void GhostBloom::setCamera(const glm::mat4& cameraWorld)
+{
+    std::lock_guard lock(cameraLock_);
+    cameraWorld_ = cameraWorld;
+}
+
+void GhostBloom::setAtmosphere(float time, float flash, float pumpkins, float hover)
+{
+    const glm::vec4 values(time, flash, pumpkins, hover);
+    std::lock_guard lock(cameraLock_);
+    atmosphere_ = values;
+}
+
+void GhostBloom::setSceneVisibility(float visibility)
+{
+    std::lock_guard lock(cameraLock_);
+    sceneVisibility_ = visibility;
+}
+
+void GhostBloom::beginSceneWarmup()
+{
+    std::lock_guard lock(cameraLock_);
+    warmupRemaining_ = warmupFrames;
+}
+
+bool GhostBloom::sceneWarmed() const
+{
+    std::lock_guard lock(cameraLock_);
+    return warmupRemaining_ == 0;
+}
+
+int GhostBloom::warmupRemaining() const
+{
+    std::lock_guard lock(cameraLock_);
+    return warmupRemaining_;
+}
+
+GhostBloom::SharedValues GhostBloom::sharedValues() const
+{
+    std::lock_guard lock(cameraLock_);
+    return {cameraWorld_, atmosphere_, sceneVisibility_};
+}
+
+void GhostBloom::countCompletedFrame()
+{
+    std::lock_guard lock(cameraLock_);
+    warmupRemaining_ = std::max(warmupRemaining_ - 1, 0);
+}
+
+float GhostBloom::blurSigma() const
+{
+    return blur_ ? blur_->sigma() : 0.0f;
+}
+
+void GhostBloom::log(const std::string& line) const
+{
+    log_(line);
+}
+
+void GhostBloom::copyUnmodified(const render::PostProcessContext& context)
+{
+    if (!context.commandBuffer || !context.sourceColorTexture || !context.targetColorTexture) return;
+    context.commandBuffer->copy(*context.sourceColorTexture, *context.targetColorTexture);
+}
+
+void GhostBloom::process(const render::PostProcessContext& context)
+{
+    if (!context.device || !context.commandBuffer || !context.sourceColorTexture || !context.sourceDepthTexture ||
+        !context.targetColorTexture) {
+        copyUnmodified(context);
+        return;
+    }
+    const gpu::GpuTexture& source = *context.sourceColorTexture;
+
+    // Warm-up: this frame counts once its GPU work has completed.
+    int remaining = 0;
+    {
+        std::lock_guard lock(cameraLock_);
+        remaining = warmupRemaining_;
+    }
+    if (remaining > 0) {
+        context.commandBuffer->addCompletedHandler([weak = weak_from_this()](gpu::CommandBufferStatus status) {
+            if (status != gpu::CommandBufferStatus::completed) return;
+            if (auto self = weak.lock()) self->countCompletedFrame();
+        });
+    }
+
+    // Resources follow the frame's size.
+    if (!bright_ || bright_->width() != source.width() || bright_->height() != source.height()) {
+        rebuild(context);
+    }
+
+    Pipelines pipelines;
+    {
+        std::lock_guard lock(cameraLock_);
+        pipelines = pipelines_;
+    }
+    if (!bright_ || !blurred_ || !pipelines.extract || !pipelines.composite || !blur_ || !fogMask_) {
+        copyUnmodified(context);
+        return;
+    }
+
+    const SharedValues shared = sharedValues();
+    if (shared.sceneVisibility <= 0.0f) {
+        copyUnmodified(context);
+        return;
+    }
+
+    FogUniforms uniforms;
+    uniforms.inverseProjection = glm::inverse(context.projection);
+    uniforms.cameraWorld = shared.cameraWorld;
+    uniforms.atmosphere = shared.atmosphere;
+    uniforms.presentation = glm::vec4(shared.sceneVisibility, 0.0f, 0.0f, 0.0f);
+
+    const auto width = static_cast<unsigned>(source.width());
+    const auto height = static_cast<unsigned>(source.height());
+    gpu::CommandBuffer& commands = *context.commandBuffer;
+
+    auto extract = commands.makeComputeEncoder();
+    extract.setPipeline(*pipelines.extract);
+    extract.setTexture(0, source);
+    extract.setTexture(1, *bright_);
+    extract.setTexture(2, *context.sourceDepthTexture);
+    extract.setBytes(0, &uniforms, sizeof uniforms);
+    extract.dispatchThreads(width, height, 1);
+    extract.endEncoding();
+
+    blur_->encode(commands, *bright_, *blurred_);
+
+    auto composite = commands.makeComputeEncoder();
+    composite.setPipeline(*pipelines.composite);
+    composite.setTexture(0, source);
+    composite.setTexture(1, *blurred_);
+    composite.setTexture(2, *context.sourceDepthTexture);
+    composite.setTexture(3, *fogMask_);
+    composite.setTexture(4, *context.targetColorTexture);
+    composite.setBytes(0, &uniforms, sizeof uniforms);
+    composite.dispatchThreads(width, height, 1);
+    composite.endEncoding();
+
+    if (!reported_) {
+        reported_ = true;
+        log("E4 bloom active pixels=" + std::to_string(width) + "x" + std::to_string(height));
+    }
+}
+
+void GhostBloom::rebuild(const render::PostProcessContext& context)
+{
+    const gpu::GpuTexture& source = *context.sourceColorTexture;
+    const int width = source.width();
+    const int height = source.height();
+    if (width == failedWidth_ && height == failedHeight_) return;  // reported already; wait for a new size
+
+    bright_.reset();
+    blurred_.reset();
+    blur_.reset();
+    try {
+        gpu::TextureDescriptor descriptor{gpu::TextureKind::texture2D, gpu::PixelFormat::rgba16Float, width, height, 1,
+                                          "bloom highlights"};
+        bright_ = context.device->makeTexture(descriptor);
+        descriptor.label = "bloom highlights blurred";
+        blurred_ = context.device->makeTexture(descriptor);
+    } catch (const std::exception& error) {
+        bright_.reset();
+        blurred_.reset();
+        failedWidth_ = width;
+        failedHeight_ = height;
+        log(std::string("E4 BLOOM FAILED ") + error.what());
+        return;
+    }
+    failedWidth_ = 0;
+    failedHeight_ = 0;
+
+    if (!fogMask_) {
+        try {
+            loadFogVolume(*context.device);
+            log("E4 volumetric fog active 128x64x128 r8");
+        } catch (const std::exception& error) {
+            fogMask_.reset();
+            log(std::string("E4 BLOOM FAILED ") + error.what());
+        }
+    }
+
+    // Sigma 9 at a frame width of 2400 pixels.
+    blur_ = std::make_unique<gpu::GaussianBlur>(context.device, static_cast<float>(width) * 9.0f / 2400.0f);
+}
+
+void GhostBloom::loadFogVolume(gpu::GpuDevice& device)
+{
+    const std::filesystem::path file = resources_ / resources::fogDensity;
+    const std::vector<std::uint8_t> bytes = readWhole(file);
+    if (bytes.size() != fogVolumeBytes) {
+        throw gpu::GpuError(fogVolumeDomain, fogVolumeWrongLength,
+                            "The fog volume “" + file.filename().string() + "” has " + std::to_string(bytes.size()) +
+                                " bytes; it must have exactly " + std::to_string(fogVolumeBytes) +
+                                " (128 × 64 × 128).");
+    }
+    std::shared_ptr<gpu::GpuTexture> volume;
+    try {
+        volume = device.makeTexture({gpu::TextureKind::texture3D, gpu::PixelFormat::r8Unorm, resources::fogWidth,
+                                     resources::fogHeight, resources::fogDepth, "fog density"});
+        volume->replace(bytes.data(), bytes.size(), fogRowBytes, fogSliceBytes);
+    } catch (const std::exception& error) {
+        throw gpu::GpuError(fogVolumeDomain, fogVolumeTextureRefused,
+                            "The fog volume texture (128 × 64 × 128, r8) cannot be made: " +
+                                std::string(error.what()));
+    }
+    fogMask_ = std::move(volume);
+}
+
+} // namespace gloam
