@@ -206,20 +206,9 @@ FramePacket FramePacketBuilder::build(const platform::View3D& view, double time)
         }
     });
 
-    // The view's post-process slot as it is now; the scene's context type
-    // names the GL textures.
+    // The view's post-process slot as it is now.
     if (auto slot = view.postProcess()) {
-        packet.postProcess = [slot](const PostProcessContext& context) {
-            platform::PostProcessContext scene;
-            scene.sourceColorTexture = context.sourceColorTexture->glName();
-            scene.sourceDepthTexture = context.sourceDepthTexture->glName();
-            scene.targetColorTexture = context.targetColorTexture->glName();
-            scene.width = context.sourceColorTexture->width();
-            scene.height = context.sourceColorTexture->height();
-            scene.projection = context.projection;
-            scene.time = context.time;
-            (*slot)(scene);
-        };
+        packet.postProcess = [slot](const PostProcessContext& context) { (*slot)(context); };
     }
 
     // Forget sources the scene has let go of.
