@@ -73,12 +73,27 @@ public:
         return faces_.emplace(key, f).first->second;
     }
 
+    ~FontCache()
+    {
+        for (auto& [key, f] : faces_) {
+            hb_font_destroy(f.font);
+            FT_Done_Face(f.face);
+        }
+        FT_Done_FreeType(library_);
+        FcConfigDestroy(config_);
+    }
+    FontCache(const FontCache&) = delete;
+    FontCache& operator=(const FontCache&) = delete;
+
 private:
     FontCache()
     {
         if (FT_Init_FreeType(&library_) != 0) {
             throw MeshError("text: FreeType cannot start");
         }
+        // A configuration of our own, released at exit (the process-wide
+        // default one is never freed).
+        config_ = FcInitLoadConfigAndFonts();
     }
 
     static int fcWeight(MeshResource::FontWeight weight)
@@ -92,16 +107,16 @@ private:
         return FC_WEIGHT_REGULAR;
     }
 
-    static std::pair<std::string, int> match(const std::string& family, MeshResource::FontWeight weight)
+    std::pair<std::string, int> match(const std::string& family, MeshResource::FontWeight weight)
     {
         FcPattern* pattern = FcPatternCreate();
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
         FcPatternAddInteger(pattern, FC_WEIGHT, fcWeight(weight));
         FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
-        FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+        FcConfigSubstitute(config_, pattern, FcMatchPattern);
         FcDefaultSubstitute(pattern);
         FcResult result = FcResultNoMatch;
-        FcPattern* found = FcFontMatch(nullptr, pattern, &result);
+        FcPattern* found = FcFontMatch(config_, pattern, &result);
         FcPatternDestroy(pattern);
         FcChar8* file = nullptr;
         int index = 0;
@@ -118,6 +133,7 @@ private:
     }
 
     FT_Library library_ = nullptr;
+    FcConfig* config_ = nullptr;
     std::map<std::string, FontFace> faces_;
 };
 
