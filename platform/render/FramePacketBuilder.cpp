@@ -1,6 +1,7 @@
 #include "platform/render/FramePacketBuilder.h"
 
 #include "platform/assets/EnvironmentResource.h"
+#include "platform/assets/JointMatrices.h"
 #include "platform/assets/TextureResource.h"
 #include "platform/gpu/CommandBuffer.h"
 #include "platform/gpu/GpuTexture.h"
@@ -12,7 +13,6 @@
 #include "platform/scene/ModelComponent.h"
 #include "platform/scene/PerspectiveCameraComponent.h"
 #include "platform/scene/PointLightComponent.h"
-#include "platform/scene/SkinComponent.h"
 #include "platform/scene/View3D.h"
 
 #include <glm/gtc/matrix_transform.hpp>
@@ -125,17 +125,7 @@ FramePacket FramePacketBuilder::build(const platform::View3D& view, double time)
         if (!model || !model->mesh || opacity <= 0.0f) return;
         const auto* shadowFlag = entity.components.get<platform::DynamicLightShadowComponent>();
         const bool casts = !shadowFlag || shadowFlag->castsShadow;
-        std::vector<glm::mat4> joints;
-        if (const auto* skin = entity.components.get<platform::SkinComponent>()) {
-            const glm::mat4 toModel = glm::inverse(world);
-            joints.resize(skin->joints.size(), glm::mat4(1.0f));
-            for (std::size_t j = 0; j < skin->joints.size(); ++j) {
-                auto joint = skin->joints[j].lock();
-                const glm::mat4 inverseBind =
-                    j < skin->inverseBindMatrices.size() ? skin->inverseBindMatrices[j] : glm::mat4(1.0f);
-                if (joint) joints[j] = toModel * joint->worldMatrix() * inverseBind;
-            }
-        }
+        const std::vector<glm::mat4> joints = platform::jointMatrices(entity);
         const auto& parts = model->mesh->parts();
         for (std::size_t p = 0; p < parts.size(); ++p) {
             const platform::Material* material = model->materialFor(parts[p]);

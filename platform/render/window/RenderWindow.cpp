@@ -1,6 +1,7 @@
 #include "platform/render/window/RenderWindow.h"
 
 #include "platform/render/RenderThread.h"
+#include "platform/render/window/ForeignWindowSize.h"
 #include "platform/render/window/QtRenderSurface.h"
 
 #include <QExposeEvent>
@@ -28,18 +29,32 @@ RenderWindow::RenderWindow(QWindow* parent) : QWindow(parent) {
     });
 }
 
-RenderWindow::~RenderWindow() { thread_.reset(); }
+RenderWindow::~RenderWindow() {
+    thread_.reset();
+    // The foreign window must not delete this window as its child.
+    if (foreign_) setParent(static_cast<QWindow*>(nullptr));
+}
 
 std::unique_ptr<RenderWindow> RenderWindow::embedded(WId foreignWindow) {
+    const auto size = foreignWindowSize(foreignWindow);
+    if (!size) return nullptr;
     std::unique_ptr<QWindow> foreign(QWindow::fromWinId(foreignWindow));
     if (!foreign) return nullptr;
     auto window = std::make_unique<RenderWindow>(foreign.get());
-    window->setGeometry(0, 0, foreign->width(), foreign->height());
-    QWindow* host = foreign.get();
+    const qreal ratio = window->devicePixelRatio();
+    window->setGeometry(0, 0, static_cast<int>(size->width / ratio), static_cast<int>(size->height / ratio));
+    // The host does not tell Qt when its window changes size: look twice a
+    // second and follow.
     RenderWindow* inner = window.get();
-    // The host's size changes reach the inner window.
-    QObject::connect(host, &QWindow::widthChanged, inner, [inner, host] { inner->resize(host->size()); });
-    QObject::connect(host, &QWindow::heightChanged, inner, [inner, host] { inner->resize(host->size()); });
+    auto* watch = new QTimer(inner);
+    QObject::connect(watch, &QTimer::timeout, inner, [inner, foreignWindow] {
+        if (const auto now = foreignWindowSize(foreignWindow)) {
+            const qreal r = inner->devicePixelRatio();
+            const QSize wanted(static_cast<int>(now->width / r), static_cast<int>(now->height / r));
+            if (wanted != inner->size()) inner->resize(wanted);
+        }
+    });
+    watch->start(500);
     window->foreign_ = std::move(foreign);
     return window;
 }
