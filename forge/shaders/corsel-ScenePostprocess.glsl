@@ -14,7 +14,7 @@ const float HALO_STRENGTH = 0.45;        // the wider halo around them
 const vec2 FOG_WIND = vec2(0.32, 0.11);              // drift of the fog over the ground, m/s
 const float FOG_BANK_DENSITY = 0.9;    // extinction per metre of the ground bank, at the ground
 const float FOG_BANK_HEIGHT = 0.35;    // the bank thins by 1/e every this many metres
-const float FOG_HAZE_DENSITY = 0.01;   // the same for the haze above it
+const float FOG_HAZE_DENSITY = 0.02;   // the same for the haze above it
 const float FOG_HAZE_HEIGHT = 1.8;
 const float FOG_TOP = 3.5;             // nothing above this height
 const float FOG_SPAN = 64.0;           // the volume's width and depth in the scene
@@ -71,6 +71,7 @@ layout(binding = 4, rgba16f) writeonly uniform image2D finalColor;
 #endif
 
 const float PI = 3.14159265;
+const int HALO_TAPS = 16;
 const vec3 LUMA = vec3(0.2126, 0.7152, 0.0722);
 
 // The frame's colour, cleaned of negative, infinite and NaN values so that a
@@ -157,24 +158,24 @@ void groundMist() {
     float pumpkins = clamp(atmosphere.z, 0.0, 1.0);
     float hover = clamp(atmosphere.w, -1.0, 1.0);
 
-    // Bloom: the blurred highlights, and a wider, fainter halo from two
-    // rings of taps around the pixel (radii scale with the frame width).
+    // Bloom: the blurred highlights, and a wider, fainter halo gathered
+    // from them over a disc of HALO_TAPS taps on a golden-angle spiral,
+    // Gaussian-weighted, out to four blur widths (the taps are closer than
+    // two blur widths apart, so a point of light gets a round halo).
     vec3 glow = textureLod(blurredHighlights, uv, 0.0).rgb;
     vec2 texel = 1.0 / size;
-    float radius = max(size.x * (9.0 / 2400.0), 0.75);
+    float sigma = max(size.x * (9.0 / 2400.0), 0.75);
     vec3 halo = vec3(0.0);
-    for (int i = 0; i < 8; ++i) {
-        float angle = float(i) * (PI / 4.0) + 0.3927;
-        halo += textureLod(blurredHighlights, uv + vec2(cos(angle), sin(angle)) * (2.2 * radius) * texel, 0.0).rgb;
+    float haloWeight = 0.0;
+    for (int i = 0; i < HALO_TAPS; ++i) {
+        float r = sqrt((float(i) + 0.5) / float(HALO_TAPS));
+        float angle = float(i) * 2.39996323;
+        float w = exp(-2.0 * r * r);
+        halo += w * textureLod(blurredHighlights, uv + vec2(cos(angle), sin(angle)) * (r * 4.0 * sigma) * texel, 0.0).rgb;
+        haloWeight += w;
     }
-    vec3 wide = vec3(0.0);
-    for (int i = 0; i < 12; ++i) {
-        float angle = float(i) * (PI / 6.0);
-        wide += textureLod(blurredHighlights, uv + vec2(cos(angle), sin(angle)) * (5.0 * radius) * texel, 0.0).rgb;
-    }
-    halo = halo / 8.0;
-    wide = wide / 12.0;
-    vec3 bloom = BLOOM_STRENGTH * glow + HALO_STRENGTH * (0.65 * halo + 0.35 * wide);
+    halo /= haloWeight;
+    vec3 bloom = BLOOM_STRENGTH * glow + HALO_STRENGTH * halo;
 
     // The view ray of this pixel in the world, up to what it hits.
     vec4 view = inverseProjection * vec4(uv * 2.0 - 1.0, depth * 2.0 - 1.0, 1.0);
@@ -232,7 +233,7 @@ void groundMist() {
             float hazeWeight = exp(-height / FOG_HAZE_HEIGHT);
             float m = billow * pool * lens;
             bank += vec2(bankWeight, bankWeight * m);
-            haze += vec2(hazeWeight, hazeWeight * (0.5 + 0.5 * n) * pool * lens);
+            haze += vec2(hazeWeight, hazeWeight * n * pool * lens);
             fogHeight += bankWeight * m * height;
         }
         fogHeight /= max(bank.y, 1e-5);
@@ -248,7 +249,7 @@ void groundMist() {
     vec3 light = FOG_AMBIENT + MOON_COLOR * (phase(moonCosine, 0.6) * 4.0 * PI * 0.18 + 0.35);
     light += FLASH_COLOR * flash * (0.6 + phase(moonCosine, 0.3) * 4.0 * PI * 0.4);
     light += PUMPKIN_COLOR * pumpkins * exp(-fogHeight / 0.7);
-    light += (glow + halo + wide) * FOG_GLOW_SCATTER;
+    light += (glow + 2.0 * halo) * FOG_GLOW_SCATTER;
 
     vec3 misted = scene * transmittance + light * (1.0 - transmittance);
     vec3 result = misted + bloom;
