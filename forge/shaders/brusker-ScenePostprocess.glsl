@@ -14,7 +14,7 @@ const float HALO_STRENGTH = 0.5;        // the wider halo around them
 const vec2 FOG_WIND = vec2(0.36, 0.06);              // drift of the fog over the ground, m/s
 const float FOG_BANK_DENSITY = 0.9;    // extinction per metre of the ground bank, at the ground
 const float FOG_BANK_HEIGHT = 0.35;    // the bank thins by 1/e every this many metres
-const float FOG_HAZE_DENSITY = 0.01;   // the same for the haze above it
+const float FOG_HAZE_DENSITY = 0.02;   // the same for the haze above it
 const float FOG_HAZE_HEIGHT = 1.8;
 const float FOG_TOP = 3.5;             // nothing above this height
 const float FOG_SPAN = 64.0;           // the volume's width and depth in the scene
@@ -22,10 +22,9 @@ const float FOG_VOLUME_HEIGHT = 4.0;   // the volume's height in the scene
 const float FOG_POOL_INNER = 15.0;     // full fog within this radius of the vehicle
 const float FOG_POOL_OUTER = 34.0;     // none beyond this one
 const float FOG_MAX_DISTANCE = 60.0;   // the march ends this far from the camera
-const int FOG_STEPS = 12;
-const vec3 FOG_AMBIENT = vec3(0.07, 0.085, 0.12);   // moonlit night sky in the fog
+const vec3 FOG_AMBIENT = vec3(0.045, 0.06, 0.1);     // moonlit night sky in the fog
 const vec3 MOON_DIRECTION = vec3(0.7880, 0.2590, -0.5586);
-const vec3 MOON_COLOR = vec3(0.12, 0.15, 0.2);
+const vec3 MOON_COLOR = vec3(0.1, 0.13, 0.19);
 const vec3 FLASH_COLOR = vec3(0.55, 0.62, 0.85);
 const vec3 PUMPKIN_COLOR = vec3(0.16, 0.06, 0.01);
 const float FOG_GLOW_SCATTER = 1.0;  // how much of the nearby glow the fog catches
@@ -110,20 +109,29 @@ void cyanHighlights() {
 
 #ifdef GLOAM_KERNEL_groundMist
 
-// The density volume at a world point, drifting with the wind: two
-// differently scaled, differently drifting looks into the same volume, so
-// the pattern never visibly repeats.
+// The halo's taps: offsets on a golden-angle spiral in units of its reach,
+// and Gaussian weights.
+const int HALO_TAPS = 8;
+const vec3 HALO_SPIRAL[HALO_TAPS] = vec3[](
+    vec3(0.25000, 0.00000, 0.88250),
+    vec3(-0.31929, 0.29250, 0.68729),
+    vec3(0.04887, -0.55688, 0.53526),
+    vec3(0.40244, 0.52492, 0.41686),
+    vec3(-0.73854, -0.13064, 0.32465),
+    vec3(0.69960, -0.44503, 0.25284),
+    vec3(-0.23400, 0.87048, 0.19691),
+    vec3(-0.44627, -0.85927, 0.15335));
+const float HALO_WEIGHT = 3.44967;
+
+// The density volume at a world point: drifting with the wind, curling
+// slowly about it and heaving a little, so the fog rolls rather than
+// slides.
 float fogNoise(vec3 world, float time) {
     vec3 a = world + vec3(FOG_WIND.x, 0.0, FOG_WIND.y) * time;
-    vec3 b = vec3(world.z, world.y, -world.x) * 0.62 + vec3(-FOG_WIND.y, 0.0, FOG_WIND.x) * (0.7 * time);
-    vec3 ua = vec3(a.x / FOG_SPAN + 0.5, clamp(a.y / FOG_VOLUME_HEIGHT, 0.0, 1.0), a.z / FOG_SPAN + 0.5);
-    vec3 ub = vec3(b.x / FOG_SPAN + 0.5, clamp(world.y / FOG_VOLUME_HEIGHT + 0.1 * sin(0.05 * time), 0.0, 1.0),
-                   b.z / FOG_SPAN + 0.5);
-    ua.xz = fract(ua.xz);
-    ub.xz = fract(ub.xz);
-    float large = textureLod(fogDensity, ua, 0.0).r;
-    float small = textureLod(fogDensity, ub, 0.0).r;
-    return large * (0.55 + 0.9 * small);
+    a.xz += 1.6 * vec2(sin(0.19 * world.z + 0.23 * time), sin(0.23 * world.x - 0.17 * time));
+    a.y += 0.25 * sin(0.31 * world.x + 0.27 * world.z + 0.2 * time);
+    vec3 u = vec3(fract(a.x / FOG_SPAN + 0.5), clamp(a.y / FOG_VOLUME_HEIGHT, 0.0, 1.0), fract(a.z / FOG_SPAN + 0.5));
+    return textureLod(fogDensity, u, 0.0).r;
 }
 
 // Henyey-Greenstein phase function.
@@ -138,10 +146,75 @@ float profileShape(float x) {
     return abs(x) < 1e-3 ? 1.0 - 0.5 * x : (1.0 - exp(-x)) / x;
 }
 
-// Interleaved gradient noise: a fixed per-pixel offset for the march, so
-// that steps turn into fine grain instead of bands.
-float jitter(vec2 p) {
-    return fract(52.9829189 * fract(dot(p, vec2(0.06711056, 0.00583715))));
+// A view ray through the fog layer: where it starts, which way it goes and
+// the part of it inside the layer (from the ground up to FOG_TOP, at most
+// FOG_MAX_DISTANCE from the camera, and not beyond what the pixel shows).
+struct FogRay {
+    vec3 eye;
+    vec3 direction;
+    float t0;
+    float t1;
+};
+
+FogRay fogRay(ivec2 pixel, vec2 size) {
+    vec2 uv = (vec2(pixel) + 0.5) / size;
+    float depth = texelFetch(frameDepth, pixel, 0).r;
+    vec4 view = inverseProjection * vec4(uv * 2.0 - 1.0, depth * 2.0 - 1.0, 1.0);
+    FogRay r;
+    r.eye = cameraWorld[3].xyz;
+    vec3 ray = (cameraWorld * vec4(view.xyz / view.w, 1.0)).xyz - r.eye;
+    float reach = length(ray);
+    r.direction = ray / max(reach, 1e-4);
+    reach = depth >= 1.0 ? FOG_MAX_DISTANCE : min(reach, FOG_MAX_DISTANCE);
+    r.t0 = 0.0;
+    r.t1 = reach;
+    if (abs(r.direction.y) > 1e-5) {
+        float ta = (FOG_TOP - r.eye.y) / r.direction.y;
+        float tb = -r.eye.y / r.direction.y;
+        r.t0 = max(r.t0, min(ta, tb));
+        r.t1 = min(r.t1, max(ta, tb));
+    } else if (r.eye.y > FOG_TOP || r.eye.y < 0.0) {
+        r.t1 = 0.0;
+    }
+    return r;
+}
+
+// The fog's density is two layers: a dense bank hugging the ground, shaped
+// by the drifting volume into a rolling top, and a thin haze above it. Each
+// layer's exponential height profile is integrated exactly along every
+// pixel's own ray; what the profile is multiplied by (the volume, the pool
+// of fog around the scene, the clear air at the lens) is the profile-
+// weighted mean of FOG_SAMPLES samples along the ray. That mean changes
+// slowly along the ray and across the picture, so a few samples suffice,
+// while the exact profile keeps every edge and every distance right.
+//
+// One sample of the march: (bank weight, bank weight × modulation, haze
+// weight, haze weight × modulation) and the bank's weighted height.
+const int FOG_SAMPLES = 5;
+
+struct FogSample {
+    vec4 weights;
+    float height;
+};
+
+FogSample fogSample(FogRay r, int index, float time, float bankHeight) {
+    FogSample result;
+    result.weights = vec4(0.0);
+    result.height = 0.0;
+    float t = r.t0 + (r.t1 - r.t0) * ((float(index) + 0.5) / float(FOG_SAMPLES));
+    vec3 at = r.eye + r.direction * t;
+    float height = max(at.y, 0.0);
+    float n = fogNoise(at, time);
+    // The rolling top: the higher, the denser the volume must be.
+    float billow = smoothstep(0.22 + 0.4 * height, 0.55 + 0.45 * height, n);
+    float pool = 1.0 - smoothstep(FOG_POOL_INNER, FOG_POOL_OUTER, length(at.xz));
+    float lens = smoothstep(1.5, 9.0, t);
+    float bankWeight = exp(-height / bankHeight);
+    float hazeWeight = exp(-height / FOG_HAZE_HEIGHT);
+    float m = billow * pool * lens;
+    result.weights = vec4(bankWeight, bankWeight * m, hazeWeight, hazeWeight * n * pool * lens);
+    result.height = bankWeight * m * height;
+    return result;
 }
 
 void groundMist() {
@@ -150,105 +223,60 @@ void groundMist() {
     vec2 uv = (vec2(p) + 0.5) / size;
     vec3 scene = sceneColor(p);
     float alpha = texelFetch(frameColor, p, 0).a;
-    float depth = texelFetch(frameDepth, p, 0).r;
     float visibility = clamp(presentation.x, 0.0, 1.0);
     float time = atmosphere.x;
     float flash = clamp(atmosphere.y, 0.0, 1.0);
     float pumpkins = clamp(atmosphere.z, 0.0, 1.0);
     float hover = clamp(atmosphere.w, -1.0, 1.0);
+    float bankHeight = FOG_BANK_HEIGHT * (1.0 + 0.12 * hover);
 
-    // Bloom: the blurred highlights, and a wider, fainter halo from two
-    // rings of taps around the pixel (radii scale with the frame width).
-    vec3 glow = textureLod(blurredHighlights, uv, 0.0).rgb;
-    vec2 texel = 1.0 / size;
-    float radius = max(size.x * (9.0 / 2400.0), 0.75);
-    vec3 halo = vec3(0.0);
-    for (int i = 0; i < 8; ++i) {
-        float angle = float(i) * (PI / 4.0) + 0.3927;
-        halo += textureLod(blurredHighlights, uv + vec2(cos(angle), sin(angle)) * (2.2 * radius) * texel, 0.0).rgb;
-    }
-    vec3 wide = vec3(0.0);
-    for (int i = 0; i < 12; ++i) {
-        float angle = float(i) * (PI / 6.0);
-        wide += textureLod(blurredHighlights, uv + vec2(cos(angle), sin(angle)) * (5.0 * radius) * texel, 0.0).rgb;
-    }
-    halo = halo / 8.0;
-    wide = wide / 12.0;
-    vec3 bloom = BLOOM_STRENGTH * glow + HALO_STRENGTH * (0.65 * halo + 0.35 * wide);
-
-    // The view ray of this pixel in the world, up to what it hits.
-    vec4 view = inverseProjection * vec4(uv * 2.0 - 1.0, depth * 2.0 - 1.0, 1.0);
-    vec3 viewPoint = view.xyz / view.w;
-    vec3 eye = cameraWorld[3].xyz;
-    vec3 hit = (cameraWorld * vec4(viewPoint, 1.0)).xyz;
-    vec3 ray = hit - eye;
-    float reach = length(ray);
-    vec3 direction = ray / max(reach, 1e-4);
-    if (depth >= 1.0) reach = FOG_MAX_DISTANCE;
-    reach = min(reach, FOG_MAX_DISTANCE);
-
-    // The part of the ray inside the fog layer, from the ground to FOG_TOP.
-    float t0 = 0.0;
-    float t1 = reach;
-    if (abs(direction.y) > 1e-5) {
-        float ta = (FOG_TOP - eye.y) / direction.y;
-        float tb = (0.0 - eye.y) / direction.y;
-        t0 = max(t0, min(ta, tb));
-        t1 = min(t1, max(ta, tb));
-    } else if (eye.y > FOG_TOP || eye.y < 0.0) {
-        t1 = 0.0;
-    }
-
-    // Optical depth of two layers: a dense bank hugging the ground, shaped
-    // by the drifting volume into a rolling top, and a thin haze above it.
-    // Each layer's exponential height profile is integrated exactly along
-    // the ray; the rest (the volume, the pool around the scene, the clear
-    // air at the lens) is the profile-weighted mean of FOG_STEPS jittered
-    // samples, so a few samples give smooth fog.
-    float opticalDepth = 0.0;
-    float fogHeight = 0.0;
-    if (t1 > t0) {
-        float breathing = 1.0 + 0.12 * hover;
-        float bankHeight = FOG_BANK_HEIGHT * breathing;
-        float length0 = t1 - t0;
-        float start = max(eye.y + direction.y * t0, 0.0);
-        float bankIntegral = exp(-start / bankHeight) * length0 * profileShape(direction.y * length0 / bankHeight);
-        float hazeIntegral = exp(-start / FOG_HAZE_HEIGHT) * length0 *
-                             profileShape(direction.y * length0 / FOG_HAZE_HEIGHT);
-
-        float dt = length0 / float(FOG_STEPS);
-        float t = t0 + dt * jitter(vec2(p));
-        vec2 bank = vec2(0.0);  // weight sum, weighted modulation
-        vec2 haze = vec2(0.0);
-        for (int i = 0; i < FOG_STEPS; ++i, t += dt) {
-            vec3 at = eye + direction * t;
-            float height = max(at.y, 0.0);
-            float n = fogNoise(at, time);
-            // The rolling top: the higher, the denser the volume must be.
-            float billow = smoothstep(0.22 + 0.4 * height, 0.55 + 0.45 * height, n);
-            float pool = 1.0 - smoothstep(FOG_POOL_INNER, FOG_POOL_OUTER, length(at.xz));
-            float lens = smoothstep(1.5, 9.0, t);
-            float bankWeight = exp(-height / bankHeight);
-            float hazeWeight = exp(-height / FOG_HAZE_HEIGHT);
-            float m = billow * pool * lens;
-            bank += vec2(bankWeight, bankWeight * m);
-            haze += vec2(hazeWeight, hazeWeight * (0.5 + 0.5 * n) * pool * lens);
-            fogHeight += bankWeight * m * height;
+    // This pixel's ray; the march's mean modulation along it.
+    FogRay r = fogRay(p, size);
+    vec4 weights = vec4(0.0);
+    float heights = 0.0;
+    if (r.t1 > r.t0) {
+        for (int i = 0; i < FOG_SAMPLES; ++i) {
+            FogSample s = fogSample(r, i, time, bankHeight);
+            weights += s.weights;
+            heights += s.height;
         }
-        fogHeight /= max(bank.y, 1e-5);
-        opticalDepth = FOG_BANK_DENSITY * bankIntegral * bank.y / max(bank.x, 1e-6) +
-                       FOG_HAZE_DENSITY * hazeIntegral * haze.y / max(haze.x, 1e-6);
+    }
+    float bankModulation = weights.x > 1e-6 ? weights.y / weights.x : 0.3;
+    float hazeModulation = weights.z > 1e-6 ? weights.w / weights.z : 0.3;
+    float fogHeight = heights / max(weights.y, 1e-5);
+
+    // The layers' exact profiles along the ray.
+    float opticalDepth = 0.0;
+    if (r.t1 > r.t0) {
+        float span = r.t1 - r.t0;
+        float start = max(r.eye.y + r.direction.y * r.t0, 0.0);
+        float bank = exp(-start / bankHeight) * span * profileShape(r.direction.y * span / bankHeight);
+        float haze = exp(-start / FOG_HAZE_HEIGHT) * span * profileShape(r.direction.y * span / FOG_HAZE_HEIGHT);
+        opticalDepth = FOG_BANK_DENSITY * bank * bankModulation + FOG_HAZE_DENSITY * haze * hazeModulation;
     }
     float transmittance = exp(-opticalDepth);
+
+    // Bloom: the blurred highlights, and a wider, fainter halo gathered
+    // from them over a disc of taps on a golden-angle spiral, Gaussian-
+    // weighted, out to 2.5 blur widths (the taps are 1.6 blur widths apart,
+    // close enough for a point of light to get a round halo).
+    vec3 glow = textureLod(blurredHighlights, uv, 0.0).rgb;
+    vec2 reach = max(size.x * (9.0 / 2400.0), 0.75) * 2.5 / size;
+    vec3 halo = vec3(0.0);
+    for (int i = 0; i < HALO_TAPS; ++i) {
+        halo += HALO_SPIRAL[i].z * textureLod(blurredHighlights, uv + HALO_SPIRAL[i].xy * reach, 0.0).rgb;
+    }
+    halo /= HALO_WEIGHT;
+    vec3 bloom = BLOOM_STRENGTH * glow + HALO_STRENGTH * halo;
 
     // Light in the fog: a cold moonlit ambient, forward scattering towards
     // the moon, the lightning, the pumpkins' glow near the ground and the
     // scene's own glows (the blurred highlights around this pixel).
-    float moonCosine = dot(direction, MOON_DIRECTION);
+    float moonCosine = dot(r.direction, MOON_DIRECTION);
     vec3 light = FOG_AMBIENT + MOON_COLOR * (phase(moonCosine, 0.6) * 4.0 * PI * 0.18 + 0.35);
     light += FLASH_COLOR * flash * (0.6 + phase(moonCosine, 0.3) * 4.0 * PI * 0.4);
     light += PUMPKIN_COLOR * pumpkins * exp(-fogHeight / 0.7);
-    light += (glow + halo + wide) * FOG_GLOW_SCATTER;
+    light += (glow + 2.0 * halo) * FOG_GLOW_SCATTER;
 
     vec3 misted = scene * transmittance + light * (1.0 - transmittance);
     vec3 result = misted + bloom;

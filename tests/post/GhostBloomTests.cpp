@@ -1,0 +1,650 @@
+// The bloom and fog post-process on a headless context: warm-up counting,
+// the fog volume's strict size, shader library errors, the plain-copy
+// fallbacks, the shipped kernels' bloom and fog, and the values shared with
+// the main thread.
+#include "engine/post/GhostBloom.h"
+#include "engine/prefs/Vehicle.h"
+#include "platform/gpu/CommandBuffer.h"
+#include "platform/gpu/GpuDevice.h"
+#include "platform/gpu/GpuError.h"
+#include "platform/gpu/GpuTexture.h"
+#include "platform/render/PostProcessContext.h"
+#include "platform/render/headless/HeadlessContext.h"
+#include "resources/ResourceFiles.h"
+#include "tools/post/FogNoiseVolume.h"
+
+#include <glm/gtc/matrix_transform.hpp>
+#include <glm/gtc/packing.hpp>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+using gloam::GhostBloom;
+using gloam::Vehicle;
+using gloam::gpu::CommandBufferStatus;
+using gloam::gpu::GpuError;
+using gloam::gpu::GpuTexture;
+using gloam::gpu::PixelFormat;
+using gloam::gpu::TextureKind;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t fogBytes = 128 * 64 * 128;
+
+// One frame's textures: colour and depth in, the post target out.
+struct Frame {
+    std::shared_ptr<GpuTexture> source, depth, target;
+    int width = 0, height = 0;
+};
+
+class BloomTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        device = gloam::gpu::GpuDevice::create();
+        gloam::gpu::GpuDevice::setSystemDefault(device);
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder = fs::temp_directory_path() /
+                 ("gloam-bloom-" + std::to_string(::getpid()) + "-" + test->test_suite_name() + "-" + test->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        bloom = makeBloom();
+    }
+
+    void TearDown() override
+    {
+        bloom.reset();
+        device->waitUntilIdle();
+        device->pollCompletions();
+        gloam::gpu::GpuDevice::setSystemDefault(nullptr);
+        fs::remove_all(folder);
+    }
+
+    std::shared_ptr<GhostBloom> makeBloom()
+    {
+        return GhostBloom::create(folder, [this](const std::string& line) {
+            std::lock_guard lock(logMutex);
+            lines.push_back(line);
+        });
+    }
+
+    std::vector<std::string> log()
+    {
+        std::lock_guard lock(logMutex);
+        return lines;
+    }
+
+    int count(const std::string& line)
+    {
+        int n = 0;
+        for (const auto& l : log()) n += l == line ? 1 : 0;
+        return n;
+    }
+
+    void writeFog(const std::vector<std::uint8_t>& bytes)
+    {
+        std::ofstream(folder / gloam::resources::fogDensity, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    void writeFog(std::uint8_t value) { writeFog(std::vector<std::uint8_t>(fogBytes, value)); }
+
+    // The shipped library of `vehicle`, as the forge puts it into the folder.
+    void installLibrary(Vehicle vehicle)
+    {
+        const std::string name = gloam::effects(vehicle);
+        fs::copy_file(fs::path(GLOAMYARD_POST_SHADERS) / name, folder / name, fs::copy_options::overwrite_existing);
+    }
+    void writeLibrary(Vehicle vehicle, const std::string& source)
+    {
+        std::ofstream(folder / gloam::effects(vehicle), std::ios::trunc) << source;
+    }
+
+    // Colour from `color(x, y)` (y from the bottom), one depth everywhere
+    // unless `depthAt` says otherwise, and a target full of a sentinel.
+    Frame makeFrame(int width, int height, const std::function<glm::vec4(int, int)>& color,
+                    const std::function<float(int, int)>& depthAt = {})
+    {
+        Frame frame;
+        frame.width = width;
+        frame.height = height;
+        auto texture = [&](PixelFormat format, const char* label) {
+            return device->makeTexture({TextureKind::texture2D, format, width, height, 1, label});
+        };
+        frame.source = texture(PixelFormat::rgba16Float, "source");
+        frame.depth = texture(PixelFormat::depth32Float, "depth");
+        frame.target = texture(PixelFormat::rgba16Float, "target");
+        std::vector<std::uint16_t> halves;
+        std::vector<std::uint16_t> sentinel;
+        std::vector<float> depths;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const glm::vec4 c = color(x, y);
+                for (int lane = 0; lane < 4; ++lane) {
+                    halves.push_back(glm::packHalf1x16(c[lane]));
+                    sentinel.push_back(glm::packHalf1x16(-7.0f));
+                }
+                depths.push_back(depthAt ? depthAt(x, y) : 1.0f);
+            }
+        }
+        const auto row = static_cast<size_t>(width) * 8;
+        frame.source->replace(reinterpret_cast<const std::uint8_t*>(halves.data()), halves.size() * 2, row,
+                              row * static_cast<size_t>(height));
+        frame.target->replace(reinterpret_cast<const std::uint8_t*>(sentinel.data()), sentinel.size() * 2, row,
+                              row * static_cast<size_t>(height));
+        frame.depth->replace(reinterpret_cast<const std::uint8_t*>(depths.data()), depths.size() * 4,
+                             static_cast<size_t>(width) * 4, static_cast<size_t>(width * height) * 4);
+        return frame;
+    }
+
+    Frame plainFrame(int width = 48, int height = 32)
+    {
+        return makeFrame(width, height, [](int x, int y) {
+            return glm::vec4(0.1f + 0.01f * float(x), 0.05f + 0.02f * float(y), 0.3f, 1.0f);
+        });
+    }
+
+    // Runs `process` for one frame on a fresh command buffer. `fail` marks
+    // the buffer failed; `complete` commits it, waits and runs the
+    // completion handlers.
+    std::shared_ptr<gloam::gpu::CommandBuffer> process(const Frame& frame, const glm::mat4& projection,
+                                                       bool complete = true, bool fail = false)
+    {
+        auto buffer = device->makeCommandBuffer();
+        gloam::render::PostProcessContext context{device,       buffer,     frame.source, frame.depth,
+                                                  frame.target, projection, 0.0};
+        bloom->process(context);
+        if (fail) buffer->markFailed();
+        if (complete) {
+            buffer->commit();
+            buffer->waitUntilCompleted();
+            device->pollCompletions();
+        }
+        return buffer;
+    }
+    std::shared_ptr<gloam::gpu::CommandBuffer> process(const Frame& frame, bool complete = true, bool fail = false)
+    {
+        const float aspect = float(frame.width) / float(frame.height);
+        return process(frame, glm::perspective(glm::radians(40.0f), aspect, 0.1f, 500.0f), complete, fail);
+    }
+
+    static glm::vec4 pixel(const std::vector<float>& pixels, const Frame& frame, int x, int y)
+    {
+        const size_t i = (static_cast<size_t>(y) * static_cast<size_t>(frame.width) + static_cast<size_t>(x)) * 4;
+        return {pixels[i], pixels[i + 1], pixels[i + 2], pixels[i + 3]};
+    }
+
+    // Pipelines from the library in the folder, selected.
+    void selectVehicle(Vehicle vehicle = Vehicle::corsel)
+    {
+        bloom->select(GhostBloom::prepare(vehicle, folder));
+    }
+
+    gloam::render::HeadlessContext gl;
+    std::shared_ptr<gloam::gpu::GpuDevice> device;
+    fs::path folder;
+    std::shared_ptr<GhostBloom> bloom;
+    std::mutex logMutex;
+    std::vector<std::string> lines;
+};
+
+// ---------------------------------------------------------------------------
+// Warm-up
+
+TEST_F(BloomTest, warmupCountsOnlyCompletedFramesThatSawAPositiveCounter)
+{
+    writeFog(0);
+    const Frame frame = plainFrame();
+    EXPECT_EQ(bloom->warmupRemaining(), -1);
+    EXPECT_FALSE(bloom->sceneWarmed());
+    process(frame);  // before the warm-up starts: nothing to count
+    EXPECT_EQ(bloom->warmupRemaining(), -1);
+
+    bloom->beginSceneWarmup();
+    EXPECT_EQ(bloom->warmupRemaining(), 6);
+    process(frame, true, /*fail=*/true);  // failed frames do not count
+    process(frame, true, /*fail=*/true);
+    EXPECT_EQ(bloom->warmupRemaining(), 6);
+    for (int done = 1; done <= 5; ++done) {
+        process(frame);
+        EXPECT_EQ(bloom->warmupRemaining(), 6 - done);
+        EXPECT_FALSE(bloom->sceneWarmed());
+    }
+    process(frame);
+    EXPECT_EQ(bloom->warmupRemaining(), 0);
+    EXPECT_TRUE(bloom->sceneWarmed());
+    process(frame);
+    EXPECT_TRUE(bloom->sceneWarmed());
+
+    bloom->beginSceneWarmup();  // a second warm-up starts again at 6
+    EXPECT_EQ(bloom->warmupRemaining(), 6);
+    EXPECT_FALSE(bloom->sceneWarmed());
+}
+
+TEST_F(BloomTest, warmupNeverGoesBelowZeroWithManyFramesInFlight)
+{
+    writeFog(0);
+    const Frame frame = plainFrame();
+    bloom->beginSceneWarmup();
+    std::vector<std::shared_ptr<gloam::gpu::CommandBuffer>> inFlight;
+    for (int i = 0; i < 9; ++i) inFlight.push_back(process(frame, /*complete=*/false));
+    EXPECT_EQ(bloom->warmupRemaining(), 6);  // nothing has completed yet
+    for (auto& buffer : inFlight) buffer->commit();
+    device->waitUntilIdle();
+    device->pollCompletions();
+    EXPECT_EQ(bloom->warmupRemaining(), 0);
+    EXPECT_TRUE(bloom->sceneWarmed());
+}
+
+TEST_F(BloomTest, aPendingFrameDoesNotKeepADiscardedPostProcessAlive)
+{
+    writeFog(0);
+    bloom->beginSceneWarmup();
+    auto buffer = process(plainFrame(), /*complete=*/false);
+    std::weak_ptr<GhostBloom> watch = bloom;
+    bloom.reset();
+    EXPECT_TRUE(watch.expired());
+    buffer->commit();
+    buffer->waitUntilCompleted();  // the handler finds nobody to count for
+    EXPECT_EQ(buffer->status(), CommandBufferStatus::completed);
+}
+
+// ---------------------------------------------------------------------------
+// Fog volume
+
+TEST_F(BloomTest, aFogVolumeOfTheWrongLengthIsRejectedAndTheFrameCopied)
+{
+    installLibrary(Vehicle::corsel);
+    selectVehicle();
+    struct Case {
+        size_t length;
+        std::string line;
+    };
+    const std::vector<Case> cases = {
+        {fogBytes - 1, "E4 BLOOM FAILED The fog volume “FogDensity.r8” has 1048575 bytes; it must have exactly "
+                       "1048576 (128 × 64 × 128). (E4FogVolume error 1)"},
+        {fogBytes + 1, "E4 BLOOM FAILED The fog volume “FogDensity.r8” has 1048577 bytes; it must have exactly "
+                       "1048576 (128 × 64 × 128). (E4FogVolume error 1)"},
+        {0, "E4 BLOOM FAILED The fog volume “FogDensity.r8” has 0 bytes; it must have exactly 1048576 "
+            "(128 × 64 × 128). (E4FogVolume error 1)"},
+    };
+    int width = 40;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.length);
+        writeFog(std::vector<std::uint8_t>(c.length, 200));
+        const Frame frame = plainFrame(width++, 24);  // a new size retries the load
+        process(frame);
+        EXPECT_EQ(count(c.line), 1);
+        EXPECT_FALSE(bloom->hasFogVolume());
+        EXPECT_EQ(frame.target->readFloats(), frame.source->readFloats());
+    }
+    EXPECT_EQ(count("E4 volumetric fog active 128x64x128 r8"), 0);
+    EXPECT_EQ(count("E4 bloom active pixels=42x24"), 0);
+}
+
+TEST_F(BloomTest, aMissingFogVolumeIsRetriedOnlyWhenTheFrameSizeChanges)
+{
+    installLibrary(Vehicle::corsel);
+    selectVehicle();
+    const Frame small = plainFrame(40, 24);
+    process(small);
+    process(small);
+    const std::string missing =
+        "E4 BLOOM FAILED The fog volume “FogDensity.r8” could not be read: No such file or directory";
+    EXPECT_EQ(count(missing), 1);  // same size: not tried again
+    EXPECT_EQ(small.target->readFloats(), small.source->readFloats());
+
+    writeFog(0);
+    process(small);
+    EXPECT_FALSE(bloom->hasFogVolume());
+    const Frame larger = plainFrame(44, 24);
+    process(larger);
+    EXPECT_TRUE(bloom->hasFogVolume());
+    EXPECT_EQ(count("E4 volumetric fog active 128x64x128 r8"), 1);
+    EXPECT_EQ(count("E4 bloom active pixels=44x24"), 1);
+}
+
+// ---------------------------------------------------------------------------
+// Shader libraries
+
+TEST_F(BloomTest, prepareReportsMissingDevicesLibrariesAndKernels)
+{
+    const std::string body = "layout(binding = 4, rgba16f) writeonly uniform image2D target;\n"
+                             "void cyanHighlights() {}\nvoid groundMist() {}\n";
+    struct Case {
+        std::string name;
+        std::function<void()> arrange;
+        std::string domain;
+        int code;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {"no groundMist", [&] { writeLibrary(Vehicle::corsel, "#pragma kernel cyanHighlights\n" + body); },
+         "HalloweenMetal", 2,
+         "The shader library “corsel-ScenePostprocess.glsl” has no kernel “groundMist”. (HalloweenMetal error 2)"},
+        {"no cyanHighlights", [&] { writeLibrary(Vehicle::corsel, "#pragma kernel groundMist\n" + body); },
+         "HalloweenMetal", 2,
+         "The shader library “corsel-ScenePostprocess.glsl” has no kernel “cyanHighlights”. (HalloweenMetal error "
+         "2)"},
+        {"no library", [&] { fs::remove(folder / gloam::effects(Vehicle::corsel)); }, "GloamShaderLibrary", 1,
+         "The shader library “corsel-ScenePostprocess.glsl” could not be read. (GloamShaderLibrary error 1)"},
+        {"no device",
+         [&] {
+             installLibrary(Vehicle::corsel);
+             gloam::gpu::GpuDevice::setSystemDefault(nullptr);
+         },
+         "HalloweenMetal", 1, "No GPU device is running. (HalloweenMetal error 1)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        gloam::gpu::GpuDevice::setSystemDefault(device);
+        c.arrange();
+        try {
+            GhostBloom::prepare(Vehicle::corsel, folder);
+            ADD_FAILURE() << "prepared";
+        } catch (const GpuError& error) {
+            EXPECT_EQ(error.domain(), c.domain);
+            EXPECT_EQ(error.code(), c.code);
+            EXPECT_EQ(std::string(error.what()), c.message);
+        }
+    }
+
+    // A broken kernel is the compiler's error, passed on unchanged.
+    gloam::gpu::GpuDevice::setSystemDefault(device);
+    writeLibrary(Vehicle::corsel, "#pragma kernel cyanHighlights\n#pragma kernel groundMist\n"
+                                  "void cyanHighlights() { nonsense; }\nvoid groundMist() {}\n");
+    try {
+        GhostBloom::prepare(Vehicle::corsel, folder);
+        ADD_FAILURE() << "prepared";
+    } catch (const GpuError& error) {
+        EXPECT_EQ(error.domain(), "GloamShaderLibrary");
+        EXPECT_EQ(error.code(), 2);
+    }
+}
+
+TEST_F(BloomTest, withoutPipelinesTheFrameIsStillPresentedAsAPlainCopy)
+{
+    writeFog(128);
+    writeLibrary(Vehicle::corsel, "#pragma kernel cyanHighlights\nvoid cyanHighlights() {}\n");
+    EXPECT_THROW(GhostBloom::prepare(Vehicle::corsel, folder), GpuError);
+    const Frame frame = plainFrame();
+    bloom->beginSceneWarmup();
+    process(frame);
+    EXPECT_EQ(frame.target->readFloats(), frame.source->readFloats());
+    // Resources do not wait for pipelines; the warm-up counts copied frames.
+    EXPECT_TRUE(bloom->hasFogVolume());
+    EXPECT_EQ(count("E4 volumetric fog active 128x64x128 r8"), 1);
+    EXPECT_EQ(count("E4 bloom active pixels=48x32"), 0);
+    EXPECT_EQ(bloom->warmupRemaining(), 5);
+}
+
+TEST_F(BloomTest, everyShippedLibraryWritesEveryPixelWithBloomAndFog)
+{
+    gloam::tools::FogNoiseVolume::write(folder);
+    for (Vehicle vehicle : gloam::allVehicles) {
+        SCOPED_TRACE(std::string(gloam::rawValue(vehicle)));
+        installLibrary(vehicle);
+        selectVehicle(vehicle);
+        // Camera 1.9 m up looking level over the ground: sky above the
+        // middle row, ground 2 to 40 m away below it, a glow in the sky.
+        bloom->setCamera(glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, 1.9f, 12.0f)));
+        bloom->setAtmosphere(12.0f, 0.0f, 0.0f, 0.0f);
+        const Frame frame = makeFrame(
+            64, 32, [](int x, int y) {
+                return (x == 40 && y == 26) ? glm::vec4(40.0f, 40.0f, 40.0f, 1.0f) : glm::vec4(0.05f, 0.05f, 0.05f, 1.0f);
+            },
+            [](int, int y) { return y < 14 ? 0.999f : 1.0f; });
+        process(frame);
+        const auto out = frame.target->readFloats();
+        const auto in = frame.source->readFloats();
+        float fogged = 0.0f;
+        for (int y = 0; y < frame.height; ++y) {
+            for (int x = 0; x < frame.width; ++x) {
+                const glm::vec4 o = pixel(out, frame, x, y);
+                ASSERT_TRUE(std::isfinite(o.r) && o.r >= 0.0f && o.a == 1.0f) << x << "," << y << " " << o.r;
+                if (y < 14) fogged += o.b - pixel(in, frame, x, y).b;
+            }
+        }
+        EXPECT_GT(fogged / (14.0f * 64.0f), 0.005f);  // the ground is misted
+        EXPECT_GT(pixel(out, frame, 42, 26).g, 0.06f);  // the glow bleeds
+    }
+}
+
+// ---------------------------------------------------------------------------
+// What the shipped kernels do
+
+class ShippedKernels : public BloomTest {
+protected:
+    void SetUp() override
+    {
+        BloomTest::SetUp();
+        installLibrary(Vehicle::corsel);
+        selectVehicle();
+    }
+};
+
+TEST_F(ShippedKernels, sceneVisibilityZeroGivesThePlainSceneAndScalesTheEffect)
+{
+    writeFog(255);
+    bloom->setCamera(glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, 0.5f, 0.0f)));
+    const Frame frame = makeFrame(
+        48, 32, [](int x, int y) { return x == 20 && y == 20 ? glm::vec4(30.0f, 30.0f, 30.0f, 1.0f) : glm::vec4(0.1f, 0.1f, 0.1f, 1.0f); });
+    const auto in = frame.source->readFloats();
+
+    bloom->setSceneVisibility(0.0f);
+    process(frame);
+    EXPECT_EQ(frame.target->readFloats(), in);
+
+    auto change = [&](float visibility) {
+        bloom->setSceneVisibility(visibility);
+        process(frame);
+        const auto out = frame.target->readFloats();
+        double total = 0.0;
+        for (size_t i = 0; i < out.size(); ++i) total += std::abs(out[i] - in[i]);
+        return total;
+    };
+    const double full = change(1.0f);
+    const double half = change(0.5f);
+    EXPECT_GT(full, 1.0);
+    EXPECT_NEAR(half / full, 0.5, 0.02);
+}
+
+TEST_F(ShippedKernels, bloomSpreadsABrightPixelIntoCyanTintedNeighbours)
+{
+    writeFog(0);  // no fog: the bloom alone
+    // 800 pixels wide: blur sigma 3.
+    const int cx = 400, cy = 50;
+    const Frame frame = makeFrame(800, 100, [&](int x, int y) {
+        return x == cx && y == cy ? glm::vec4(60.0f, 60.0f, 60.0f, 1.0f) : glm::vec4(0.0f, 0.0f, 0.0f, 1.0f);
+    });
+    process(frame);
+    const auto out = frame.target->readFloats();
+    for (int d : {2, 4, 6}) {
+        const glm::vec4 right = pixel(out, frame, cx + d, cy);
+        const glm::vec4 farther = pixel(out, frame, cx + 2 * d, cy);
+        EXPECT_GT(right.g, farther.g) << d;  // fading with distance
+        EXPECT_GT(farther.g, 0.0f) << d;
+        for (glm::vec4 other : {pixel(out, frame, cx - d, cy), pixel(out, frame, cx, cy + d), pixel(out, frame, cx, cy - d)}) {
+            EXPECT_GT(other.g, right.g / 1.5f) << d;  // round
+            EXPECT_LT(other.g, right.g * 1.5f) << d;
+        }
+        // White light blooms cyan: more green and blue than red.
+        EXPECT_GT(right.g, right.r * 1.3f) << d;
+        EXPECT_GT(right.b, right.r * 1.3f) << d;
+    }
+    EXPECT_EQ(pixel(out, frame, 300, 50), glm::vec4(0.0f, 0.0f, 0.0f, 1.0f));  // far away: untouched
+    EXPECT_EQ(pixel(out, frame, 400, 5), glm::vec4(0.0f, 0.0f, 0.0f, 1.0f));
+}
+
+TEST_F(ShippedKernels, dimPixelsDoNotBloom)
+{
+    writeFog(0);
+    const Frame frame = makeFrame(64, 32, [](int x, int y) {
+        return x == 30 && y == 16 ? glm::vec4(0.45f, 0.45f, 0.45f, 1.0f) : glm::vec4(0.0f, 0.0f, 0.0f, 1.0f);
+    });
+    process(frame);
+    EXPECT_EQ(frame.target->readFloats(), frame.source->readFloats());
+}
+
+TEST_F(ShippedKernels, fogThickensWithDistanceAndDrifts)
+{
+    gloam::tools::FogNoiseVolume::write(folder);
+    // Camera 0.4 m up looking level: left half a wall 3 m away, right half
+    // 25 m away (same colour); the fog veils the far half more.
+    const glm::mat4 projection = glm::perspective(glm::radians(20.0f), 2.0f, 0.1f, 500.0f);
+    auto depthAt = [&](float metres) {
+        const glm::vec4 clip = projection * glm::vec4(0.0f, 0.0f, -metres, 1.0f);
+        return clip.z / clip.w * 0.5f + 0.5f;
+    };
+    const float near = depthAt(3.0f), far = depthAt(25.0f);
+    bloom->setCamera(glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, 0.4f, 8.0f)));
+    const Frame frame = makeFrame(
+        64, 32, [](int, int) { return glm::vec4(0.0f, 0.0f, 0.0f, 1.0f); },
+        [&](int x, int) { return x < 32 ? near : far; });
+    auto misted = [&](float time) {
+        bloom->setAtmosphere(time, 0.0f, 0.0f, 0.0f);
+        process(frame, projection);
+        const auto out = frame.target->readFloats();
+        std::pair<double, double> sums{0.0, 0.0};
+        for (int y = 0; y < 32; ++y) {
+            for (int x = 0; x < 64; ++x) (x < 32 ? sums.first : sums.second) += pixel(out, frame, x, y).b;
+        }
+        return sums;
+    };
+    const auto [nearFog, farFog] = misted(0.0f);
+    EXPECT_GT(nearFog, 0.0);
+    EXPECT_GT(farFog, nearFog * 2.0);
+    const auto [nearLater, farLater] = misted(20.0f);
+    EXPECT_GT(std::abs(farLater - farFog), farFog * 0.01);  // the fog has moved on
+}
+
+// ---------------------------------------------------------------------------
+// Values shared with the main thread
+
+// Writes the record's lanes into the first pixels of the target.
+const char* probeLibrary = R"(
+#pragma kernel cyanHighlights
+#pragma kernel groundMist
+layout(std140, binding = 0) uniform FogUniforms {
+    mat4 inverseProjection; mat4 cameraWorld; vec4 atmosphere; vec4 presentation;
+};
+#ifdef GLOAM_KERNEL_cyanHighlights
+layout(binding = 1, rgba16f) writeonly uniform image2D highlights;
+void cyanHighlights() { imageStore(highlights, ivec2(gl_GlobalInvocationID.xy), vec4(0.0)); }
+#endif
+#ifdef GLOAM_KERNEL_groundMist
+layout(binding = 4, rgba16f) writeonly uniform image2D finalColor;
+void groundMist() {
+    ivec2 p = ivec2(gl_GlobalInvocationID.xy);
+    vec4 v = vec4(0.0);
+    if (p.x < 4) v = inverseProjection[p.x];
+    else if (p.x < 8) v = cameraWorld[p.x - 4];
+    else if (p.x == 8) v = atmosphere;
+    else if (p.x == 9) v = presentation;
+    imageStore(finalColor, p, v);
+}
+#endif
+)";
+
+TEST_F(BloomTest, eachFrameGetsItsOwnCopyOfTheSharedValues)
+{
+    writeFog(0);
+    writeLibrary(Vehicle::corsel, probeLibrary);
+    selectVehicle();
+    const glm::mat4 projection = glm::perspective(0.5f, 2.0f, 0.5f, 64.0f);
+    const glm::mat4 first = glm::translate(glm::mat4(1.0f), glm::vec3(1.0f, 2.0f, 3.0f));
+    const glm::mat4 second = glm::translate(glm::mat4(1.0f), glm::vec3(-4.0f, 5.0f, -6.0f));
+
+    // Two frames encoded back to back, the values changed in between, and
+    // only then run: each frame shows the values it was encoded with.
+    const Frame a = plainFrame(16, 8);
+    const Frame b = plainFrame(16, 8);
+    bloom->setCamera(first);
+    bloom->setAtmosphere(1.5f, 0.25f, 0.5f, 0.75f);
+    bloom->setSceneVisibility(0.625f);
+    auto bufferA = process(a, projection, /*complete=*/false);
+    glm::mat4 handedOver = second;
+    bloom->setCamera(handedOver);
+    handedOver[3] = glm::vec4(9.0f);  // the caller's matrix is not the stored one
+    bloom->setAtmosphere(2.5f, 0.0f, 1.0f, -0.5f);
+    bloom->setSceneVisibility(1.0f);
+    auto bufferB = process(b, projection, /*complete=*/false);
+    bufferA->commit();
+    bufferB->commit();
+    device->waitUntilIdle();
+
+    const glm::mat4 inverse = glm::inverse(projection);
+    const auto outA = a.target->readFloats();
+    const auto outB = b.target->readFloats();
+    for (int column = 0; column < 4; ++column) {
+        for (int lane = 0; lane < 4; ++lane) {
+            EXPECT_NEAR(pixel(outA, a, column, 0)[lane], inverse[column][lane], 2e-3f * (1 + std::abs(inverse[column][lane])));
+            EXPECT_FLOAT_EQ(pixel(outA, a, 4 + column, 0)[lane], first[column][lane]);
+            EXPECT_FLOAT_EQ(pixel(outB, b, 4 + column, 0)[lane], second[column][lane]);
+        }
+    }
+    EXPECT_EQ(pixel(outA, a, 8, 0), glm::vec4(1.5f, 0.25f, 0.5f, 0.75f));
+    EXPECT_EQ(pixel(outA, a, 9, 0), glm::vec4(0.625f, 0.0f, 0.0f, 0.0f));
+    EXPECT_EQ(pixel(outB, b, 8, 0), glm::vec4(2.5f, 0.0f, 1.0f, -0.5f));
+    EXPECT_EQ(pixel(outB, b, 9, 0), glm::vec4(1.0f, 0.0f, 0.0f, 0.0f));
+}
+
+TEST_F(BloomTest, valuesReadWhileTheMainThreadWritesAreNeverTorn)
+{
+    std::atomic<bool> stop{false};
+    auto write = [&](int k) {
+        const auto v = static_cast<float>(k);
+        bloom->setCamera(glm::mat4(v) + glm::mat4(glm::vec4(v), glm::vec4(v), glm::vec4(v), glm::vec4(0.0f)));
+        bloom->setAtmosphere(v, v, v, v);
+        bloom->setSceneVisibility(v);
+    };
+    write(1000);
+    std::thread writer([&] {
+        for (int k = 1; !stop; k = k % 999 + 1) write(k);
+    });
+    int torn = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const GhostBloom::SharedValues values = bloom->sharedValues();
+        const float k = values.cameraWorld[0][1];
+        for (int c = 0; c < 3; ++c)
+            for (int r = 0; r < 4; ++r) torn += values.cameraWorld[c][r] != k + (c == r ? k : 0.0f) ? 1 : 0;
+        const glm::vec4 a = values.atmosphere;
+        torn += (a.x != a.y || a.y != a.z || a.z != a.w) ? 1 : 0;
+    }
+    stop = true;
+    writer.join();
+    EXPECT_EQ(torn, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Frame sizes and log lines
+
+TEST_F(ShippedKernels, resizingRebuildsTheImagesAndBlurButKeepsTheFogAndTheLines)
+{
+    writeFog(60);
+    const Frame small = plainFrame(64, 32);
+    process(small);
+    process(small);
+    EXPECT_FLOAT_EQ(bloom->blurSigma(), 64.0f * 9.0f / 2400.0f);
+    const Frame large = plainFrame(96, 40);
+    fs::remove(folder / gloam::resources::fogDensity);  // kept from the first load: not read again
+    process(large);
+    EXPECT_TRUE(bloom->hasFogVolume());
+    EXPECT_FLOAT_EQ(bloom->blurSigma(), 96.0f * 9.0f / 2400.0f);
+    for (float value : large.target->readFloats()) ASSERT_NE(value, -7.0f);  // every pixel written
+    EXPECT_EQ(log(), (std::vector<std::string>{"E4 volumetric fog active 128x64x128 r8",
+                                                "E4 bloom active pixels=64x32"}));
+}
+
+} // namespace
