@@ -1,0 +1,25 @@
+#include "forge/world/WorldSteps.h"
+
+#include <cstdio>
+#include <string>
+
+#include "forge/world/GraveyardModel.h"
+#include "forge/world/PropTargetsFile.h"
+#include "resources/ResourceFiles.h"
+
+namespace gloam::forge {
+
+namespace files = gloam::resources;
+
+void addWorldSteps(ForgeSteps& steps) {
+  steps.push_back({"graveyard", [](const std::filesystem::path& out) {
+                     // One build feeds both files, so the click boxes always
+                     // match the meshes.
+                     GraveyardResult result = writeGraveyard(out / std::string(files::graveyardModel));
+                     writePropTargets(out / std::string(files::propTargets), result.targets);
+                     std::printf("forge: graveyard %zu triangles, %zu targets\n", result.triangles,
+                                 result.targets.size());
+                   }});
+}
+
+} // namespace gloam::forge
