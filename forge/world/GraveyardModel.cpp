@@ -661,7 +661,7 @@ GraveyardResult writeGraveyard(const std::filesystem::path& glbPath) {
       {nullptr, 9.0f, 6.6f, S::pointed, 1.0f, 0.08f, 0.0f, false},
       {nullptr, 8.2f, 0.5f, S::cross, 1.45f, 0.0f, 0.05f, false},
       {nullptr, 9.6f, -1.6f, S::obelisk, 1.15f, 0.0f, 0.0f, false},
-      {nullptr, -0.2f, 2.3f, S::arched, 0.8f, -0.12f, 0.1f, false},
+      {nullptr, -1.55f, 3.25f, S::arched, 0.75f, -0.1f, 0.12f, false},
   };
   std::vector<PumpkinSpot> pumpkins{
       {nullptr, -0.9f, -3.5f, 1.15f, false},
@@ -764,14 +764,16 @@ GraveyardResult writeGraveyard(const std::filesystem::path& glbPath) {
 
   // The hand's grave: a fresh mound the hand breaks out of.
   {
-    glm::vec3 centre = wrist + frame::houseDirection() * 0.45f;
+    // It lies along the view, its head towards the vehicle (which stands
+    // a metre away), the hand breaking out near the head.
+    glm::vec3 centre = wrist - frame::houseDirection() * 0.5f;
     centre.y = frame::groundHeight(centre.x, centre.z) - 0.02f;
     Group group(gltf, m, "HandMound", centre, std::atan2(frame::houseDirection().x, frame::houseDirection().z));
     Mesh soil = props::mound(77, 1.9f, 0.95f, 0.26f);
     // Broken clods where the hand came through.
     Random clods(12);
     Noise clodNoise(13);
-    glm::vec3 local(0.0f, 0.0f, -0.45f);
+    glm::vec3 local(0.0f, 0.0f, 0.5f);
     for (int i = 0; i < 7; ++i) {
       float a = clods.range(0.0f, 6.28f), d = clods.range(0.14f, 0.3f);
       Mesh clod = shapes::sphere(clods.range(0.04f, 0.07f), 5, 8);
