@@ -4,6 +4,7 @@
 #include <string>
 
 #include "forge/world/GraveyardModel.h"
+#include "forge/world/HandModel.h"
 #include "forge/world/PropTargetsFile.h"
 #include "resources/ResourceFiles.h"
 
@@ -20,6 +21,7 @@ void addWorldSteps(ForgeSteps& steps) {
                      std::printf("forge: graveyard %zu triangles, %zu targets\n", result.triangles,
                                  result.targets.size());
                    }});
+  steps.push_back({"hand", [](const std::filesystem::path& out) { writeHand(out / std::string(files::handModel)); }});
 }
 
 } // namespace gloam::forge
