@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <string>
 
+#include "forge/world/FogVolume.h"
 #include "forge/world/GraveyardModel.h"
 #include "forge/world/HandModel.h"
+#include "forge/world/SurfaceTextures.h"
 #include "forge/world/PropTargetsFile.h"
 #include "resources/ResourceFiles.h"
 
@@ -22,6 +24,8 @@ void addWorldSteps(ForgeSteps& steps) {
                                  result.targets.size());
                    }});
   steps.push_back({"hand", [](const std::filesystem::path& out) { writeHand(out / std::string(files::handModel)); }});
+  steps.push_back({"surface-textures", writeSurfaceTextures});
+  steps.push_back({"fog-volume", [](const std::filesystem::path& out) { writeFogVolume(out / std::string(files::fogDensity)); }});
 }
 
 } // namespace gloam::forge
