@@ -6,12 +6,17 @@
 // With step names, only those steps run. Every step is deterministic (fixed
 // seeds), so two runs write identical files.
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <mutex>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "forge/ForgeStep.h"
 #include "forge/world/WorldSteps.h"
@@ -56,20 +61,51 @@ int main(int argc, char** argv) {
   }
   std::filesystem::path output = first;
   auto started = std::chrono::steady_clock::now();
+  std::vector<const gloam::forge::ForgeStep*> chosen;
+  for (const auto& step : steps) {
+    if (only.empty() || only.count(step.name) != 0) {
+      chosen.push_back(&step);
+    }
+  }
   try {
     std::filesystem::create_directories(output);
-    for (const auto& step : steps) {
-      if (!only.empty() && only.count(step.name) == 0) {
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "gloamyard-forge: %s\n", error.what());
+    return 1;
+  }
+  // Steps are independent and write different files: run them on every
+  // core. Each one is deterministic on its own, so the order they finish
+  // in changes nothing.
+  std::atomic<std::size_t> next{0};
+  std::mutex report;
+  std::string failure;
+  auto worker = [&]() {
+    for (std::size_t i = next++; i < chosen.size(); i = next++) {
+      const gloam::forge::ForgeStep& step = *chosen[i];
+      auto t0 = std::chrono::steady_clock::now();
+      try {
+        step.write(output);
+      } catch (const std::exception& error) {
+        std::lock_guard<std::mutex> lock(report);
+        failure += step.name + ": " + error.what() + "\n";
         continue;
       }
-      auto t0 = std::chrono::steady_clock::now();
-      step.write(output);
       std::chrono::duration<double> took = std::chrono::steady_clock::now() - t0;
+      std::lock_guard<std::mutex> lock(report);
       std::printf("forge: %-22s %.2f s\n", step.name.c_str(), took.count());
       std::fflush(stdout);
     }
-  } catch (const std::exception& error) {
-    std::fprintf(stderr, "gloamyard-forge: %s\n", error.what());
+  };
+  unsigned threads = std::max(1U, std::min(std::thread::hardware_concurrency(), static_cast<unsigned>(chosen.size())));
+  std::vector<std::thread> pool;
+  for (unsigned t = 0; t < threads; ++t) {
+    pool.emplace_back(worker);
+  }
+  for (std::thread& t : pool) {
+    t.join();
+  }
+  if (!failure.empty()) {
+    std::fprintf(stderr, "gloamyard-forge: failed\n%s", failure.c_str());
     return 1;
   }
   std::chrono::duration<double> total = std::chrono::steady_clock::now() - started;

@@ -17,6 +17,8 @@ packages=(
   libepoxy-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libgl-dev
   # text meshes
   libfreetype-dev libharfbuzz-dev libfontconfig-dev fonts-inter fonts-dejavu-core
+  # the opening title's display face (the forge draws it)
+  fonts-blankenburg
   # sound
   libopenal-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libstk-dev
   # screen saver host glue

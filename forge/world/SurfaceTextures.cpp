@@ -136,7 +136,7 @@ Image surfaceNormalMap(std::string_view key) {
   float strength = 0.02f;
   if (k == "WeatheredStone") {
     height = stone(seed, 1.0f, 1.0f, 0.0f, 1.0f);
-    strength = 0.018f;
+    strength = 0.024f;
   } else if (k == "StoneTrim") {
     height = stone(seed, 0.4f, 0.3f, 1.0f, 0.5f);
     strength = 0.02f;
@@ -145,13 +145,13 @@ Image surfaceNormalMap(std::string_view key) {
     strength = 0.03f;
   } else if (k == "OldWood") {
     height = wood(seed);
-    strength = 0.016f;
+    strength = 0.022f;
   } else if (k == "PumpkinSkin") {
     height = pumpkinSkin(seed);
     strength = 0.03f;
   } else if (k == "MossStone") {
     height = moss(seed, 0.7f);
-    strength = 0.02f;
+    strength = 0.034f;
   } else if (k == "MossRecess") {
     height = moss(seed, 0.35f);
     strength = 0.03f;
@@ -165,7 +165,7 @@ Image surfaceNormalMap(std::string_view key) {
     strength = 0.02f;
   } else if (k == "MoundSoil") {
     height = soil(seed, 1.0f);
-    strength = 0.02f;
+    strength = 0.03f;
   } else {
     throw std::invalid_argument("no surface for normal-map key " + k);
   }
@@ -186,7 +186,7 @@ Image groundNormalMap() {
       height.at(x, y).r += cracked.at(x, y).r;
     }
   }
-  return normalMapFromHeight(height, 0.08f);
+  return normalMapFromHeight(height, 0.1f);
 }
 
 Image pumpkinCavity() {

@@ -6,6 +6,7 @@
 #include "forge/world/FogVolume.h"
 #include "forge/world/GraveyardModel.h"
 #include "forge/world/HandModel.h"
+#include "forge/world/OpeningPictures.h"
 #include "forge/world/SurfaceTextures.h"
 #include "forge/world/PropTargetsFile.h"
 #include "resources/ResourceFiles.h"
@@ -25,6 +26,7 @@ void addWorldSteps(ForgeSteps& steps) {
                    }});
   steps.push_back({"hand", [](const std::filesystem::path& out) { writeHand(out / std::string(files::handModel)); }});
   steps.push_back({"surface-textures", writeSurfaceTextures});
+  steps.push_back({"opening-pictures", writeOpeningPictures});
   steps.push_back({"fog-volume", [](const std::filesystem::path& out) { writeFogVolume(out / std::string(files::fogDensity)); }});
 }
 
