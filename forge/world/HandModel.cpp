@@ -277,7 +277,8 @@ void writeHand(const std::filesystem::path& glbPath) {
     world.joints = p.mesh->joints;
     world.weights = p.mesh->weights;
     world.boxUvs(0.15f);
-    int node = gltf.addNode(p.node, top);
+    // Skinned meshes stand at the root: joints alone place them.
+    int node = gltf.addNode(p.node);
     gltf.setMesh(node, p.node, {{&world, p.material}});
     gltf.setSkin(node, skin);
   }
