@@ -341,9 +341,9 @@ AudioBuffer CueSounds::pumpkin()
         std::vector<Burst> crackles;
         double t = 0.12;
         while (t < length) {
-            t += -std::log(1.0 - random.uniform()) / 11.0; // about eleven pops a second
+            t += -std::log(1.0 - random.uniform()) / 14.0; // about fourteen pops a second
             const double size = std::pow(random.uniform(), 3.0);
-            crackles.push_back({t, static_cast<float>(0.25 + 1.3 * size), random.range(0.0006, 0.0025),
+            crackles.push_back({t, static_cast<float>(0.4 + 2.2 * size), random.range(0.0006, 0.0025),
                                 random.range(1800.0, 5200.0), random.range(-0.35, 0.35)});
         }
         renderBursts(out, crackles, 1.2, 0x5006);
