@@ -6,6 +6,8 @@
 #include "forge/audio/Reverb.h"
 
 #include <array>
+#include <cmath>
+#include <numbers>
 #include <cctype>
 #include <map>
 #include <sstream>
@@ -91,17 +93,34 @@ class Score {
 public:
     explicit Score(AudioBuffer& out) : play_(out, 0x0e1e'2026u), humanise_(0x0e1e'0001u) {}
 
-    static double barTime(int bar) { return (bar - 1) * OrlenzMusic::bar; }
     static double eighth() { return OrlenzMusic::beat / 2.0; }
+
+    // Time of a point `eighths` into `bar`. Steady until the coda, then
+    // slowing a little with every beat into the last chord.
+    static double timeAt(int bar, double eighths = 0.0)
+    {
+        constexpr double ritardandoFrom = 38 * 6; // eighths, the start of bar 39
+        constexpr double slowing = 0.05;         // per beat
+        const double x = (bar - 1) * 6 + eighths;
+        if (x <= ritardandoFrom)
+            return x * eighth();
+        const double extra = x - ritardandoFrom;
+        return (ritardandoFrom + extra + slowing * extra * extra / 4.0) * eighth();
+    }
+    static double barTime(int bar) { return timeAt(bar); }
 
     // A melody on the music box from `bar`, transposed, with a little life
     // in timing and touch.
     void musicBoxLine(int bar, std::string_view text, int transpose, float velocity, double pan)
     {
-        for (const auto& n : line(text)) {
-            const double t = barTime(bar) + n.start * eighth() + humanise_.range(-0.004, 0.004);
+        const auto notes = line(text);
+        const double span = notes.empty() ? 1.0 : notes.back().start + notes.back().length;
+        for (const auto& n : notes) {
+            const double t = timeAt(bar, n.start) + humanise_.range(-0.004, 0.004);
             const float accent = (n.start % 6 == 0) ? 1.1f : 1.0f;
-            play_.musicBox(t, n.midi + transpose, velocity * accent * static_cast<float>(humanise_.range(0.9, 1.05)), pan);
+            // Each phrase swells towards its middle and relaxes at its end.
+            const auto arc = static_cast<float>(0.86 + 0.2 * std::sin(std::numbers::pi * n.start / span));
+            play_.musicBox(t, n.midi + transpose, velocity * accent * arc * static_cast<float>(humanise_.range(0.9, 1.05)), pan);
         }
     }
 
@@ -109,10 +128,10 @@ public:
     {
         int previous = -1;
         for (const auto& n : line(text)) {
-            const double t = barTime(bar) + n.start * eighth();
+            const double t = timeAt(bar, n.start);
             const int midi = n.midi + transpose;
             const double from = previous < 0 ? midi - 0.6 : previous;
-            play_.theremin(t, n.length * eighth() - 0.02, midi, from, velocity, pan);
+            play_.theremin(t, timeAt(bar, n.start + n.length) - t - 0.02, midi, from, velocity, pan);
             previous = midi;
         }
     }
@@ -122,14 +141,13 @@ public:
     void waltz(int bar, std::string_view name, float velocity, bool chords = true)
     {
         const auto pcs = chord(name);
-        const double t = barTime(bar);
-        play_.pluck(t + humanise_.range(0.0, 0.006), above(pcs[0], 38), velocity, -0.35, 0.25);
+        play_.pluck(timeAt(bar) + humanise_.range(0.0, 0.006), above(pcs[0], 38), velocity, -0.35, 0.25);
         if (!chords)
             return;
         for (int b = 1; b < 3; ++b)
             for (std::size_t k = 0; k < 3; ++k) {
                 const int midi = above(pcs[(k + 1) % pcs.size()], 57);
-                play_.pluck(t + b * OrlenzMusic::beat + 0.012 * static_cast<double>(k) + humanise_.range(0.0, 0.005), midi,
+                play_.pluck(timeAt(bar, 2 * b) + 0.012 * static_cast<double>(k) + humanise_.range(0.0, 0.005), midi,
                             velocity * 0.42f, -0.45 + 0.12 * static_cast<double>(k), 0.3);
             }
     }
@@ -137,8 +155,8 @@ public:
     void organChord(int bar, std::string_view name, float velocity, double bars = 1.0)
     {
         const auto pcs = chord(name);
-        const double t = barTime(bar);
-        const double length = bars * OrlenzMusic::bar + 0.12;
+        const double t = timeAt(bar);
+        const double length = timeAt(bar, 6.0 * bars) - t + 0.12;
         play_.organ(t, length, above(pcs[0], 38), velocity * 0.8f);
         for (std::size_t k = 0; k < pcs.size() && k < 3; ++k)
             play_.organ(t, length, above(pcs[k], 50), velocity * 0.5f);
@@ -154,7 +172,7 @@ public:
             tones.push_back(above(pcs[k], 74));
         tones.push_back(tones[0] + 12);
         for (int e = 0; e < 6; ++e)
-            play_.musicBox(barTime(bar) + e * eighth(), tones[static_cast<std::size_t>(pattern[static_cast<std::size_t>(e)])],
+            play_.musicBox(timeAt(bar, e), tones[static_cast<std::size_t>(pattern[static_cast<std::size_t>(e)])],
                            velocity * (e == 0 ? 1.0f : 0.8f), 0.55);
     }
 
@@ -234,7 +252,7 @@ AudioBuffer OrlenzMusic::render()
     score.waltz(39, "Gm", 0.22f);
     score.waltz(40, "A7", 0.22f);
     score.musicBoxLine(39, "Bb5:2 A5:2 G5:2  E5:2 C#5:2 A4:2", 0, 0.36f, 0.25);
-    score.organChord(41, "Dm", 0.09f, 1.1);
+    score.organChord(41, "Dm", 0.09f, 0.9);
     play.drum(Score::barTime(41), 38, 0.25f);
     play.pluck(Score::barTime(41), 38, 0.3f, -0.3, 0.3);
     play.musicBox(Score::barTime(41), 74, 0.4f, 0.2, 2.2);
@@ -243,7 +261,7 @@ AudioBuffer OrlenzMusic::render()
     Reverb room(Reverb::Settings{0.84f, 0.45f, 0.3f, 1.0f, 1.0f, 0.025f}, out.sampleRate);
     room.process(out);
     Mastering::removeDc(out);
-    Mastering::fadeOut(out, ending, 2.2);
+    Mastering::fadeOut(out, ending, 1.2);
     Mastering::fadeIn(out, 0.003);
     Mastering::normalise(out, 0.891f);
     return out;
