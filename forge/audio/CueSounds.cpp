@@ -230,8 +230,8 @@ AudioBuffer CueSounds::witch()
             const double env = (0.3 + 0.7 * bump(t, 1.35, 0.75)) * (0.8 + 0.2 * gust.next());
             const double flutter = 0.55 + 0.45 * std::sin(twoPi * 11.0 * t + 2.0 * std::sin(twoPi * 1.3 * t));
             const float n = random.noise();
-            const float value = 1.3f * band.process(n) * static_cast<float>(env) +
-                                0.035f * swish.process(n) * static_cast<float>(env * flutter);
+            const float value = 3.6f * band.process(n) * static_cast<float>(env) +
+                                0.08f * swish.process(n) * static_cast<float>(env * flutter);
             addStereo(out, i, value, kit::pan(panAt(t)));
         }
     }
@@ -267,10 +267,12 @@ AudioBuffer CueSounds::witch()
                 const double x = std::min(u / s.length, 1.0);
                 if ((i - first) % 32 == 0) {
                     const double open = s.open ? kit::smoothstep(x * 3.0) : 0.0;
-                    vowel.tune(0, {560.0 + 280.0 * open, 6.0, 1.0f});
-                    vowel.tune(1, {1850.0 - 600.0 * open, 9.0, 0.8f});
-                    vowel.tune(2, {2750.0, 11.0, 0.5f});
-                    vowel.tune(3, {3600.0, 12.0, 0.25f});
+                    // A crone's pinched, nasal "eh" opening to "ah": broad
+                    // formants so the harmonics come through raspy and bright.
+                    vowel.tune(0, {600.0 + 250.0 * open, 3.0, 0.8f});
+                    vowel.tune(1, {1900.0 - 650.0 * open, 4.5, 1.0f});
+                    vowel.tune(2, {2800.0, 6.0, 0.8f});
+                    vowel.tune(3, {3700.0, 7.0, 0.45f});
                 }
                 const double f0 = (s.pitchFrom + (s.pitchTo - s.pitchFrom) * x) * (1.0 + 0.025 * jitter.next()) *
                                   (1.0 + 0.02 * std::sin(twoPi * 7.0 * u));
@@ -280,13 +282,13 @@ AudioBuffer CueSounds::witch()
                 double source = 0.0;
                 const int harmonics = static_cast<int>(5200.0 / f0);
                 for (int k = 1; k <= harmonics; ++k)
-                    source += std::sin(k * phase) / std::pow(k, 1.1);
+                    source += std::sin(k * phase) / std::pow(k, 0.8);
                 const double voiced = rise(u, 0.012, 0.02) * (1.0 - rise(u, s.length - 0.035, 0.05));
                 const double aspiration = std::exp(-u / 0.02) * 0.9 + 0.12 * voiced;
                 const float rasp = random.noise();
                 const float excitation = static_cast<float>(voiced * source * (0.85 + 0.15 * rasp)) +
                                          static_cast<float>(aspiration) * 2.5f * breathBand.process(rasp);
-                addStereo(out, i, 1.6f * vowel.process(excitation), kit::pan(panAt(timeOf(i)) * 0.8));
+                addStereo(out, i, 1.3f * vowel.process(excitation), kit::pan(panAt(timeOf(i)) * 0.8));
             }
         }
     }
