@@ -416,13 +416,13 @@ AudioBuffer CueSounds::hand()
             phase += twoPi * (62.0 - 20.0 * rise(t, 0.0, 0.25)) / rate;
             const float thud = static_cast<float>(std::sin(phase) * strike(t, 0.0, 0.004, 0.12)) +
                                2.0f * dull.process(random.noise()) * static_cast<float>(strike(t, 0.0, 0.003, 0.09));
-            addStereo(out, i, 0.9f * thud, kit::pan(-0.1));
+            addStereo(out, i, 0.45f * thud, kit::pan(-0.1));
         }
         std::vector<Burst> grains;
         for (double crackTime : {0.0, 0.31, 0.74, 1.12}) {
             const int count = static_cast<int>(random.range(6.0, 12.0));
             for (int k = 0; k < count; ++k)
-                grains.push_back({crackTime + random.range(0.0, 0.05), static_cast<float>(random.range(0.35, 0.9)),
+                grains.push_back({crackTime + random.range(0.0, 0.05), static_cast<float>(random.range(0.6, 1.4)),
                                   random.range(0.0008, 0.003), random.range(1200.0, 4200.0), random.range(-0.4, 0.2)});
         }
         double t = 0.0;
@@ -471,7 +471,7 @@ AudioBuffer CueSounds::hand()
                 }
                 const double env = rise(u, 0.0, 0.06) * (1.0 - rise(u, creak.length - 0.1, 0.12));
                 const float excitation = pulse * 6.0f + 0.05f * random.noise();
-                addStereo(out, i, creak.level * static_cast<float>(env) * body.process(excitation), kit::pan(0.15));
+                addStereo(out, i, 1.5f * creak.level * static_cast<float>(env) * body.process(excitation), kit::pan(0.15));
             }
         }
         // Knuckles settling.
