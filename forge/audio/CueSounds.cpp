@@ -528,7 +528,18 @@ AudioBuffer CueSounds::charger()
     // The charge: mains hum, and a whine that climbs with the charge level.
     {
         const auto charge = [&](double t) { return kit::smoothstep(t / chargeTime); };
-        double humPhase = 0.0;
+        // Mains hum and its buzz repeat exactly every 1/50 s: one period,
+        // computed once, serves the whole sound.
+        constexpr int period = rate / 50;
+        std::vector<float> humTable(period), buzzTable(period);
+        for (int j = 0; j < period; ++j) {
+            const double phase = twoPi * j / period;
+            double hum = 0.0;
+            for (int h = 1; h <= 9; ++h)
+                hum += std::sin(h * phase) * ((h % 2 == 0) ? 0.9 : 0.35) / h;
+            humTable[static_cast<std::size_t>(j)] = static_cast<float>(hum);
+            buzzTable[static_cast<std::size_t>(j)] = static_cast<float>(std::tanh(3.0 * std::sin(2.0 * phase)));
+        }
         double whinePhase = 0.0;
         kit::ValueNoise waver(0x1003, 3.0, rate);
         Biquad buzzTone(Kind::bandPass, 1900.0, 2.0, rate);
@@ -536,11 +547,8 @@ AudioBuffer CueSounds::charger()
             const double t = timeOf(i);
             const double k = charge(t);
             const double on = rise(t, 0.05, 0.45);
-            humPhase += twoPi * 50.0 / rate;
-            double hum = 0.0;
-            for (int h = 1; h <= 9; ++h)
-                hum += std::sin(h * humPhase) * ((h % 2 == 0) ? 0.9 : 0.35) / h;
-            const float buzz = buzzTone.process(static_cast<float>(std::tanh(3.0 * std::sin(2.0 * humPhase))));
+            const double hum = humTable[i % period];
+            const float buzz = buzzTone.process(buzzTable[i % period]);
             const double whineFreq = 420.0 + 1250.0 * k - 140.0 * rise(t, chargeTime, 1.2);
             whinePhase += twoPi * whineFreq / rate;
             const double whine = std::sin(whinePhase) + 0.25 * std::sin(2.0 * whinePhase);

@@ -59,6 +59,8 @@ void Instruments::musicBox(double time, double midi, float velocity, double pan,
     for (std::size_t i = 0; i < length; ++i) {
         double v = 0.0;
         for (std::size_t k = 0; k < rotors.size(); ++k) {
+            if (levels[k] < 1e-5) // this mode has died away (-100 dB)
+                continue;
             v += levels[k] * rotors[k].next();
             levels[k] *= decays[k];
         }
@@ -91,8 +93,6 @@ void Instruments::organ(double time, double length, double midi, float velocity)
     const double swirl = random_.range(0.0, twoPi);
     Rotor tremoloL(0.83, rate, swirl);
     Rotor tremoloR(0.83, rate, swirl + 1.9);
-    Biquad toneL(Biquad::Kind::lowPass, 1800.0, 0.7, rate);
-    Biquad toneR(Biquad::Kind::lowPass, 1800.0, 0.7, rate);
     for (std::size_t i = 0; i < total; ++i) {
         const double t = static_cast<double>(i) / rate;
         const double env = kit::rise(t, 0.0, attack) * (1.0 - kit::rise(t, length, release));
@@ -103,8 +103,7 @@ void Instruments::organ(double time, double length, double midi, float velocity)
         }
         const double swayL = 1.0 + 0.12 * tremoloL.next();
         const double swayR = 1.0 + 0.12 * tremoloR.next();
-        add(start + i, toneL.process(static_cast<float>(velocity * env * swayL * l)),
-            toneR.process(static_cast<float>(velocity * env * swayR * r)));
+        add(start + i, static_cast<float>(velocity * env * swayL * l), static_cast<float>(velocity * env * swayR * r));
     }
 }
 
