@@ -142,7 +142,8 @@ void Instruments::pluck(double time, double midi, float velocity, double pan, do
     }
 }
 
-void Instruments::theremin(double time, double length, double midi, double fromMidi, float velocity, double pan)
+void Instruments::theremin(double time, double length, double midi, double fromMidi, float velocity, double pan,
+                           double glide)
 {
     const int rate = out_.sampleRate;
     const double release = 0.25;
@@ -154,8 +155,8 @@ void Instruments::theremin(double time, double length, double midi, double fromM
     kit::ValueNoise waver(random_.next(), 2.0, rate);
     for (std::size_t i = 0; i < total; ++i) {
         const double t = static_cast<double>(i) / rate;
-        const double pitch = fromMidi + (midi - fromMidi) * kit::rise(t, 0.0, 0.09);
-        if (t < 0.1 || i % 16 == 0)
+        const double pitch = fromMidi + (midi - fromMidi) * kit::rise(t, 0.0, glide);
+        if (t < glide + 0.01 || i % 16 == 0)
             step = twoPi * frequency(pitch) / rate;
         const double vibrato = 1.0 + 0.011 * kit::rise(t, 0.15, 0.35) * std::sin(twoPi * 5.6 * t) + 0.002 * waver.next();
         phase += step * vibrato;

@@ -23,8 +23,10 @@ public:
     void organ(double time, double length, double midi, float velocity);
     // Plucked string (Karplus-Strong) with a wooden body resonance.
     void pluck(double time, double midi, float velocity, double pan, double brightness = 0.5);
-    // A sliding, wavering sine voice; `fromMidi` glides into the note.
-    void theremin(double time, double length, double midi, double fromMidi, float velocity, double pan);
+    // A sliding, wavering sine voice; it glides from `fromMidi` into the
+    // note over `glide` seconds.
+    void theremin(double time, double length, double midi, double fromMidi, float velocity, double pan,
+                  double glide = 0.09);
     // A soft kettle-drum stroke.
     void drum(double time, double midi, float velocity);
     // A low wind of filtered noise swelling between `time` and time + length.

@@ -198,6 +198,17 @@ AudioBuffer OrlenzMusic::render()
     score.organChord(2, "A7", 0.08f);
     score.musicBoxLine(1, "D6:2 A5:2 F5:2  G5:2 E5:2 C#5:2", 0, 0.32f, 0.3);
     play.drum(Score::barTime(2), 38, 0.35f);
+    // The bats burst out at 2.7 s: a quick run up the D minor chord,
+    // spreading from the middle to both sides.
+    {
+        const std::array<int, 9> run{62, 65, 69, 74, 77, 81, 86, 89, 93};
+        for (std::size_t k = 0; k < run.size(); ++k)
+            play.musicBox(2.72 + 0.045 * static_cast<double>(k), run[k], 0.16f + 0.01f * static_cast<float>(k),
+                          (k % 2 == 0 ? -1.0 : 1.0) * 0.08 * static_cast<double>(k), 0.6);
+    }
+    // The witch enters at 5.5 s from the right: a theremin swoops down
+    // across her path, a first taste of the middle section's voice.
+    play.theremin(5.55, 0.9, 69.0, 81.0, 0.1f, 0.5, 0.75);
 
     // First tune, bars 3-10: the bats burst out as the waltz starts.
     for (int b = 0; b < 8; ++b) {

@@ -8,9 +8,9 @@ namespace gloam::forge::audio {
 // beats a minute (one bar = 15/7 s, 42 bars = 90 s). A music box carries
 // the tune over plucked strings and a low organ; a theremin-like voice
 // sings the middle section. The form follows the opening: the title
-// lightning falls on bar 2 with a drum stroke, the tune enters as the bats
-// burst out, and the piece plays on under the scene until its last chord
-// dies away just before 90 s.
+// lightning falls on bar 2 with a drum stroke, a music-box run flies out
+// with the bats, a theremin swoops in with the witch, and the piece plays
+// on under the scene until its last chord dies away just before 90 s.
 struct OrlenzMusic {
     static constexpr double tempo = 84.0;
     static constexpr double beat = 60.0 / tempo;
