@@ -56,10 +56,4 @@ void Biquad::set(Kind kind, double frequency, double q, double sampleRate, doubl
     a2_ = a2 / a0;
 }
 
-void OnePole::setCutoff(double cutoff, double sampleRate)
-{
-    const double k = 1.0 - std::exp(-2.0 * std::numbers::pi * std::max(cutoff, 0.0) / sampleRate);
-    k_ = static_cast<float>(k);
-}
-
 } // namespace gloam::forge::audio

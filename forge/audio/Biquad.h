@@ -33,22 +33,4 @@ private:
     double x1_ = 0.0, x2_ = 0.0, y1_ = 0.0, y2_ = 0.0;
 };
 
-// One-pole low-pass smoother: y += (x - y) * k.
-class OnePole {
-public:
-    OnePole() = default;
-    OnePole(double cutoff, double sampleRate) { setCutoff(cutoff, sampleRate); }
-    void setCutoff(double cutoff, double sampleRate);
-    float process(float x)
-    {
-        y_ += (x - y_) * k_;
-        return y_;
-    }
-    [[nodiscard]] float value() const { return y_; }
-
-private:
-    float k_ = 1.0f;
-    float y_ = 0.0f;
-};
-
 } // namespace gloam::forge::audio

@@ -1,6 +1,7 @@
 #include "forge/audio/Instruments.h"
 
 #include "forge/audio/Biquad.h"
+#include "forge/audio/OnePole.h"
 #include "forge/audio/SynthKit.h"
 
 #include <array>
