@@ -319,7 +319,7 @@ AudioBuffer CueSounds::pumpkin()
             thumpPhase += twoPi * (70.0 - 25.0 * rise(t, 0.0, 0.3)) / rate;
             const float thump = static_cast<float>(std::sin(thumpPhase) * strike(t, 0.0, 0.02, 0.16));
             for (std::size_t c = 0; c < 2; ++c)
-                out.channels[c][i] += 1.6f * sweep[c].process(random.noise()) * static_cast<float>(env) + 0.5f * thump;
+                out.channels[c][i] += 2.2f * sweep[c].process(random.noise()) * static_cast<float>(env) + 0.6f * thump;
         }
     }
 
@@ -337,15 +337,15 @@ AudioBuffer CueSounds::pumpkin()
             for (std::size_t c = 0; c < 2; ++c) {
                 const float body = warm[c].process(roar[c].next());
                 const float air = hiss[c].process(random.noise());
-                out.channels[c][i] += static_cast<float>(level) * (1.1f * body + 0.035f * air);
+                out.channels[c][i] += static_cast<float>(level) * (0.5f * body + 0.02f * air);
             }
         }
         std::vector<Burst> crackles;
         double t = 0.12;
         while (t < length) {
             t += -std::log(1.0 - random.uniform()) / 14.0; // about fourteen pops a second
-            const double size = std::pow(random.uniform(), 3.0);
-            crackles.push_back({t, static_cast<float>(0.4 + 2.2 * size), random.range(0.0006, 0.0025),
+            const double size = std::pow(random.uniform(), 1.5);
+            crackles.push_back({t, static_cast<float>(0.35 + 1.4 * size), random.range(0.0006, 0.0025),
                                 random.range(1800.0, 5200.0), random.range(-0.35, 0.35)});
         }
         renderBursts(out, crackles, 1.2, 0x5006);

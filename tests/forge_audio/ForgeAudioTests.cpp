@@ -233,6 +233,43 @@ TEST(CueCharacter, BatsFlutterAcrossBothSides)
     EXPECT_GT(brightness(bats, 0.2, 2.0), brightness(readCue("ghost.wav"), 0.2, 1.5));
 }
 
+// Separate bursts of high-frequency energy (crackles, pops, clicks) per
+// second: 5 ms windows of first differences standing well above the median.
+double transientsPerSecond(const AudioBuffer& audio, double from, double to)
+{
+    const std::size_t window = static_cast<std::size_t>(0.005 * audio.sampleRate);
+    std::vector<double> levels;
+    for (std::size_t a = std::max<std::size_t>(audio.frameAt(from), 1); a + window <= audio.frameAt(to); a += window) {
+        double sum = 0.0;
+        for (std::size_t i = a; i < a + window; ++i) {
+            const double d = audio.channels[0][i] - audio.channels[0][i - 1];
+            sum += d * d;
+        }
+        levels.push_back(sum);
+    }
+    auto sorted = levels;
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+    const double threshold = 6.0 * sorted[sorted.size() / 2];
+    int count = 0;
+    bool inside = false;
+    for (double level : levels) {
+        if (level > threshold && !inside)
+            ++count;
+        inside = level > threshold;
+    }
+    return count / (to - from);
+}
+
+TEST(CueCharacter, PumpkinFlameCatchesWithAWhooshThenCrackles)
+{
+    const auto pumpkin = readCue("pumpkin.wav");
+    EXPECT_GT(measure(pumpkin, 0.05, 0.4).rms, 1.5 * measure(pumpkin, 2.0, 4.0).rms);
+    EXPECT_GT(transientsPerSecond(pumpkin, 1.0, 5.5), 4.0);
+    // The steady flame has no pops to speak of without the crackle: the
+    // ghost's breath, for comparison, has none.
+    EXPECT_LT(transientsPerSecond(readCue("ghost.wav"), 0.2, 1.4), 1.0);
+}
+
 TEST(CueCharacter, GhostMoanRisesInPitch)
 {
     // The moan glides up an octave from about 190 Hz: early on the low
