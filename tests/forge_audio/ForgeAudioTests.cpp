@@ -270,6 +270,17 @@ TEST(CueCharacter, PumpkinFlameCatchesWithAWhooshThenCrackles)
     EXPECT_LT(transientsPerSecond(readCue("ghost.wav"), 0.2, 1.4), 1.0);
 }
 
+TEST(CueCharacter, HandCracksTheEarthThenItsBonesCreak)
+{
+    const auto hand = readCue("hand.wav");
+    // Cracks: sharp bursts in the first second as the ground breaks.
+    EXPECT_GE(transientsPerSecond(hand, 0.0, 1.3), 3.0);
+    // Creaks: a bony resonance near 720 Hz rings while the fingers bend
+    // (from 0.55 s), far stronger than before the first creak.
+    EXPECT_GT(tonePower(hand, 720.0, 0.7, 1.1), 10.0 * tonePower(hand, 720.0, 0.1, 0.5));
+    EXPECT_GT(tonePower(hand, 720.0, 2.3, 2.7), 10.0 * tonePower(hand, 720.0, 0.1, 0.5));
+}
+
 TEST(CueCharacter, GhostMoanRisesInPitch)
 {
     // The moan glides up an octave from about 190 Hz: early on the low
