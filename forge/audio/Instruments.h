@@ -16,7 +16,8 @@ public:
     static double frequency(double midi);
 
     // A struck steel tooth: a bright, long-ringing sine with quickly dying
-    // upper modes and a tiny strike noise.
+    // upper modes and a tiny strike noise. `ring` scales how long it rings
+    // (1 for running notes, more for a last note left to die away).
     void musicBox(double time, double midi, float velocity, double pan, double ring = 1.0);
     // Pipe organ: soft-attacked drawbar harmonics with a slow, swirling
     // tremolo, slightly different on each side.
