@@ -123,6 +123,9 @@ public:
     void triggerPumpkins();
     void triggerGhost(const std::optional<std::string>& id);
     void previewEgg(EasterEgg kind);
+    // The "Automatic effects" switch: the surprises, lightning, reactions and
+    // characters, in that order.
+    void setAutomatic(bool on);
 
     // Visibility queries.
     bool characterVisible(const std::string& name) const;
@@ -131,6 +134,8 @@ public:
 
     // Camera.
     void updateCamera();
+    // Places the camera as a drag would (elevation kept in its range).
+    void setCameraAngles(float yaw, float elevation);
     float yaw() const { return yaw_; }
     float elevation() const { return elevation_; }
     bool houseVisible() const { return houseVisible_; }

@@ -107,6 +107,13 @@ void GhostView::updateCamera()
     }
 }
 
+void GhostView::setCameraAngles(float yaw, float elevation)
+{
+    yaw_ = yaw;
+    elevation_ = std::clamp(elevation, minElevation, maxElevation);
+    updateCamera();
+}
+
 glm::vec2 GhostView::windowToView(glm::vec2 windowPoint) const
 {
     return windowPoint - glm::vec2(frame_.x, frame_.y);

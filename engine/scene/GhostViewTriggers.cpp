@@ -167,6 +167,14 @@ void GhostView::previewEgg(EasterEgg kind)
     applyAtmosphere(0.0);
 }
 
+void GhostView::setAutomatic(bool on)
+{
+    easterEggs_.setAutomatic(on);
+    timeline_.setAutomatic(on);
+    reactions_.setAutomatic(on);
+    characters_.setAutomatic(on);
+}
+
 SoundCueAges GhostView::soundAges() const
 {
     SoundCueAges ages;

@@ -1,4 +1,5 @@
 // gloamyard-render: draws a scene headless (no display needed) to a PNG.
+#include "tools/render/SceneRender.h"
 #include "platform/assets/EnvironmentResource.h"
 #include "platform/assets/ModelLoader.h"
 #include "platform/assets/TextureResource.h"
@@ -91,6 +92,9 @@ render::FramePacket modelPacket(const std::string& file, float aspect, float yaw
 } // namespace
 
 int main(int argc, char** argv) {
+    if (wantsScene(argc, argv)) {
+        return renderScene(argc, argv);
+    }
     std::string out, model;
     int width = 1200, height = 540;
     float yaw = 35.0f, elevation = 15.0f;
