@@ -617,6 +617,12 @@ GraveyardResult writeGraveyard(const std::filesystem::path& glbPath) {
     pbr(flat, {0.04f, 0.05f, 0.06f}, 1.0f);
   }
   m.specs["TreeMist"].baseColor = {0.09f, 0.17f, 0.21f, 1.0f};
+  // Flat, glowing and sky parts take no normal map: no tangents for them.
+  for (const char* plain : {"HouseBlack", "RoofBlack", "HouseTimber", "HouseEdge", "HouseSlate", "TreeBlack", "Backdrop",
+                            "TreeMist", "WindowGlow", "PumpkinGlow", "PumpkinFlame", "PumpkinStem", "DryGrass",
+                            "StoneRecess"}) {
+    m.specs[plain].tangents = false;
+  }
   {
     MaterialSpec skin;
     skin.name = "PumpkinSkin";
@@ -628,6 +634,7 @@ GraveyardResult writeGraveyard(const std::filesystem::path& glbPath) {
     sky.roughness = 1.0f;
     sky.doubleSided = true;
     sky.baseColorTexture = gltf.addTexture("night-sky", skyTexture(), false);
+    sky.tangents = false;
     m.specs["SkyClouds"] = sky;
     MaterialSpec moon;
     moon.name = "MoonSprite";
@@ -635,6 +642,7 @@ GraveyardResult writeGraveyard(const std::filesystem::path& glbPath) {
     moon.doubleSided = true;
     moon.blend = true;
     moon.baseColorTexture = gltf.addTexture("moon", moonTexture(), true);
+    moon.tangents = false;
     m.specs["MoonSprite"] = moon;
   }
 
