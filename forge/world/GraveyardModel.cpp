@@ -285,8 +285,8 @@ void addHouse(GltfBuilder& gltf, Materials& m) {
                     translate({gx + static_cast<float>(side) * 1.1f, 3.5f, fz + 0.01f}) * rotate(static_cast<float>(side) * 0.75f, {0, 0, 1}));
     }
     // A king post and collar in the gable triangle.
-    timber.append(shapes::bevelledBox({0.14f, grise - 0.5f, 0.06f}, 0.01f, 1), translate({gx, H + (grise - 0.5f) * 0.5f, fz + 0.3f}));
-    timber.append(shapes::bevelledBox({gw * 0.55f, 0.14f, 0.06f}, 0.01f, 1), translate({gx, H + 1.4f, fz + 0.3f}));
+    timber.append(shapes::bevelledBox({0.14f, grise - 0.5f, 0.06f}, 0.01f, 1), translate({gx, H + (grise - 0.5f) * 0.5f, fz + 0.41f}));
+    timber.append(shapes::bevelledBox({gw * 0.55f, 0.14f, 0.06f}, 0.01f, 1), translate({gx, H + 1.4f, fz + 0.41f}));
   }
   // Storey band and corner boards.
   {
@@ -336,7 +336,9 @@ void addHouse(GltfBuilder& gltf, Materials& m) {
   window({gx, 1.6f, gz}, 1.7f, 1.4f, true, false);
   window({gx - 0.75f, 4.05f, gz}, 0.7f, 1.1f, true, false);
   window({gx + 0.75f, 4.05f, gz}, 0.7f, 1.1f, true, false);
-  window({gx, H + 1.75f, gz + 0.3f}, 0.55f, 0.9f, true, true);
+  // The attic window sits in the gable's face, which the roof carries 0.4 m
+  // out over the wall.
+  window({gx, H + 1.75f, gz + 0.41f}, 0.55f, 0.9f, true, true);
   // Door with a glowing fanlight, a porch and steps.
   timber.append(shapes::bevelledBox({0.95f, 2.1f, 0.08f}, 0.02f, 1), translate({-0.4f, 1.05f, fz + 0.02f}));
   glow.append(shapes::polygon(shapes::archedSlab(0.9f, 0.02f, 0.3f, 10)), translate({-0.4f, 2.2f, fz}));
