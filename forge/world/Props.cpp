@@ -420,11 +420,16 @@ Parts pumpkin(std::uint32_t seed, float size, bool broken) {
 
 Mesh mound(std::uint32_t seed, float length, float width, float height) {
   Noise noise(seed);
-  Mesh m = shapes::sphere(1.0f, 10, 24);
+  Mesh m = shapes::sphere(1.0f, 12, 28);
   m.warp([&](glm::vec3 p) {
     float y = std::max(p.y, -0.05f);
-    glm::vec3 q(p.x * width * 0.5f, y * height, p.z * length * 0.5f);
-    q.y += 0.03f * noise.fbm(glm::vec3(q.x, 0.0f, q.z) * 6.0f, 3) - 0.02f;
+    // A flattened, settled heap: broad shoulders, a lumpy crown, clods.
+    float crown = std::pow(std::max(y, 0.0f), 0.7f);
+    glm::vec3 q(p.x * width * 0.5f, crown * height, p.z * length * 0.5f);
+    float lumps = 0.045f * noise.fbm(glm::vec3(q.x, 0.0f, q.z) * 5.0f, 4);
+    float clods = 0.02f * std::max(0.0f, noise.at(glm::vec3(q.x, 0.0f, q.z) * 18.0f));
+    q.y += (lumps + clods) * std::min(1.0f, crown * 3.0f) - 0.02f;
+    q.x *= 1.0f + 0.08f * noise.at(glm::vec3(0.0f, p.z * 2.0f, 3.0f));
     return q;
   });
   m.recomputeNormals();
