@@ -20,13 +20,20 @@
 
 #include "forge/ForgeStep.h"
 #include "forge/world/WorldSteps.h"
+#if defined(GLOAMYARD_FORGE_AUDIO)
+#include "forge/audio/AudioResources.h"
+#endif
 
 namespace {
 
 gloam::forge::ForgeSteps allSteps() {
   gloam::forge::ForgeSteps steps;
   gloam::forge::addWorldSteps(steps);
-  // Further writers (sounds, music, vehicles) register here, one call each.
+#if defined(GLOAMYARD_FORGE_AUDIO)
+  steps.push_back({"audio", gloam::forge::audio::writeAudioResources});
+#endif
+  // Further writers (vehicles, witch, shader libraries) register here, one
+  // call each: a step is a name and a function of the resource folder.
   return steps;
 }
 

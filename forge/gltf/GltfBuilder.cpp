@@ -135,6 +135,7 @@ int GltfBuilder::material(const MaterialSpec& spec) {
   m.doubleSided = spec.doubleSided;
   m.alphaMode = spec.blend ? "BLEND" : "OPAQUE";
   model_->materials.push_back(m);
+  materialTangents_.push_back(spec.tangents);
   int index = static_cast<int>(model_->materials.size() - 1);
   materials_.emplace(spec.name, index);
   return index;
@@ -181,7 +182,7 @@ void GltfBuilder::setMesh(int node, const std::string& name, const std::vector<P
       normals.insert(normals.end(), {nn.x, nn.y, nn.z});
       uvs.insert(uvs.end(), {v.uv.x, v.uv.y});
     }
-    std::vector<glm::vec4> tangents = computeTangents(m);
+    bool withTangents = p.material < 0 || materialTangents_[static_cast<std::size_t>(p.material)];
     tinygltf::Primitive prim;
     prim.mode = TINYGLTF_MODE_TRIANGLES;
     prim.material = p.material;
@@ -190,8 +191,11 @@ void GltfBuilder::setMesh(int node, const std::string& name, const std::vector<P
                     TINYGLTF_TARGET_ARRAY_BUFFER, 12, {b.min.x, b.min.y, b.min.z}, {b.max.x, b.max.y, b.max.z});
     prim.attributes["NORMAL"] = addAccessor(normals.data(), n, TINYGLTF_COMPONENT_TYPE_FLOAT,
                                             TINYGLTF_TYPE_VEC3, TINYGLTF_TARGET_ARRAY_BUFFER, 12);
-    prim.attributes["TANGENT"] = addAccessor(tangents.data(), n, TINYGLTF_COMPONENT_TYPE_FLOAT,
-                                             TINYGLTF_TYPE_VEC4, TINYGLTF_TARGET_ARRAY_BUFFER, 16);
+    if (withTangents) {
+      std::vector<glm::vec4> tangents = computeTangents(m);
+      prim.attributes["TANGENT"] = addAccessor(tangents.data(), n, TINYGLTF_COMPONENT_TYPE_FLOAT,
+                                               TINYGLTF_TYPE_VEC4, TINYGLTF_TARGET_ARRAY_BUFFER, 16);
+    }
     prim.attributes["TEXCOORD_0"] = addAccessor(uvs.data(), n, TINYGLTF_COMPONENT_TYPE_FLOAT,
                                                 TINYGLTF_TYPE_VEC2, TINYGLTF_TARGET_ARRAY_BUFFER, 8);
     if (m.skinned()) {
@@ -201,8 +205,14 @@ void GltfBuilder::setMesh(int node, const std::string& name, const std::vector<P
       prim.attributes["WEIGHTS_0"] = addAccessor(m.weights.data(), n, TINYGLTF_COMPONENT_TYPE_FLOAT,
                                                  TINYGLTF_TYPE_VEC4, TINYGLTF_TARGET_ARRAY_BUFFER, 16);
     }
-    prim.indices = addAccessor(m.indices.data(), m.indices.size(), TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT,
-                               TINYGLTF_TYPE_SCALAR, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER, 4);
+    if (n <= 65535) {
+      std::vector<std::uint16_t> small(m.indices.begin(), m.indices.end());
+      prim.indices = addAccessor(small.data(), small.size(), TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT, TINYGLTF_TYPE_SCALAR,
+                                 TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER, 2);
+    } else {
+      prim.indices = addAccessor(m.indices.data(), m.indices.size(), TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT,
+                                 TINYGLTF_TYPE_SCALAR, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER, 4);
+    }
     triangles_ += m.triangleCount();
     mesh.primitives.push_back(prim);
   }

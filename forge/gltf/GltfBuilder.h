@@ -29,6 +29,8 @@ struct MaterialSpec {
   int baseColorTexture = -1; // from GltfBuilder::addTexture
   bool doubleSided = false;
   bool blend = false;
+  // Whether primitives of this material carry tangents (for normal maps).
+  bool tangents = true;
 };
 
 struct Transform {
@@ -46,7 +48,8 @@ struct Primitive {
 // Builds a glTF 2.0 binary file: named nodes in a hierarchy, meshes with one
 // primitive per material, materials (metallic-roughness), textures stored
 // as PNG inside the binary chunk, skins and animation clips. Every vertex
-// stream carries positions, normals, uvs and tangents.
+// stream carries positions, normals and uvs, and tangents unless its
+// material has no use for them; indices are 16-bit where they fit.
 class GltfBuilder {
 public:
   GltfBuilder();
@@ -88,6 +91,7 @@ private:
 
   std::unique_ptr<tinygltf::Model> model_;
   std::map<std::string, int> materials_;
+  std::vector<bool> materialTangents_;
   std::size_t triangles_ = 0;
 };
 

@@ -2,6 +2,7 @@
 //
 //   gloamyard-forge-preview RESOURCE-FOLDER OUT.png [--yaw Y] [--elevation E]
 //       [--distance D] [--size WxH] [--hand-time T]
+//       [--from X,Y,Z --at X,Y,Z --fov DEGREES]   (a free camera)
 //   gloamyard-forge-preview RESOURCE-FOLDER OUT.png --contact-sheet
 //
 // Renders the environment and the hand from the scene's orbit camera
@@ -81,6 +82,8 @@ int main(int argc, char** argv) {
   float yaw = lm::cameraYaw, elevation = lm::cameraElevation, distance = lm::cameraDistance, handTime = 1.9f;
   int w = 1200, h = 540;
   bool sheet = false;
+  bool free = false;
+  preview::Camera freeCamera;
   for (int i = 3; i < argc; ++i) {
     std::string a = argv[i];
     auto next = [&]() { return i + 1 < argc ? std::string(argv[++i]) : std::string("0"); };
@@ -90,11 +93,16 @@ int main(int argc, char** argv) {
     else if (a == "--hand-time") handTime = std::stof(next());
     else if (a == "--size") std::sscanf(next().c_str(), "%dx%d", &w, &h);
     else if (a == "--contact-sheet") sheet = true;
+    else if (a == "--from") {
+      free = true;
+      std::sscanf(next().c_str(), "%f,%f,%f", &freeCamera.position.x, &freeCamera.position.y, &freeCamera.position.z);
+    } else if (a == "--at") std::sscanf(next().c_str(), "%f,%f,%f", &freeCamera.target.x, &freeCamera.target.y, &freeCamera.target.z);
+    else if (a == "--fov") freeCamera.fieldOfViewDegrees = std::stof(next());
   }
   try {
     if (!sheet) {
       preview::PreviewRenderer r = scene(folder, w, h, handTime);
-      r.render(preview::orbitCamera(yaw, elevation, distance, w, h)).writePng(out, false);
+      r.render(free ? freeCamera : preview::orbitCamera(yaw, elevation, distance, w, h)).writePng(out, false);
       return 0;
     }
     const int tw = 600, th = 270;

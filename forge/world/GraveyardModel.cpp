@@ -285,8 +285,8 @@ void addHouse(GltfBuilder& gltf, Materials& m) {
                     translate({gx + static_cast<float>(side) * 1.1f, 3.5f, fz + 0.01f}) * rotate(static_cast<float>(side) * 0.75f, {0, 0, 1}));
     }
     // A king post and collar in the gable triangle.
-    timber.append(shapes::bevelledBox({0.14f, grise - 0.5f, 0.06f}, 0.01f, 1), translate({gx, H + (grise - 0.5f) * 0.5f, fz + 0.3f}));
-    timber.append(shapes::bevelledBox({gw * 0.55f, 0.14f, 0.06f}, 0.01f, 1), translate({gx, H + 1.4f, fz + 0.3f}));
+    timber.append(shapes::bevelledBox({0.14f, grise - 0.5f, 0.06f}, 0.01f, 1), translate({gx, H + (grise - 0.5f) * 0.5f, fz + 0.41f}));
+    timber.append(shapes::bevelledBox({gw * 0.55f, 0.14f, 0.06f}, 0.01f, 1), translate({gx, H + 1.4f, fz + 0.41f}));
   }
   // Storey band and corner boards.
   {
@@ -336,7 +336,9 @@ void addHouse(GltfBuilder& gltf, Materials& m) {
   window({gx, 1.6f, gz}, 1.7f, 1.4f, true, false);
   window({gx - 0.75f, 4.05f, gz}, 0.7f, 1.1f, true, false);
   window({gx + 0.75f, 4.05f, gz}, 0.7f, 1.1f, true, false);
-  window({gx, H + 1.75f, gz + 0.3f}, 0.55f, 0.9f, true, true);
+  // The attic window sits in the gable's face, which the roof carries 0.4 m
+  // out over the wall.
+  window({gx, H + 1.75f, gz + 0.41f}, 0.55f, 0.9f, true, true);
   // Door with a glowing fanlight, a porch and steps.
   timber.append(shapes::bevelledBox({0.95f, 2.1f, 0.08f}, 0.02f, 1), translate({-0.4f, 1.05f, fz + 0.02f}));
   glow.append(shapes::polygon(shapes::archedSlab(0.9f, 0.02f, 0.3f, 10)), translate({-0.4f, 2.2f, fz}));
@@ -366,7 +368,7 @@ void addHouse(GltfBuilder& gltf, Materials& m) {
   }
   // Place the house far enough out that the orbiting camera never stands
   // behind it; its front faces the vehicle.
-  glm::vec3 position = frame::place(25.0f, 6.6f, 0.0f);
+  glm::vec3 position = frame::place(25.0f, 7.0f, 0.0f);
   position.y = frame::groundHeight(position.x, position.z) - 0.05f;
   Transform t;
   t.translation = position;
@@ -604,6 +606,8 @@ GraveyardResult writeGraveyard(const std::filesystem::path& glbPath) {
   pbr("EarthBank", {0.12f, 0.105f, 0.085f}, 0.96f);
   pbr("OldWood", {0.2f, 0.17f, 0.14f}, 0.9f);
   pbr("PumpkinStem", {0.22f, 0.2f, 0.09f}, 0.8f);
+  pbr("DryGrass", {0.17f, 0.16f, 0.08f}, 0.9f);
+  m.specs["DryGrass"].doubleSided = true;
   pbr("PumpkinCarvedWall", {0.85f, 0.6f, 0.25f}, 0.7f);
   pbr("PumpkinGlow", {1.0f, 0.55f, 0.1f}, 1.0f);
   pbr("PumpkinFlame", {1.0f, 0.7f, 0.2f}, 1.0f);
@@ -615,6 +619,12 @@ GraveyardResult writeGraveyard(const std::filesystem::path& glbPath) {
     pbr(flat, {0.04f, 0.05f, 0.06f}, 1.0f);
   }
   m.specs["TreeMist"].baseColor = {0.09f, 0.17f, 0.21f, 1.0f};
+  // Flat, glowing and sky parts take no normal map: no tangents for them.
+  for (const char* plain : {"HouseBlack", "RoofBlack", "HouseTimber", "HouseEdge", "HouseSlate", "TreeBlack", "Backdrop",
+                            "TreeMist", "WindowGlow", "PumpkinGlow", "PumpkinFlame", "PumpkinStem", "DryGrass",
+                            "StoneRecess"}) {
+    m.specs[plain].tangents = false;
+  }
   {
     MaterialSpec skin;
     skin.name = "PumpkinSkin";
@@ -626,6 +636,7 @@ GraveyardResult writeGraveyard(const std::filesystem::path& glbPath) {
     sky.roughness = 1.0f;
     sky.doubleSided = true;
     sky.baseColorTexture = gltf.addTexture("night-sky", skyTexture(), false);
+    sky.tangents = false;
     m.specs["SkyClouds"] = sky;
     MaterialSpec moon;
     moon.name = "MoonSprite";
@@ -633,6 +644,7 @@ GraveyardResult writeGraveyard(const std::filesystem::path& glbPath) {
     moon.doubleSided = true;
     moon.blend = true;
     moon.baseColorTexture = gltf.addTexture("moon", moonTexture(), true);
+    moon.tangents = false;
     m.specs["MoonSprite"] = moon;
   }
 
@@ -649,7 +661,7 @@ GraveyardResult writeGraveyard(const std::filesystem::path& glbPath) {
   // Graves of the default view, then the ring of graves around the vehicle.
   std::vector<GraveSpot> graves{
       {names::matchedLeftStone.data(), 2.1f, -4.1f, S::grand, 1.08f, -0.03f, 0.02f, true},
-      {names::matchedLeaningStone.data(), 3.2f, 4.4f, S::arched, 1.05f, 0.16f, -0.2f, true},
+      {names::matchedLeaningStone.data(), 3.4f, 3.95f, S::arched, 1.05f, 0.16f, -0.2f, true},
       {nullptr, 4.6f, -5.7f, S::cross, 1.0f, 0.02f, 0.08f, false},
       {nullptr, 3.6f, -6.9f, S::broken, 1.0f, 0.0f, 0.0f, false},
       {nullptr, 6.8f, -3.4f, S::obelisk, 1.0f, 0.0f, -0.03f, false},
@@ -661,13 +673,13 @@ GraveyardResult writeGraveyard(const std::filesystem::path& glbPath) {
       {nullptr, 9.0f, 6.6f, S::pointed, 1.0f, 0.08f, 0.0f, false},
       {nullptr, 8.2f, 0.5f, S::cross, 1.45f, 0.0f, 0.05f, false},
       {nullptr, 9.6f, -1.6f, S::obelisk, 1.15f, 0.0f, 0.0f, false},
-      {nullptr, -1.55f, 3.25f, S::arched, 0.75f, -0.1f, 0.12f, false},
+      {"HandGrave", -0.95f, 2.8f, S::arched, 0.7f, -0.1f, 0.14f, false},
   };
   std::vector<PumpkinSpot> pumpkins{
-      {nullptr, -0.9f, -3.5f, 1.15f, false},
-      {nullptr, 0.2f, -4.45f, 0.8f, false},
-      {nullptr, 1.1f, 3.55f, 1.0f, false},
-      {names::rightBroken.data(), -0.45f, 4.35f, 1.0f, true},
+      {"LeftPumpkin", -0.9f, -3.5f, 1.15f, false},
+      {"LeftSmallPumpkin", 0.2f, -4.45f, 0.8f, false},
+      {nullptr, 2.0f, 3.2f, 1.0f, false},
+      {names::rightBroken.data(), -0.5f, 3.6f, 1.0f, true},
       {nullptr, 4.9f, -3.0f, 0.75f, false},
   };
   std::vector<glm::vec2> taken;
@@ -703,6 +715,20 @@ GraveyardResult writeGraveyard(const std::filesystem::path& glbPath) {
     taken.push_back(p);
     ring.push_back({nullptr, depth, lateral, ringStyles[k % 6], rng.range(0.9f, 1.1f), rng.range(-0.08f, 0.12f),
                     rng.range(-0.1f, 0.1f), rng.unit() < 0.5f});
+  }
+  // An outer ring of older graves, further out.
+  for (int k = 0; k < 13; ++k) {
+    float a = 2.0f * pi * static_cast<float>(k) / 13.0f + 0.31f;
+    float r = 11.0f + rng.range(-0.8f, 0.8f);
+    glm::vec2 p(std::cos(a) * r, std::sin(a) * r);
+    glm::vec3 world(p.x, 0.0f, p.y);
+    float depth = glm::dot(world, frame::houseDirection()), lateral = glm::dot(world, frame::viewRight());
+    if (!free(p, 2.0f) || depth > 9.8f) {
+      continue;
+    }
+    taken.push_back(p);
+    ring.push_back({nullptr, depth, lateral, ringStyles[(k + 3) % 6], rng.range(0.95f, 1.2f), rng.range(-0.1f, 0.14f),
+                    rng.range(-0.12f, 0.12f), rng.unit() < 0.4f});
   }
   std::vector<PumpkinSpot> orbit;
   for (int k = 0; k < 8; ++k) {
@@ -742,9 +768,11 @@ GraveyardResult writeGraveyard(const std::filesystem::path& glbPath) {
     result.targets.push_back(targetFor(id, names::kindPumpkin, group.bounds()));
   };
 
-  // Every grave and pumpkin but the three that carry behaviour belongs to
-  // the ring around the vehicle: the scene hides them (and their click
-  // boxes) while they stand between the camera and the vehicle.
+  // Every grave and pumpkin behind the vehicle (and round it) belongs to
+  // the ring: the scene hides them (and their click boxes) while they stand
+  // between the camera and the vehicle. Those that carry behaviour and the
+  // few in front of the default view, which the ring would hide there,
+  // keep plain ids.
   std::uint32_t seed = 500;
   int ringCount = 0, orbitCount = 0;
   auto nextRing = [&]() { return numbered(std::string(names::ringGravePrefix), ++ringCount); };
@@ -760,6 +788,24 @@ GraveyardResult writeGraveyard(const std::filesystem::path& glbPath) {
   }
   for (const PumpkinSpot& s : orbit) {
     placePumpkin(nextOrbit(), s, seed++, true);
+  }
+
+  // Smaller dead trees among the graves all round; they belong to the ring
+  // so the scene hides those between the camera and the vehicle.
+  for (int k = 0; k < 7; ++k) {
+    float a = 2.0f * pi * static_cast<float>(k) / 7.0f + 0.2f;
+    float r = 13.5f + rng.range(-1.0f, 1.5f);
+    glm::vec3 p(std::cos(a) * r, 0.0f, std::sin(a) * r);
+    if (glm::dot(p, frame::houseDirection()) > 9.0f) {
+      continue;
+    }
+    p.y = frame::groundHeight(p.x, p.z);
+    Transform t;
+    t.translation = p;
+    t.rotation = glm::angleAxis(rng.range(0.0f, 6.28f), glm::vec3(0, 1, 0));
+    Mesh tree = props::bareTree(2000U + static_cast<std::uint32_t>(k), rng.range(4.5f, 6.5f), 1.05f, 4);
+    gltf.addMeshNode(numbered(std::string(names::envPrefix) + std::string(names::backdrop) + "_" + std::string(names::treeBlack) + "_Ring", k),
+                     -1, tree, m.get("TreeBlack"), t);
   }
 
   // The hand's grave: a fresh mound the hand breaks out of.
@@ -783,6 +829,52 @@ GraveyardResult writeGraveyard(const std::filesystem::path& glbPath) {
     }
     soil.boxUvs(0.8f);
     group.add("MoundSoil", soil, "MoundSoil");
+  }
+
+  // Dry grass in tufts: thick along the fence and round the stones, sparse
+  // in the open, none where the vehicle stands.
+  {
+    Random grassRng(5353);
+    Noise grassNoise(5354);
+    Mesh grass;
+    int tufts = 0;
+    for (int attempt = 0; attempt < 6000 && tufts < 700; ++attempt) {
+      float r = std::sqrt(grassRng.unit()) * 16.0f;
+      float a = grassRng.range(0.0f, 2.0f * pi);
+      glm::vec2 p(std::cos(a) * r, std::sin(a) * r);
+      if (std::abs(p.x) < lm::vehicleHalfLength + 0.4f && std::abs(p.y) < lm::vehicleHalfWidth + 0.4f) {
+        continue;
+      }
+      if (glm::length(p - glm::vec2(wrist.x, wrist.z)) < 0.9f) {
+        continue;
+      }
+      float density = 0.5f + 0.5f * grassNoise.fbm(p * 0.35f, 3);
+      float nearStone = 0.0f;
+      for (glm::vec2 q : taken) {
+        nearStone = std::max(nearStone, 1.0f - glm::length(p - q) / 1.4f);
+      }
+      if (grassRng.unit() > std::clamp(density * 0.6f + nearStone, 0.0f, 1.0f)) {
+        continue;
+      }
+      ++tufts;
+      float ground = frame::groundHeight(p.x, p.y);
+      int blades = grassRng.integer(7, 12);
+      float height = grassRng.range(0.12f, 0.3f) * (0.7f + nearStone * 0.5f);
+      for (int b = 0; b < blades; ++b) {
+        float ba = grassRng.range(0.0f, 2.0f * pi);
+        glm::vec2 root = p + glm::vec2(std::cos(ba), std::sin(ba)) * grassRng.range(0.0f, 0.05f);
+        glm::vec3 lean(std::cos(ba) * grassRng.range(0.2f, 0.6f), 1.0f, std::sin(ba) * grassRng.range(0.2f, 0.6f));
+        glm::vec3 tip = glm::vec3(root.x, ground, root.y) + glm::normalize(lean) * height * grassRng.range(0.6f, 1.1f);
+        glm::vec3 side = glm::normalize(glm::vec3(-std::sin(ba), 0.0f, std::cos(ba))) * 0.012f;
+        glm::vec3 base(root.x, ground - 0.02f, root.y);
+        glm::vec3 n = glm::normalize(glm::cross(side, tip - base));
+        auto i0 = grass.add(base - side, n, {0, 1});
+        auto i1 = grass.add(base + side, n, {1, 1});
+        auto i2 = grass.add(tip, n, {0.5f, 0});
+        grass.triangle(i0, i1, i2);
+      }
+    }
+    gltf.addMeshNode("Env_DryGrass", -1, grass, m.get("DryGrass"));
   }
 
   // The old fence behind the graveyard with its gate towards the house, in

@@ -314,6 +314,8 @@ Image openingTitle(int width, int height) {
   };
   std::vector<float> halo = blur(cover, height / 60);
   std::vector<float> shadow = blur(cover, height / 200);
+  // A thin dark rim keeps the letters legible over the moon behind them.
+  std::vector<float> rim = blur(cover, height / 360);
   Image img(width, height, glm::vec4(0.0f));
   int shadowOffset = height / 120;
   float top = baseline - static_cast<float>(ascent) * scale, bottom = baseline;
@@ -326,7 +328,8 @@ Image openingTitle(int width, int height) {
       glm::vec4 out(0.35f, 0.85f, 1.0f, std::min(1.0f, halo[i] * 1.6f) * 0.55f);
       int sy = y - shadowOffset, sx = x - shadowOffset / 2;
       float s = (sy >= 0 && sx >= 0) ? shadow[static_cast<std::size_t>(sy * width + sx)] : 0.0f;
-      glm::vec4 dark(0.0f, 0.01f, 0.02f, s * 0.85f);
+      float r = std::min(1.0f, rim[i] * 2.5f);
+      glm::vec4 dark(0.0f, 0.01f, 0.02f, std::max(s * 0.85f, r * 0.8f));
       auto over = [](glm::vec4 dst, glm::vec4 src) {
         float a = src.a + dst.a * (1.0f - src.a);
         if (a <= 0.0f) return glm::vec4(0.0f);

@@ -82,7 +82,7 @@ Mesh mossAlong(Random& rng, const Noise& noise, const std::vector<glm::vec2>& ou
 }
 
 Mesh box(glm::vec3 size, float bevel, glm::vec3 at) {
-  return shapes::bevelledBox(size, bevel, 2).transformed(translate(at));
+  return shapes::bevelledBox(size, bevel, 1).transformed(translate(at));
 }
 
 // Engraved lines of an inscription on a panel (dark strips just proud of
@@ -420,11 +420,16 @@ Parts pumpkin(std::uint32_t seed, float size, bool broken) {
 
 Mesh mound(std::uint32_t seed, float length, float width, float height) {
   Noise noise(seed);
-  Mesh m = shapes::sphere(1.0f, 10, 24);
+  Mesh m = shapes::sphere(1.0f, 12, 28);
   m.warp([&](glm::vec3 p) {
     float y = std::max(p.y, -0.05f);
-    glm::vec3 q(p.x * width * 0.5f, y * height, p.z * length * 0.5f);
-    q.y += 0.03f * noise.fbm(glm::vec3(q.x, 0.0f, q.z) * 6.0f, 3) - 0.02f;
+    // A flattened, settled heap: broad shoulders, a lumpy crown, clods.
+    float crown = std::pow(std::max(y, 0.0f), 0.7f);
+    glm::vec3 q(p.x * width * 0.5f, crown * height, p.z * length * 0.5f);
+    float lumps = 0.045f * noise.fbm(glm::vec3(q.x, 0.0f, q.z) * 5.0f, 4);
+    float clods = 0.02f * std::max(0.0f, noise.at(glm::vec3(q.x, 0.0f, q.z) * 18.0f));
+    q.y += (lumps + clods) * std::min(1.0f, crown * 3.0f) - 0.02f;
+    q.x *= 1.0f + 0.08f * noise.at(glm::vec3(0.0f, p.z * 2.0f, 3.0f));
     return q;
   });
   m.recomputeNormals();
@@ -432,7 +437,7 @@ Mesh mound(std::uint32_t seed, float length, float width, float height) {
   return m;
 }
 
-Mesh bareTree(std::uint32_t seed, float height, float spread) {
+Mesh bareTree(std::uint32_t seed, float height, float spread, int depth) {
   Random rng(seed);
   Noise noise(seed + 5U);
   Mesh tree;
@@ -445,7 +450,7 @@ Mesh bareTree(std::uint32_t seed, float height, float spread) {
   };
   std::vector<Branch> todo{{{0, -0.3f, 0}, glm::normalize(glm::vec3(rng.range(-0.1f, 0.1f), 1.0f, rng.range(-0.1f, 0.1f))),
                             height * 0.42f, height * 0.035f, 0}};
-  int maxDepth = 5;
+  int maxDepth = depth;
   while (!todo.empty()) {
     Branch b = todo.back();
     todo.pop_back();
@@ -462,7 +467,7 @@ Mesh bareTree(std::uint32_t seed, float height, float spread) {
       dir = glm::normalize(dir + wobble * 0.35f + glm::vec3(0, b.depth > 2 ? -0.05f : 0.04f, 0));
       p += dir * step;
     }
-    tree.append(shapes::tube(path, radii, b.depth < 2 ? 7 : (b.depth < 4 ? 5 : 4), b.depth >= maxDepth));
+    tree.append(shapes::tube(path, radii, b.depth < 2 ? 6 : (b.depth < 3 ? 5 : (b.depth < 4 ? 4 : 3)), b.depth >= maxDepth));
     if (b.depth >= maxDepth) {
       continue;
     }
@@ -539,7 +544,7 @@ FenceRun fence(std::uint32_t seed, glm::vec2 a, glm::vec2 b, float gateFrom, flo
   // Rails between posts, and pickets on them.
   auto railRun = [&](Mesh& target, float s0, float s1, float y, float sag) {
     float len = s1 - s0;
-    Mesh rail = shapes::bevelledBox({len, 0.07f, 0.035f}, 0.008f, 1, 6);
+    Mesh rail = shapes::bevelledBox({len, 0.07f, 0.035f}, 0.008f, 1, 3);
     rail.warp([&](glm::vec3 p) {
       float t = p.x / len;
       return glm::vec3(p.x, p.y - sag * (0.25f - t * t) * 4.0f, p.z);
@@ -558,7 +563,7 @@ FenceRun fence(std::uint32_t seed, glm::vec2 a, glm::vec2 b, float gateFrom, flo
         h *= 0.55f; // a snapped one
       }
       std::vector<glm::vec2> outline{{-0.04f, 0.0f}, {0.04f, 0.0f}, {0.04f, h - 0.07f}, {0.0f, h}, {-0.04f, h - 0.07f}};
-      Mesh picket = shapes::extrusion(outline, 0.022f, 0.004f);
+      Mesh picket = shapes::extrusion(outline, 0.022f, 0.0f);
       glm::vec3 pos = at(s, baseY, -0.1f);
       place(target, picket, pos, rng.range(-0.07f, 0.05f), rng.range(-0.05f, 0.05f));
     }

@@ -36,7 +36,7 @@ Parts pumpkin(std::uint32_t seed, float size, bool broken);
 Mesh mound(std::uint32_t seed, float length, float width, float height);
 
 // A bare, gnarled tree of the given height on the origin.
-Mesh bareTree(std::uint32_t seed, float height, float spread);
+Mesh bareTree(std::uint32_t seed, float height, float spread, int depth = 5);
 
 // A run of old picket fence from a to b (ground points in x-z) with a
 // gate between gateFrom and gateTo (0..1 along the run; gateFrom >=

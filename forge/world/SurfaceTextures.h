@@ -8,7 +8,7 @@
 namespace gloam::forge {
 
 // The tangent-space normal map of one normal-map key (each its own surface
-// character), tileable, 512 x 512.
+// character), tileable, 256 x 256.
 Image surfaceNormalMap(std::string_view key);
 // The ground's normal map: earth, pebbles and cracks, tileable.
 Image groundNormalMap();

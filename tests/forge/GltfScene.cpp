@@ -90,6 +90,24 @@ void GltfScene::subtreeBounds(int index, glm::vec3& min, glm::vec3& max) const {
   }
 }
 
+std::vector<glm::vec3> GltfScene::worldVertices(int index) const {
+  std::vector<glm::vec3> out;
+  const tinygltf::Node& n = model_.nodes[static_cast<std::size_t>(index)];
+  if (n.mesh < 0) return out;
+  for (const tinygltf::Primitive& p : model_.meshes[static_cast<std::size_t>(n.mesh)].primitives) {
+    const tinygltf::Accessor& a = model_.accessors[static_cast<std::size_t>(p.attributes.at("POSITION"))];
+    const tinygltf::BufferView& view = model_.bufferViews[static_cast<std::size_t>(a.bufferView)];
+    const auto* data = reinterpret_cast<const float*>(model_.buffers[static_cast<std::size_t>(view.buffer)].data.data() +
+                                                      view.byteOffset + a.byteOffset);
+    std::size_t stride = view.byteStride ? view.byteStride / sizeof(float) : 3;
+    for (std::size_t v = 0; v < a.count; ++v) {
+      out.emplace_back(nodes_[static_cast<std::size_t>(index)].world *
+                       glm::vec4(data[v * stride], data[v * stride + 1], data[v * stride + 2], 1.0f));
+    }
+  }
+  return out;
+}
+
 std::size_t GltfScene::triangleCount() const {
   std::size_t count = 0;
   for (const tinygltf::Node& n : model_.nodes) {

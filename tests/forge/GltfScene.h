@@ -36,6 +36,8 @@ public:
   // World bounds of a node and all its descendants' meshes.
   void subtreeBounds(int index, glm::vec3& min, glm::vec3& max) const;
   std::size_t triangleCount() const;
+  // World positions of every vertex of a node's own mesh.
+  std::vector<glm::vec3> worldVertices(int index) const;
 
 private:
   tinygltf::Model model_;

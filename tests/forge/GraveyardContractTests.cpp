@@ -125,10 +125,19 @@ TEST_F(GraveyardContract, NothingStandsInTheVehiclesPlace) {
   for (const SceneNode* n : meshNodes([](const SceneNode& node) {
          return node.effectiveName != names::earth && !contains(node.effectiveName, names::skyClouds);
        })) {
-    bool overlaps = n->min.x < gloam::landmarks::vehicleHalfLength && n->max.x > -gloam::landmarks::vehicleHalfLength &&
-                    n->min.z < gloam::landmarks::vehicleHalfWidth && n->max.z > -gloam::landmarks::vehicleHalfWidth &&
-                    n->max.y > 0.01f;
-    EXPECT_FALSE(overlaps) << n->name;
+    for (glm::vec3 p : scene->worldVertices(n->index)) {
+      bool inside = std::abs(p.x) < gloam::landmarks::vehicleHalfLength && std::abs(p.z) < gloam::landmarks::vehicleHalfWidth &&
+                    p.y > 0.01f;
+      ASSERT_FALSE(inside) << n->name << " reaches into the vehicle's place at " << p.x << ", " << p.y << ", " << p.z;
+    }
+  }
+  // The ground there is flat, just under the contact shadow.
+  auto earth = meshNodes([](const SceneNode& node) { return node.effectiveName == names::earth; });
+  ASSERT_EQ(earth.size(), 1u);
+  for (glm::vec3 p : scene->worldVertices(earth[0]->index)) {
+    if (std::abs(p.x) < gloam::landmarks::vehicleHalfLength && std::abs(p.z) < gloam::landmarks::vehicleHalfWidth) {
+      EXPECT_NEAR(p.y, 0.0f, 0.002f);
+    }
   }
 }
 

@@ -154,6 +154,14 @@ TEST(PropTargets, EachBoxHoldsItsPropInTheGraveyardModel) {
       found = found || (n.parent == group->index && n.effectiveName.find(part) != std::string::npos);
     }
     EXPECT_TRUE(found) << t.id << " holds no " << part;
+    // A ring target's prop hides with the ring (its parts carry the
+    // backdrop's name) exactly when the scene hides its click box.
+    bool ringTarget = t.id.rfind(names::ringGravePrefix, 0) == 0 || t.id.rfind(names::orbitPumpkinPrefix, 0) == 0;
+    for (const SceneNode& n : scene.nodes()) {
+      if (n.parent == group->index && n.hasMesh) {
+        EXPECT_EQ(n.effectiveName.find(names::backdrop) != std::string::npos, ringTarget) << n.name;
+      }
+    }
   }
 }
 
