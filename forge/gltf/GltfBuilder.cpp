@@ -1,3 +1,5 @@
+#include <cmath>
+#include <stdexcept>
 #include "forge/gltf/GltfBuilder.h"
 
 #include <cstring>
@@ -177,6 +179,13 @@ void GltfBuilder::setMesh(int node, const std::string& name, const std::vector<P
     positions.reserve(n * 3);
     Bounds b = m.bounds();
     for (const Vertex& v : m.vertices) {
+      // A NaN here would pass the file's own checks and fail the engine's
+      // loader; stop the forge at the mesh that has it instead.
+      if (!std::isfinite(v.position.x) || !std::isfinite(v.position.y) || !std::isfinite(v.position.z) ||
+          !std::isfinite(v.normal.x) || !std::isfinite(v.normal.y) || !std::isfinite(v.normal.z) ||
+          !std::isfinite(v.uv.x) || !std::isfinite(v.uv.y)) {
+        throw std::runtime_error("mesh \"" + name + "\" has a vertex that is not a finite number");
+      }
       positions.insert(positions.end(), {v.position.x, v.position.y, v.position.z});
       glm::vec3 nn = glm::length(v.normal) > 0 ? glm::normalize(v.normal) : glm::vec3(0, 1, 0);
       normals.insert(normals.end(), {nn.x, nn.y, nn.z});

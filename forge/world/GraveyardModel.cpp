@@ -517,8 +517,9 @@ void addGround(GltfBuilder& gltf, Materials& m) {
         float a = b.angle0 + (b.angle1 - b.angle0) * ta;
         float r = b.r0 + (b.r1 - b.r0) * tr;
         float x = std::cos(a) * r, z = std::sin(a) * r;
-        float across = std::sin(pi * tr);
-        float ends = std::sin(pi * ta);
+        // sin(pi) is a hair below zero in floats: clamp before the powers.
+        float across = std::max(std::sin(pi * tr), 0.0f);
+        float ends = std::max(std::sin(pi * ta), 0.0f);
         float h = b.height * std::pow(across, 0.8f) * std::pow(ends, 0.6f) * (0.8f + 0.35f * noise.fbm(glm::vec2(x, z) * 0.25f, 3));
         bank.add({x, frame::groundHeight(x, z) + h - 0.04f, z}, {0, 1, 0}, {x * 0.5f, z * 0.5f});
       }
