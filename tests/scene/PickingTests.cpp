@@ -195,3 +195,42 @@ TEST(TriangleBVH, AgreesWithTestingEveryTriangle)
         }
     }
 }
+
+TEST(View3DState, CameraChoicePostProcessSlotAndEmptyViews)
+{
+    PickScene s;
+    // A second, disabled camera does not take over; enabling it earlier in the tree does.
+    auto side = PerspectiveCamera::make("side");
+    side->look({0, 0, 0}, {10, 0, 0}, {0, 1, 0}, nullptr);
+    side->setEnabled(false);
+    s.anchor->insertChild(side, 0);
+    EXPECT_EQ(s.view.camera(), s.camera);
+    side->setEnabled(true);
+    EXPECT_EQ(s.view.camera(), side);
+    auto p = s.view.project({0, 0, -1});
+    ASSERT_TRUE(p);
+    EXPECT_GT(p->x, 100.0f); // seen from +x, −z lies to the right
+    side->removeFromParent();
+
+    // No area, no camera: nothing projects and nothing is hit.
+    s.view.setFrame({0, 0, 0, 0});
+    EXPECT_FALSE(s.view.project({0, 0, 0}));
+    s.view.setFrame({0, 0, 200, 100});
+    s.camera->removeFromParent();
+    EXPECT_FALSE(s.view.project({0, 0, 0}));
+    EXPECT_EQ(s.view.entityAt({100, 50}), nullptr);
+
+    // The post-process slot hands out what was installed until it is cleared.
+    int calls = 0;
+    s.view.setPostProcess([&](const PostProcessContext& context) { calls += context.width; });
+    auto callback = s.view.postProcess();
+    ASSERT_NE(callback, nullptr);
+    PostProcessContext context;
+    context.width = 3;
+    (*callback)(context);
+    EXPECT_EQ(calls, 3);
+    s.view.clearPostProcess();
+    EXPECT_EQ(s.view.postProcess(), nullptr);
+    (*callback)(context); // a callback already taken stays valid
+    EXPECT_EQ(calls, 6);
+}
