@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace gloam::gpu {
 class GlProgram;
@@ -73,6 +74,7 @@ private:
     const DrawProgram& drawProgram(std::uint32_t features, bool skinned, const MaterialValues& material);
     void ensureTargets(int width, int height);
     void renderShadow(const FramePacket& packet, const glm::mat4& lightMatrix);
+    void buildLightTiles(const std::vector<glm::vec4>& lights, const glm::mat4& viewProjection, int width, int height);
     void setDrawState(const DrawItem& item, bool transparent, bool hasTangents);
     void drawItems(const FramePacket& packet, const std::vector<const DrawItem*>& items, bool transparent);
     void present(const Output& output);
@@ -88,7 +90,7 @@ private:
     unsigned sceneFramebuffer_ = 0;
     unsigned shadowMap_ = 0, shadowFramebuffer_ = 0;
     unsigned emptyVertexArray_ = 0;
-    unsigned pointLightBuffer_ = 0, jointBuffer_ = 0;
+    unsigned pointLightBuffer_ = 0, jointBuffer_ = 0, lightTileBuffer_ = 0, lightIndexBuffer_ = 0;
     int shadowSize_ = 2048;
     bool measuring_ = false;
     double stageStart_ = 0;

@@ -20,6 +20,9 @@ layout(std140, binding = 1) uniform Frame {
     vec4 irradiance[9];    // spherical harmonics of the environment's irradiance / π
 };
 layout(std430, binding = 2) readonly buffer PointLights { vec4 pointLights[]; };
+// Per 32 × 32 pixel tile: (first index << 8) | count, then the indices.
+layout(std430, binding = 5) readonly buffer LightTiles { int tileColumns; uint lightTiles[]; };
+layout(std430, binding = 6) readonly buffer LightIndices { uint lightIndices[]; };
 layout(std140, binding = 3) uniform Draw {
     mat4 model;
     mat4 normalMatrix;
@@ -307,9 +310,14 @@ void main() {
     }
 #endif
 #ifdef POINT_LIGHTS
-    int count = int(environment.w);
+    // Only the lights whose reach covers this screen tile (32 × 32 pixels).
+    ivec2 tile = ivec2(gl_FragCoord.xy) / 32;
+    uint header = lightTiles[tile.y * tileColumns + tile.x];
+    int first = int(header >> 8u);
+    int count = int(header & 255u);
     for (int i = 0; i < count; ++i) {
-        vec4 positionRadius = pointLights[2 * i];
+        int index = int(lightIndices[first + i]);
+        vec4 positionRadius = pointLights[2 * index];
         vec3 toLight = positionRadius.xyz - worldPosition;
         float d2 = dot(toLight, toLight);
         float r2 = positionRadius.w * positionRadius.w;
@@ -318,7 +326,7 @@ void main() {
         float factor = d2 / r2;
         float window = clamp(1.0 - factor * factor, 0.0, 1.0);
         float attenuation = window * window / max(d2, 1e-4);
-        color += brdf(n, v, toLight * inversesqrt(d2), diffuseColor, f0, a) * pointLights[2 * i + 1].rgb * attenuation;
+        color += brdf(n, v, toLight * inversesqrt(d2), diffuseColor, f0, a) * pointLights[2 * index + 1].rgb * attenuation;
     }
 #endif
 #ifdef ENVIRONMENT

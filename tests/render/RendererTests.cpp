@@ -231,6 +231,27 @@ TEST_F(RendererTest, pointLightsReachNoFurtherThanTheirRadius) {
     EXPECT_EQ(luminance(hdrAt(packet, {2.5f, 0, 0})), 0.0f);
 }
 
+TEST_F(RendererTest, dozensOfPointLightsEachLightTheirOwnSpot) {
+    auto packet = lookingAt({0, 12, 0.01f}, {0, 0, 0}, 40.0f);
+    DrawItem ground;
+    ground.mesh = PrimitiveMeshes::plane(10, 10);
+    packet.draws.push_back(ground);
+    std::vector<glm::vec3> feet;
+    for (int z = 0; z < 6; ++z) {
+        for (int x = 0; x < 6; ++x) {
+            const glm::vec3 foot(-3.0f + 1.2f * x, 0.0f, -3.0f + 1.2f * z);
+            feet.push_back(foot);
+            packet.pointLights.push_back({foot + glm::vec3(0, 0.2f, 0), {1, 1, 1}, 2000.0f, 0.5f});
+        }
+    }
+    draw(packet);
+    for (const glm::vec3& foot : feet) {
+        EXPECT_GT(luminance(hdrAt(packet, foot)), 0.05f) << foot.x << "," << foot.z;
+        // Half-way between two lights is beyond both radii: dark.
+        EXPECT_EQ(luminance(hdrAt(packet, foot + glm::vec3(0.6f, 0, 0.6f))), 0.0f);
+    }
+}
+
 TEST_F(RendererTest, unlitColoursCanSkipToneMapping) {
     const glm::vec3 colour{0.5f, 0.25f, 0.75f};
     for (bool mapped : {false, true}) {
