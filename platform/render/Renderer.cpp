@@ -8,6 +8,7 @@
 #include "platform/gpu/ShaderLibrary.h"
 #include "platform/render/EnvironmentLight.h"
 #include "platform/render/GpuResourceCache.h"
+#include "platform/render/OverlayPainter.h"
 #include "platform/render/Photometry.h"
 #include "platform/render/SceneShaders.h"
 
@@ -102,7 +103,9 @@ struct Renderer::DrawProgram {
 };
 
 Renderer::Renderer(std::shared_ptr<gpu::GpuDevice> device)
-    : device_(std::move(device)), resources_(std::make_unique<GpuResourceCache>()) {
+    : device_(std::move(device)),
+      resources_(std::make_unique<GpuResourceCache>()),
+      overlay_(std::make_unique<OverlayPainter>()) {
     glCreateVertexArrays(1, &emptyVertexArray_);
     glCreateBuffers(1, &pointLightBuffer_);
     glCreateBuffers(1, &jointBuffer_);
@@ -126,6 +129,7 @@ Renderer::~Renderer() {
     device_->waitUntilIdle();
     programs_.clear();
     resources_.reset();
+    overlay_.reset();
     glDeleteVertexArrays(1, &emptyVertexArray_);
     glDeleteBuffers(1, &pointLightBuffer_);
     glDeleteBuffers(1, &jointBuffer_);
@@ -493,6 +497,7 @@ void Renderer::render(const FramePacket& packet, const Output& output) {
     mark(times_.postProcess);
 
     present(output);
+    overlay_->draw(packet.labels, output.framebuffer, output.width, output.height, output.devicePixelRatio);
     mark(times_.present);
     commandBuffer->commit();
     if (frameNumber_ % 60 == 0) resources_->collect();

@@ -21,6 +21,7 @@ class GpuTexture;
 namespace gloam::render {
 
 class GpuResourceCache;
+class OverlayPainter;
 
 // Draws frame packets with OpenGL 4.5 on the thread whose context is
 // current (the render thread).
@@ -28,7 +29,8 @@ class GpuResourceCache;
 // One frame: shadow map of the directional light → opaque draws → the
 // transparent draws back to front → the post-process callback (or a plain
 // copy) from the scene's colour and depth into the post target → tone
-// mapping, anti-aliasing and display encoding into the output framebuffer.
+// mapping, anti-aliasing and display encoding into the output framebuffer
+// → the frame's labels over it.
 // The frame's GPU work is one command buffer whose
 // completion handlers say whether it succeeded.
 class Renderer {
@@ -82,6 +84,7 @@ private:
 
     std::shared_ptr<gpu::GpuDevice> device_;
     std::unique_ptr<GpuResourceCache> resources_;
+    std::unique_ptr<OverlayPainter> overlay_;
     PostProcess postProcess_;
     std::map<std::tuple<std::uint32_t, bool, std::string>, std::unique_ptr<DrawProgram>> programs_;
     std::uint32_t frameFeatures_ = 0;

@@ -292,6 +292,47 @@ TEST_F(RendererTest, slantedEdgesAreSmoothedOnTheDisplay) {
     EXPECT_GT(shownBetween, 40);
 }
 
+TEST_F(RendererTest, labelsAreWhiteTextOnATranslucentPlate) {
+    auto packet = lookingAt({0, 0, 4}, {0, 0, 0}, 20.0f);
+    auto quad = unlitQuad({1, 1, 1}, 0);
+    quad.material.toneMapped = false;
+    packet.draws.push_back(quad);  // a white frame
+    packet.labels.push_back({"Hi", {0.5f, 0.5f}, 12.0f, true});
+    draw(packet);
+    // Where the plate is and the glyphs are not: white darkened by 55 %.
+    int plate = 0, glyph = 0, untouched = 0;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const int v = shownPixel(x, y).g;
+            if (std::abs(v - 115) <= 4) ++plate;
+            if (v >= 250) ++untouched;
+        }
+    }
+    // The glyphs: white again inside the plate's row band.
+    for (int x = 20; x < 44; ++x) {
+        if (shownPixel(x, 32).g > 200) ++glyph;
+    }
+    EXPECT_GT(plate, 60);
+    EXPECT_GT(glyph, 2);
+    EXPECT_GT(untouched, size * size / 2);
+
+    // A plain label has no plate: only glyph pixels change (to white).
+    packet.environment.background = {0, 0, 0, 1};
+    packet.draws.clear();
+    packet.labels = {{"Hi", {0.5f, 0.5f}, 12.0f, false}};
+    draw(packet);
+    int lit = 0, grey = 0;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const int v = shownPixel(x, y).g;
+            if (v > 200) ++lit;
+            if (v > 5 && v <= 200) ++grey;
+        }
+    }
+    EXPECT_GT(lit, 5);
+    EXPECT_LT(grey, lit * 3);  // antialiased glyph edges only
+}
+
 TEST_F(RendererTest, thePostProcessOutputIsWhatGetsPresented) {
     auto library = ShaderLibrary::fromSource("Post.glsl", R"(
 #pragma kernel paint
