@@ -52,6 +52,8 @@ std::shared_ptr<const EnvironmentResource> EnvironmentResource::makeNow(const Te
 
 async::Task<std::shared_ptr<const EnvironmentResource>> EnvironmentResource::make(TexturePtr equirectangular, std::string name)
 {
+    // A named job, not a temporary in the co_await operand: GCC 12 copies
+    // such a temporary wrongly (its captures then point into the frame).
     auto work = [equirectangular, name] { return makeNow(equirectangular, name); };
     auto environment = co_await async::onWorker(std::move(work));
     co_return environment;

@@ -494,6 +494,8 @@ EntityPtr ModelLoader::loadNow(const std::filesystem::path& file, const std::str
 
 async::Task<EntityPtr> ModelLoader::load(std::filesystem::path file, std::string name)
 {
+    // A named job, not a temporary in the co_await operand: GCC 12 copies
+    // such a temporary wrongly (its captures then point into the frame).
     auto work = [file, name] { return loadNow(file, name); };
     auto root = co_await async::onWorker(std::move(work));
     co_return root;

@@ -165,6 +165,8 @@ std::shared_ptr<const TextureResource> TextureResource::load(const std::filesyst
 async::Task<std::shared_ptr<const TextureResource>> TextureResource::loadAsync(std::filesystem::path file, std::string name,
                                                                                CreateOptions options)
 {
+    // A named job, not a temporary in the co_await operand: GCC 12 copies
+    // such a temporary wrongly (its captures then point into the frame).
     auto work = [file, name, options] { return load(file, name, options); };
     auto texture = co_await async::onWorker(std::move(work));
     co_return texture;

@@ -43,6 +43,8 @@ async::Task<ShapeResource> ShapeResource::generateStaticMesh(std::shared_ptr<con
     if (!mesh) {
         throw std::invalid_argument("static mesh shape: no mesh");
     }
+    // A named job, not a temporary in the co_await operand: GCC 12 copies
+    // such a temporary wrongly (its captures then point into the frame).
     auto work = [mesh] { return generateStaticMeshNow(*mesh); };
     auto shape = co_await async::onWorker(std::move(work));
     co_return shape;

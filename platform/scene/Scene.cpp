@@ -117,15 +117,34 @@ void Scene::forEachEnabled(const std::function<void(Entity&, const glm::mat4& wo
     }
 }
 
+namespace {
+
+Entity* findCamera(Entity& entity)
+{
+    if (!entity.isEnabled()) {
+        return nullptr;
+    }
+    if (entity.components.has<PerspectiveCameraComponent>()) {
+        return &entity;
+    }
+    for (const auto& child : entity.children()) {
+        if (Entity* found = findCamera(*child)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
 EntityPtr Scene::activeCamera() const
 {
-    EntityPtr found;
-    forEachEnabled([&](Entity& e, const glm::mat4&, float) {
-        if (!found && e.components.has<PerspectiveCameraComponent>()) {
-            found = e.shared_from_this();
+    for (const auto& anchor : anchors_) {
+        if (Entity* found = findCamera(*anchor)) {
+            return found->shared_from_this();
         }
-    });
-    return found;
+    }
+    return nullptr;
 }
 
 } // namespace gloam::platform

@@ -32,6 +32,15 @@ glm::mat4 View3D::projectionMatrix() const
     return lens.projection(aspect());
 }
 
+namespace {
+
+glm::mat4 projectionOf(const Entity& camera, float aspect)
+{
+    return camera.components.get<PerspectiveCameraComponent>()->projection(aspect);
+}
+
+} // namespace
+
 std::optional<glm::vec2> View3D::project(glm::vec3 worldPoint) const
 {
     auto cam = camera();
@@ -42,7 +51,7 @@ std::optional<glm::vec2> View3D::project(glm::vec3 worldPoint) const
     if (eye.z >= 0.0f) {
         return std::nullopt; // at or behind the camera's plane
     }
-    const glm::vec4 clip = projectionMatrix() * eye;
+    const glm::vec4 clip = projectionOf(*cam, aspect()) * eye;
     const glm::vec2 ndc = glm::vec2(clip) / clip.w;
     return glm::vec2((ndc.x + 1.0f) * 0.5f * frame_.width, (ndc.y + 1.0f) * 0.5f * frame_.height);
 }
