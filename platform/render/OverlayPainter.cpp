@@ -61,7 +61,7 @@ OverlayPainter::OverlayPainter() : face_(std::make_unique<Face>()) {
         if (!file.empty() && FT_New_Face(face_->library, file.c_str(), 0, &face_->face) == 0) break;
         face_->face = nullptr;
     }
-    if (face_->face == nullptr) std::fprintf(stderr, "E4 no font for labels\n");
+    if (face_->face == nullptr) std::fprintf(stderr, "render: no font for labels\n");
 }
 
 OverlayPainter::~OverlayPainter() {

@@ -174,7 +174,7 @@ const Renderer::DrawProgram& Renderer::drawProgram(std::uint32_t features, bool 
     } catch (const gpu::GpuError& error) {
         // A broken surface function draws with the base material instead;
         // said once, not every frame.
-        std::fprintf(stderr, "E4 RENDER MATERIAL FAILED %s\n", error.what());
+        std::fprintf(stderr, "render: custom material drawn as its base, %s\n", error.what());
         entry->failed = true;
         if (!surfaceKey.empty()) {
             entry->program = gpu::GlProgram("scene", {{GL_VERTEX_SHADER, SceneShaders::sceneVertex(skinned)},
