@@ -305,12 +305,18 @@ void Renderer::drawItems(const FramePacket& packet, const std::vector<const Draw
     glDisable(GL_BLEND);
 }
 
-void Renderer::buildLightTiles(const std::vector<glm::vec4>& lights, const glm::mat4& viewProjection, int width,
-                               int height) {
+void Renderer::buildLightTiles(const std::vector<glm::vec4>& lights, const glm::mat4& view,
+                               const glm::mat4& viewProjection, const CameraRecord& camera, int width, int height) {
     constexpr int tile = 32;
+    constexpr int slices = 16;
     const int columns = (width + tile - 1) / tile;
     const int rows = (height + tile - 1) / tile;
-    std::vector<std::vector<std::uint32_t>> perTile(static_cast<size_t>(columns * rows));
+    const float nearPlane = std::max(camera.nearPlane, 1e-3f);
+    const float sliceScale = static_cast<float>(slices) / std::log(std::max(camera.farPlane / nearPlane, 1.0001f));
+    auto sliceOf = [&](float depth) {
+        return std::clamp(static_cast<int>(std::log(std::max(depth, nearPlane) / nearPlane) * sliceScale), 0, slices - 1);
+    };
+    std::vector<std::vector<std::uint32_t>> perTile(static_cast<size_t>(columns * rows * slices));
     const size_t count = lights.size() / 2;
     for (size_t i = 0; i < count; ++i) {
         const glm::vec3 centre(lights[2 * i]);
@@ -343,18 +349,26 @@ void Renderer::buildLightTiles(const std::vector<glm::vec4>& lights, const glm::
             y0 = std::clamp(toTile(low.y, height), 0, rows - 1);
             y1 = std::clamp(toTile(high.y, height), 0, rows - 1);
         }
+        const float depth = -(view * glm::vec4(centre, 1.0f)).z;
+        if (depth + radius < nearPlane) continue;
+        const int s0 = sliceOf(depth - radius), s1 = sliceOf(depth + radius);
         for (int y = y0; y <= y1; ++y) {
             for (int x = x0; x <= x1; ++x) {
-                auto& list = perTile[static_cast<size_t>(y * columns + x)];
-                if (list.size() < 255) list.push_back(static_cast<std::uint32_t>(i));
+                for (int z = s0; z <= s1; ++z) {
+                    auto& list = perTile[static_cast<size_t>((y * columns + x) * slices + z)];
+                    if (list.size() < 255) list.push_back(static_cast<std::uint32_t>(i));
+                }
             }
         }
     }
-    std::vector<std::uint32_t> headers(1 + perTile.size());
+    std::vector<std::uint32_t> headers(4 + perTile.size());
     std::vector<std::uint32_t> indices;
     headers[0] = static_cast<std::uint32_t>(columns);
+    headers[1] = static_cast<std::uint32_t>(slices);
+    std::memcpy(&headers[2], &nearPlane, sizeof(float));
+    std::memcpy(&headers[3], &sliceScale, sizeof(float));
     for (size_t t = 0; t < perTile.size(); ++t) {
-        headers[1 + t] = (static_cast<std::uint32_t>(indices.size()) << 8) | static_cast<std::uint32_t>(perTile[t].size());
+        headers[4 + t] = (static_cast<std::uint32_t>(indices.size()) << 8) | static_cast<std::uint32_t>(perTile[t].size());
         indices.insert(indices.end(), perTile[t].begin(), perTile[t].end());
     }
     if (indices.empty()) indices.push_back(0);
@@ -423,7 +437,7 @@ void Renderer::render(const FramePacket& packet, const Output& output) {
     if (lights.empty()) lights.emplace_back(0.0f);
     glNamedBufferData(pointLightBuffer_, static_cast<GLsizeiptr>(lights.size() * sizeof(glm::vec4)), lights.data(),
                       GL_STREAM_DRAW);
-    buildLightTiles(lights, frame.viewProjection, width, height);
+    buildLightTiles(lights, view, frame.viewProjection, packet.camera, width, height);
 
     glVertexAttrib3f(1, 0.0f, 1.0f, 0.0f);
     glVertexAttrib2f(2, 0.0f, 0.0f);

@@ -76,7 +76,10 @@ private:
     const DrawProgram& drawProgram(std::uint32_t features, bool skinned, const MaterialValues& material);
     void ensureTargets(int width, int height);
     void renderShadow(const FramePacket& packet, const glm::mat4& lightMatrix);
-    void buildLightTiles(const std::vector<glm::vec4>& lights, const glm::mat4& viewProjection, int width, int height);
+    // Lists the point lights per cluster: 32 × 32 pixel screen tiles times
+    // 16 exponential depth slices.
+    void buildLightTiles(const std::vector<glm::vec4>& lights, const glm::mat4& view, const glm::mat4& viewProjection,
+                         const CameraRecord& camera, int width, int height);
     void setDrawState(const DrawItem& item, bool transparent, bool hasTangents);
     void drawItems(const FramePacket& packet, const std::vector<const DrawItem*>& items, bool transparent);
     void present(const Output& output);

@@ -20,8 +20,15 @@ layout(std140, binding = 1) uniform Frame {
     vec4 irradiance[9];    // spherical harmonics of the environment's irradiance / π
 };
 layout(std430, binding = 2) readonly buffer PointLights { vec4 pointLights[]; };
-// Per 32 × 32 pixel tile: (first index << 8) | count, then the indices.
-layout(std430, binding = 5) readonly buffer LightTiles { int tileColumns; uint lightTiles[]; };
+// Per cluster (32 × 32 pixel tile × depth slice): (first index << 8) | count,
+// then the indices. Slices split [near, far] exponentially.
+layout(std430, binding = 5) readonly buffer LightTiles {
+    int tileColumns;
+    int depthSlices;
+    float sliceNear;
+    float sliceScale;  // slices / log(far / near)
+    uint lightTiles[];
+};
 layout(std430, binding = 6) readonly buffer LightIndices { uint lightIndices[]; };
 layout(std140, binding = 3) uniform Draw {
     mat4 model;
@@ -310,9 +317,11 @@ void main() {
     }
 #endif
 #ifdef POINT_LIGHTS
-    // Only the lights whose reach covers this screen tile (32 × 32 pixels).
+    // Only the lights whose reach meets this pixel's cluster.
     ivec2 tile = ivec2(gl_FragCoord.xy) / 32;
-    uint header = lightTiles[tile.y * tileColumns + tile.x];
+    float viewDepth = -(view * vec4(worldPosition, 1.0)).z;
+    int slice = clamp(int(log(max(viewDepth, sliceNear) / sliceNear) * sliceScale), 0, depthSlices - 1);
+    uint header = lightTiles[(tile.y * tileColumns + tile.x) * depthSlices + slice];
     int first = int(header >> 8u);
     int count = int(header & 255u);
     for (int i = 0; i < count; ++i) {
