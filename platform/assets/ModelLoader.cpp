@@ -345,13 +345,15 @@ private:
             if (int a = attribute("TEXCOORD_0"); a >= 0) {
                 const auto v = readFloats(a, 2);
                 for (std::size_t i = 0; i < v.size(); i += 2) {
-                    d.textureCoordinates.emplace_back(v[i], v[i + 1]);
+                    // glTF counts v down from the image's top; we count it up from the bottom.
+                    d.textureCoordinates.emplace_back(v[i], 1.0f - v[i + 1]);
                 }
             }
             if (int a = attribute("TANGENT"); a >= 0) {
                 const auto v = readFloats(a, 4);
                 for (std::size_t i = 0; i < v.size(); i += 4) {
-                    d.tangents.emplace_back(v[i], v[i + 1], v[i + 2], v[i + 3]);
+                    // Turning v round turns the bitangent round too.
+                    d.tangents.emplace_back(v[i], v[i + 1], v[i + 2], -v[i + 3]);
                 }
             }
             const int joints = attribute("JOINTS_0");

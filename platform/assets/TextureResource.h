@@ -40,6 +40,9 @@ public:
     using CreateOptions = TextureCreateOptions;
 
     // One level of the mip chain, row by row from the top of the image.
+    // Meshes address the top row with v = 1 and the bottom row with v = 0
+    // (see MeshDescriptor), so a renderer samples (u, 1 − v) of these rows as
+    // stored, or uploads them bottom row first.
     struct Level {
         int width = 0;
         int height = 0;

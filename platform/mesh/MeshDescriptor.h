@@ -13,7 +13,8 @@ namespace gloam::platform {
 // The data of one mesh part, as given to `MeshResource::generate`: every
 // per-vertex array is empty or as long as `positions`; `indices` are
 // triangles (three per face) into those arrays. Texture coordinates have
-// their origin at the top left of the image (v grows downwards), as glTF's.
+// their origin at the bottom left of the image: v = 0 is the image's bottom
+// row, v = 1 its top row (the model loader turns glTF's top-left v round).
 struct MeshDescriptor {
     std::string name;
     std::vector<glm::vec3> positions;

@@ -103,7 +103,7 @@ MeshPtr MeshResource::generateBox(glm::vec3 size, float cornerRadius)
                         n = glm::normalize(p - core);
                         p = core + n * r;
                     }
-                    const glm::vec2 uv((u + h[ua]) / size[ua], 1.0f - (v + h[va]) / size[va]);
+                    const glm::vec2 uv((u + h[ua]) / size[ua], (v + h[va]) / size[va]);
                     vertex(d, p, n, uv);
                 }
             }
@@ -136,7 +136,8 @@ MeshPtr MeshResource::generatePlane(float width, float depth, float cornerRadius
     MeshDescriptor d;
     d.name = "plane";
     const glm::vec3 up(0, 1, 0);
-    auto uvOf = [&](glm::vec3 p) { return glm::vec2(p.x / width + 0.5f, p.z / depth + 0.5f); };
+    // The image stands upright seen from above with −z ahead: its top at −z.
+    auto uvOf = [&](glm::vec3 p) { return glm::vec2(p.x / width + 0.5f, 0.5f - p.z / depth); };
 
     std::vector<glm::vec3> outline;
     if (r <= 0.0f) {
@@ -175,10 +176,10 @@ MeshPtr MeshResource::generatePlane(float width, float height)
     d.name = "plane";
     const glm::vec3 n(0, 0, 1);
     const float hw = width * 0.5f, hh = height * 0.5f;
-    vertex(d, {-hw, -hh, 0}, n, {0, 1});
-    vertex(d, {hw, -hh, 0}, n, {1, 1});
-    vertex(d, {hw, hh, 0}, n, {1, 0});
-    vertex(d, {-hw, hh, 0}, n, {0, 0});
+    vertex(d, {-hw, -hh, 0}, n, {0, 0});
+    vertex(d, {hw, -hh, 0}, n, {1, 0});
+    vertex(d, {hw, hh, 0}, n, {1, 1});
+    vertex(d, {-hw, hh, 0}, n, {0, 1});
     triangle(d, 0, 1, 2, n);
     triangle(d, 0, 2, 3, n);
     return generate(std::move(d));
@@ -198,7 +199,7 @@ MeshPtr MeshResource::generateSphere(float radius)
             const float u = static_cast<float>(i) / slices;
             const float phi = u * glm::two_pi<float>();
             const glm::vec3 n(std::sin(theta) * std::sin(phi), std::cos(theta), std::sin(theta) * std::cos(phi));
-            vertex(d, n * radius, n, {u, v});
+            vertex(d, n * radius, n, {u, 1.0f - v});
         }
     }
     for (int j = 0; j < stacks; ++j) {
@@ -231,8 +232,8 @@ MeshPtr MeshResource::generateCylinder(float height, float radius)
         const float u = static_cast<float>(i) / slices;
         const float phi = u * glm::two_pi<float>();
         const glm::vec3 n(std::sin(phi), 0.0f, std::cos(phi));
-        vertex(d, n * radius + glm::vec3(0, -hh, 0), n, {u, 1});
-        vertex(d, n * radius + glm::vec3(0, hh, 0), n, {u, 0});
+        vertex(d, n * radius + glm::vec3(0, -hh, 0), n, {u, 0});
+        vertex(d, n * radius + glm::vec3(0, hh, 0), n, {u, 1});
     }
     for (std::uint32_t i = 0; i < slices; ++i) {
         const std::uint32_t a = 2 * i, b = a + 1, c = a + 2, e = a + 3;
@@ -247,7 +248,7 @@ MeshPtr MeshResource::generateCylinder(float height, float radius)
         for (int i = 0; i < slices; ++i) {
             const float phi = glm::two_pi<float>() * static_cast<float>(i) / slices;
             vertex(d, {radius * std::sin(phi), sign * hh, radius * std::cos(phi)}, n,
-                   {0.5f + 0.5f * std::sin(phi), 0.5f - 0.5f * std::cos(phi)});
+                   {0.5f + 0.5f * std::sin(phi), 0.5f + 0.5f * std::cos(phi)});
         }
         for (std::uint32_t i = 0; i < slices; ++i) {
             triangle(d, centre, first + i, first + (i + 1) % slices, n);

@@ -32,9 +32,9 @@ public:
     // the smallest side).
     static MeshPtr generateBox(float size, float cornerRadius = 0.0f);
     static MeshPtr generateBox(glm::vec3 size, float cornerRadius = 0.0f);
-    // A plane in x-z facing +y, with rounded corners.
-    static MeshPtr generatePlane(float width, float depth, float cornerRadius = 0.0f);
-    // A plane in x-y facing +z.
+    // A floor plane in x-z facing +y, with rounded corners (`width:depth:cornerRadius:`).
+    static MeshPtr generatePlane(float width, float depth, float cornerRadius);
+    // An upright plane in x-y facing +z (`width:height:`).
     static MeshPtr generatePlane(float width, float height);
     static MeshPtr generateSphere(float radius);
     // Height along +y, centred on the origin, with caps.

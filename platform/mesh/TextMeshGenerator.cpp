@@ -346,7 +346,7 @@ MeshPtr MeshResource::generateText(const std::string& text, float extrusionDepth
         }
     }
     const glm::dvec2 span = glm::max(hi - lo, glm::dvec2(1e-9));
-    auto uvOf = [&](glm::dvec2 p) { return glm::vec2((p.x - lo.x) / span.x, 1.0 - (p.y - lo.y) / span.y); };
+    auto uvOf = [&](glm::dvec2 p) { return glm::vec2((p.x - lo.x) / span.x, (p.y - lo.y) / span.y); };
     const float front = extrusionDepth * 0.5f;
 
     // Faces.

@@ -136,3 +136,27 @@ TEST(MeshGenerators, RoundedPlaneLiesFlatFacingUp)
         ASSERT_LE(uv.x, 1.0f);
     }
 }
+
+TEST(MeshGenerators, TextureCoordinatesCountUpFromTheImageBottom)
+{
+    // v = 1 is the image's top row: up on an upright plane, ahead (−z) on a
+    // floor plane, the north pole of a sphere, the top rim of a cylinder.
+    auto uvAt = [](const MeshPtr& mesh, auto&& pick) {
+        const auto& part = mesh->parts()[0];
+        for (std::size_t i = 0; i < part.positions.size(); ++i) {
+            if (pick(part.positions[i])) {
+                return part.textureCoordinates[i];
+            }
+        }
+        ADD_FAILURE() << "no such vertex";
+        return glm::vec2(-1);
+    };
+    auto upright = MeshResource::generatePlane(2.0f, 1.0f);
+    EXPECT_EQ(uvAt(upright, [](glm::vec3 p) { return p.x < 0 && p.y < 0; }), glm::vec2(0, 0));
+    EXPECT_EQ(uvAt(upright, [](glm::vec3 p) { return p.x > 0 && p.y > 0; }), glm::vec2(1, 1));
+    auto floor = MeshResource::generatePlane(2.0f, 1.0f, 0.0f);
+    EXPECT_EQ(uvAt(floor, [](glm::vec3 p) { return p.x < 0 && p.z < 0; }), glm::vec2(0, 1));
+    EXPECT_EQ(uvAt(floor, [](glm::vec3 p) { return p.x > 0 && p.z > 0; }), glm::vec2(1, 0));
+    EXPECT_NEAR(uvAt(MeshResource::generateSphere(1.0f), [](glm::vec3 p) { return p.y > 0.999f; }).y, 1.0f, 1e-6f);
+    EXPECT_NEAR(uvAt(MeshResource::generateCylinder(1.0f, 1.0f), [](glm::vec3 p) { return p.y > 0.49f && p.z > 0.99f; }).y, 1.0f, 1e-6f);
+}

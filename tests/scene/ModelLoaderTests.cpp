@@ -67,6 +67,11 @@ TEST_F(ModelFile, LoadsTheTreeWithNodeAndMaterialNames)
     EXPECT_EQ(model->materials[model->mesh->parts()[1].materialIndex], model->materials[1]);
     EXPECT_EQ(materialName(model->materials[0]), "Paint");
     EXPECT_EQ(materialName(model->materials[1]), "Glass");
+    // glTF's v runs down from the image top; ours runs up from the bottom.
+    const auto& quad = model->mesh->parts()[0];
+    EXPECT_EQ(quad.positions[0], glm::vec3(0, 0, 0));
+    EXPECT_EQ(quad.textureCoordinates[0], glm::vec2(0, 0));
+    EXPECT_EQ(quad.textureCoordinates[2], glm::vec2(1, 1));
 
     const auto* paint = asPhysicallyBased(model->materials[0]);
     ASSERT_NE(paint, nullptr);
