@@ -145,6 +145,10 @@ struct Surface {
 };
 
 const float PI = 3.14159265359;
+
+// Texture coordinates count up from the bottom of the picture (v = 1 is its
+// top row) while pictures are stored top row first: where to sample.
+vec2 textureCoordinate(vec2 uv) { return vec2(uv.x, 1.0 - uv.y); }
 )";
     if (!surface.empty()) {
         text += surface;
@@ -222,17 +226,18 @@ vec3 environmentBrdf(vec3 f0, float perceptualRoughness, float NoV) {
 
 void main() {
     Surface s;
+    vec2 st = textureCoordinate(uv);
     // Only bound textures are sampled: sampling is the dearest part of a
     // software renderer's fragment.
 #ifdef BASE_TEXTURE
-    vec4 base = baseColor * texture(baseColorTexture, uv);
+    vec4 base = baseColor * texture(baseColorTexture, st);
 #else
     vec4 base = baseColor;
 #endif
     s.baseColor = base.rgb;
     s.opacity = base.a * flags.z;
 #ifdef ROUGHNESS_TEXTURE
-    vec4 rm = texture(roughnessMetallicTexture, uv);
+    vec4 rm = texture(roughnessMetallicTexture, st);
 #else
     vec4 rm = vec4(1.0);
 #endif
@@ -240,12 +245,12 @@ void main() {
     s.metallic = material.y * rm.b;
     s.specular = material.z;
 #ifdef EMISSIVE_TEXTURE
-    s.emissive = emissive.rgb * texture(emissiveTexture, uv).rgb;
+    s.emissive = emissive.rgb * texture(emissiveTexture, st).rgb;
 #else
     s.emissive = emissive.rgb;
 #endif
 #ifdef OCCLUSION_TEXTURE
-    s.occlusion = texture(occlusionTexture, uv).r;
+    s.occlusion = texture(occlusionTexture, st).r;
 #else
     s.occlusion = 1.0;
 #endif
@@ -279,7 +284,7 @@ void main() {
             b *= invmax;
         }
 #endif
-        vec3 m = texture(normalTexture, uv).xyz * 2.0 - 1.0;
+        vec3 m = texture(normalTexture, st).xyz * 2.0 - 1.0;
         n = normalize(t * m.x + b * m.y + n * m.z);
     }
 #endif

@@ -268,6 +268,29 @@ TEST_F(RendererTest, unlitColoursCanSkipToneMapping) {
     }
 }
 
+TEST_F(RendererTest, picturesStandUprightOnMeshes) {
+    // Top half red, bottom half green; v = 1 is the picture's top.
+    auto picture = std::make_shared<ImageData>();
+    picture->id = ImageData::nextId();
+    picture->width = 1;
+    picture->height = 8;
+    picture->mipmaps = false;
+    picture->encoding = ImageData::Encoding::linear8;
+    for (int row = 0; row < 8; ++row) {
+        const std::uint8_t red = row < 4 ? 255 : 0;
+        picture->bytes.insert(picture->bytes.end(), {red, static_cast<std::uint8_t>(255 - red), 0, 255});
+    }
+    auto packet = lookingAt({0, 0, 4}, {0, 0, 0}, 20.0f);
+    auto quad = unlitQuad({1, 1, 1}, 0);
+    quad.material.baseColorTexture = picture;
+    packet.draws.push_back(quad);
+    draw(packet);
+    EXPECT_GT(shownPixel(32, 10).r, 200);  // upper part of the frame
+    EXPECT_LT(shownPixel(32, 10).g, 60);
+    EXPECT_GT(shownPixel(32, 54).g, 200);  // lower part
+    EXPECT_LT(shownPixel(32, 54).r, 60);
+}
+
 TEST_F(RendererTest, slantedEdgesAreSmoothedOnTheDisplay) {
     // A white square turned 30° on black: its stair-stepped edge must show
     // in-between values after presentation, while the HDR target has only
