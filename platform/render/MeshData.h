@@ -13,7 +13,8 @@ namespace gloam::render {
 
 // One drawable triangle list with its vertex streams. Normals, texture
 // coordinates and tangents are optional (defaults: +Y, (0, 0), tangents
-// derived per pixel); joints and weights make it skinned. Immutable once
+// derived per pixel); joints and weights make it skinned. Texture
+// coordinates count up from the bottom of a picture (v = 1 is its top row). Immutable once
 // shared; uploaded once per `id`.
 struct MeshData {
     std::uint64_t id = 0;

@@ -17,7 +17,7 @@ MeshPtr PrimitiveMeshes::sphere(float radius, int segments, int rings) {
             const glm::vec3 n(std::sin(theta) * std::cos(phi), std::cos(theta), -std::sin(theta) * std::sin(phi));
             mesh->positions.push_back(n * radius);
             mesh->normals.push_back(n);
-            mesh->textureCoordinates.emplace_back(u, v);
+            mesh->textureCoordinates.emplace_back(u, 1.0f - v);
             mesh->tangents.emplace_back(-std::sin(phi), 0.0f, -std::cos(phi), 1.0f);
         }
     }
@@ -38,7 +38,7 @@ MeshPtr PrimitiveMeshes::plane(float width, float depth) {
     const float x = width / 2, z = depth / 2;
     mesh->positions = {{-x, 0, z}, {x, 0, z}, {x, 0, -z}, {-x, 0, -z}};
     mesh->normals.assign(4, {0, 1, 0});
-    mesh->textureCoordinates = {{0, 1}, {1, 1}, {1, 0}, {0, 0}};
+    mesh->textureCoordinates = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
     mesh->tangents.assign(4, {1, 0, 0, 1});
     mesh->indices = {0, 1, 2, 0, 2, 3};
     mesh->finish();
@@ -57,7 +57,7 @@ MeshPtr PrimitiveMeshes::box(glm::vec3 size) {
         for (const auto& c : corners) {
             mesh->positions.push_back((n + t * c.x + b * c.y) * h);
             mesh->normals.push_back(n);
-            mesh->textureCoordinates.emplace_back((c.x + 1) / 2, (1 - c.y) / 2);
+            mesh->textureCoordinates.emplace_back((c.x + 1) / 2, (1 + c.y) / 2);
             mesh->tangents.emplace_back(t, 1.0f);
         }
         mesh->indices.insert(mesh->indices.end(), {base, base + 1, base + 2, base, base + 2, base + 3});

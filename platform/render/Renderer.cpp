@@ -8,6 +8,7 @@
 #include "platform/gpu/ShaderLibrary.h"
 #include "platform/render/EnvironmentLight.h"
 #include "platform/render/GpuResourceCache.h"
+#include "platform/render/OverlayPainter.h"
 #include "platform/render/Photometry.h"
 #include "platform/render/SceneShaders.h"
 
@@ -102,10 +103,14 @@ struct Renderer::DrawProgram {
 };
 
 Renderer::Renderer(std::shared_ptr<gpu::GpuDevice> device)
-    : device_(std::move(device)), resources_(std::make_unique<GpuResourceCache>()) {
+    : device_(std::move(device)),
+      resources_(std::make_unique<GpuResourceCache>()),
+      overlay_(std::make_unique<OverlayPainter>()) {
     glCreateVertexArrays(1, &emptyVertexArray_);
     glCreateBuffers(1, &pointLightBuffer_);
     glCreateBuffers(1, &jointBuffer_);
+    glCreateBuffers(1, &lightTileBuffer_);
+    glCreateBuffers(1, &lightIndexBuffer_);
     glCreateFramebuffers(1, &sceneFramebuffer_);
     glCreateFramebuffers(1, &shadowFramebuffer_);
     glCreateTextures(GL_TEXTURE_2D, 1, &shadowMap_);
@@ -124,9 +129,12 @@ Renderer::~Renderer() {
     device_->waitUntilIdle();
     programs_.clear();
     resources_.reset();
+    overlay_.reset();
     glDeleteVertexArrays(1, &emptyVertexArray_);
     glDeleteBuffers(1, &pointLightBuffer_);
     glDeleteBuffers(1, &jointBuffer_);
+    glDeleteBuffers(1, &lightTileBuffer_);
+    glDeleteBuffers(1, &lightIndexBuffer_);
     glDeleteFramebuffers(1, &sceneFramebuffer_);
     glDeleteFramebuffers(1, &shadowFramebuffer_);
     glDeleteTextures(1, &shadowMap_);
@@ -166,7 +174,7 @@ const Renderer::DrawProgram& Renderer::drawProgram(std::uint32_t features, bool 
     } catch (const gpu::GpuError& error) {
         // A broken surface function draws with the base material instead;
         // said once, not every frame.
-        std::fprintf(stderr, "E4 RENDER MATERIAL FAILED %s\n", error.what());
+        std::fprintf(stderr, "render: custom material drawn as its base, %s\n", error.what());
         entry->failed = true;
         if (!surfaceKey.empty()) {
             entry->program = gpu::GlProgram("scene", {{GL_VERTEX_SHADER, SceneShaders::sceneVertex(skinned)},
@@ -297,6 +305,79 @@ void Renderer::drawItems(const FramePacket& packet, const std::vector<const Draw
     glDisable(GL_BLEND);
 }
 
+void Renderer::buildLightTiles(const std::vector<glm::vec4>& lights, const glm::mat4& view,
+                               const glm::mat4& viewProjection, const CameraRecord& camera, int width, int height) {
+    constexpr int tile = 32;
+    constexpr int slices = 16;
+    const int columns = (width + tile - 1) / tile;
+    const int rows = (height + tile - 1) / tile;
+    const float nearPlane = std::max(camera.nearPlane, 1e-3f);
+    const float sliceScale = static_cast<float>(slices) / std::log(std::max(camera.farPlane / nearPlane, 1.0001f));
+    auto sliceOf = [&](float depth) {
+        return std::clamp(static_cast<int>(std::log(std::max(depth, nearPlane) / nearPlane) * sliceScale), 0, slices - 1);
+    };
+    std::vector<std::vector<std::uint32_t>> perTile(static_cast<size_t>(columns * rows * slices));
+    const size_t count = lights.size() / 2;
+    for (size_t i = 0; i < count; ++i) {
+        const glm::vec3 centre(lights[2 * i]);
+        const float radius = lights[2 * i].w;
+        if (radius <= 0.0f) continue;
+        // The screen rectangle of the light's reach: its bounding box's
+        // corners projected; a box reaching behind the camera covers all.
+        glm::vec2 low(1e9f), high(-1e9f);
+        bool everywhere = false;
+        for (int corner = 0; corner < 8 && !everywhere; ++corner) {
+            const glm::vec3 offset((corner & 1) ? radius : -radius, (corner & 2) ? radius : -radius,
+                                   (corner & 4) ? radius : -radius);
+            const glm::vec4 clip = viewProjection * glm::vec4(centre + offset, 1.0f);
+            if (clip.w <= 1e-4f) {
+                everywhere = true;
+                break;
+            }
+            const glm::vec2 ndc = glm::vec2(clip) / clip.w;
+            low = glm::min(low, ndc);
+            high = glm::max(high, ndc);
+        }
+        int x0 = 0, y0 = 0, x1 = columns - 1, y1 = rows - 1;
+        if (!everywhere) {
+            if (high.x < -1.0f || high.y < -1.0f || low.x > 1.0f || low.y > 1.0f) continue;
+            auto toTile = [](float ndc, int pixels) {
+                return static_cast<int>(std::floor((ndc * 0.5f + 0.5f) * static_cast<float>(pixels) / tile));
+            };
+            x0 = std::clamp(toTile(low.x, width), 0, columns - 1);
+            x1 = std::clamp(toTile(high.x, width), 0, columns - 1);
+            y0 = std::clamp(toTile(low.y, height), 0, rows - 1);
+            y1 = std::clamp(toTile(high.y, height), 0, rows - 1);
+        }
+        const float depth = -(view * glm::vec4(centre, 1.0f)).z;
+        if (depth + radius < nearPlane) continue;
+        const int s0 = sliceOf(depth - radius), s1 = sliceOf(depth + radius);
+        for (int y = y0; y <= y1; ++y) {
+            for (int x = x0; x <= x1; ++x) {
+                for (int z = s0; z <= s1; ++z) {
+                    auto& list = perTile[static_cast<size_t>((y * columns + x) * slices + z)];
+                    if (list.size() < 255) list.push_back(static_cast<std::uint32_t>(i));
+                }
+            }
+        }
+    }
+    std::vector<std::uint32_t> headers(4 + perTile.size());
+    std::vector<std::uint32_t> indices;
+    headers[0] = static_cast<std::uint32_t>(columns);
+    headers[1] = static_cast<std::uint32_t>(slices);
+    std::memcpy(&headers[2], &nearPlane, sizeof(float));
+    std::memcpy(&headers[3], &sliceScale, sizeof(float));
+    for (size_t t = 0; t < perTile.size(); ++t) {
+        headers[4 + t] = (static_cast<std::uint32_t>(indices.size()) << 8) | static_cast<std::uint32_t>(perTile[t].size());
+        indices.insert(indices.end(), perTile[t].begin(), perTile[t].end());
+    }
+    if (indices.empty()) indices.push_back(0);
+    glNamedBufferData(lightTileBuffer_, static_cast<GLsizeiptr>(headers.size() * sizeof(std::uint32_t)), headers.data(),
+                      GL_STREAM_DRAW);
+    glNamedBufferData(lightIndexBuffer_, static_cast<GLsizeiptr>(indices.size() * sizeof(std::uint32_t)),
+                      indices.data(), GL_STREAM_DRAW);
+}
+
 void Renderer::render(const FramePacket& packet, const Output& output) {
     ++frameNumber_;
     device_->pollCompletions();
@@ -356,6 +437,7 @@ void Renderer::render(const FramePacket& packet, const Output& output) {
     if (lights.empty()) lights.emplace_back(0.0f);
     glNamedBufferData(pointLightBuffer_, static_cast<GLsizeiptr>(lights.size() * sizeof(glm::vec4)), lights.data(),
                       GL_STREAM_DRAW);
+    buildLightTiles(lights, view, frame.viewProjection, packet.camera, width, height);
 
     glVertexAttrib3f(1, 0.0f, 1.0f, 0.0f);
     glVertexAttrib2f(2, 0.0f, 0.0f);
@@ -379,6 +461,8 @@ void Renderer::render(const FramePacket& packet, const Output& output) {
     glDepthFunc(GL_LEQUAL);
     device_->bindUniformBytes(1, &frame, sizeof frame);
     glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 2, pointLightBuffer_);
+    glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 5, lightTileBuffer_);
+    glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 6, lightIndexBuffer_);
     glBindTextureUnit(8, shadowMap_);
     glBindTextureUnit(9, resources_->texture(environmentImage));
 
@@ -427,6 +511,7 @@ void Renderer::render(const FramePacket& packet, const Output& output) {
     mark(times_.postProcess);
 
     present(output);
+    overlay_->draw(packet.labels, output.framebuffer, output.width, output.height, output.devicePixelRatio);
     mark(times_.present);
     commandBuffer->commit();
     if (frameNumber_ % 60 == 0) resources_->collect();

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace gloam::gpu {
 class GlProgram;
@@ -20,6 +21,7 @@ class GpuTexture;
 namespace gloam::render {
 
 class GpuResourceCache;
+class OverlayPainter;
 
 // Draws frame packets with OpenGL 4.5 on the thread whose context is
 // current (the render thread).
@@ -27,7 +29,8 @@ class GpuResourceCache;
 // One frame: shadow map of the directional light → opaque draws → the
 // transparent draws back to front → the post-process callback (or a plain
 // copy) from the scene's colour and depth into the post target → tone
-// mapping, anti-aliasing and display encoding into the output framebuffer.
+// mapping, anti-aliasing and display encoding into the output framebuffer
+// → the frame's labels over it.
 // The frame's GPU work is one command buffer whose
 // completion handlers say whether it succeeded.
 class Renderer {
@@ -73,6 +76,10 @@ private:
     const DrawProgram& drawProgram(std::uint32_t features, bool skinned, const MaterialValues& material);
     void ensureTargets(int width, int height);
     void renderShadow(const FramePacket& packet, const glm::mat4& lightMatrix);
+    // Lists the point lights per cluster: 32 × 32 pixel screen tiles times
+    // 16 exponential depth slices.
+    void buildLightTiles(const std::vector<glm::vec4>& lights, const glm::mat4& view, const glm::mat4& viewProjection,
+                         const CameraRecord& camera, int width, int height);
     void setDrawState(const DrawItem& item, bool transparent, bool hasTangents);
     void drawItems(const FramePacket& packet, const std::vector<const DrawItem*>& items, bool transparent);
     void present(const Output& output);
@@ -80,6 +87,7 @@ private:
 
     std::shared_ptr<gpu::GpuDevice> device_;
     std::unique_ptr<GpuResourceCache> resources_;
+    std::unique_ptr<OverlayPainter> overlay_;
     PostProcess postProcess_;
     std::map<std::tuple<std::uint32_t, bool, std::string>, std::unique_ptr<DrawProgram>> programs_;
     std::uint32_t frameFeatures_ = 0;
@@ -88,7 +96,7 @@ private:
     unsigned sceneFramebuffer_ = 0;
     unsigned shadowMap_ = 0, shadowFramebuffer_ = 0;
     unsigned emptyVertexArray_ = 0;
-    unsigned pointLightBuffer_ = 0, jointBuffer_ = 0;
+    unsigned pointLightBuffer_ = 0, jointBuffer_ = 0, lightTileBuffer_ = 0, lightIndexBuffer_ = 0;
     int shadowSize_ = 2048;
     bool measuring_ = false;
     double stageStart_ = 0;

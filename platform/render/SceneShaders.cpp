@@ -20,6 +20,16 @@ layout(std140, binding = 1) uniform Frame {
     vec4 irradiance[9];    // spherical harmonics of the environment's irradiance / π
 };
 layout(std430, binding = 2) readonly buffer PointLights { vec4 pointLights[]; };
+// Per cluster (32 × 32 pixel tile × depth slice): (first index << 8) | count,
+// then the indices. Slices split [near, far] exponentially.
+layout(std430, binding = 5) readonly buffer LightTiles {
+    int tileColumns;
+    int depthSlices;
+    float sliceNear;
+    float sliceScale;  // slices / log(far / near)
+    uint lightTiles[];
+};
+layout(std430, binding = 6) readonly buffer LightIndices { uint lightIndices[]; };
 layout(std140, binding = 3) uniform Draw {
     mat4 model;
     mat4 normalMatrix;
@@ -135,6 +145,10 @@ struct Surface {
 };
 
 const float PI = 3.14159265359;
+
+// Texture coordinates count up from the bottom of the picture (v = 1 is its
+// top row) while pictures are stored top row first: where to sample.
+vec2 textureCoordinate(vec2 uv) { return vec2(uv.x, 1.0 - uv.y); }
 )";
     if (!surface.empty()) {
         text += surface;
@@ -212,17 +226,18 @@ vec3 environmentBrdf(vec3 f0, float perceptualRoughness, float NoV) {
 
 void main() {
     Surface s;
+    vec2 st = textureCoordinate(uv);
     // Only bound textures are sampled: sampling is the dearest part of a
     // software renderer's fragment.
 #ifdef BASE_TEXTURE
-    vec4 base = baseColor * texture(baseColorTexture, uv);
+    vec4 base = baseColor * texture(baseColorTexture, st);
 #else
     vec4 base = baseColor;
 #endif
     s.baseColor = base.rgb;
     s.opacity = base.a * flags.z;
 #ifdef ROUGHNESS_TEXTURE
-    vec4 rm = texture(roughnessMetallicTexture, uv);
+    vec4 rm = texture(roughnessMetallicTexture, st);
 #else
     vec4 rm = vec4(1.0);
 #endif
@@ -230,12 +245,12 @@ void main() {
     s.metallic = material.y * rm.b;
     s.specular = material.z;
 #ifdef EMISSIVE_TEXTURE
-    s.emissive = emissive.rgb * texture(emissiveTexture, uv).rgb;
+    s.emissive = emissive.rgb * texture(emissiveTexture, st).rgb;
 #else
     s.emissive = emissive.rgb;
 #endif
 #ifdef OCCLUSION_TEXTURE
-    s.occlusion = texture(occlusionTexture, uv).r;
+    s.occlusion = texture(occlusionTexture, st).r;
 #else
     s.occlusion = 1.0;
 #endif
@@ -269,7 +284,7 @@ void main() {
             b *= invmax;
         }
 #endif
-        vec3 m = texture(normalTexture, uv).xyz * 2.0 - 1.0;
+        vec3 m = texture(normalTexture, st).xyz * 2.0 - 1.0;
         n = normalize(t * m.x + b * m.y + n * m.z);
     }
 #endif
@@ -307,9 +322,16 @@ void main() {
     }
 #endif
 #ifdef POINT_LIGHTS
-    int count = int(environment.w);
+    // Only the lights whose reach meets this pixel's cluster.
+    ivec2 tile = ivec2(gl_FragCoord.xy) / 32;
+    float viewDepth = -(view * vec4(worldPosition, 1.0)).z;
+    int slice = clamp(int(log(max(viewDepth, sliceNear) / sliceNear) * sliceScale), 0, depthSlices - 1);
+    uint header = lightTiles[(tile.y * tileColumns + tile.x) * depthSlices + slice];
+    int first = int(header >> 8u);
+    int count = int(header & 255u);
     for (int i = 0; i < count; ++i) {
-        vec4 positionRadius = pointLights[2 * i];
+        int index = int(lightIndices[first + i]);
+        vec4 positionRadius = pointLights[2 * index];
         vec3 toLight = positionRadius.xyz - worldPosition;
         float d2 = dot(toLight, toLight);
         float r2 = positionRadius.w * positionRadius.w;
@@ -318,7 +340,7 @@ void main() {
         float factor = d2 / r2;
         float window = clamp(1.0 - factor * factor, 0.0, 1.0);
         float attenuation = window * window / max(d2, 1e-4);
-        color += brdf(n, v, toLight * inversesqrt(d2), diffuseColor, f0, a) * pointLights[2 * i + 1].rgb * attenuation;
+        color += brdf(n, v, toLight * inversesqrt(d2), diffuseColor, f0, a) * pointLights[2 * index + 1].rgb * attenuation;
     }
 #endif
 #ifdef ENVIRONMENT

@@ -18,7 +18,8 @@ namespace gloam::render {
 //     void name(inout Surface s)
 // and may read `s` (base colour, opacity, roughness, metallic, specular,
 // emissive, normal, occlusion, uv, position, custom value) and the samplers
-// `baseColorTexture` and `customTexture`; what it leaves in `s` is shaded.
+// `baseColorTexture` and `customTexture` (sampled at
+// `textureCoordinate(s.uv)`); what it leaves in `s` is shaded.
 struct SceneShaders {
     static std::string sceneVertex(bool skinned);
     // Compile-time features of a scene fragment program: a software

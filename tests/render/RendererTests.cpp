@@ -231,6 +231,27 @@ TEST_F(RendererTest, pointLightsReachNoFurtherThanTheirRadius) {
     EXPECT_EQ(luminance(hdrAt(packet, {2.5f, 0, 0})), 0.0f);
 }
 
+TEST_F(RendererTest, dozensOfPointLightsEachLightTheirOwnSpot) {
+    auto packet = lookingAt({0, 12, 0.01f}, {0, 0, 0}, 40.0f);
+    DrawItem ground;
+    ground.mesh = PrimitiveMeshes::plane(10, 10);
+    packet.draws.push_back(ground);
+    std::vector<glm::vec3> feet;
+    for (int z = 0; z < 6; ++z) {
+        for (int x = 0; x < 6; ++x) {
+            const glm::vec3 foot(-3.0f + 1.2f * x, 0.0f, -3.0f + 1.2f * z);
+            feet.push_back(foot);
+            packet.pointLights.push_back({foot + glm::vec3(0, 0.2f, 0), {1, 1, 1}, 2000.0f, 0.5f});
+        }
+    }
+    draw(packet);
+    for (const glm::vec3& foot : feet) {
+        EXPECT_GT(luminance(hdrAt(packet, foot)), 0.05f) << foot.x << "," << foot.z;
+        // Half-way between two lights is beyond both radii: dark.
+        EXPECT_EQ(luminance(hdrAt(packet, foot + glm::vec3(0.6f, 0, 0.6f))), 0.0f);
+    }
+}
+
 TEST_F(RendererTest, unlitColoursCanSkipToneMapping) {
     const glm::vec3 colour{0.5f, 0.25f, 0.75f};
     for (bool mapped : {false, true}) {
@@ -245,6 +266,29 @@ TEST_F(RendererTest, unlitColoursCanSkipToneMapping) {
             EXPECT_NEAR(pixel[lane], displayCode(value), 2) << mapped << " lane " << lane;
         }
     }
+}
+
+TEST_F(RendererTest, picturesStandUprightOnMeshes) {
+    // Top half red, bottom half green; v = 1 is the picture's top.
+    auto picture = std::make_shared<ImageData>();
+    picture->id = ImageData::nextId();
+    picture->width = 1;
+    picture->height = 8;
+    picture->mipmaps = false;
+    picture->encoding = ImageData::Encoding::linear8;
+    for (int row = 0; row < 8; ++row) {
+        const std::uint8_t red = row < 4 ? 255 : 0;
+        picture->bytes.insert(picture->bytes.end(), {red, static_cast<std::uint8_t>(255 - red), 0, 255});
+    }
+    auto packet = lookingAt({0, 0, 4}, {0, 0, 0}, 20.0f);
+    auto quad = unlitQuad({1, 1, 1}, 0);
+    quad.material.baseColorTexture = picture;
+    packet.draws.push_back(quad);
+    draw(packet);
+    EXPECT_GT(shownPixel(32, 10).r, 200);  // upper part of the frame
+    EXPECT_LT(shownPixel(32, 10).g, 60);
+    EXPECT_GT(shownPixel(32, 54).g, 200);  // lower part
+    EXPECT_LT(shownPixel(32, 54).r, 60);
 }
 
 TEST_F(RendererTest, slantedEdgesAreSmoothedOnTheDisplay) {
@@ -269,6 +313,47 @@ TEST_F(RendererTest, slantedEdgesAreSmoothedOnTheDisplay) {
     }
     EXPECT_EQ(hdrBetween, 0);
     EXPECT_GT(shownBetween, 40);
+}
+
+TEST_F(RendererTest, labelsAreWhiteTextOnATranslucentPlate) {
+    auto packet = lookingAt({0, 0, 4}, {0, 0, 0}, 20.0f);
+    auto quad = unlitQuad({1, 1, 1}, 0);
+    quad.material.toneMapped = false;
+    packet.draws.push_back(quad);  // a white frame
+    packet.labels.push_back({"Hi", {0.5f, 0.5f}, 12.0f, true});
+    draw(packet);
+    // Where the plate is and the glyphs are not: white darkened by 55 %.
+    int plate = 0, glyph = 0, untouched = 0;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const int v = shownPixel(x, y).g;
+            if (std::abs(v - 115) <= 4) ++plate;
+            if (v >= 250) ++untouched;
+        }
+    }
+    // The glyphs: white again inside the plate's row band.
+    for (int x = 20; x < 44; ++x) {
+        if (shownPixel(x, 32).g > 200) ++glyph;
+    }
+    EXPECT_GT(plate, 60);
+    EXPECT_GT(glyph, 2);
+    EXPECT_GT(untouched, size * size / 2);
+
+    // A plain label has no plate: only glyph pixels change (to white).
+    packet.environment.background = {0, 0, 0, 1};
+    packet.draws.clear();
+    packet.labels = {{"Hi", {0.5f, 0.5f}, 12.0f, false}};
+    draw(packet);
+    int lit = 0, grey = 0;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const int v = shownPixel(x, y).g;
+            if (v > 200) ++lit;
+            if (v > 5 && v <= 200) ++grey;
+        }
+    }
+    EXPECT_GT(lit, 5);
+    EXPECT_LT(grey, lit * 3);  // antialiased glyph edges only
 }
 
 TEST_F(RendererTest, thePostProcessOutputIsWhatGetsPresented) {

@@ -42,6 +42,7 @@ void usage() {
         "  --yaw DEG           the camera's angle around the model (default 35)\n"
         "  --elevation DEG     the camera's height angle (default 15)\n"
         "  --exposure EV100    the camera exposure (default: the calibrated night value)\n"
+        "  --label TEXT        a centred status label on a translucent plate\n"
         "  --size WxH          picture size in pixels (default 1200x540)\n"
         "  --out FILE.png      where to write the picture\n");
 }
@@ -95,7 +96,7 @@ int main(int argc, char** argv) {
     if (wantsScene(argc, argv)) {
         return renderScene(argc, argv);
     }
-    std::string out, model;
+    std::string out, model, label;
     int width = 1200, height = 540;
     float yaw = 35.0f, elevation = 15.0f;
     std::optional<float> exposure;
@@ -119,6 +120,8 @@ int main(int argc, char** argv) {
             return 0;
         } else if (a == "--out" && i + 1 < argc) {
             out = argv[++i];
+        } else if (a == "--label" && i + 1 < argc) {
+            label = argv[++i];
         } else if (a == "--model" && i + 1 < argc) {
             model = argv[++i];
         } else if (a == "--yaw") {
@@ -154,6 +157,7 @@ int main(int argc, char** argv) {
             auto packet = model.empty() ? render::TestScene::build(aspect)
                                         : modelPacket(model, aspect, yaw, elevation, view, builder);
             if (exposure) packet.exposureEv100 = exposure;
+            if (!label.empty()) packet.labels.push_back({label, {0.5f, 0.5f}, 15.0f, true});
             renderer.render(packet, {target.framebuffer(), width, height, 1.0f});
             render::ImageFile::writePng(out, width, height, target.readPixels());
             device->waitUntilIdle();
