@@ -442,9 +442,11 @@ TEST_F(ShippedKernels, sceneVisibilityZeroGivesThePlainSceneAndScalesTheEffect)
         48, 32, [](int x, int y) { return x == 20 && y == 20 ? glm::vec4(30.0f, 30.0f, 30.0f, 1.0f) : glm::vec4(0.1f, 0.1f, 0.1f, 1.0f); });
     const auto in = frame.source->readFloats();
 
-    bloom->setSceneVisibility(0.0f);
-    process(frame);
-    EXPECT_EQ(frame.target->readFloats(), in);
+    for (float hidden : {0.0f, -0.5f, std::nanf("")}) {
+        bloom->setSceneVisibility(hidden);
+        process(frame);
+        EXPECT_EQ(frame.target->readFloats(), in) << hidden;
+    }
 
     auto change = [&](float visibility) {
         bloom->setSceneVisibility(visibility);
