@@ -12,8 +12,8 @@ const float BLOOM_CLAMP = 64.0;        // brightest value a pixel may feed the b
 const float BLOOM_STRENGTH = 0.85;       // the blurred highlights added back
 const float HALO_STRENGTH = 0.45;        // the wider halo around them
 const vec2 FOG_WIND = vec2(0.28, -0.14);              // drift of the fog over the ground, m/s
-const float FOG_BANK_DENSITY = 0.9;    // extinction per metre of the ground bank, at the ground
-const float FOG_BANK_HEIGHT = 0.35;    // the bank thins by 1/e every this many metres
+const float FOG_BANK_DENSITY = 0.6;    // extinction per metre of the ground bank, at the ground
+const float FOG_BANK_HEIGHT = 0.3;     // the bank thins by 1/e every this many metres
 const float FOG_HAZE_DENSITY = 0.02;   // the same for the haze above it
 const float FOG_HAZE_HEIGHT = 1.8;
 const float FOG_TOP = 3.5;             // nothing above this height
@@ -22,11 +22,11 @@ const float FOG_VOLUME_HEIGHT = 4.0;   // the volume's height in the scene
 const float FOG_POOL_INNER = 15.0;     // full fog within this radius of the vehicle
 const float FOG_POOL_OUTER = 34.0;     // none beyond this one
 const float FOG_MAX_DISTANCE = 60.0;   // the march ends this far from the camera
-const vec3 FOG_AMBIENT = vec3(0.045, 0.06, 0.1);     // moonlit night sky in the fog
+const vec3 FOG_AMBIENT = vec3(0.05, 0.065, 0.105);    // moonlit night sky in the fog
 const vec3 MOON_DIRECTION = vec3(0.7880, 0.2590, -0.5586);
 const vec3 MOON_COLOR = vec3(0.1, 0.13, 0.19);
 const vec3 FLASH_COLOR = vec3(0.55, 0.62, 0.85);
-const vec3 PUMPKIN_COLOR = vec3(0.16, 0.06, 0.01);
+const vec3 PUMPKIN_COLOR = vec3(0.2, 0.075, 0.012);
 const float FOG_GLOW_SCATTER = 0.9;  // how much of the nearby glow the fog catches
 
 // ---------------------------------------------------------------------------
@@ -208,7 +208,7 @@ FogSample fogSample(FogRay r, int index, float time, float bankHeight) {
     // The rolling top: the higher, the denser the volume must be.
     float billow = smoothstep(0.22 + 0.4 * height, 0.55 + 0.45 * height, n);
     float pool = 1.0 - smoothstep(FOG_POOL_INNER, FOG_POOL_OUTER, length(at.xz));
-    float lens = smoothstep(1.5, 9.0, t);
+    float lens = smoothstep(3.0, 12.0, t);
     float bankWeight = exp(-height / bankHeight);
     float hazeWeight = exp(-height / FOG_HAZE_HEIGHT);
     float m = billow * pool * lens;
@@ -247,12 +247,15 @@ void groundMist() {
 
     // The layers' exact profiles along the ray.
     float opticalDepth = 0.0;
+    float bankShare = 0.0;  // how much of it is the ground bank
     if (r.t1 > r.t0) {
         float span = r.t1 - r.t0;
         float start = max(r.eye.y + r.direction.y * r.t0, 0.0);
         float bank = exp(-start / bankHeight) * span * profileShape(r.direction.y * span / bankHeight);
         float haze = exp(-start / FOG_HAZE_HEIGHT) * span * profileShape(r.direction.y * span / FOG_HAZE_HEIGHT);
-        opticalDepth = FOG_BANK_DENSITY * bank * bankModulation + FOG_HAZE_DENSITY * haze * hazeModulation;
+        float bankDepth = FOG_BANK_DENSITY * bank * bankModulation;
+        opticalDepth = bankDepth + FOG_HAZE_DENSITY * haze * hazeModulation;
+        bankShare = bankDepth / max(opticalDepth, 1e-6);
     }
     float transmittance = exp(-opticalDepth);
 
@@ -273,9 +276,9 @@ void groundMist() {
     // the moon, the lightning, the pumpkins' glow near the ground and the
     // scene's own glows (the blurred highlights around this pixel).
     float moonCosine = dot(r.direction, MOON_DIRECTION);
-    vec3 light = FOG_AMBIENT + MOON_COLOR * (phase(moonCosine, 0.6) * 4.0 * PI * 0.18 + 0.35);
+    vec3 light = FOG_AMBIENT + MOON_COLOR * (phase(moonCosine, 0.6) * 4.0 * PI * 0.12 + 0.35);
     light += FLASH_COLOR * flash * (0.6 + phase(moonCosine, 0.3) * 4.0 * PI * 0.4);
-    light += PUMPKIN_COLOR * pumpkins * exp(-fogHeight / 0.7);
+    light += PUMPKIN_COLOR * (pumpkins * bankShare * exp(-fogHeight / 0.7));
     light += (glow + 2.0 * halo) * FOG_GLOW_SCATTER;
 
     vec3 misted = scene * transmittance + light * (1.0 - transmittance);

@@ -502,14 +502,14 @@ TEST_F(ShippedKernels, dimPixelsDoNotBloom)
 TEST_F(ShippedKernels, fogThickensWithDistanceAndDrifts)
 {
     gloam::tools::FogNoiseVolume::write(folder);
-    // Camera 0.4 m up looking level: left half a wall 3 m away, right half
+    // Camera 0.4 m up looking level: left half a wall 6 m away, right half
     // 25 m away (same colour); the fog veils the far half more.
     const glm::mat4 projection = glm::perspective(glm::radians(20.0f), 2.0f, 0.1f, 500.0f);
     auto depthAt = [&](float metres) {
         const glm::vec4 clip = projection * glm::vec4(0.0f, 0.0f, -metres, 1.0f);
         return clip.z / clip.w * 0.5f + 0.5f;
     };
-    const float near = depthAt(3.0f), far = depthAt(25.0f);
+    const float near = depthAt(6.0f), far = depthAt(25.0f);
     bloom->setCamera(glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, 0.4f, 8.0f)));
     const Frame frame = makeFrame(
         64, 32, [](int, int) { return glm::vec4(0.0f, 0.0f, 0.0f, 1.0f); },
