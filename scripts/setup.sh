@@ -17,6 +17,8 @@ packages=(
   libepoxy-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libgl-dev
   # text meshes
   libfreetype-dev libharfbuzz-dev libfontconfig-dev libglu1-mesa-dev fonts-inter fonts-dejavu-core
+  # the opening title's display face (the forge draws it)
+  fonts-blankenburg
   # sound
   libopenal-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libstk-dev
   # screen saver host glue
@@ -32,13 +34,23 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
+# Node.js runs the glTF validator; a machine may already have its own.
+if ! command -v npm >/dev/null 2>&1; then
+  missing+=(nodejs npm)
 fi
 
-echo "setup: installing ${missing[*]}"
-sudo_cmd=()
-if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -q
-"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  sudo_cmd=()
+  if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -q
+  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The Khronos glTF validator (from the npm registry), for the forge's tests.
+validator="$(dirname "$0")/../tools/gltf-validator"
+if [ ! -d "$validator/node_modules/gltf-validator" ]; then
+  echo "setup: installing the glTF validator"
+  npm install --prefix "$validator" --no-audit --no-fund --silent
+fi

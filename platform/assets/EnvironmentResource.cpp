@@ -52,7 +52,9 @@ std::shared_ptr<const EnvironmentResource> EnvironmentResource::makeNow(const Te
 
 async::Task<std::shared_ptr<const EnvironmentResource>> EnvironmentResource::make(TexturePtr equirectangular, std::string name)
 {
-    co_return co_await async::onWorker([equirectangular, name] { return makeNow(equirectangular, name); });
+    auto work = [equirectangular, name] { return makeNow(equirectangular, name); };
+    auto environment = co_await async::onWorker(std::move(work));
+    co_return environment;
 }
 
 } // namespace gloam::platform

@@ -165,7 +165,9 @@ std::shared_ptr<const TextureResource> TextureResource::load(const std::filesyst
 async::Task<std::shared_ptr<const TextureResource>> TextureResource::loadAsync(std::filesystem::path file, std::string name,
                                                                                CreateOptions options)
 {
-    co_return co_await async::onWorker([file, name, options] { return load(file, name, options); });
+    auto work = [file, name, options] { return load(file, name, options); };
+    auto texture = co_await async::onWorker(std::move(work));
+    co_return texture;
 }
 
 std::shared_ptr<const TextureResource> TextureResource::fromPixels(int width, int height, std::vector<std::uint8_t> rgba,

@@ -43,7 +43,9 @@ async::Task<ShapeResource> ShapeResource::generateStaticMesh(std::shared_ptr<con
     if (!mesh) {
         throw std::invalid_argument("static mesh shape: no mesh");
     }
-    co_return co_await async::onWorker([mesh] { return generateStaticMeshNow(*mesh); });
+    auto work = [mesh] { return generateStaticMeshNow(*mesh); };
+    auto shape = co_await async::onWorker(std::move(work));
+    co_return shape;
 }
 
 ShapeResource ShapeResource::offsetBy(glm::vec3 offset) const

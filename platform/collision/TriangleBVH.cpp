@@ -212,7 +212,10 @@ std::optional<TriangleBVH::Hit> TriangleBVH::intersect(const Ray& ray, float max
     if (nodes_.empty()) {
         return std::nullopt;
     }
-    const glm::vec3 inverse(1.0f / ray.direction.x, 1.0f / ray.direction.y, 1.0f / ray.direction.z);
+    // A zero direction component becomes a tiny one: 0 × ∞ in the slab test
+    // would give NaN and lose hits on rays along an axis.
+    auto safeInverse = [](float d) { return 1.0f / (d == 0.0f ? 1e-30f : d); };
+    const glm::vec3 inverse(safeInverse(ray.direction.x), safeInverse(ray.direction.y), safeInverse(ray.direction.z));
     std::optional<Hit> best;
     float limit = maxDistance;
     if (hitBox(nodes_[0].box, ray.origin, inverse, limit) == std::numeric_limits<float>::infinity()) {

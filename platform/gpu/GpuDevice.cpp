@@ -57,11 +57,22 @@ void GpuDevice::setSystemDefault(const std::shared_ptr<GpuDevice>& device) {
 }
 
 GpuDevice::~GpuDevice() {
-    // Destroyed with the context current on its thread (the host's duty).
-    for (auto& [key, program] : programs_) program.reset();
+    // Without shutdown(), destroyed with the context current on its thread.
+    if (!shutDown_) shutdown();
+}
+
+void GpuDevice::shutdown() {
+    if (shutDown_) return;
+    inFlight_.clear();
+    programs_.clear();
     if (!uniformBuffers_.empty()) {
         glDeleteBuffers(static_cast<GLsizei>(uniformBuffers_.size()), uniformBuffers_.data());
+        uniformBuffers_.clear();
     }
+    shutDown_ = true;
+    std::lock_guard lock(threadMutex_);
+    contextThread_ = std::thread::id();
+    queue_ = {};
 }
 
 bool GpuDevice::onContextThread() const {
@@ -81,7 +92,12 @@ void GpuDevice::perform(const std::function<void()>& job) {
     }
     auto done = std::make_shared<std::promise<void>>();
     auto future = done->get_future();
-    bool accepted = queue_ && queue_([job, done] {
+    JobQueue queue;
+    {
+        std::lock_guard lock(threadMutex_);
+        queue = queue_;
+    }
+    bool accepted = queue && queue([job, done] {
         try {
             job();
             done->set_value();
@@ -98,9 +114,14 @@ void GpuDevice::perform(const std::function<void()>& job) {
 void GpuDevice::performLater(std::function<void()> job) {
     if (onContextThread()) {
         job();
-    } else if (queue_) {
-        queue_(std::move(job));
+        return;
     }
+    JobQueue queue;
+    {
+        std::lock_guard lock(threadMutex_);
+        queue = queue_;
+    }
+    if (queue) queue(std::move(job));
 }
 
 std::shared_ptr<ComputePipeline> GpuDevice::makeComputePipeline(const ShaderLibrary& library,

@@ -80,6 +80,10 @@ public:
 
     std::string rendererName() const { return rendererName_; }
 
+    // The context is about to go: releases the device's GL objects now (on
+    // the context thread) and takes no GL work afterwards.
+    void shutdown();
+
 private:
     friend class CommandBuffer;
     explicit GpuDevice(JobQueue queue);
@@ -92,6 +96,7 @@ private:
     std::map<std::string, std::unique_ptr<GlProgram>> programs_;
     std::vector<unsigned> uniformBuffers_;
     std::string rendererName_;
+    bool shutDown_ = false;
 };
 
 } // namespace gloam::gpu

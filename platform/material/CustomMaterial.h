@@ -24,14 +24,17 @@ struct CustomMaterial {
     struct BaseColor {
         Color tint{1.0f, 1.0f, 1.0f, 1.0f};
         TexturePtr texture;
+        bool operator==(const BaseColor&) const = default;
     };
     struct EmissiveColor {
         glm::vec3 color{0.0f};
         TexturePtr texture;
+        bool operator==(const EmissiveColor&) const = default;
     };
     struct Custom {
         glm::vec4 value{0.0f};
         TexturePtr texture;
+        bool operator==(const Custom&) const = default;
     };
 
     // Made from a base material: every input of the base is kept.
@@ -52,6 +55,8 @@ struct CustomMaterial {
     FaceCulling faceCulling = FaceCulling::back;
     Blending blending;
     bool writesDepth = true;
+
+    bool operator==(const CustomMaterial&) const = default;
 };
 
 } // namespace gloam::platform

@@ -23,10 +23,12 @@ struct PhysicallyBasedMaterial {
     struct BaseColor {
         Color tint{1.0f, 1.0f, 1.0f, 1.0f};
         TexturePtr texture;
+        bool operator==(const BaseColor&) const = default;
     };
     struct EmissiveColor {
         glm::vec3 color{0.0f};
         TexturePtr texture;
+        bool operator==(const EmissiveColor&) const = default;
     };
 
     std::string name;
@@ -41,6 +43,8 @@ struct PhysicallyBasedMaterial {
     float emissiveIntensity = 1.0f;
     FaceCulling faceCulling = FaceCulling::back;
     Blending blending;
+
+    bool operator==(const PhysicallyBasedMaterial&) const = default;
 };
 
 } // namespace gloam::platform

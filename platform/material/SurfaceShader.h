@@ -14,6 +14,8 @@ struct SurfaceShader {
     std::filesystem::path libraryFile;
     std::shared_ptr<const std::string> librarySource;
 
+    bool operator==(const SurfaceShader&) const = default;
+
     // Reads the library and checks that it defines `functionName`; throws
     // std::runtime_error naming the file otherwise.
     static SurfaceShader load(const std::filesystem::path& libraryFile, const std::string& functionName);

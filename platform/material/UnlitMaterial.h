@@ -15,6 +15,7 @@ struct UnlitMaterial {
     struct BaseColor {
         Color tint{1.0f, 1.0f, 1.0f, 1.0f};
         TexturePtr texture;
+        bool operator==(const BaseColor&) const = default;
     };
 
     UnlitMaterial() = default;
@@ -27,6 +28,8 @@ struct UnlitMaterial {
     // Whether the frame's tone mapping applies to this material's colour.
     bool toneMapped = true;
     bool writesDepth = true;
+
+    bool operator==(const UnlitMaterial&) const = default;
 };
 
 } // namespace gloam::platform

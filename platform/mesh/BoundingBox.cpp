@@ -4,21 +4,6 @@
 
 namespace gloam::platform {
 
-void BoundingBox::add(const glm::vec3& p)
-{
-    min = glm::min(min, p);
-    max = glm::max(max, p);
-}
-
-void BoundingBox::add(const BoundingBox& other)
-{
-    if (other.isEmpty()) {
-        return;
-    }
-    add(other.min);
-    add(other.max);
-}
-
 BoundingBox BoundingBox::transformed(const glm::mat4& m) const
 {
     BoundingBox out;

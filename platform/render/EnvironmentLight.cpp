@@ -31,8 +31,9 @@ EnvironmentLight EnvironmentLight::fromEquirectangular(const ImageData& image) {
         const float solidAngle = (2.0f * pi * step / static_cast<float>(w)) * (pi * step / static_cast<float>(h)) *
                                  std::sin(theta);
         for (int x = 0; x < w; x += step) {
-            const float phi = ((static_cast<float>(x) + 0.5f * step) / static_cast<float>(w) - 0.5f) * 2.0f * pi;
-            const glm::vec3 d(std::sin(theta) * std::cos(phi), std::cos(theta), std::sin(theta) * std::sin(phi));
+            // Longitude from −z (u = 0) through +x (u = ¼).
+            const float phi = (static_cast<float>(x) + 0.5f * step) / static_cast<float>(w) * 2.0f * pi;
+            const glm::vec3 d(std::sin(theta) * std::sin(phi), std::cos(theta), -std::sin(theta) * std::cos(phi));
             const size_t i = (static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)) * 4;
             glm::vec3 c = floats ? glm::vec3(image.floats[i], image.floats[i + 1], image.floats[i + 2])
                                  : (image.encoding == ImageData::Encoding::srgb8

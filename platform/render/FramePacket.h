@@ -2,9 +2,11 @@
 
 #include "platform/render/MaterialValues.h"
 #include "platform/render/MeshData.h"
+#include "platform/render/PostProcessContext.h"
 
 #include <glm/mat4x4.hpp>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,9 +48,9 @@ struct DirectionalLightRecord {
     float shadowDepthBias = 1.0f;
 };
 
-// Image-based light from an equirectangular picture (longitude along x,
-// +Y up at the top row), scaled by 2^intensityExponent; and the colour
-// behind everything.
+// Image-based light from an equirectangular picture (longitude along x
+// from −z through +x, +z and −x; +y at the top row), scaled by
+// 2^intensityExponent; and the colour behind everything.
 struct EnvironmentRecord {
     glm::vec4 background{0.0f, 0.0f, 0.0f, 1.0f};
     ImagePtr image;
@@ -81,6 +83,9 @@ struct FramePacket {
     EnvironmentRecord environment;
     std::optional<float> exposureEv100;  // the calibrated default when unset
     std::vector<OverlayLabel> labels;
+    // The post-process of this frame (a snapshot of the view's slot); when
+    // empty, the renderer's own callback, else a plain copy.
+    std::function<void(const PostProcessContext&)> postProcess;
 };
 
 } // namespace gloam::render

@@ -48,6 +48,7 @@ struct DrawBlock {
     glm::vec4 material;
     glm::vec4 custom;
     glm::vec4 flags;
+    glm::vec4 textures;
 };
 
 double nowMs() {
@@ -146,14 +147,14 @@ void Renderer::ensureTargets(int width, int height) {
     glNamedFramebufferTexture(sceneFramebuffer_, GL_DEPTH_ATTACHMENT, sceneDepth_->glName(), 0);
 }
 
-const Renderer::DrawProgram& Renderer::drawProgram(bool unlit, bool skinned, const MaterialValues& material) {
+const Renderer::DrawProgram& Renderer::drawProgram(std::uint32_t features, bool skinned, const MaterialValues& material) {
     std::string surfaceKey;
     std::string surface;
     if (material.model == MaterialValues::Model::custom && material.surfaceLibrary) {
         surfaceKey = material.surfaceLibrary->name() + "/" + material.surfaceFunction + "/" +
                      std::to_string(reinterpret_cast<std::uintptr_t>(material.surfaceLibrary.get()));
     }
-    auto key = std::make_tuple(unlit, skinned, surfaceKey);
+    auto key = std::make_tuple(features, skinned, surfaceKey);
     auto found = programs_.find(key);
     if (found != programs_.end()) return *found->second;
     auto entry = std::make_unique<DrawProgram>();
@@ -161,7 +162,7 @@ const Renderer::DrawProgram& Renderer::drawProgram(bool unlit, bool skinned, con
         if (!surfaceKey.empty()) surface = material.surfaceLibrary->surfaceSource(material.surfaceFunction);
         entry->program = gpu::GlProgram(surfaceKey.empty() ? "scene" : "scene+" + material.surfaceFunction,
                                         {{GL_VERTEX_SHADER, SceneShaders::sceneVertex(skinned)},
-                                         {GL_FRAGMENT_SHADER, SceneShaders::sceneFragment(unlit, surface)}});
+                                         {GL_FRAGMENT_SHADER, SceneShaders::sceneFragment(features, surface)}});
     } catch (const gpu::GpuError& error) {
         // A broken surface function draws with the base material instead;
         // said once, not every frame.
@@ -169,7 +170,7 @@ const Renderer::DrawProgram& Renderer::drawProgram(bool unlit, bool skinned, con
         entry->failed = true;
         if (!surfaceKey.empty()) {
             entry->program = gpu::GlProgram("scene", {{GL_VERTEX_SHADER, SceneShaders::sceneVertex(skinned)},
-                                                      {GL_FRAGMENT_SHADER, SceneShaders::sceneFragment(unlit, {})}});
+                                                      {GL_FRAGMENT_SHADER, SceneShaders::sceneFragment(features, {})}});
         }
     }
     return *(programs_[key] = std::move(entry));
@@ -223,6 +224,33 @@ void Renderer::renderShadow(const FramePacket& packet, const glm::mat4& lightMat
     glDisable(GL_POLYGON_OFFSET_FILL);
 }
 
+void Renderer::setDrawState(const DrawItem& item, bool transparent, bool hasTangents) {
+    const MaterialValues& m = item.material;
+    DrawBlock block{};
+    block.model = item.world;
+    block.normalMatrix = glm::mat4(glm::inverseTranspose(glm::mat3(item.world)));
+    block.baseColor = m.baseColor;
+    block.emissive = glm::vec4(m.emissiveColor * m.emissiveIntensity, item.opacity);
+    block.material = glm::vec4(m.roughness, m.metallic, m.specular, hasTangents ? 1.0f : 0.0f);
+    block.custom = m.customValue;
+    block.flags = glm::vec4(m.toneMapped ? 1.0f : 0.0f, transparent ? 1.0f : 0.0f, m.transparent ? m.opacity : 1.0f,
+                            m.normalTexture ? 1.0f : 0.0f);
+    block.textures = glm::vec4(m.baseColorTexture ? 1.0f : 0.0f, m.roughnessMetallicTexture ? 1.0f : 0.0f,
+                               m.emissiveTexture ? 1.0f : 0.0f, m.occlusionTexture ? 1.0f : 0.0f);
+    device_->bindUniformBytes(3, &block, sizeof block);
+    if (!item.jointMatrices.empty()) {
+        glNamedBufferData(jointBuffer_, static_cast<GLsizeiptr>(item.jointMatrices.size() * sizeof(glm::mat4)),
+                          item.jointMatrices.data(), GL_STREAM_DRAW);
+        glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 4, jointBuffer_);
+    }
+    if (m.faceCulling == FaceCulling::none) {
+        glDisable(GL_CULL_FACE);
+    } else {
+        glEnable(GL_CULL_FACE);
+        glCullFace(m.faceCulling == FaceCulling::back ? GL_BACK : GL_FRONT);
+    }
+}
+
 void Renderer::drawItems(const FramePacket& packet, const std::vector<const DrawItem*>& items, bool transparent) {
     (void)packet;
     if (transparent) {
@@ -238,25 +266,22 @@ void Renderer::drawItems(const FramePacket& packet, const std::vector<const Draw
         const bool skinned = mesh.skinned && !item->jointMatrices.empty();
         const bool unlit = m.model == MaterialValues::Model::unlit ||
                            (m.model == MaterialValues::Model::custom && !m.customLit);
-        const DrawProgram& program = drawProgram(unlit, skinned, m);
+        using F = SceneShaders::Feature;
+        std::uint32_t features = 0;
+        if (unlit) {
+            features |= F::unlit | (m.toneMapped ? 0u : F::rawColour);
+        } else {
+            features |= frameFeatures_;
+            if (m.roughnessMetallicTexture) features |= F::roughnessTexture;
+            if (m.occlusionTexture) features |= F::occlusionTexture;
+            if (m.normalTexture) features |= F::normalMap | (mesh.hasTangents ? F::tangents : 0u);
+        }
+        if (m.baseColorTexture) features |= F::baseTexture;
+        if (m.emissiveTexture) features |= F::emissiveTexture;
+        const DrawProgram& program = drawProgram(features, skinned, m);
         if (!program.program) continue;
         glUseProgram(program.program.id());
-
-        DrawBlock block{};
-        block.model = item->world;
-        block.normalMatrix = glm::mat4(glm::inverseTranspose(glm::mat3(item->world)));
-        block.baseColor = m.baseColor;
-        block.emissive = glm::vec4(m.emissiveColor * m.emissiveIntensity, item->opacity);
-        block.material = glm::vec4(m.roughness, m.metallic, m.specular, mesh.hasTangents ? 1.0f : 0.0f);
-        block.custom = m.customValue;
-        block.flags = glm::vec4(m.toneMapped ? 1.0f : 0.0f, transparent ? 1.0f : 0.0f,
-                                m.transparent ? m.opacity : 1.0f, m.normalTexture ? 1.0f : 0.0f);
-        device_->bindUniformBytes(3, &block, sizeof block);
-        if (skinned) {
-            glNamedBufferData(jointBuffer_, static_cast<GLsizeiptr>(item->jointMatrices.size() * sizeof(glm::mat4)),
-                              item->jointMatrices.data(), GL_STREAM_DRAW);
-            glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 4, jointBuffer_);
-        }
+        setDrawState(*item, transparent, mesh.hasTangents);
         using Fallback = GpuResourceCache::Fallback;
         glBindTextureUnit(0, resources_->texture(m.baseColorTexture));
         glBindTextureUnit(1, resources_->texture(m.normalTexture, Fallback::flatNormal));
@@ -264,13 +289,6 @@ void Renderer::drawItems(const FramePacket& packet, const std::vector<const Draw
         glBindTextureUnit(3, resources_->texture(m.emissiveTexture));
         glBindTextureUnit(4, resources_->texture(m.occlusionTexture));
         glBindTextureUnit(5, resources_->texture(m.customTexture));
-
-        if (m.faceCulling == FaceCulling::none) {
-            glDisable(GL_CULL_FACE);
-        } else {
-            glEnable(GL_CULL_FACE);
-            glCullFace(m.faceCulling == FaceCulling::back ? GL_BACK : GL_FRONT);
-        }
         glDepthMask(m.writesDepth && !transparent ? GL_TRUE : GL_FALSE);
         glBindVertexArray(mesh.vertexArray);
         glDrawElements(GL_TRIANGLES, mesh.indexCount, GL_UNSIGNED_INT, nullptr);
@@ -309,7 +327,7 @@ void Renderer::render(const FramePacket& packet, const Output& output) {
         frame.lightColor = glm::vec4(light.color * light.intensity * exposure, shadowed ? 1.0f : 0.0f);
         if (shadowed) lightMatrix = fitShadow(packet.camera, aspect, light, shadowSize_);
         frame.shadowMatrix = lightMatrix;
-        frame.shadowParameters = glm::vec4(1.0f / static_cast<float>(shadowSize_), 2.0f, light.shadowDepthBias, 1.0f);
+        frame.shadowParameters = glm::vec4(1.0f / static_cast<float>(shadowSize_), 2.5f, light.shadowDepthBias, 1.0f);
     }
     const ImagePtr& environmentImage = packet.environment.image;
     const float environmentScale = std::exp2(packet.environment.intensityExponent);
@@ -332,6 +350,9 @@ void Renderer::render(const FramePacket& packet, const Output& output) {
         lights.emplace_back(light.color * Photometry::pointLightCandela(light.intensity) * exposure, 0.0f);
     }
     frame.environment.w = static_cast<float>(lights.size() / 2);
+    using F = SceneShaders::Feature;
+    frameFeatures_ = (packet.directionalLight ? F::sun : 0u) | (shadowed ? F::sunShadow : 0u) |
+                     (environmentImage ? F::environment : 0u) | (lights.empty() ? 0u : F::pointLights);
     if (lights.empty()) lights.emplace_back(0.0f);
     glNamedBufferData(pointLightBuffer_, static_cast<GLsizeiptr>(lights.size() * sizeof(glm::vec4)), lights.data(),
                       GL_STREAM_DRAW);
@@ -374,6 +395,14 @@ void Renderer::render(const FramePacket& packet, const Output& output) {
         const float depth = (view * item.world * glm::vec4(centre, 1.0f)).z;  // more negative = farther
         blended.emplace_back(depth, &item);
     }
+    // Near to far, so that hidden pixels fail the depth test before shading.
+    std::stable_sort(opaque.begin(), opaque.end(), [&](const DrawItem* a, const DrawItem* b) {
+        auto depthOf = [&](const DrawItem* item) {
+            const glm::vec3 centre = (item->mesh->boundsMin + item->mesh->boundsMax) * 0.5f;
+            return (view * item->world * glm::vec4(centre, 1.0f)).z;
+        };
+        return depthOf(a) > depthOf(b);
+    });
     drawItems(packet, opaque, false);
     mark(times_.opaque);
     std::stable_sort(blended.begin(), blended.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -387,9 +416,10 @@ void Renderer::render(const FramePacket& packet, const Output& output) {
 
     // Post-process: the callback writes the post target, else a copy.
     glMemoryBarrier(GL_ALL_BARRIER_BITS);
-    if (postProcess_) {
+    const PostProcess& callback = packet.postProcess ? packet.postProcess : postProcess_;
+    if (callback) {
         PostProcessContext context{device_, commandBuffer, sceneColor_, sceneDepth_, postTarget_, proj, packet.time};
-        postProcess_(context);
+        callback(context);
     } else {
         commandBuffer->copy(*sceneColor_, *postTarget_);
     }

@@ -70,9 +70,10 @@ public:
 
 private:
     struct DrawProgram;
-    const DrawProgram& drawProgram(bool unlit, bool skinned, const MaterialValues& material);
+    const DrawProgram& drawProgram(std::uint32_t features, bool skinned, const MaterialValues& material);
     void ensureTargets(int width, int height);
     void renderShadow(const FramePacket& packet, const glm::mat4& lightMatrix);
+    void setDrawState(const DrawItem& item, bool transparent, bool hasTangents);
     void drawItems(const FramePacket& packet, const std::vector<const DrawItem*>& items, bool transparent);
     void present(const Output& output);
     void mark(double& stage);
@@ -80,7 +81,8 @@ private:
     std::shared_ptr<gpu::GpuDevice> device_;
     std::unique_ptr<GpuResourceCache> resources_;
     PostProcess postProcess_;
-    std::map<std::tuple<bool, bool, std::string>, std::unique_ptr<DrawProgram>> programs_;
+    std::map<std::tuple<std::uint32_t, bool, std::string>, std::unique_ptr<DrawProgram>> programs_;
+    std::uint32_t frameFeatures_ = 0;
     std::map<std::string, bool> reportedFailures_;
     std::shared_ptr<gpu::GpuTexture> sceneColor_, sceneDepth_, postTarget_;
     unsigned sceneFramebuffer_ = 0;

@@ -1,5 +1,7 @@
 #include "platform/render/SceneShaders.h"
 
+#include <iterator>
+
 namespace gloam::render {
 
 namespace {
@@ -26,6 +28,7 @@ layout(std140, binding = 3) uniform Draw {
     vec4 material;       // roughness, metallic, specular, 1 with tangents
     vec4 custom;
     vec4 flags;          // x tone mapped, y transparent, z material opacity, w 1 with normal map
+    vec4 textures;       // 1 where a texture is bound: base colour, roughness-metallic, emissive, occlusion
 };
 )";
 
@@ -61,6 +64,7 @@ layout(location = 5) in vec4 inWeights;
 #ifdef SKINNED
 layout(std430, binding = 4) readonly buffer Joints { mat4 joints[]; };
 #endif
+invariant gl_Position;
 out vec3 worldPosition;
 out vec3 worldNormal;
 out vec4 worldTangent;
@@ -89,9 +93,14 @@ void main() {
     return text;
 }
 
-std::string SceneShaders::sceneFragment(bool unlit, const std::string& surface) {
+std::string SceneShaders::sceneFragment(std::uint32_t features, const std::string& surface) {
     std::string text = "#version 450 core\n";
-    if (unlit) text += "#define UNLIT 1\n";
+    static const char* names[] = {"UNLIT", "RAW_COLOUR", "BASE_TEXTURE", "ROUGHNESS_TEXTURE", "EMISSIVE_TEXTURE",
+                                  "OCCLUSION_TEXTURE", "NORMAL_MAP", "TANGENTS", "SUN", "SUN_SHADOW",
+                                  "ENVIRONMENT", "POINT_LIGHTS"};
+    for (std::uint32_t bit = 0; bit < std::size(names); ++bit) {
+        if ((features & (1u << bit)) != 0) text += std::string("#define ") + names[bit] + " 1\n";
+    }
     if (!surface.empty()) text += "#define CUSTOM 1\n";
     text += blocks;
     text += toneMapping;
@@ -160,27 +169,26 @@ vec3 brdf(vec3 n, vec3 v, vec3 l, vec3 diffuseColor, vec3 f0, float a) {
 }
 
 float shadowVisibility(vec3 position, vec3 normal) {
-    if (lightColor.w < 0.5) return 1.0;
     float texel = shadowParameters.x;
     // Normal offset against acne on surfaces that face the light steeply.
     vec3 offsetPosition = position + normal * texel * shadowParameters.z * 40.0;
     vec4 p = shadowMatrix * vec4(offsetPosition, 1.0);
     vec3 coord = p.xyz / p.w * 0.5 + 0.5;
     if (coord.z >= 1.0 || any(lessThan(coord.xy, vec2(0.0))) || any(greaterThan(coord.xy, vec2(1.0)))) return 1.0;
-    // Soft edges: 4 × 4 bilinear comparisons spread over the filter radius.
+    // Soft edges: four bilinear comparisons around the point, each
+    // weighing 2 × 2 texels, spread over the filter radius.
     float radius = shadowParameters.y * texel;
-    float sum = 0.0;
-    for (int y = 0; y < 4; ++y) {
-        for (int x = 0; x < 4; ++x) {
-            vec2 offset = (vec2(x, y) - 1.5) / 1.5 * radius;
-            sum += texture(shadowMap, vec3(coord.xy + offset, coord.z));
-        }
-    }
-    return sum / 16.0;
+    float sum = texture(shadowMap, vec3(coord.xy + vec2(-0.5, -0.5) * radius, coord.z));
+    sum += texture(shadowMap, vec3(coord.xy + vec2(0.5, -0.5) * radius, coord.z));
+    sum += texture(shadowMap, vec3(coord.xy + vec2(-0.5, 0.5) * radius, coord.z));
+    sum += texture(shadowMap, vec3(coord.xy + vec2(0.5, 0.5) * radius, coord.z));
+    return sum * 0.25;
 }
 
+// Longitude along x from −z (0) through +x (¼), +z (½) and −x (¾);
+// latitude along y from +y at the top row.
 vec2 equirectangular(vec3 d) {
-    return vec2(atan(d.z, d.x) / (2.0 * PI) + 0.5, acos(clamp(d.y, -1.0, 1.0)) / PI);
+    return vec2(fract(atan(d.x, -d.z) / (2.0 * PI)), acos(clamp(d.y, -1.0, 1.0)) / PI);
 }
 
 vec3 environmentIrradiance(vec3 n) {
@@ -204,28 +212,49 @@ vec3 environmentBrdf(vec3 f0, float perceptualRoughness, float NoV) {
 
 void main() {
     Surface s;
+    // Only bound textures are sampled: sampling is the dearest part of a
+    // software renderer's fragment.
+#ifdef BASE_TEXTURE
     vec4 base = baseColor * texture(baseColorTexture, uv);
+#else
+    vec4 base = baseColor;
+#endif
     s.baseColor = base.rgb;
     s.opacity = base.a * flags.z;
+#ifdef ROUGHNESS_TEXTURE
     vec4 rm = texture(roughnessMetallicTexture, uv);
+#else
+    vec4 rm = vec4(1.0);
+#endif
     s.roughness = material.x * rm.g;
     s.metallic = material.y * rm.b;
     s.specular = material.z;
+#ifdef EMISSIVE_TEXTURE
     s.emissive = emissive.rgb * texture(emissiveTexture, uv).rgb;
+#else
+    s.emissive = emissive.rgb;
+#endif
+#ifdef OCCLUSION_TEXTURE
     s.occlusion = texture(occlusionTexture, uv).r;
+#else
+    s.occlusion = 1.0;
+#endif
     s.uv = uv;
     s.position = worldPosition;
     s.custom = custom;
 
     vec3 n = normalize(worldNormal);
     if (!gl_FrontFacing) n = -n;
-    if (flags.w > 0.5) {
+#ifdef NORMAL_MAP
+    {
         vec3 t;
         vec3 b;
-        if (material.w > 0.5) {
+#ifdef TANGENTS
+        {
             t = normalize(worldTangent.xyz - n * dot(n, worldTangent.xyz));
             b = cross(n, t) * (worldTangent.w < 0.0 ? -1.0 : 1.0);
-        } else {
+#else
+        {
             // Tangent frame from screen-space derivatives (no tangents given).
             vec3 dp1 = dFdx(worldPosition);
             vec3 dp2 = dFdy(worldPosition);
@@ -239,9 +268,11 @@ void main() {
             t *= invmax;
             b *= invmax;
         }
+#endif
         vec3 m = texture(normalTexture, uv).xyz * 2.0 - 1.0;
         n = normalize(t * m.x + b * m.y + n * m.z);
     }
+#endif
     s.normal = n;
 
 #ifdef CUSTOM
@@ -252,7 +283,9 @@ void main() {
     vec3 color;
 #ifdef UNLIT
     color = s.baseColor + s.emissive;
-    if (flags.x < 0.5) color = inverseToneMap(color);
+#ifdef RAW_COLOUR
+    color = inverseToneMap(color);
+#endif
 #else
     n = normalize(s.normal);
     vec3 v = normalize(cameraPosition.xyz - worldPosition);
@@ -263,10 +296,17 @@ void main() {
     vec3 f0 = 0.16 * s.specular * s.specular * (1.0 - metallic) + s.baseColor * metallic;
 
     color = vec3(0.0);
-    if (lightDirection.w > 0.5) {
+#ifdef SUN
+    {
         vec3 l = -normalize(lightDirection.xyz);
+#ifdef SUN_SHADOW
         color += brdf(n, v, l, diffuseColor, f0, a) * lightColor.rgb * shadowVisibility(worldPosition, n);
+#else
+        color += brdf(n, v, l, diffuseColor, f0, a) * lightColor.rgb;
+#endif
     }
+#endif
+#ifdef POINT_LIGHTS
     int count = int(environment.w);
     for (int i = 0; i < count; ++i) {
         vec4 positionRadius = pointLights[2 * i];
@@ -280,7 +320,9 @@ void main() {
         float attenuation = window * window / max(d2, 1e-4);
         color += brdf(n, v, toLight * inversesqrt(d2), diffuseColor, f0, a) * pointLights[2 * i + 1].rgb * attenuation;
     }
-    if (environment.x > 0.5) {
+#endif
+#ifdef ENVIRONMENT
+    {
         float NoV = abs(dot(n, v)) + 1e-5;
         vec3 r = reflect(-v, n);
         float lod = perceptualRoughness * (shadowParameters.w - 1.0);
@@ -289,6 +331,7 @@ void main() {
         vec3 diffuseLight = environmentIrradiance(n) * diffuseColor;
         color += (diffuseLight + prefiltered * specularEnergy) * s.occlusion;
     }
+#endif
     color += s.emissive;
 #endif
     fragColor = vec4(color * alpha, alpha);
@@ -323,6 +366,8 @@ void main() {
 
 std::string SceneShaders::shadowFragment() { return "#version 450 core\nvoid main() {}\n"; }
 
+std::string SceneShaders::depthFragment() { return "#version 450 core\nvoid main() {}\n"; }
+
 std::string SceneShaders::fullscreenVertex() {
     return R"(#version 450 core
 out vec2 uv;
@@ -344,28 +389,33 @@ layout(location = 1) uniform int flipY;
 in vec2 uv;
 out vec4 fragColor;
 
-vec3 mapped(vec2 p) { return toneMap(textureLod(hdr, p, 0.0).rgb); }
-float luma(vec3 c) { return dot(c, vec3(0.299, 0.587, 0.114)); }
+vec3 fetch(ivec2 p) { return texelFetch(hdr, clamp(p, ivec2(0), textureSize(hdr, 0) - 1), 0).rgb; }
+// Edges are found on display-like brightness (HDR clamped to white).
+float luma(vec3 c) { return dot(min(c, vec3(1.0)), vec3(0.299, 0.587, 0.114)); }
 
-// FXAA (Lottes), the compact "console" form, on tone-mapped colour.
+// FXAA (Lottes), reduced for software rasterisers, which pay for every
+// branch: the edge direction from the four diagonal neighbours, then two
+// filtered taps along the edge; flat areas keep their own colour. Blending
+// happens in linear HDR, tone mapping once afterwards.
 vec3 antialiased(vec2 p) {
-    vec3 rgbM = mapped(p);
-    float lumaNW = luma(mapped(p + vec2(-1.0, -1.0) * texelSize));
-    float lumaNE = luma(mapped(p + vec2(1.0, -1.0) * texelSize));
-    float lumaSW = luma(mapped(p + vec2(-1.0, 1.0) * texelSize));
-    float lumaSE = luma(mapped(p + vec2(1.0, 1.0) * texelSize));
+    ivec2 q = ivec2(gl_FragCoord.xy);
+    vec3 rgbM = fetch(q);
+    float lumaNW = luma(fetch(q + ivec2(-1, 1)));
+    float lumaNE = luma(fetch(q + ivec2(1, 1)));
+    float lumaSW = luma(fetch(q + ivec2(-1, -1)));
+    float lumaSE = luma(fetch(q + ivec2(1, -1)));
     float lumaM = luma(rgbM);
     float lumaMin = min(lumaM, min(min(lumaNW, lumaNE), min(lumaSW, lumaSE)));
     float lumaMax = max(lumaM, max(max(lumaNW, lumaNE), max(lumaSW, lumaSE)));
-    if (lumaMax - lumaMin < max(0.0312, lumaMax * 0.125)) return rgbM;
     vec2 dir = vec2(-((lumaNW + lumaNE) - (lumaSW + lumaSE)), (lumaNW + lumaSW) - (lumaNE + lumaSE));
     float reduce = max((lumaNW + lumaNE + lumaSW + lumaSE) * 0.25 * 0.125, 1.0 / 128.0);
     float scale = 1.0 / (min(abs(dir.x), abs(dir.y)) + reduce);
     dir = clamp(dir * scale, vec2(-8.0), vec2(8.0)) * texelSize;
-    vec3 a = 0.5 * (mapped(p + dir * (1.0 / 3.0 - 0.5)) + mapped(p + dir * (2.0 / 3.0 - 0.5)));
-    vec3 b = a * 0.5 + 0.25 * (mapped(p - dir * 0.5) + mapped(p + dir * 0.5));
-    float lumaB = luma(b);
-    return (lumaB < lumaMin || lumaB > lumaMax) ? a : b;
+    vec3 a = 0.5 * (textureLod(hdr, p + dir * (1.0 / 3.0 - 0.5), 0.0).rgb +
+                    textureLod(hdr, p + dir * (2.0 / 3.0 - 0.5), 0.0).rgb);
+    float lumaA = luma(a);
+    bool edge = lumaMax - lumaMin >= max(0.0312, lumaMax * 0.125);
+    return edge && lumaA >= lumaMin && lumaA <= lumaMax ? a : rgbM;
 }
 
 vec3 encodeSrgb(vec3 c) {
@@ -374,9 +424,11 @@ vec3 encodeSrgb(vec3 c) {
 
 void main() {
     vec2 p = flipY == 1 ? vec2(uv.x, 1.0 - uv.y) : uv;
-    vec3 c = encodeSrgb(antialiased(p));
-    // Half a code value of noise against banding in dark gradients.
-    float noise = fract(sin(dot(gl_FragCoord.xy, vec2(12.9898, 78.233))) * 43758.5453) - 0.5;
+    vec3 c = encodeSrgb(toneMap(antialiased(p)));
+    // Half a code value of ordered noise against banding in dark gradients.
+    ivec2 cell = ivec2(gl_FragCoord.xy) & 3;
+    const float bayer[16] = float[16](0.0, 8.0, 2.0, 10.0, 12.0, 4.0, 14.0, 6.0, 3.0, 11.0, 1.0, 9.0, 15.0, 7.0, 13.0, 5.0);
+    float noise = (bayer[cell.y * 4 + cell.x] + 0.5) / 16.0 - 0.5;
     fragColor = vec4(c + noise / 255.0, 1.0);
 }
 )";

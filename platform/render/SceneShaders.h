@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace gloam::render {
@@ -20,11 +21,31 @@ namespace gloam::render {
 // `baseColorTexture` and `customTexture`; what it leaves in `s` is shaded.
 struct SceneShaders {
     static std::string sceneVertex(bool skinned);
+    // Compile-time features of a scene fragment program: a software
+    // renderer runs every branch of a shader, so what a draw does not use
+    // is left out of its program rather than skipped at run time.
+    enum Feature : std::uint32_t {
+        unlit = 1u << 0,
+        rawColour = 1u << 1,  // unlit, shown without tone mapping
+        baseTexture = 1u << 2,
+        roughnessTexture = 1u << 3,
+        emissiveTexture = 1u << 4,
+        occlusionTexture = 1u << 5,
+        normalMap = 1u << 6,
+        tangents = 1u << 7,
+        sun = 1u << 8,
+        sunShadow = 1u << 9,
+        environment = 1u << 10,
+        pointLights = 1u << 11,
+    };
     // `surface` is a spliced surface library (ShaderLibrary::surfaceSource)
-    // or empty. `unlit` chooses the unlit path.
-    static std::string sceneFragment(bool unlit, const std::string& surface);
+    // or empty.
+    static std::string sceneFragment(std::uint32_t features, const std::string& surface);
     static std::string shadowVertex(bool skinned);
     static std::string shadowFragment();
+    // The opaque depth pre-pass: `sceneVertex` with no colour output, so
+    // that shading runs once per pixel (depth test "equal").
+    static std::string depthFragment();
     static std::string fullscreenVertex();
     // Tone mapping, anti-aliasing (FXAA) and display encoding, HDR → output.
     static std::string presentFragment();

@@ -1,6 +1,7 @@
 #include "platform/render/TestScene.h"
 
 #include "platform/render/PrimitiveMeshes.h"
+#include "platform/render/StudioEnvironment.h"
 
 #include <glm/gtc/matrix_transform.hpp>
 
@@ -15,6 +16,17 @@ FramePacket TestScene::build(float aspectHint) {
     packet.camera.nearPlane = 0.1f;
     packet.camera.farPlane = 100.0f;
     packet.environment.background = {0.02f, 0.025f, 0.04f, 1.0f};
+    static const ImagePtr studio = [] {
+        auto image = std::make_shared<ImageData>();
+        image->id = ImageData::nextId();
+        image->width = StudioEnvironment::width;
+        image->height = StudioEnvironment::height;
+        image->encoding = ImageData::Encoding::float32;
+        image->floats = StudioEnvironment::pixels();
+        return image;
+    }();
+    packet.environment.image = studio;
+    packet.environment.intensityExponent = -1.0f;
 
     DrawItem ground;
     ground.mesh = PrimitiveMeshes::plane(14.0f, 10.0f);
@@ -64,7 +76,7 @@ FramePacket TestScene::build(float aspectHint) {
     DirectionalLightRecord sun;
     sun.direction = glm::normalize(glm::vec3(0.5f, -1.0f, -0.6f));
     sun.color = {1.0f, 0.95f, 0.9f};
-    sun.intensity = 3000.0f;
+    sun.intensity = 1500.0f;
     sun.shadowMaximumDistance = 15.0f;
     packet.directionalLight = sun;
     return packet;

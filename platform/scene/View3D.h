@@ -2,7 +2,6 @@
 
 #include "platform/collision/Ray.h"
 #include "platform/scene/Environment.h"
-#include "platform/scene/PostProcessContext.h"
 #include "platform/scene/Scene.h"
 
 #include <glm/mat4x4.hpp>
@@ -12,6 +11,10 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+
+namespace gloam::render {
+struct PostProcessContext;
+}
 
 namespace gloam::platform {
 
@@ -34,7 +37,10 @@ struct Rect {
 // read from the render thread.
 class View3D {
 public:
-    using PostProcess = std::function<void(const PostProcessContext&)>;
+    // Called on the render thread with the renderer's context for the frame
+    // (its device and command buffer, the scene's colour and depth, the
+    // target to write and the projection).
+    using PostProcess = std::function<void(const render::PostProcessContext&)>;
 
     explicit View3D(Rect frame = {});
 

@@ -247,6 +247,30 @@ TEST_F(RendererTest, unlitColoursCanSkipToneMapping) {
     }
 }
 
+TEST_F(RendererTest, slantedEdgesAreSmoothedOnTheDisplay) {
+    // A white square turned 30° on black: its stair-stepped edge must show
+    // in-between values after presentation, while the HDR target has only
+    // black and white.
+    auto packet = lookingAt({0, 0, 4}, {0, 0, 0}, 40.0f);
+    auto quad = unlitQuad({1, 1, 1}, 0);
+    quad.mesh = PrimitiveMeshes::box({1.5f, 1.5f, 0.01f});
+    quad.material.toneMapped = false;
+    quad.world = glm::rotate(glm::mat4(1.0f), 0.52f, glm::vec3(0, 0, 1));
+    packet.draws.push_back(quad);
+    draw(packet);
+    int hdrBetween = 0, shownBetween = 0;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const float h = hdrPixel(x, y).g;
+            if (h > 0.02f && h < 0.9f) ++hdrBetween;
+            const int v = shownPixel(x, y).g;
+            if (v > 20 && v < 235) ++shownBetween;
+        }
+    }
+    EXPECT_EQ(hdrBetween, 0);
+    EXPECT_GT(shownBetween, 40);
+}
+
 TEST_F(RendererTest, thePostProcessOutputIsWhatGetsPresented) {
     auto library = ShaderLibrary::fromSource("Post.glsl", R"(
 #pragma kernel paint

@@ -1,8 +1,15 @@
+#include "platform/assets/EnvironmentResource.h"
 #include "platform/assets/TextureResource.h"
+#include "platform/async/TaskHandle.h"
 #include "platform/material/Material.h"
 #include "platform/scene/ModelEntity.h"
 
+#include "tests/support/EventLoop.h"
+#include "tests/support/PngBytes.h"
+
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 #include <cstdio>
 #include <filesystem>
@@ -112,4 +119,59 @@ TEST(Textures, FilesThatCannotBeDecodedSayWhichFile)
     }
     std::filesystem::remove(path);
     EXPECT_THROW(TextureResource::load(path), std::runtime_error);
+}
+
+TEST(Textures, PngFilesLoadWithTheirSemanticOnTheWorker)
+{
+    const auto path = std::filesystem::temp_directory_path() / "gloam-test-normal.png";
+    {
+        // 4 × 2, a flat normal (0.5, 0.5, 1) everywhere but one tilted pixel.
+        std::vector<std::uint8_t> rgba(4 * 2 * 4);
+        for (std::size_t i = 0; i < rgba.size(); i += 4) {
+            rgba[i] = 128;
+            rgba[i + 1] = 128;
+            rgba[i + 2] = 255;
+            rgba[i + 3] = 255;
+        }
+        rgba[0] = 255;
+        const auto png = gloam::testing::pngBytes(4, 2, rgba);
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    }
+    TexturePtr loaded;
+    auto handle = gloam::async::spawn([](std::filesystem::path file, TexturePtr& out) -> gloam::async::Task<void> {
+        out = co_await TextureResource::loadAsync(file, "", {TextureSemantic::normal, TextureMipmapsMode::allocateAndGenerateAll});
+    }(path, loaded));
+    ASSERT_TRUE(gloam::testing::runEventsUntil([&] { return loaded != nullptr; }));
+    EXPECT_EQ(loaded->name(), "gloam-test-normal.png");
+    EXPECT_EQ(loaded->semantic(), TextureSemantic::normal);
+    EXPECT_EQ(loaded->levels().size(), 3u); // 4×2, 2×1, 1×1
+    EXPECT_NEAR(loaded->pixel(0, 0)[0], 1.0f, 1e-6f);
+    // Normal-map levels stay unit normals: the tilted pixel is averaged and renormalised.
+    const auto& level1 = loaded->levels()[1].bytes;
+    const float nx = level1[0] / 127.5f - 1, ny = level1[1] / 127.5f - 1, nz = level1[2] / 127.5f - 1;
+    EXPECT_NEAR(std::sqrt(nx * nx + ny * ny + nz * nz), 1.0f, 0.02f);
+    EXPECT_GT(nx, 0.05f);
+    std::filesystem::remove(path);
+}
+
+TEST(Environment, EquirectangularImagesBecomeLinearLight)
+{
+    // sRGB 188 is linear 0.5.
+    std::vector<std::uint8_t> rgba(4 * 2 * 4, 188);
+    auto picture = TextureResource::fromPixels(4, 2, rgba, "sky");
+    std::shared_ptr<const EnvironmentResource> environment;
+    auto handle = gloam::async::spawn([](TexturePtr image, std::shared_ptr<const EnvironmentResource>& out) -> gloam::async::Task<void> {
+        out = co_await EnvironmentResource::make(image, "StudyLight");
+    }(picture, environment));
+    ASSERT_TRUE(gloam::testing::runEventsUntil([&] { return environment != nullptr; }));
+    EXPECT_EQ(environment->name(), "StudyLight");
+    const auto& image = environment->equirectangular();
+    EXPECT_EQ(image->format(), TexturePixelFormat::rgba32f);
+    EXPECT_NEAR(image->pixel(1, 1)[0], 0.5f, 0.01f);
+    EXPECT_NEAR(image->pixel(1, 1)[3], 188 / 255.0f, 1e-4f); // alpha is not a colour
+
+    // Not 2:1: refused with the reason.
+    auto square = TextureResource::fromPixels(2, 2, std::vector<std::uint8_t>(16, 0), "square");
+    EXPECT_THROW(EnvironmentResource::makeNow(square, "bad"), std::invalid_argument);
 }

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace gloam::platform;
 
 namespace {
@@ -121,4 +123,75 @@ TEST(Picking, SpheresScaledEntitiesAndStaticMeshesAreHit)
     auto edge = s.view.project({2 + 1.4f, 0, 1.5f});
     ASSERT_TRUE(edge);
     EXPECT_EQ(s.view.entityAt(*edge), house);
+}
+
+TEST(TriangleBVH, AgreesWithTestingEveryTriangle)
+{
+    // A bumpy 40 × 40 grid: enough triangles for a deep hierarchy, with
+    // vertices on x = 0 and z = 0 so that axis-aligned rays graze node boxes.
+    MeshDescriptor d;
+    const int n = 40;
+    for (int j = 0; j <= n; ++j) {
+        for (int i = 0; i <= n; ++i) {
+            const float x = static_cast<float>(i - n / 2) * 0.25f;
+            const float z = static_cast<float>(j - n / 2) * 0.25f;
+            d.positions.emplace_back(x, 0.2f * std::sin(x * 2.0f + z), z);
+        }
+    }
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < n; ++i) {
+            const auto a = static_cast<std::uint32_t>(j * (n + 1) + i);
+            d.indices.insert(d.indices.end(), {a, a + n + 1, a + 1, a + 1, a + n + 1, a + n + 2});
+        }
+    }
+    auto mesh = MeshResource::generate(d);
+    const TriangleBVH bvh = TriangleBVH::fromMesh(*mesh);
+    EXPECT_GT(bvh.nodeCount(), 100u);
+
+    // Reference: every triangle, Möller–Trumbore, no boxes at all.
+    auto bruteForce = [&](const Ray& ray) -> std::optional<float> {
+        std::optional<float> best;
+        const auto& part = mesh->parts()[0];
+        for (std::size_t i = 0; i < part.indices.size(); i += 3) {
+            const glm::vec3 a = part.positions[part.indices[i]];
+            const glm::vec3 e1 = part.positions[part.indices[i + 1]] - a;
+            const glm::vec3 e2 = part.positions[part.indices[i + 2]] - a;
+            const glm::vec3 p = glm::cross(ray.direction, e2);
+            const float det = glm::dot(e1, p);
+            if (std::abs(det) < 1e-12f) {
+                continue;
+            }
+            const glm::vec3 s = ray.origin - a;
+            const float u = glm::dot(s, p) / det;
+            const glm::vec3 q = glm::cross(s, e1);
+            const float v = glm::dot(ray.direction, q) / det;
+            const float t = glm::dot(e2, q) / det;
+            if (u >= 0 && v >= 0 && u + v <= 1 && t >= 0 && (!best || t < *best)) {
+                best = t;
+            }
+        }
+        return best;
+    };
+    std::vector<Ray> rays = {
+        {{0, 5, 0}, {0, -1, 0}},       // straight down through grid lines
+        {{0.25f, 5, -0.5f}, {0, -1, 0}},
+        {{0, 0.05f, -10}, {0, 0, 1}},  // along z at x = 0, skimming the bumps
+        {{-10, 0.1f, 0}, {1, 0, 0}},
+        {{3, 3, 3}, glm::normalize(glm::vec3(-1, -1, -1))},
+        {{20, 5, 0}, {0, -1, 0}},      // misses
+    };
+    unsigned seed = 7;
+    auto random = [&] { seed = seed * 1664525u + 1013904223u; return static_cast<float>(seed >> 8) / 16777216.0f; };
+    for (int k = 0; k < 200; ++k) {
+        const glm::vec3 origin(random() * 10 - 5, 2.0f, random() * 10 - 5);
+        rays.push_back({origin, glm::normalize(glm::vec3(random() - 0.5f, -1.0f, random() - 0.5f))});
+    }
+    for (const auto& ray : rays) {
+        const auto expected = bruteForce(ray);
+        const auto actual = bvh.intersect(ray, 1e9f);
+        ASSERT_EQ(actual.has_value(), expected.has_value()) << "ray from " << ray.origin.x << ", " << ray.origin.z;
+        if (expected) {
+            ASSERT_NEAR(actual->distance, *expected, 1e-4f);
+        }
+    }
 }

@@ -1,0 +1,92 @@
+// Turning the clocks' strengths and ages into what is seen and heard.
+#include "engine/scene/GhostView.h"
+
+#include "engine/effects/OpeningSequence.h"
+#include "engine/post/GhostBloom.h"
+
+#include <cmath>
+
+namespace gloam {
+
+namespace {
+
+constexpr float pumpkinChangeThreshold = 1e-4F;
+constexpr float glowEmissiveGain = 3.0F;
+const glm::vec3 skinGlowColor{1.0F, 0.035F, 0.003F};
+constexpr float skinEmissiveGain = 0.22F;
+
+// The vehicle's slow bob: 0 to 0.09 with a period of 5.6 s.
+float hover(double ambientTime)
+{
+    return (1.0F - std::cos(static_cast<float>(ambientTime) * 2.0F * 3.1415925F / 5.6F)) * 0.045F;
+}
+
+} // namespace
+
+void GhostView::applyAtmosphere(double delta)
+{
+    const bool playing = openingPlaying();
+    if (playing != shownOpening_) {
+        shownOpening_ = playing;
+        if (onOpeningChanged) {
+            onOpeningChanged();
+        }
+    }
+
+    if (isReady_ || playing) {
+        sound_->sync(soundAges(), delta);
+    }
+
+    if (easterEggs_.active != shownEgg_) {
+        shownEgg_ = easterEggs_.active;
+        if (onEggChanged) {
+            onEggChanged(shownEgg_);
+        }
+    }
+
+    const float h = hover(ambientTime_);
+    if (model_) {
+        glm::vec3 position = model_->position();
+        position.y = h;
+        model_->setPosition(position);
+    }
+    glm::vec3 rear = rearAssembly_->position();
+    rear.y = h;
+    rearAssembly_->setPosition(rear);
+
+    bloom_->setAtmosphere(static_cast<float>(ambientTime_), timeline_.strength(), reactions_.pumpkinStrength(), h);
+
+    const float s = reactions_.pumpkinStrength();
+    if (std::abs(s - lastPumpkinStrength_) > pumpkinChangeThreshold) {
+        for (const PumpkinMaterial& part : pumpkinMaterials_) {
+            const platform::EntityPtr entity = part.entity.lock();
+            platform::ModelComponent* model = entity ? entity->components.get<platform::ModelComponent>() : nullptr;
+            if (model == nullptr) {
+                continue;
+            }
+            std::vector<platform::Material> materials = part.materials;
+            if (s != 0.0F) {
+                for (platform::Material& material : materials) {
+                    platform::PhysicallyBasedMaterial* pbr = platform::asPhysicallyBased(material);
+                    if (pbr == nullptr) {
+                        continue;
+                    }
+                    if (part.glow) {
+                        pbr->emissiveIntensity += glowEmissiveGain * s;
+                    } else {
+                        pbr->emissiveColor.color = skinGlowColor;
+                        pbr->emissiveColor.texture.reset();
+                        pbr->emissiveIntensity = skinEmissiveGain * s;
+                    }
+                }
+            }
+            model->materials = std::move(materials);
+        }
+        for (const auto& light : pumpkinLights_) {
+            light->light().intensity = 300.0F + 500.0F * s;
+        }
+        lastPumpkinStrength_ = s;
+    }
+}
+
+} // namespace gloam

@@ -1,0 +1,141 @@
+// The building half of the scene view: loading the scene in its fixed
+// order, the prop targets, and the failure that ends a load.
+#include "engine/scene/GhostView.h"
+
+#include "engine/post/GhostBloom.h"
+#include "engine/scene/DoubleText.h"
+#include "platform/assets/ModelLoader.h"
+#include "platform/async/CancellationError.h"
+#include "platform/collision/CollisionComponent.h"
+#include "platform/collision/ShapeResource.h"
+#include "platform/scene/DirectionalLight.h"
+#include "resources/ResourceFiles.h"
+
+#include <chrono>
+#include <exception>
+
+namespace gloam {
+
+namespace {
+
+double wallClock()
+{
+    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    return std::chrono::duration<double>(sinceEpoch).count();
+}
+
+std::shared_ptr<platform::PointLight> makePointLight(glm::vec3 position, platform::Color color, float intensity, float radius)
+{
+    auto light = platform::PointLight::make();
+    light->light().color = color;
+    light->light().intensity = intensity;
+    light->light().attenuationRadius = radius;
+    light->setPosition(position);
+    return light;
+}
+
+} // namespace
+
+async::Task<void> GhostView::loadScene(platform::EntityPtr anchor)
+{
+    render_->environment().lighting.intensityExponent = -1.8F;
+    co_await async::checkCancellation();
+    if (stopped_) {
+        co_return;
+    }
+    const double started = wallClock();
+
+    try {
+        auto checkpoint = [this] {
+            if (stopped_) {
+                throw async::CancellationError();
+            }
+        };
+
+        platform::EntityPtr graveyard =
+            co_await platform::ModelLoader::load(resources_ / std::string(resources::graveyardModel));
+        checkpoint();
+        anchor->addChild(graveyard);
+
+        platform::EntityPtr hand = co_await platform::ModelLoader::load(resources_ / std::string(resources::handModel));
+        checkpoint();
+        anchor->addChild(hand);
+        handAsset_ = hand;
+
+        log("E4 environment loaded seconds=" + describeDouble(wallClock() - started), false);
+
+        // Key light: the cold moonlight with its shadow.
+        auto key = platform::DirectionalLight::make("KeyLight");
+        key->light().color = platform::rgb(0.94F, 0.97F, 1.0F);
+        key->light().intensity = 3000.0F;
+        key->setShadow(platform::DirectionalLightShadowComponent::automatic(30.0F));
+        key->look({0.0F, 0.6F, 0.0F}, {-4.0F, 3.5F, 4.0F}, {0.0F, 1.0F, 0.0F}, nullptr);
+        anchor->addChild(key);
+        anchor->addChild(makePointLight({1.0F, 2.0F, -3.0F}, platform::rgb(0.0F, 0.7F, 1.0F), 6000.0F, 10.0F));
+        anchor->addChild(makePointLight({-2.0F, 0.25F, 2.0F}, platform::rgb(0.0F, 0.7F, 1.0F), 1300.0F, 4.0F));
+
+        try {
+            targets_ = PropTarget::loadList(resources_ / std::string(resources::propTargets));
+            loadPropTargets(anchor);
+            log("E4 reaction targets=" + std::to_string(targets_.size()), false);
+        } catch (const async::CancellationError&) {
+            throw;
+        } catch (const std::exception& error) {
+            log(std::string("E4 REACTIONS FAILED ") + error.what(), false);
+        }
+
+        finishLoading();
+    } catch (const async::CancellationError&) {
+        // Stopped or cancelled during the load: silent by design.
+    } catch (const std::exception& error) {
+        log(std::string("E4 ENVIRONMENT FAILED ") + error.what(), false);
+        showLoadFailure(error.what());
+    }
+}
+
+void GhostView::loadPropTargets(const platform::EntityPtr& anchor)
+{
+    const platform::Color pumpkinGlow = platform::rgb(1.0F, 0.16F, 0.006F);
+    const platform::Color stoneGlow = platform::rgb(1.0F, 0.73F, 0.48F);
+    const glm::vec3 stoneLightOffset{-0.66114497F, 0.85F, -0.32843494F};
+    for (const PropTarget& target : targets_) {
+        auto hit = platform::Entity::make(target.hitName());
+        hit->setPosition(target.position());
+        hit->components.set(platform::CollisionComponent({platform::ShapeResource::generateBox(target.dimensions())}));
+        anchor->addChild(hit);
+        targetEntities_[target.id] = hit;
+
+        if (target.kind == "pumpkin" && target.id != "RightBroken") {
+            auto light = makePointLight(target.position() + glm::vec3(0.0F, -0.06F, 0.0F), pumpkinGlow, 300.0F, 0.55F);
+            anchor->addChild(light);
+            pumpkinLights_.push_back(light);
+        }
+        if (target.id == "MatchedLeftStone") {
+            anchor->addChild(makePointLight(target.position() + stoneLightOffset, stoneGlow, 60000.0F, 1.8F));
+        } else if (target.id == "MatchedLeaningStone") {
+            anchor->addChild(makePointLight(target.position() + stoneLightOffset, stoneGlow, 20000.0F, 1.1F));
+        }
+    }
+}
+
+void GhostView::finishLoading()
+{
+    updateCamera();
+    applyAtmosphere(0.0);
+    bloom_->beginSceneWarmup();
+    isReady_ = true;
+    if (onReady) {
+        onReady();
+    }
+}
+
+void GhostView::showLoadFailure(const std::string& message)
+{
+    stop();
+    const platform::Rect box = bounds();
+    failureLabel_ = StatusLabel{"Unable to load the Halloween scene.", false,
+                                {24.0F, 24.0F, std::max(box.width - 48.0F, 0.0F), std::max(box.height - 48.0F, 0.0F)}};
+    log("Halloween scene unavailable: " + message, false);
+}
+
+} // namespace gloam

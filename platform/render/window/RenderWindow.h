@@ -1,0 +1,68 @@
+#pragma once
+
+#include "platform/render/FramePacket.h"
+#include "platform/render/Renderer.h"
+
+#include <QElapsedTimer>
+#include <QWindow>
+
+#include <functional>
+#include <memory>
+
+namespace gloam::render {
+
+class QtRenderSurface;
+class RenderThread;
+
+// A Qt window that shows the renderer: GL on a render thread of its own,
+// resizing and device-pixel ratio followed, pointer and key events handed
+// to the owner. The frame loop: each presented frame asks the owner, on the
+// main thread, for the next frame packet (`setFrameUpdate`), at most once
+// per display refresh.
+class RenderWindow : public QWindow {
+public:
+    using FrameUpdate = std::function<std::shared_ptr<const FramePacket>(double deltaSeconds)>;
+    using MouseHandler = std::function<void(QMouseEvent*)>;
+
+    explicit RenderWindow(QWindow* parent = nullptr);
+    ~RenderWindow() override;
+
+    // A window inside a foreign native window (an X11 window id, such as the
+    // one a screen-saver host gives), following its size.
+    static std::unique_ptr<RenderWindow> embedded(WId foreignWindow);
+
+    void setFrameUpdate(FrameUpdate update) { frameUpdate_ = std::move(update); }
+    void setPostProcess(Renderer::PostProcess callback);
+
+    std::function<void(QMouseEvent*)> onMousePress, onMouseMove, onMouseRelease;
+    std::function<void(QWheelEvent*)> onWheel;
+    std::function<void(QKeyEvent*)> onKeyPress;
+    // Rendering could not start (no GL 4.5): the reason, once.
+    std::function<void(const std::string&)> onFailure;
+
+    // The render thread, once the window has been exposed; else null.
+    RenderThread* renderThread() const { return thread_.get(); }
+
+protected:
+    bool event(QEvent* event) override;
+    void exposeEvent(QExposeEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void start();
+    void nextFrame();
+    void framePresented();
+    void recordSize();
+
+    QtRenderSurface* surface_ = nullptr;  // owned by the render thread
+    std::unique_ptr<RenderThread> thread_;
+    std::unique_ptr<QWindow> foreign_;
+    FrameUpdate frameUpdate_;
+    Renderer::PostProcess postProcess_;
+    QElapsedTimer clock_;
+    qint64 lastFrame_ = -1;
+    bool failed_ = false;
+    bool frameQueued_ = false;
+};
+
+} // namespace gloam::render

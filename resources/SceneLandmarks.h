@@ -1,0 +1,43 @@
+#pragma once
+
+// Fixed points of the scene that the engine's effects and the forge's
+// models must agree on. Scene units are metres, +Y up, the vehicle at the
+// origin with its front towards -x.
+
+namespace gloam::landmarks {
+
+struct Point3 {
+  float x, y, z;
+};
+
+// Horizontal direction from the origin towards the house front, the
+// lightning bolt and the moon (normalised when used).
+inline constexpr Point3 houseDirection{0.8163f, 0.0f, -0.5776f};
+// Horizontal axis to the right of the default view (normalised when used).
+inline constexpr Point3 viewRight{0.5776f, 0.0f, 0.8163f};
+
+// The moon's centre; the witch crosses it and its click sphere sits there.
+inline constexpr Point3 moonPosition{18.219704f, 2.4613976f, -14.070088f};
+inline constexpr float moonClickRadius = 0.7f;
+
+// The skeletal hand's wrist, reaching out of its grave mound.
+inline constexpr Point3 handWrist{-0.25219727f, 0.39178744f, 2.8839676f};
+
+// The lightning bolt stands in a vertical plane this far along
+// houseDirection.
+inline constexpr float boltPlaneDistance = 9.7f;
+
+// Every vehicle fits inside this footprint (half extents along x and z);
+// props keep clear of it.
+inline constexpr float vehicleHalfLength = 3.1f;
+inline constexpr float vehicleHalfWidth = 1.9f;
+
+// The default camera: yaw and elevation of the orbit, distance to the
+// orbit target at (0, orbitTargetHeight, 0), vertical field of view.
+inline constexpr float cameraYaw = -0.955f;
+inline constexpr float cameraElevation = 0.044f;
+inline constexpr float cameraDistance = 19.7f;
+inline constexpr float orbitTargetHeight = 1.05f;
+inline constexpr float fieldOfViewDegrees = 10.5f;
+
+} // namespace gloam::landmarks

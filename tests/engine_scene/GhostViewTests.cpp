@@ -1,0 +1,426 @@
+#include "engine/effects/OpeningSequence.h"
+#include "engine/post/GhostBloom.h"
+#include "engine/prefs/GloamyardPreferences.h"
+#include "engine/scene/GhostView.h"
+#include "engine/scene/HeadlessSceneDriver.h"
+#include "platform/collision/CollisionComponent.h"
+#include "platform/collision/ShapeResource.h"
+#include "tests/engine_scene/SceneFixture.h"
+#include "tests/support/EventLoop.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace gloam;
+using gloam::testing::runEventsUntil;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double frameStep = 1.0 / 64; // exact in binary: clocks hit due times exactly
+
+// A scene view driven frame by frame on a clock the test controls.
+class SceneHarness {
+public:
+    explicit SceneHarness(bool interactive = true, std::string targets = gloam::testing::defaultTargets())
+        : resources_(gloam::testing::makeSceneResources(targets))
+    {
+        GhostView::Environment environment;
+        environment.resources = resources_;
+        environment.uptime = [this] { return now_; };
+        environment.eggSeed = 1;
+        environment.log = [this](const std::string& line, bool) { log.push_back(line); };
+        view = GhostView::make({0, 0, 320, 144}, interactive, Vehicle::corsel, std::nullopt, environment);
+    }
+    ~SceneHarness()
+    {
+        view.reset();
+        fs::remove_all(resources_);
+    }
+
+    // One presented frame after `step` seconds.
+    void frame(double step = frameStep)
+    {
+        now_ += step;
+        driver().present(*view, step);
+    }
+    void frames(int count, double step = frameStep)
+    {
+        for (int i = 0; i < count; ++i) {
+            frame(step);
+        }
+    }
+    // Frame updates without drawing, for long stretches of scene time.
+    void ticks(int count, double step)
+    {
+        for (int i = 0; i < count; ++i) {
+            now_ += step;
+            view->render().scene().update(step);
+        }
+    }
+    void waitUntilReady()
+    {
+        ASSERT_TRUE(runEventsUntil([this] { return view->isReady() || view->isStopped(); }, 20.0));
+        ASSERT_TRUE(view->isReady()) << (log.empty() ? std::string("no log") : log.back());
+    }
+    // Loaded, warmed and past the opening.
+    void runScene()
+    {
+        waitUntilReady();
+        frames(GhostBloom::warmupFrames + 1);
+        view->skipOpening();
+        ASSERT_FALSE(view->openingPlaying());
+    }
+    const fs::path& resources() const { return resources_; }
+    int countLines(const std::string& prefix) const
+    {
+        int count = 0;
+        for (const auto& line : log) {
+            count += line.rfind(prefix, 0) == 0 ? 1 : 0;
+        }
+        return count;
+    }
+
+    static HeadlessSceneDriver& driver()
+    {
+        static HeadlessSceneDriver shared(320, 144);
+        return shared;
+    }
+
+    std::shared_ptr<GhostView> view;
+    std::vector<std::string> log;
+
+private:
+    fs::path resources_;
+    double now_ = 1000.0;
+};
+
+class GhostViewTest : public ::testing::Test {
+protected:
+    void SetUp() override { fs::remove(GloamyardPreferences::sharedStoreFile(GloamyardPreferences::configDirectory())); }
+};
+
+} // namespace
+
+TEST_F(GhostViewTest, FirstFramesHaveAZeroStepAndPauseFreezesEverything)
+{
+    SceneHarness scene;
+    scene.frame(5.0);
+    EXPECT_EQ(scene.view->ambientTime(), 0.0) << "the first frame after construction has no step";
+    EXPECT_EQ(scene.view->updateCount(), 1);
+    scene.frame(0.5);
+    EXPECT_DOUBLE_EQ(scene.view->ambientTime(), 0.5);
+
+    scene.view->setPaused(true);
+    EXPECT_TRUE(scene.view->render().isHidden());
+    scene.frames(10, 1.0);
+    EXPECT_EQ(scene.view->updateCount(), 2);
+    EXPECT_DOUBLE_EQ(scene.view->ambientTime(), 0.5);
+    EXPECT_DOUBLE_EQ(scene.view->opening()->time(), 0.5);
+
+    scene.view->setPaused(false);
+    scene.frame(3.0);
+    EXPECT_DOUBLE_EQ(scene.view->ambientTime(), 0.5) << "the first frame after unpausing has no step";
+    scene.frame(0.25);
+    EXPECT_DOUBLE_EQ(scene.view->ambientTime(), 0.75);
+}
+
+TEST_F(GhostViewTest, OpeningHoldsAtItsLimitUntilTheSceneCanShow)
+{
+    SceneHarness scene;
+    // No event-loop turn has run, so the load has not even begun.
+    scene.frame();
+    EXPECT_EQ(scene.view->statusLabel().text, "Preparing the scene\u2026") << "a zero step while the opening plays waits";
+    scene.frames(20, 1.0);
+    EXPECT_DOUBLE_EQ(scene.view->opening()->time(), 13.9);
+    EXPECT_EQ(scene.view->statusLabel().text, "Preparing the scene\u2026");
+    EXPECT_FALSE(scene.view->statusLabel().hidden);
+    EXPECT_EQ(scene.view->timeline().time, 0.0) << "event clocks stand still under the opening";
+
+    scene.waitUntilReady();
+    scene.frames(GhostBloom::warmupFrames, 0.01);
+    EXPECT_DOUBLE_EQ(scene.view->opening()->time(), 13.9) << "held until the warm-up has completed";
+    EXPECT_TRUE(scene.view->bloom()->sceneWarmed());
+    scene.frame(0.5);
+    EXPECT_DOUBLE_EQ(scene.view->opening()->time(), 14.4);
+    EXPECT_TRUE(scene.view->statusLabel().hidden);
+    EXPECT_EQ(scene.view->statusLabel().text, "");
+    scene.frame(1.0);
+    EXPECT_FALSE(scene.view->openingPlaying());
+    EXPECT_FLOAT_EQ(scene.view->bloom()->sharedValues().sceneVisibility, 1.0F);
+}
+
+TEST_F(GhostViewTest, SkipBeforeTheSceneIsReadyWaitsWithoutTheWaitingLabel)
+{
+    SceneHarness scene;
+    scene.frame();
+    scene.view->skipOpening();
+    EXPECT_TRUE(scene.view->pendingSkip());
+    EXPECT_TRUE(scene.view->openingPlaying());
+    scene.frames(16, 1.0);
+    EXPECT_DOUBLE_EQ(scene.view->opening()->time(), 13.9);
+    EXPECT_TRUE(scene.view->statusLabel().hidden) << "no waiting text while a skip is pending";
+
+    scene.waitUntilReady();
+    scene.frames(GhostBloom::warmupFrames);
+    scene.frame();
+    EXPECT_FALSE(scene.view->pendingSkip());
+    EXPECT_FALSE(scene.view->openingPlaying());
+}
+
+TEST_F(GhostViewTest, SaverSaysSoundIsOffForItsFirstEightSeconds)
+{
+    SceneHarness saver(false);
+    saver.frame();
+    saver.frame(1.0);
+    EXPECT_EQ(saver.view->statusLabel().text, "Sound off \u00b7 Enable in Screen Saver Options");
+    saver.frames(6, 1.0);
+    EXPECT_FALSE(saver.view->statusLabel().hidden);
+    saver.frame(1.0);
+    EXPECT_TRUE(saver.view->statusLabel().hidden) << "gone after 8 s of running time";
+
+    SceneHarness app(true);
+    app.frame();
+    app.frame(1.0);
+    EXPECT_TRUE(app.view->statusLabel().hidden) << "the app never shows it";
+}
+
+TEST_F(GhostViewTest, LoadBuildsTargetsAndLogsInOrder)
+{
+    SceneHarness scene;
+    int readyCalls = 0;
+    scene.view->onReady = [&] {
+        EXPECT_TRUE(scene.view->isReady());
+        readyCalls += 1;
+    };
+    scene.waitUntilReady();
+    EXPECT_EQ(readyCalls, 1);
+    ASSERT_EQ(scene.countLines("E4 environment loaded seconds="), 1);
+    ASSERT_EQ(scene.countLines("E4 reaction targets=7"), 1);
+    const auto environment = std::find_if(scene.log.begin(), scene.log.end(),
+                                          [](const auto& line) { return line.rfind("E4 environment loaded", 0) == 0; });
+    const auto targets = std::find_if(scene.log.begin(), scene.log.end(),
+                                      [](const auto& line) { return line.rfind("E4 reaction targets=", 0) == 0; });
+    EXPECT_LT(environment, targets);
+    EXPECT_EQ(scene.view->targetEntities().size(), 7U);
+    EXPECT_EQ(scene.view->pumpkinLights().size(), 1U) << "RightBroken has no light and \"Pumpkin\" is no pumpkin";
+    EXPECT_FLOAT_EQ(scene.view->pumpkinLights().front()->light().intensity, 300.0F);
+}
+
+TEST_F(GhostViewTest, MissingGraveyardFailsTheLoadAndStopsTheView)
+{
+    SceneHarness scene;
+    fs::remove(scene.resources() / "Graveyard.glb"); // before the load's first turn
+    bool ready = false;
+    scene.view->onReady = [&] { ready = true; };
+    ASSERT_TRUE(runEventsUntil([&] { return scene.view->isStopped(); }, 20.0));
+    EXPECT_FALSE(scene.view->isReady());
+    EXPECT_FALSE(ready);
+    ASSERT_EQ(scene.log.size(), 2U);
+    EXPECT_EQ(scene.log[0].rfind("E4 ENVIRONMENT FAILED ", 0), 0U) << scene.log[0];
+    EXPECT_NE(scene.log[0].find("Graveyard.glb"), std::string::npos) << "the error names the file";
+    EXPECT_EQ(scene.log[1], "Halloween scene unavailable: " + scene.log[0].substr(22));
+    ASSERT_TRUE(scene.view->failureLabel().has_value());
+    EXPECT_EQ(scene.view->failureLabel()->text, "Unable to load the Halloween scene.");
+    EXPECT_TRUE(scene.view->render().scene().anchors().empty());
+    const int frames = scene.view->updateCount();
+    scene.frames(3);
+    EXPECT_EQ(scene.view->updateCount(), frames) << "a stopped view never runs again";
+}
+
+TEST_F(GhostViewTest, MalformedTargetsAreLoggedAndTheSceneStillLoads)
+{
+    SceneHarness scene(true, R"([{"id": "A", "kind": "grave", "center": [0, 0, 0]}])");
+    scene.waitUntilReady();
+    EXPECT_EQ(scene.countLines("E4 REACTIONS FAILED PropTargets.json target 0 has no \"size\""), 1);
+    EXPECT_EQ(scene.countLines("E4 reaction targets="), 0);
+    EXPECT_TRUE(scene.view->targets().empty());
+    EXPECT_TRUE(scene.view->pumpkinLights().empty());
+}
+
+TEST_F(GhostViewTest, StopDuringTheLoadEndsItSilentlyAndStopIsIdempotent)
+{
+    SceneHarness scene;
+    bool ready = false;
+    scene.view->onReady = [&] { ready = true; };
+    QCoreApplication::processEvents(); // the load starts and waits for its first model file
+    scene.view->stop();
+    scene.view->stop();
+    gloam::testing::runEventsFor(0.5);
+    EXPECT_FALSE(scene.view->isReady());
+    EXPECT_FALSE(ready);
+    EXPECT_TRUE(scene.log.empty()) << scene.log.front();
+    EXPECT_TRUE(scene.view->render().scene().anchors().empty());
+    EXPECT_FALSE(scene.view->render().postProcess());
+}
+
+TEST_F(GhostViewTest, TriggersLogTheirLinesAndApplyAtOnce)
+{
+    SceneHarness scene;
+    scene.runScene();
+    scene.log.clear();
+    scene.view->triggerPumpkins();
+    scene.view->triggerPumpkins();
+    scene.view->triggerLightning();
+    scene.view->triggerGhost(std::string("TallGrave"));
+    scene.view->triggerWitch();
+    scene.view->triggerHand();
+    const std::vector<std::string> expected{
+        "E4 pumpkin trigger accepted=true time=0.0",  "E4 pumpkin trigger accepted=false time=0.0",
+        "E4 lightning trigger accepted=true time=0.0", "E4 ghost trigger id=TallGrave accepted=true time=0.0",
+        "E4 witch trigger accepted=true time=0.0",     "E4 hand trigger accepted=true time=0.0",
+    };
+    EXPECT_EQ(scene.log, expected);
+
+    scene.frame(0.5);
+    EXPECT_GT(scene.view->bloom()->sharedValues().atmosphere.z, 0.9F) << "the glow reaches the post-process";
+    EXPECT_NEAR(scene.view->pumpkinLights().front()->light().intensity, 300.0F + 500.0F * scene.view->reactions().pumpkinStrength(), 0.01F);
+    const SoundCueAges ages = scene.view->soundAges();
+    EXPECT_DOUBLE_EQ(*ages[SoundCue::thunder], 0.4);
+    EXPECT_DOUBLE_EQ(*ages[SoundCue::pumpkin], 0.5);
+    EXPECT_DOUBLE_EQ(*ages[SoundCue::witch], 0.5 - 1.45);
+    EXPECT_FALSE(ages[SoundCue::titleThunder].has_value());
+
+    scene.ticks(12, 0.5);
+    EXPECT_FLOAT_EQ(scene.view->pumpkinLights().front()->light().intensity, 300.0F) << "back to rest after the glow";
+}
+
+TEST_F(GhostViewTest, OpeningCuesAreTheOnlySoundAgesWhileItPlays)
+{
+    SceneHarness scene;
+    scene.frame();
+    scene.frame(3.0);
+    const SoundCueAges ages = scene.view->soundAges();
+    EXPECT_DOUBLE_EQ(*ages[SoundCue::titleThunder], 3.0 - 2.15);
+    EXPECT_DOUBLE_EQ(*ages[SoundCue::bats], 3.0 - 2.7);
+    EXPECT_DOUBLE_EQ(*ages[SoundCue::openingWitch], 3.0 - 6.2);
+    EXPECT_DOUBLE_EQ(*ages[SoundCue::hillThunder], 3.0 - 13.1);
+    EXPECT_FALSE(ages[SoundCue::thunder].has_value());
+}
+
+TEST_F(GhostViewTest, VisibleGravesAreTallestFirstAndCoveredOnesDoNotCount)
+{
+    SceneHarness scene;
+    scene.runScene();
+    EXPECT_EQ(scene.view->visibleGraves(), (std::vector<std::string>{"TallGrave", "ShortGrave", "EvenGrave"}));
+
+    // A wall in front of the short grave hides it.
+    const glm::vec3 grave = scene.view->targets()[0].position();
+    const glm::vec3 camera = scene.view->camera()->position(nullptr);
+    auto wall = platform::Entity::make("Wall");
+    wall->setPosition(grave + 0.3F * (camera - grave) / glm::length(camera - grave));
+    wall->components.set(platform::CollisionComponent({platform::ShapeResource::generateBox({1.0F, 1.0F, 1.0F})}));
+    scene.view->anchor()->addChild(wall);
+    EXPECT_EQ(scene.view->visibleGraves(), (std::vector<std::string>{"TallGrave", "EvenGrave"}));
+
+    scene.log.clear();
+    scene.view->triggerGhost(std::nullopt);
+    EXPECT_EQ(scene.log, std::vector<std::string>{"E4 ghost trigger id=TallGrave accepted=true time=0.0"});
+}
+
+TEST_F(GhostViewTest, ClicksPickTargetsAndDragsOrbit)
+{
+    SceneHarness scene;
+    scene.runScene();
+    scene.log.clear();
+    const auto click = [&](glm::vec3 world) {
+        const auto point = scene.view->render().project(world);
+        ASSERT_TRUE(point.has_value());
+        scene.view->mouseDown(*point);
+        scene.view->mouseUp(*point + glm::vec2(3.0F, 2.0F)); // moved, but no drag event: still a click
+    };
+    click(scene.view->targets()[3].position()); // LeftPumpkin
+    click(scene.view->targets()[5].position()); // "Pumpkin" with a capital P: a ghost at its id
+    EXPECT_EQ(scene.log, (std::vector<std::string>{"E4 pumpkin trigger accepted=true time=0.0",
+                                                   "E4 ghost trigger id=Upper accepted=true time=0.0"}));
+
+    scene.log.clear();
+    scene.view->mouseDown({10.0F, 10.0F});
+    scene.view->mouseUp({10.0F, 10.0F});
+    EXPECT_TRUE(scene.log.empty()) << "a click on nothing does nothing";
+
+    const float yaw = scene.view->yaw();
+    scene.view->mouseDown({100.0F, 50.0F});
+    scene.view->mouseDragged({101.0F, 50.0F});
+    scene.view->mouseDragged({111.0F, 1000.0F});
+    scene.view->mouseUp({111.0F, 1000.0F});
+    EXPECT_FLOAT_EQ(scene.view->yaw(), yaw - 11.0F * 0.006F);
+    EXPECT_FLOAT_EQ(scene.view->elevation(), 0.025F) << "dragging up lowers the camera, down to its limit";
+    EXPECT_TRUE(scene.log.empty()) << "a drag is not a click";
+}
+
+TEST_F(GhostViewTest, ScreenSaverViewIgnoresInput)
+{
+    SceneHarness saver(false);
+    saver.runScene();
+    EXPECT_FALSE(saver.view->acceptsFirstResponder());
+    const float yaw = saver.view->yaw();
+    saver.view->mouseDown({100.0F, 50.0F});
+    saver.view->mouseDragged({150.0F, 50.0F});
+    saver.view->mouseUp({150.0F, 50.0F});
+    EXPECT_EQ(saver.view->yaw(), yaw);
+    EXPECT_FALSE(saver.view->keyDown(GhostView::Key::escape));
+}
+
+TEST_F(GhostViewTest, CameraFramesTheVehicleFromItsRadiusOutwards)
+{
+    SceneHarness scene;
+    const glm::vec3 target(0.0F, 1.05F, 0.0F);
+    const float distance = glm::length(scene.view->camera()->position(nullptr) - target);
+    EXPECT_GE(distance, cameraRadius(Vehicle::corsel));
+
+    // A wide view gets no lift; a square one looks from 0.035 rad higher.
+    const auto elevationSeen = [&](float width, float height) {
+        scene.view->setFrame({0, 0, width, height});
+        const glm::vec3 d = glm::normalize(scene.view->camera()->position(nullptr) - target);
+        return std::asin(d.y);
+    };
+    EXPECT_NEAR(elevationSeen(2400, 1000), 0.044F, 1e-5F);
+    EXPECT_NEAR(elevationSeen(500, 500), 0.044F + 0.035F, 1e-5F);
+    EXPECT_FLOAT_EQ(scene.view->statusLabel().frame.width, 400.0F);
+    scene.view->setFrame({0, 0, 0, 0});
+    EXPECT_EQ(scene.view->statusLabel().frame.width, 0.0F) << "a zero-size view does not break the layout";
+}
+
+TEST_F(GhostViewTest, DueEggBeginsAndFreezesTheOtherClocks)
+{
+    SceneHarness scene;
+    scene.runScene();
+    // The moon's hit spot, as the witch provides it.
+    auto moon = platform::Entity::make("MoonReaction");
+    moon->setPosition({18.219704F, 2.4613976F, -14.070088F});
+    moon->components.set(platform::CollisionComponent({platform::ShapeResource::generateSphere(0.7F)}));
+    scene.view->anchor()->addChild(moon);
+
+    std::vector<std::optional<EasterEgg>> reported;
+    scene.view->onEggChanged = [&](std::optional<EasterEgg> egg) { reported.push_back(egg); };
+    ASSERT_DOUBLE_EQ(scene.view->easterEggs().nextAt, 65.0) << "starting the opening reschedules the first egg";
+    ASSERT_EQ(scene.view->easterEggs().time, 0.0) << "the egg clock stood still under the opening";
+    while (!scene.view->easterEggs().active && scene.view->easterEggs().time < 70.0) {
+        scene.ticks(1, 0.25);
+    }
+    ASSERT_EQ(scene.view->easterEggs().active, EasterEgg::skyrell);
+    EXPECT_DOUBLE_EQ(scene.view->easterEggs().start, 65.0);
+    EXPECT_EQ(reported, std::vector<std::optional<EasterEgg>>{EasterEgg::skyrell});
+    // Lightning was due at 65 too: the egg's frame starts no ordinary event.
+    EXPECT_FALSE(scene.view->timeline().lightningStart.has_value());
+    EXPECT_DOUBLE_EQ(scene.view->timeline().nextAutomatic, 70.0);
+
+    const double lightningClock = scene.view->timeline().time;
+    scene.log.clear();
+    scene.view->triggerPumpkins();
+    EXPECT_TRUE(scene.log.empty()) << "triggers are ignored while an egg plays";
+    scene.ticks(12 * 4, 0.25);
+    EXPECT_EQ(scene.view->timeline().time, lightningClock) << "the other clocks stand still";
+    scene.ticks(4, 0.25);
+    EXPECT_FALSE(scene.view->easterEggs().active.has_value());
+    EXPECT_EQ(reported.back(), std::nullopt);
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+// A small resource folder for scene-view tests: a ground plate for a
+// graveyard, a hand, and prop targets with graves of several heights, a
+// broken pumpkin and a matched stone. Everything the view loads besides
+// these is absent, as in a partly built scene.
+
+#include "tests/support/GlbWriter.h"
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace gloam::testing {
+
+inline void writePlate(const std::filesystem::path& file, const std::string& name, float half, float y)
+{
+    using json = nlohmann::json;
+    GlbWriter w;
+    const int positions = w.floats({-half, y, -half, half, y, -half, half, y, half, -half, y, half}, "VEC3", true);
+    const int normals = w.floats({0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0}, "VEC3");
+    const int indices = w.indices({0, 2, 1, 0, 3, 2});
+    const int material = w.material({{"name", name + "Material"},
+                                     {"pbrMetallicRoughness", {{"baseColorFactor", {0.2, 0.25, 0.3, 1.0}}, {"roughnessFactor", 0.9}}}});
+    const int mesh = w.mesh(name + "Mesh", json::array({{{"attributes", {{"POSITION", positions}, {"NORMAL", normals}}},
+                                                         {"indices", indices}, {"material", material}}}));
+    const int node = w.node({{"name", name}, {"mesh", mesh}});
+    w.scene({node});
+    w.write(file);
+}
+
+// Graves stand in front of the vehicle, on the camera's side of the scene
+// but near the middle of the default view.
+inline const char* defaultTargets()
+{
+    return R"([
+      {"id": "ShortGrave", "kind": "grave", "center": [-2.6, 0.3, 1.4], "size": [0.5, 0.6, 0.3]},
+      {"id": "TallGrave", "kind": "grave", "center": [-2.0, 0.6, 2.4], "size": [0.5, 1.2, 0.3]},
+      {"id": "EvenGrave", "kind": "grave", "center": [-3.2, 0.3, 0.6], "size": [0.5, 0.6, 0.3]},
+      {"id": "LeftPumpkin", "kind": "pumpkin", "center": [-1.5, 0.2, -2.4], "size": [0.5, 0.4, 0.5]},
+      {"id": "RightBroken", "kind": "pumpkin", "center": [-1.4, 0.2, 3.0], "size": [0.5, 0.4, 0.5]},
+      {"id": "Upper", "kind": "Pumpkin", "center": [-1.8, 0.2, -3.0], "size": [0.5, 0.4, 0.5]},
+      {"id": "MatchedLeftStone", "kind": "stone", "center": [2.0, 0.5, -3.0], "size": [0.6, 1.0, 0.3]}
+    ])";
+}
+
+inline std::filesystem::path makeSceneResources(const std::string& targets = defaultTargets())
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "gloamyard-scene-XXXXXX").string();
+    const std::filesystem::path folder = ::mkdtemp(pattern.data());
+    writePlate(folder / "Graveyard.glb", "Env_Earth", 12.0F, 0.0F);
+    writePlate(folder / "Hand.glb", "HandBone", 0.2F, 0.3F);
+    std::ofstream(folder / "PropTargets.json") << targets;
+    return folder;
+}
+
+} // namespace gloam::testing
