@@ -10,6 +10,7 @@
 #include "platform/gpu/GpuTexture.h"
 #include "platform/render/PostProcessContext.h"
 #include "platform/render/headless/HeadlessContext.h"
+#include "resources/FogVolumeLayout.h"
 #include "resources/ResourceFiles.h"
 #include "tools/post/FogNoiseVolume.h"
 
@@ -24,7 +25,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <mutex>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -418,6 +421,29 @@ TEST_F(BloomTest, everyShippedLibraryWritesEveryPixelWithBloomAndFog)
         }
         EXPECT_GT(fogged / (14.0f * 64.0f), 0.005f);  // the ground is misted
         EXPECT_GT(pixel(out, frame, 42, 26).g, 0.06f);  // the glow bleeds
+    }
+}
+
+TEST_F(BloomTest, everyShippedLibraryLaysTheFogVolumeWhereTheForgeFillsIt)
+{
+    // The kernels' copy of the volume's box must match the layout the forge
+    // fills the volume for.
+    const std::regex box(R"(const vec3 (FOG_BOX_M(?:IN|AX)) = vec3\(([-0-9.]+), ([-0-9.]+), ([-0-9.]+)\);)");
+    for (Vehicle vehicle : gloam::allVehicles) {
+        SCOPED_TRACE(std::string(gloam::rawValue(vehicle)));
+        std::ifstream in(fs::path(GLOAMYARD_POST_SHADERS) / gloam::effects(vehicle));
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        int found = 0;
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), box); it != std::sregex_iterator(); ++it) {
+            const std::smatch& m = *it;
+            const glm::vec3 value(std::stof(m[2]), std::stof(m[3]), std::stof(m[4]));
+            namespace fv = gloam::fog_volume;
+            const glm::vec3 expected = m[1] == "FOG_BOX_MIN" ? glm::vec3(fv::minX, fv::minY, fv::minZ)
+                                                            : glm::vec3(fv::maxX, fv::maxY, fv::maxZ);
+            EXPECT_EQ(value, expected) << m[1];
+            ++found;
+        }
+        EXPECT_EQ(found, 2);
     }
 }
 
