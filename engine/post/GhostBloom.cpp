@@ -206,7 +206,7 @@ void GhostBloom::process(const render::PostProcessContext& context)
     }
 
     const SharedValues shared = sharedValues();
-    if (shared.sceneVisibility <= 0.0f) {
+    if (!(shared.sceneVisibility > 0.0f)) {  // hidden, or not a number: show the scene as it is
         copyUnmodified(context);
         return;
     }

@@ -1,33 +1,28 @@
-// spirra-ScenePostprocess.glsl: the Spirra post-process: cyan highlight bloom and
-// drifting volumetric ground fog. Kernels:
+// spirra-ScenePostprocess.glsl: the Spirra post-process: cyan highlight bloom
+// and drifting volumetric ground fog. Kernels:
 #pragma kernel cyanHighlights
 #pragma kernel groundMist
 
 // The look of this vehicle's scene (linear light, metres, seconds).
-const vec3 BLOOM_TINT = vec3(0.6, 1.0, 1.12);            // the cold hue highlights are pushed to
+const vec3 BLOOM_TINT = vec3(0.6, 1.0, 1.12);       // the cold hue highlights are pushed to
 const float BLOOM_TINT_AMOUNT = 0.5;
-const float BLOOM_THRESHOLD = 0.95;      // brightest channel where highlights begin
-const float BLOOM_KNEE = 0.5;          // soft start, as a fraction of the threshold
-const float BLOOM_CLAMP = 64.0;        // brightest value a pixel may feed the bloom
-const float BLOOM_STRENGTH = 0.8;       // the blurred highlights added back
-const float HALO_STRENGTH = 0.4;        // the wider halo around them
-const vec2 FOG_WIND = vec2(0.25, 0.18);              // drift of the fog over the ground, m/s
-const float FOG_BANK_DENSITY = 0.9;    // extinction per metre of the ground bank, at the ground
-const float FOG_BANK_HEIGHT = 0.35;    // the bank thins by 1/e every this many metres
-const float FOG_HAZE_DENSITY = 0.02;   // the same for the haze above it
-const float FOG_HAZE_HEIGHT = 1.8;
-const float FOG_TOP = 3.5;             // nothing above this height
-const float FOG_SPAN = 64.0;           // the volume's width and depth in the scene
-const float FOG_VOLUME_HEIGHT = 4.0;   // the volume's height in the scene
-const float FOG_POOL_INNER = 15.0;     // full fog within this radius of the vehicle
-const float FOG_POOL_OUTER = 34.0;     // none beyond this one
-const float FOG_MAX_DISTANCE = 60.0;   // the march ends this far from the camera
-const vec3 FOG_AMBIENT = vec3(0.045, 0.06, 0.1);     // moonlit night sky in the fog
+const float BLOOM_THRESHOLD = 0.95;                 // brightest channel where highlights begin
+const float BLOOM_KNEE = 0.5;                       // soft start, as a fraction of the threshold
+const float BLOOM_CLAMP = 64.0;                     // brightest value a pixel may feed the bloom
+const float BLOOM_STRENGTH = 0.8;                   // the blurred highlights added back
+const float HALO_STRENGTH = 0.4;                    // the wider halo around them
+const vec2 FOG_SWAY = vec2(1.8, 2.2);               // how far the fog drifts to and fro, m
+const float FOG_DENSITY = 0.11;                     // extinction per metre where the volume is thickest
+const float FOG_ENVELOPE_HEIGHT = 0.6;              // how fast the fog thins with height, roughly, m
+const float FOG_HAZE_DENSITY = 0.006;               // a faint haze above the ground fog: extinction per metre
+const float FOG_HAZE_HEIGHT = 1.8;                  // and the height it thins by 1/e in, m
+const float FOG_MAX_DISTANCE = 60.0;                // the march ends this far from the camera
+const vec3 FOG_AMBIENT = vec3(0.05, 0.065, 0.105);  // moonlit night sky in the fog
 const vec3 MOON_DIRECTION = vec3(0.7880, 0.2590, -0.5586);
 const vec3 MOON_COLOR = vec3(0.1, 0.13, 0.19);
 const vec3 FLASH_COLOR = vec3(0.55, 0.62, 0.85);
-const vec3 PUMPKIN_COLOR = vec3(0.16, 0.06, 0.01);
-const float FOG_GLOW_SCATTER = 0.85;  // how much of the nearby glow the fog catches
+const vec3 PUMPKIN_COLOR = vec3(0.2, 0.075, 0.012);
+const float FOG_GLOW_SCATTER = 0.85;                // how much of the nearby glow the fog catches
 
 // ---------------------------------------------------------------------------
 // Inputs (fixed by the post-process that dispatches these kernels):
@@ -41,12 +36,12 @@ const float FOG_GLOW_SCATTER = 0.85;  // how much of the nearby glow the fog cat
 //   both            uniform block 0: FogUniforms (below), one invocation
 //                   per pixel.
 //
-// The fog volume holds density structure, tileable in x and z. It is laid
-// over the scene as a box FOG_SPAN metres wide and deep, centred on the
-// vehicle, from the ground up to FOG_VOLUME_HEIGHT metres, and drifts with
-// the wind; these kernels shape it into a ground-hugging layer with a
-// rolling top, thin it towards the camera and away from the scene, and
-// light it by the moon, the lightning, the pumpkins and the scene's glows.
+// The fog volume is the fog's density over a box of the scene (the forge
+// fills it for FOG_BOX_MIN..FOG_BOX_MAX, as resources/FogVolumeLayout.h
+// says; clear outside, tiling along x and z). These kernels let it sway,
+// curl and heave slowly, integrate it along every pixel's view ray up to
+// what the pixel shows, thin it near the camera, and light it by the moon,
+// the lightning, the pumpkins and the scene's glows.
 // ---------------------------------------------------------------------------
 
 layout(std140, binding = 0) uniform FogUniforms {
@@ -123,15 +118,26 @@ const vec3 HALO_SPIRAL[HALO_TAPS] = vec3[](
     vec3(-0.44627, -0.85927, 0.15335));
 const float HALO_WEIGHT = 3.44967;
 
-// The density volume at a world point: drifting with the wind, curling
-// slowly about it and heaving a little, so the fog rolls rather than
-// slides.
-float fogNoise(vec3 world, float time) {
-    vec3 a = world + vec3(FOG_WIND.x, 0.0, FOG_WIND.y) * time;
-    a.xz += 1.6 * vec2(sin(0.19 * world.z + 0.23 * time), sin(0.23 * world.x - 0.17 * time));
-    a.y += 0.25 * sin(0.31 * world.x + 0.27 * world.z + 0.2 * time);
-    vec3 u = vec3(fract(a.x / FOG_SPAN + 0.5), clamp(a.y / FOG_VOLUME_HEIGHT, 0.0, 1.0), fract(a.z / FOG_SPAN + 0.5));
-    return textureLod(fogDensity, u, 0.0).r;
+// Where the volume lies in the scene (texel centres from the first to the
+// last cell of this box, as the forge fills it), and the ceiling of the
+// march.
+const vec3 FOG_BOX_MIN = vec3(-24.0, 0.0, -24.0);
+const vec3 FOG_BOX_MAX = vec3(24.0, 6.0, 24.0);
+const float FOG_TOP = 6.0;
+
+// The fog's density at a world point, 0 to 1. The lookup sways with the
+// wind, curls about it and heaves a little, so the fog rolls and drifts
+// while its banks, its hollows and the clearing round the vehicle stay
+// where the volume puts them. Clear outside the box (fading over its last
+// four metres).
+float fogDensityAt(vec3 world, float time) {
+    vec3 a = world - vec3(FOG_SWAY.x * sin(0.045 * time), 0.0, FOG_SWAY.y * sin(0.037 * time + 1.3));
+    a.xz += 1.2 * vec2(sin(0.19 * world.z + 0.23 * time), sin(0.23 * world.x - 0.17 * time));
+    a.y += 0.12 * sin(0.31 * world.x + 0.27 * world.z + 0.2 * time);
+    vec3 u = (a - FOG_BOX_MIN) / (FOG_BOX_MAX - FOG_BOX_MIN);
+    u.xz = fract(u.xz);
+    float inside = 1.0 - smoothstep(FOG_BOX_MAX.x - 4.0, FOG_BOX_MAX.x, max(abs(world.x), abs(world.z)));
+    return textureLod(fogDensity, u, 0.0).r * inside;
 }
 
 // Henyey-Greenstein phase function.
@@ -179,42 +185,25 @@ FogRay fogRay(ivec2 pixel, vec2 size) {
     return r;
 }
 
-// The fog's density is two layers: a dense bank hugging the ground, shaped
-// by the drifting volume into a rolling top, and a thin haze above it. Each
-// layer's exponential height profile is integrated exactly along every
-// pixel's own ray; what the profile is multiplied by (the volume, the pool
-// of fog around the scene, the clear air at the lens) is the profile-
-// weighted mean of FOG_SAMPLES samples along the ray. That mean changes
-// slowly along the ray and across the picture, so a few samples suffice,
-// while the exact profile keeps every edge and every distance right.
-//
-// One sample of the march: (bank weight, bank weight × modulation, haze
-// weight, haze weight × modulation) and the bank's weighted height.
+// Optical depth along a ray, from few samples. The fog lies low, so its
+// density falls steeply with height; a plain march of a few samples would
+// miss or overcount the thin slices near the ground. Instead an envelope
+// that falls the same way (exp(-height / FOG_ENVELOPE_HEIGHT)) is
+// integrated exactly along the ray and multiplied by the ratio of the
+// sampled densities to the sampled envelope. That ratio is the fog's
+// structure: it changes slowly along the ray and across the picture, so
+// FOG_SAMPLES samples give smooth, stable fog, while the exact envelope
+// keeps every edge and every distance right.
 const int FOG_SAMPLES = 5;
 
-struct FogSample {
-    vec4 weights;
-    float height;
-};
-
-FogSample fogSample(FogRay r, int index, float time, float bankHeight) {
-    FogSample result;
-    result.weights = vec4(0.0);
-    result.height = 0.0;
+// One sample: envelope, density (thinned near the camera), density ×
+// height.
+vec3 fogSample(FogRay r, int index, float time) {
     float t = r.t0 + (r.t1 - r.t0) * ((float(index) + 0.5) / float(FOG_SAMPLES));
     vec3 at = r.eye + r.direction * t;
     float height = max(at.y, 0.0);
-    float n = fogNoise(at, time);
-    // The rolling top: the higher, the denser the volume must be.
-    float billow = smoothstep(0.22 + 0.4 * height, 0.55 + 0.45 * height, n);
-    float pool = 1.0 - smoothstep(FOG_POOL_INNER, FOG_POOL_OUTER, length(at.xz));
-    float lens = smoothstep(1.5, 9.0, t);
-    float bankWeight = exp(-height / bankHeight);
-    float hazeWeight = exp(-height / FOG_HAZE_HEIGHT);
-    float m = billow * pool * lens;
-    result.weights = vec4(bankWeight, bankWeight * m, hazeWeight, hazeWeight * n * pool * lens);
-    result.height = bankWeight * m * height;
-    return result;
+    float density = fogDensityAt(at, time) * smoothstep(3.0, 12.0, t);
+    return vec3(exp(-height / FOG_ENVELOPE_HEIGHT), density, density * height);
 }
 
 void groundMist() {
@@ -228,31 +217,26 @@ void groundMist() {
     float flash = clamp(atmosphere.y, 0.0, 1.0);
     float pumpkins = clamp(atmosphere.z, 0.0, 1.0);
     float hover = clamp(atmosphere.w, -1.0, 1.0);
-    float bankHeight = FOG_BANK_HEIGHT * (1.0 + 0.12 * hover);
 
-    // This pixel's ray; the march's mean modulation along it.
+    // The fog along this pixel's ray.
     FogRay r = fogRay(p, size);
-    vec4 weights = vec4(0.0);
-    float heights = 0.0;
-    if (r.t1 > r.t0) {
-        for (int i = 0; i < FOG_SAMPLES; ++i) {
-            FogSample s = fogSample(r, i, time, bankHeight);
-            weights += s.weights;
-            heights += s.height;
-        }
-    }
-    float bankModulation = weights.x > 1e-6 ? weights.y / weights.x : 0.3;
-    float hazeModulation = weights.z > 1e-6 ? weights.w / weights.z : 0.3;
-    float fogHeight = heights / max(weights.y, 1e-5);
-
-    // The layers' exact profiles along the ray.
     float opticalDepth = 0.0;
+    float bankShare = 0.0;  // how much of it is the ground fog (not the haze)
+    float fogHeight = 0.0;  // the ground fog's mean height
     if (r.t1 > r.t0) {
+        vec3 sum = vec3(0.0);
+        for (int i = 0; i < FOG_SAMPLES; ++i) sum += fogSample(r, i, time);
         float span = r.t1 - r.t0;
         float start = max(r.eye.y + r.direction.y * r.t0, 0.0);
-        float bank = exp(-start / bankHeight) * span * profileShape(r.direction.y * span / bankHeight);
+        float envelope = exp(-start / FOG_ENVELOPE_HEIGHT) * span *
+                         profileShape(r.direction.y * span / FOG_ENVELOPE_HEIGHT);
         float haze = exp(-start / FOG_HAZE_HEIGHT) * span * profileShape(r.direction.y * span / FOG_HAZE_HEIGHT);
-        opticalDepth = FOG_BANK_DENSITY * bank * bankModulation + FOG_HAZE_DENSITY * haze * hazeModulation;
+        float ground = FOG_DENSITY * (1.0 + 0.15 * hover) * envelope * sum.y / max(sum.x, 1e-20);
+        // The haze is the fog's upper fringe: only where the ray meets fog.
+        float fringe = min(1.0, 4.0 * sum.y / float(FOG_SAMPLES));
+        opticalDepth = ground + FOG_HAZE_DENSITY * haze * fringe;
+        bankShare = ground / max(opticalDepth, 1e-6);
+        fogHeight = sum.z / max(sum.y, 1e-6);
     }
     float transmittance = exp(-opticalDepth);
 
@@ -273,9 +257,9 @@ void groundMist() {
     // the moon, the lightning, the pumpkins' glow near the ground and the
     // scene's own glows (the blurred highlights around this pixel).
     float moonCosine = dot(r.direction, MOON_DIRECTION);
-    vec3 light = FOG_AMBIENT + MOON_COLOR * (phase(moonCosine, 0.6) * 4.0 * PI * 0.18 + 0.35);
+    vec3 light = FOG_AMBIENT + MOON_COLOR * (phase(moonCosine, 0.6) * 4.0 * PI * 0.12 + 0.35);
     light += FLASH_COLOR * flash * (0.6 + phase(moonCosine, 0.3) * 4.0 * PI * 0.4);
-    light += PUMPKIN_COLOR * pumpkins * exp(-fogHeight / 0.7);
+    light += PUMPKIN_COLOR * (pumpkins * bankShare * exp(-fogHeight / 0.7));
     light += (glow + 2.0 * halo) * FOG_GLOW_SCATTER;
 
     vec3 misted = scene * transmittance + light * (1.0 - transmittance);

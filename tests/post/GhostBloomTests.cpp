@@ -10,6 +10,7 @@
 #include "platform/gpu/GpuTexture.h"
 #include "platform/render/PostProcessContext.h"
 #include "platform/render/headless/HeadlessContext.h"
+#include "resources/FogVolumeLayout.h"
 #include "resources/ResourceFiles.h"
 #include "tools/post/FogNoiseVolume.h"
 
@@ -24,7 +25,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <mutex>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -421,6 +424,29 @@ TEST_F(BloomTest, everyShippedLibraryWritesEveryPixelWithBloomAndFog)
     }
 }
 
+TEST_F(BloomTest, everyShippedLibraryLaysTheFogVolumeWhereTheForgeFillsIt)
+{
+    // The kernels' copy of the volume's box must match the layout the forge
+    // fills the volume for.
+    const std::regex box(R"(const vec3 (FOG_BOX_M(?:IN|AX)) = vec3\(([-0-9.]+), ([-0-9.]+), ([-0-9.]+)\);)");
+    for (Vehicle vehicle : gloam::allVehicles) {
+        SCOPED_TRACE(std::string(gloam::rawValue(vehicle)));
+        std::ifstream in(fs::path(GLOAMYARD_POST_SHADERS) / gloam::effects(vehicle));
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        int found = 0;
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), box); it != std::sregex_iterator(); ++it) {
+            const std::smatch& m = *it;
+            const glm::vec3 value(std::stof(m[2]), std::stof(m[3]), std::stof(m[4]));
+            namespace fv = gloam::fog_volume;
+            const glm::vec3 expected = m[1] == "FOG_BOX_MIN" ? glm::vec3(fv::minX, fv::minY, fv::minZ)
+                                                            : glm::vec3(fv::maxX, fv::maxY, fv::maxZ);
+            EXPECT_EQ(value, expected) << m[1];
+            ++found;
+        }
+        EXPECT_EQ(found, 2);
+    }
+}
+
 // ---------------------------------------------------------------------------
 // What the shipped kernels do
 
@@ -442,9 +468,11 @@ TEST_F(ShippedKernels, sceneVisibilityZeroGivesThePlainSceneAndScalesTheEffect)
         48, 32, [](int x, int y) { return x == 20 && y == 20 ? glm::vec4(30.0f, 30.0f, 30.0f, 1.0f) : glm::vec4(0.1f, 0.1f, 0.1f, 1.0f); });
     const auto in = frame.source->readFloats();
 
-    bloom->setSceneVisibility(0.0f);
-    process(frame);
-    EXPECT_EQ(frame.target->readFloats(), in);
+    for (float hidden : {0.0f, -0.5f, std::nanf("")}) {
+        bloom->setSceneVisibility(hidden);
+        process(frame);
+        EXPECT_EQ(frame.target->readFloats(), in) << hidden;
+    }
 
     auto change = [&](float visibility) {
         bloom->setSceneVisibility(visibility);
@@ -500,14 +528,14 @@ TEST_F(ShippedKernels, dimPixelsDoNotBloom)
 TEST_F(ShippedKernels, fogThickensWithDistanceAndDrifts)
 {
     gloam::tools::FogNoiseVolume::write(folder);
-    // Camera 0.4 m up looking level: left half a wall 3 m away, right half
+    // Camera 0.4 m up looking level: left half a wall 6 m away, right half
     // 25 m away (same colour); the fog veils the far half more.
     const glm::mat4 projection = glm::perspective(glm::radians(20.0f), 2.0f, 0.1f, 500.0f);
     auto depthAt = [&](float metres) {
         const glm::vec4 clip = projection * glm::vec4(0.0f, 0.0f, -metres, 1.0f);
         return clip.z / clip.w * 0.5f + 0.5f;
     };
-    const float near = depthAt(3.0f), far = depthAt(25.0f);
+    const float near = depthAt(6.0f), far = depthAt(25.0f);
     bloom->setCamera(glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, 0.4f, 8.0f)));
     const Frame frame = makeFrame(
         64, 32, [](int, int) { return glm::vec4(0.0f, 0.0f, 0.0f, 1.0f); },

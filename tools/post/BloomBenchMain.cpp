@@ -200,14 +200,20 @@ void firstFrame(benchmark::State& state)
     }
 }
 
-BENCHMARK(processFrame)->Args({1200, 540})->Args({600, 270})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(processFrame)
+    ->Args({1200, 540})
+    ->Args({600, 270})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(4.0);
 BENCHMARK(plainCopy)->Args({1200, 540})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(pass)
     ->Args({1200, 540, 0})
     ->Args({1200, 540, 1})
     ->Args({1200, 540, 2})
     ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->UseRealTime()
+    ->MinTime(2.0);
 BENCHMARK(firstFrame)->Args({1200, 540})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 } // namespace

@@ -40,7 +40,9 @@ void usage()
         "  --time S            scene time: the fog drifts with it (default 30)\n"
         "  --flash F --pumpkins P --hover H   atmosphere values 0..1 (default 0)\n"
         "  --visibility V      scene visibility 0..1 (default 1)\n"
-        "  --fog FILE          a fog volume file (default: generated noise)\n"
+        "  --fog FILE          a fog volume file (default: the resource folder's, else\n"
+        "                      generated noise)\n"
+        "  --noise-fog         the generated noise volume even when the forged one exists\n"
         "  --no-fog            a fog volume of zero density: bloom only\n"
         "  --plain             no post-process at all: the frame as rendered\n"
         "  --resources DIR     where the shader libraries are (default: the resource folder)\n");
@@ -56,7 +58,7 @@ int main(int argc, char** argv)
     std::string scene = "night";
     float yaw = -0.955f, elevation = 0.044f, time = 30.0f, flash = 0, pumpkins = 0, hover = 0, visibility = 1;
     std::filesystem::path fogFile, resources;
-    bool noFog = false, plain = false;
+    bool noFog = false, plain = false, noiseFog = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -96,6 +98,8 @@ int main(int argc, char** argv)
             number(visibility);
         } else if (a == "--fog" && hasValue) {
             fogFile = argv[++i];
+        } else if (a == "--noise-fog") {
+            noiseFog = true;
         } else if (a == "--no-fog") {
             noFog = true;
         } else if (a == "--plain") {
@@ -123,7 +127,8 @@ int main(int argc, char** argv)
         if (noFog) {
             std::vector<char> zeros(1 << 20, 0);
             std::ofstream(folder / gloam::resources::fogDensity, std::ios::binary).write(zeros.data(), 1 << 20);
-        } else if (!fogFile.empty()) {
+        } else if (!fogFile.empty() || (!noiseFog && std::filesystem::exists(libraries / gloam::resources::fogDensity))) {
+            if (fogFile.empty()) fogFile = libraries / gloam::resources::fogDensity;
             std::filesystem::copy_file(fogFile, folder / gloam::resources::fogDensity,
                                        std::filesystem::copy_options::overwrite_existing);
         } else {

@@ -1,5 +1,6 @@
 #include "tools/post/FogNoiseVolume.h"
 
+#include "resources/FogVolumeLayout.h"
 #include "resources/ResourceFiles.h"
 
 #include <algorithm>
@@ -61,13 +62,14 @@ double valueNoise(int x, int y, int z, int cell, int cellY, std::uint32_t seed)
 
 std::vector<std::uint8_t> FogNoiseVolume::generate(std::uint32_t seed)
 {
-    // Texels are 0.5 m across and 1/16 m high, so a cell n texels across is
-    // 8n texels high for round features.
+    // Texels are 0.375 m across and 0.094 m high, so a cell n texels across
+    // is 4n texels high for round features.
     struct Octave {
         int cell, cellY;
         double weight;
     };
     constexpr std::array<Octave, 4> octaves{{{16, 64, 0.5}, {8, 32, 0.27}, {4, 16, 0.15}, {2, 8, 0.08}}};
+    const double texelHeight = double(fog_volume::maxY - fog_volume::minY) / height;
     std::vector<double> values(static_cast<size_t>(width) * height * depth);
     double low = 1.0, high = 0.0;
     size_t i = 0;
@@ -87,7 +89,9 @@ std::vector<std::uint8_t> FogNoiseVolume::generate(std::uint32_t seed)
     }
     std::vector<std::uint8_t> bytes(values.size());
     for (size_t j = 0; j < values.size(); ++j) {
-        const double t = (values[j] - low) / std::max(high - low, 1e-9);
+        const double metres = (static_cast<double>((j / width) % height) + 0.5) * texelHeight;
+        const double thin = std::clamp((2.0 - metres) / 1.4, 0.0, 1.0);
+        const double t = (values[j] - low) / std::max(high - low, 1e-9) * thin * thin * (3.0 - 2.0 * thin);
         bytes[j] = static_cast<std::uint8_t>(std::lround(std::clamp(t, 0.0, 1.0) * 255.0));
     }
     return bytes;
