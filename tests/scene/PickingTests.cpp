@@ -1,3 +1,4 @@
+#include "platform/render/PostProcessContext.h"
 #include "platform/collision/CollisionComponent.h"
 #include "platform/mesh/MeshResource.h"
 #include "platform/scene/AnchorEntity.h"
@@ -222,11 +223,11 @@ TEST(View3DState, CameraChoicePostProcessSlotAndEmptyViews)
 
     // The post-process slot hands out what was installed until it is cleared.
     int calls = 0;
-    s.view.setPostProcess([&](const PostProcessContext& context) { calls += context.width; });
+    s.view.setPostProcess([&](const render::PostProcessContext& context) { calls += static_cast<int>(context.time); });
     auto callback = s.view.postProcess();
     ASSERT_NE(callback, nullptr);
-    PostProcessContext context;
-    context.width = 3;
+    render::PostProcessContext context;
+    context.time = 3.0;
     (*callback)(context);
     EXPECT_EQ(calls, 3);
     s.view.clearPostProcess();
