@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "forge/ForgeStep.h"
+#include "forge/vehicles/VehicleSteps.h"
 #include "forge/world/WorldSteps.h"
 
 namespace {
@@ -26,6 +27,7 @@ namespace {
 gloam::forge::ForgeSteps allSteps() {
   gloam::forge::ForgeSteps steps;
   gloam::forge::addWorldSteps(steps);
+  gloam::forge::addVehicleSteps(steps);
   // Further writers (sounds, music, vehicles) register here, one call each.
   return steps;
 }

@@ -1,12 +1,14 @@
 // gloamyard-forge-preview: looks at the forge's models without a GPU.
 //
 //   gloamyard-forge-preview RESOURCE-FOLDER OUT.png [--yaw Y] [--elevation E]
-//       [--distance D] [--size WxH] [--hand-time T]
+//       [--distance D] [--size WxH] [--hand-time T] [--vehicle FILE.glb]...
 //   gloamyard-forge-preview RESOURCE-FOLDER OUT.png --contact-sheet
 //
 // Renders the environment and the hand from the scene's orbit camera
 // (default: the opening view), or a contact sheet of four views of the
-// scene, the hand close up through its clip, and every texture.
+// scene, the hand close up through its clip, and every texture. With
+// --vehicle, the given models (a vehicle and its rear lights) stand in the
+// scene in place of the pale stand-in.
 
 #include <algorithm>
 #include <cmath>
@@ -29,12 +31,19 @@ using namespace gloam::forge;
 
 namespace {
 
+std::vector<fs::path> vehicles;
+
 preview::PreviewRenderer scene(const fs::path& folder, int w, int h, float handTime) {
   preview::PreviewRenderer r(w, h);
   r.setCavityTexture(folder / std::string(gloam::resources::pumpkinCavity));
   r.addTargetLights(folder / std::string(gloam::resources::propTargets));
   r.addModel(folder / std::string(gloam::resources::graveyardModel));
-  r.addVehicleStandIn();
+  if (vehicles.empty()) {
+    r.addVehicleStandIn();
+  }
+  for (const fs::path& v : vehicles) {
+    r.addModel(v, 0.0f);
+  }
   if (fs::exists(folder / std::string(gloam::resources::handModel))) {
     r.addModel(folder / std::string(gloam::resources::handModel), handTime);
   }
@@ -90,6 +99,7 @@ int main(int argc, char** argv) {
     else if (a == "--hand-time") handTime = std::stof(next());
     else if (a == "--size") std::sscanf(next().c_str(), "%dx%d", &w, &h);
     else if (a == "--contact-sheet") sheet = true;
+    else if (a == "--vehicle") vehicles.push_back(next());
   }
   try {
     if (!sheet) {
