@@ -519,7 +519,7 @@ std::size_t writeGhostVehicle(const std::filesystem::path& glbPath, const GhostV
     GltfBuilder::Channel scale{rig, "scale", times, {}};
     for (float t : times) {
       float s = std::sin(w * t);
-      scale.values.push_back(glm::vec4(1.0f + 0.003f * s, 1.0f + 0.012f * s, 1.0f + 0.016f * s, 0.0f));
+      scale.values.push_back(glm::vec4(1.0f + 0.003f * s, 1.0f + 0.018f * s, 1.0f + 0.02f * s, 0.0f));
     }
     channels.push_back(scale);
   }
