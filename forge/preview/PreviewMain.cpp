@@ -1,7 +1,7 @@
 // gloamyard-forge-preview: looks at the forge's models without a GPU.
 //
 //   gloamyard-forge-preview RESOURCE-FOLDER OUT.png [--yaw Y] [--elevation E]
-//       [--distance D] [--size WxH] [--hand-time T] [--vehicle FILE.glb]...
+//       [--distance D] [--size WxH] [--hand-time T] [--vehicle FILE.glb]... [--vehicle-time T]
 //   gloamyard-forge-preview RESOURCE-FOLDER OUT.png --contact-sheet
 //
 // Renders the environment and the hand from the scene's orbit camera
@@ -32,6 +32,7 @@ using namespace gloam::forge;
 namespace {
 
 std::vector<fs::path> vehicles;
+float vehicleTime = 0.0f;
 
 preview::PreviewRenderer scene(const fs::path& folder, int w, int h, float handTime) {
   preview::PreviewRenderer r(w, h);
@@ -42,7 +43,7 @@ preview::PreviewRenderer scene(const fs::path& folder, int w, int h, float handT
     r.addVehicleStandIn();
   }
   for (const fs::path& v : vehicles) {
-    r.addModel(v, 0.0f);
+    r.addModel(v, vehicleTime);
   }
   if (fs::exists(folder / std::string(gloam::resources::handModel))) {
     r.addModel(folder / std::string(gloam::resources::handModel), handTime);
@@ -100,6 +101,7 @@ int main(int argc, char** argv) {
     else if (a == "--size") std::sscanf(next().c_str(), "%dx%d", &w, &h);
     else if (a == "--contact-sheet") sheet = true;
     else if (a == "--vehicle") vehicles.push_back(next());
+    else if (a == "--vehicle-time") vehicleTime = std::stof(next());
   }
   try {
     if (!sheet) {
