@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "forge/ForgeStep.h"
+#include "forge/vehicles/VehicleSteps.h"
 #include "forge/world/WorldSteps.h"
 #if defined(GLOAMYARD_FORGE_AUDIO)
 #include "forge/audio/AudioResources.h"
@@ -32,8 +33,9 @@ gloam::forge::ForgeSteps allSteps() {
 #if defined(GLOAMYARD_FORGE_AUDIO)
   steps.push_back({"audio", gloam::forge::audio::writeAudioResources});
 #endif
-  // Further writers (vehicles, witch, shader libraries) register here, one
-  // call each: a step is a name and a function of the resource folder.
+  gloam::forge::addVehicleSteps(steps);
+  // Further writers (shader libraries) register here, one call each: a
+  // step is a name and a function of the resource folder.
   return steps;
 }
 

@@ -32,6 +32,12 @@ inline constexpr float boltPlaneDistance = 9.7f;
 inline constexpr float vehicleHalfLength = 3.1f;
 inline constexpr float vehicleHalfWidth = 1.9f;
 
+// The first vehicle's rear light bar and its two red lights sit at this
+// height and distance behind the origin, the lights at +-rearLightSpread.
+inline constexpr float rearLightX = 2.56f;
+inline constexpr float rearLightY = 0.985f;
+inline constexpr float rearLightSpread = 0.65f;
+
 // The default camera: yaw and elevation of the orbit, distance to the
 // orbit target at (0, orbitTargetHeight, 0), vertical field of view.
 inline constexpr float cameraYaw = -0.955f;

@@ -83,6 +83,20 @@ inline constexpr std::string_view matchedLeaningStone = "MatchedLeaningStone";
 inline constexpr std::string_view ringGravePrefix = "RingGrave";
 inline constexpr std::string_view orbitPumpkinPrefix = "OrbitPumpkin";
 
+// Vehicle models: entities whose names contain vehicleEye keep their own
+// material; textured parts glow, and on every vehicle but the first those
+// whose names contain vehicleRear glow brighter, brightest with
+// vehicleCorner as well. The first vehicle's rear-light model has the
+// parts rearAmberCore and rearRedGuide.
+inline constexpr std::string_view vehicleEye = "Eye";
+inline constexpr std::string_view vehicleRear = "Rear";
+inline constexpr std::string_view vehicleCorner = "Corner";
+inline constexpr std::string_view rearAmberCore = "AmberCore";
+inline constexpr std::string_view rearRedGuide = "RedGuide";
+
+// The witch model's cape, turned about +Z at its origin (the shoulders).
+inline constexpr std::string_view witchCape = "WitchCape";
+
 inline std::string normalMapFile(std::string_view key) {
   return std::string("ao-") + std::string(key) + "-normal.png";
 }

@@ -1,13 +1,15 @@
 // gloamyard-forge-preview: looks at the forge's models without a GPU.
 //
 //   gloamyard-forge-preview RESOURCE-FOLDER OUT.png [--yaw Y] [--elevation E]
-//       [--distance D] [--size WxH] [--hand-time T]
+//       [--distance D] [--size WxH] [--hand-time T] [--vehicle FILE.glb]... [--vehicle-time T]
 //       [--from X,Y,Z --at X,Y,Z --fov DEGREES]   (a free camera)
 //   gloamyard-forge-preview RESOURCE-FOLDER OUT.png --contact-sheet
 //
 // Renders the environment and the hand from the scene's orbit camera
 // (default: the opening view), or a contact sheet of four views of the
-// scene, the hand close up through its clip, and every texture.
+// scene, the hand close up through its clip, and every texture. With
+// --vehicle, the given models (a vehicle and its rear lights) stand in the
+// scene in place of the pale stand-in.
 
 #include <algorithm>
 #include <cmath>
@@ -30,12 +32,20 @@ using namespace gloam::forge;
 
 namespace {
 
+std::vector<fs::path> vehicles;
+float vehicleTime = 0.0f;
+
 preview::PreviewRenderer scene(const fs::path& folder, int w, int h, float handTime) {
   preview::PreviewRenderer r(w, h);
   r.setCavityTexture(folder / std::string(gloam::resources::pumpkinCavity));
   r.addTargetLights(folder / std::string(gloam::resources::propTargets));
   r.addModel(folder / std::string(gloam::resources::graveyardModel));
-  r.addVehicleStandIn();
+  if (vehicles.empty()) {
+    r.addVehicleStandIn();
+  }
+  for (const fs::path& v : vehicles) {
+    r.addModel(v, vehicleTime);
+  }
   if (fs::exists(folder / std::string(gloam::resources::handModel))) {
     r.addModel(folder / std::string(gloam::resources::handModel), handTime);
   }
@@ -98,6 +108,8 @@ int main(int argc, char** argv) {
       std::sscanf(next().c_str(), "%f,%f,%f", &freeCamera.position.x, &freeCamera.position.y, &freeCamera.position.z);
     } else if (a == "--at") std::sscanf(next().c_str(), "%f,%f,%f", &freeCamera.target.x, &freeCamera.target.y, &freeCamera.target.z);
     else if (a == "--fov") freeCamera.fieldOfViewDegrees = std::stof(next());
+    else if (a == "--vehicle") vehicles.push_back(next());
+    else if (a == "--vehicle-time") vehicleTime = std::stof(next());
   }
   try {
     if (!sheet) {
