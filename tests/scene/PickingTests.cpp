@@ -223,10 +223,10 @@ TEST(View3DState, CameraChoicePostProcessSlotAndEmptyViews)
 
     // The post-process slot hands out what was installed until it is cleared.
     int calls = 0;
-    s.view.setPostProcess([&](const render::PostProcessContext& context) { calls += static_cast<int>(context.time); });
+    s.view.setPostProcess([&](const gloam::render::PostProcessContext& context) { calls += static_cast<int>(context.time); });
     auto callback = s.view.postProcess();
     ASSERT_NE(callback, nullptr);
-    render::PostProcessContext context;
+    gloam::render::PostProcessContext context;
     context.time = 3.0;
     (*callback)(context);
     EXPECT_EQ(calls, 3);
