@@ -117,6 +117,10 @@ public:
     void mouseUp(glm::vec2 windowPoint);
 
     // Triggers (app commands and clicks).
+    // Swaps the vehicle for another; a cancellation error when the view is
+    // not ready, stopped, or the request was overtaken by a newer one.
+    async::Task<void> changeVehicle(Vehicle requested);
+
     void triggerWitch();
     void triggerHand();
     void triggerLightning();
@@ -183,6 +187,12 @@ private:
     bool sceneCanShow() const;
     void log(const std::string& line, bool flush) const;
     glm::vec2 windowToView(glm::vec2 windowPoint) const;
+
+    // The vehicle.
+    async::Task<void> replaceVehicle(Vehicle requested);
+    void applyFabric(platform::Entity& entity, Vehicle requested);
+    void configureRearLights(platform::Entity& entity);
+    void addVehicleCollision(const platform::EntityPtr& entity, int generation);
 
     // Loading (the building half of the view).
     async::Task<void> loadScene(platform::EntityPtr anchor);

@@ -46,6 +46,16 @@ async::Task<void> GhostView::loadScene(platform::EntityPtr anchor)
     const double started = wallClock();
 
     try {
+        co_await replaceVehicle(vehicle_);
+    } catch (const async::CancellationError&) {
+        co_return;
+    } catch (const std::exception& error) {
+        log(std::string("E4 LOAD FAILED ") + error.what(), false);
+        showLoadFailure(error.what());
+        co_return;
+    }
+
+    try {
         auto checkpoint = [this] {
             if (stopped_) {
                 throw async::CancellationError();

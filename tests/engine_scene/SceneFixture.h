@@ -51,6 +51,14 @@ inline std::filesystem::path makeSceneResources(const std::string& targets = def
     const std::filesystem::path folder = ::mkdtemp(pattern.data());
     writePlate(folder / "Graveyard.glb", "Env_Earth", 12.0F, 0.0F);
     writePlate(folder / "Hand.glb", "HandBone", 0.2F, 0.3F);
+    for (const char* vehicle : {"MarvetGhost.glb", "VantreGhost.glb", "BruskerGhost.glb", "SpirraGhost.glb"}) {
+        writePlate(folder / vehicle, "Body", 1.5F, 1.2F);
+    }
+    writePlate(folder / "RearLights.glb", "AmberCore", 0.1F, 0.98F);
+    for (const char* raw : {"corsel", "vantre", "brusker", "spirra"}) {
+        const std::string library = std::string(raw) + "-ScenePostprocess.glsl";
+        std::filesystem::copy_file(std::filesystem::path(GLOAMYARD_SOURCE_DIR) / "forge" / "shaders" / library, folder / library);
+    }
     std::ofstream(folder / "PropTargets.json") << targets;
     return folder;
 }
