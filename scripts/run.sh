@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake --preset dev >/dev/null
 cmake --build --preset dev -j "$(nproc)"
-exec build/dev/bin/gloamyard-schedule "$@"
+exec build/dev/bin/gloamyard-scene-window "$@"
