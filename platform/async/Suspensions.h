@@ -37,8 +37,12 @@ struct WorkerOutcome<void> {
 
 } // namespace detail
 
-// `auto result = co_await onWorker([] { return parse(file); });`
+// `auto work = [file] { return parse(file); };`
+// `auto result = co_await onWorker(std::move(work));`
 // Runs `work` on the worker pool; the task resumes on the main actor.
+// Name the job before the co_await: GCC 12 mishandles a lambda with
+// captures written as a temporary inside a co_await expression (its copy
+// can point into a freed coroutine frame).
 // The work itself is not interrupted by cancellation: a cancelled task waits
 // for it, drops its result and ends.
 namespace detail {
