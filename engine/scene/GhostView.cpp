@@ -306,6 +306,7 @@ void GhostView::stop()
         task.cancel();
     }
     collisionTasks_.clear();
+    materialTextures_.clear();
     atmosphereUpdates_.cancel();
     if (playback_) {
         playback_->stop();

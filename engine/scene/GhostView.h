@@ -33,6 +33,8 @@
 
 namespace gloam::platform {
 class AnimationPlaybackController;
+class EnvironmentResource;
+class MeshResource;
 }
 
 namespace gloam {
@@ -174,6 +176,11 @@ public:
         platform::EntityPtr entity;
         glm::vec3 direction{0.0F};
     };
+    // What the environment set-up registered, for tools and tests.
+    const std::vector<PumpkinMaterial>& pumpkinMaterials() const { return pumpkinMaterials_; }
+    const std::vector<RingEntity>& ringEntities() const { return ringEntities_; }
+    const std::map<std::string, platform::TexturePtr>& materialTextures() const { return materialTextures_; }
+    std::size_t collisionTaskCount() const { return collisionTasks_.size(); }
 
 private:
     GhostView(platform::Rect frame, bool interactive, std::optional<Vehicle> vehicle, std::optional<SoundMode> soundMode,
@@ -199,6 +206,15 @@ private:
     void loadPropTargets(const platform::EntityPtr& anchor);
     void finishLoading();
     void showLoadFailure(const std::string& message);
+
+    // Environment set-up: the study light, the prepared textures and the
+    // rules keyed on entity names (GhostViewEnvironment.cpp).
+    async::Task<std::shared_ptr<const platform::EnvironmentResource>> makeStudyLight();
+    async::Task<void> prepareEnvironmentTextures();
+    platform::TexturePtr materialTexture(const std::string& file, bool normal);
+    void configureEnvironment(const platform::EntityPtr& entity, const std::string& inherited = {}, bool includeHand = false);
+    static async::Task<void> buildHouseCollision(std::weak_ptr<GhostView> owner, std::weak_ptr<platform::Entity> target,
+                                                 std::shared_ptr<const platform::MeshResource> mesh);
 
     Environment environment_;
     std::filesystem::path resources_;
@@ -242,6 +258,7 @@ private:
     StatusLabel sceneStatus_;
     std::optional<StatusLabel> failureLabel_;
     platform::EntityPtr handAsset_;
+    std::map<std::string, platform::TexturePtr> materialTextures_;
     double startupElapsed_ = 0;
     std::string shownStatus_;
     bool pendingSkip_ = false;

@@ -39,6 +39,9 @@ std::shared_ptr<platform::PointLight> makePointLight(glm::vec3 position, platfor
 async::Task<void> GhostView::loadScene(platform::EntityPtr anchor)
 {
     render_->environment().lighting.intensityExponent = -1.8F;
+    if (auto studyLight = co_await makeStudyLight()) {
+        render_->environment().lighting.resource = std::move(studyLight);
+    }
     co_await async::checkCancellation();
     if (stopped_) {
         co_return;
@@ -65,10 +68,14 @@ async::Task<void> GhostView::loadScene(platform::EntityPtr anchor)
         platform::EntityPtr graveyard =
             co_await platform::ModelLoader::load(resources_ / std::string(resources::graveyardModel));
         checkpoint();
+        co_await prepareEnvironmentTextures();
+        checkpoint();
+        configureEnvironment(graveyard, {}, false);
         anchor->addChild(graveyard);
 
         platform::EntityPtr hand = co_await platform::ModelLoader::load(resources_ / std::string(resources::handModel));
         checkpoint();
+        configureEnvironment(hand, {}, true);
         anchor->addChild(hand);
         handAsset_ = hand;
 

@@ -268,6 +268,7 @@ void main() {
         {
             t = normalize(worldTangent.xyz - n * dot(n, worldTangent.xyz));
             b = cross(n, t) * (worldTangent.w < 0.0 ? -1.0 : 1.0);
+        }
 #else
         {
             // Tangent frame from screen-space derivatives (no tangents given).
