@@ -1,4 +1,6 @@
+#include "engine/effects/LightningEffect.h"
 #include "engine/effects/OpeningSequence.h"
+#include "engine/effects/PersistentEffects.h"
 #include "engine/post/GhostBloom.h"
 #include "engine/prefs/GloamyardPreferences.h"
 #include "engine/scene/GhostView.h"
@@ -423,4 +425,38 @@ TEST_F(GhostViewTest, DueEggBeginsAndFreezesTheOtherClocks)
     scene.ticks(4, 0.25);
     EXPECT_FALSE(scene.view->easterEggs().active.has_value());
     EXPECT_EQ(reported.back(), std::nullopt);
+}
+
+TEST_F(GhostViewTest, LightningFlashesBesideTheHouseAndTheShadowBreathes)
+{
+    SceneHarness scene;
+    scene.runScene();
+    LightningEffect* lightning = scene.view->lightning();
+    ASSERT_NE(lightning, nullptr);
+    EXPECT_EQ(lightning->root()->parent(), scene.view->anchor().get());
+    EXPECT_FALSE(lightning->root()->isEnabled()) << "dormant between strikes";
+    ASSERT_NE(scene.view->contactShadow(), nullptr);
+    ASSERT_NE(scene.view->persistent(), nullptr);
+    EXPECT_EQ(scene.view->persistent()->root()->parent(), scene.view->anchor().get());
+
+    ASSERT_TRUE(scene.view->houseVisible());
+    scene.view->triggerLightning();
+    float strongest = 0.0F;
+    for (int i = 0; i < 200 && strongest < 0.5F; ++i) {
+        scene.frame();
+        const float strength = scene.view->timeline().strength();
+        EXPECT_EQ(lightning->root()->isEnabled(), strength > 0.001F);
+        EXPECT_FLOAT_EQ(lightning->light()->light().intensity, strength * 450.0F);
+        strongest = std::max(strongest, strength);
+    }
+    EXPECT_GE(strongest, 0.5F) << "the strike reached the bolt";
+    EXPECT_TRUE(lightning->bolt()->isEnabled());
+
+    // Swinging round to the bolt's side hides it at once.
+    scene.view->setCameraAngles(std::atan2(0.8163F, -0.5776F), 0.044F);
+    EXPECT_FALSE(scene.view->houseVisible());
+    EXPECT_FALSE(lightning->bolt()->isEnabled());
+
+    const float k = PersistentEffects::hover(scene.view->ambientTime()) / 0.09F;
+    EXPECT_NEAR(scene.view->contactShadow()->scale().z, 1.0F + 0.075F * k, 1e-5F);
 }
