@@ -1,6 +1,8 @@
 #include "engine/scene/GhostView.h"
 
+#include "engine/effects/LightningEffect.h"
 #include "engine/effects/OpeningSequence.h"
+#include "engine/effects/PersistentEffects.h"
 #include "engine/post/GhostBloom.h"
 #include "engine/prefs/VehiclePreference.h"
 #include "engine/scene/HalloweenResources.h"

@@ -14,6 +14,7 @@
 #include "platform/audio/AudioPlayer.h"
 #include "platform/material/Material.h"
 #include "platform/scene/AnchorEntity.h"
+#include "platform/scene/ModelEntity.h"
 #include "platform/scene/PerspectiveCamera.h"
 #include "platform/scene/PointLight.h"
 #include "platform/scene/Scene.h"
@@ -40,7 +41,9 @@ class MeshResource;
 namespace gloam {
 
 class GhostBloom;
+class LightningEffect;
 class OpeningSequence;
+class PersistentEffects;
 
 // The scene view: one per app window or screen-saver display. It owns the
 // 3D view and camera, every clock of the scene, the effects, the
@@ -89,6 +92,7 @@ public:
     bool isPaused() const { return paused_; }
     bool isInteractive() const { return interactive_; }
     Vehicle vehicle() const { return vehicle_; }
+    const platform::EntityPtr& vehicleModel() const { return model_; }
     SceneSound& sound() { return *sound_; }
     platform::View3D& render() { return *render_; }
     const StatusLabel& statusLabel() const { return sceneStatus_; }
@@ -160,6 +164,9 @@ public:
     const platform::EntityPtr& anchor() const { return anchor_; }
     const std::shared_ptr<platform::PerspectiveCamera>& camera() const { return camera_; }
     double chargerRetryAt() const { return chargerRetryAt_; }
+    LightningEffect* lightning() const { return lightning_.get(); }
+    PersistentEffects* persistent() const { return persistent_.get(); }
+    const std::shared_ptr<platform::ModelEntity>& contactShadow() const { return contactShadow_; }
 
     // One frame: what the scene's update event runs.
     void frameUpdate();
@@ -259,6 +266,9 @@ private:
     std::optional<StatusLabel> failureLabel_;
     platform::EntityPtr handAsset_;
     std::map<std::string, platform::TexturePtr> materialTextures_;
+    std::shared_ptr<platform::ModelEntity> contactShadow_;
+    std::unique_ptr<PersistentEffects> persistent_;
+    std::unique_ptr<LightningEffect> lightning_;
     double startupElapsed_ = 0;
     std::string shownStatus_;
     bool pendingSkip_ = false;

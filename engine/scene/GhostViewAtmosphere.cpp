@@ -1,7 +1,9 @@
 // Turning the clocks' strengths and ages into what is seen and heard.
 #include "engine/scene/GhostView.h"
 
+#include "engine/effects/LightningEffect.h"
 #include "engine/effects/OpeningSequence.h"
+#include "engine/effects/PersistentEffects.h"
 #include "engine/post/GhostBloom.h"
 
 #include <cmath>
@@ -14,12 +16,6 @@ constexpr float pumpkinChangeThreshold = 1e-4F;
 constexpr float glowEmissiveGain = 3.0F;
 const glm::vec3 skinGlowColor{1.0F, 0.035F, 0.003F};
 constexpr float skinEmissiveGain = 0.22F;
-
-// The vehicle's slow bob: 0 to 0.09 with a period of 5.6 s.
-float hover(double ambientTime)
-{
-    return (1.0F - std::cos(static_cast<float>(ambientTime) * 2.0F * 3.1415925F / 5.6F)) * 0.045F;
-}
 
 } // namespace
 
@@ -44,7 +40,12 @@ void GhostView::applyAtmosphere(double delta)
         }
     }
 
-    const float h = hover(ambientTime_);
+    if (lightning_) {
+        lightning_->update(timeline_.strength());
+    }
+
+    // The vehicle's slow bob, in step with its shadow's breathing.
+    const float h = PersistentEffects::hover(ambientTime_);
     if (model_) {
         glm::vec3 position = model_->position();
         position.y = h;
@@ -53,6 +54,10 @@ void GhostView::applyAtmosphere(double delta)
     glm::vec3 rear = rearAssembly_->position();
     rear.y = h;
     rearAssembly_->setPosition(rear);
+
+    if (persistent_) {
+        persistent_->update(ambientTime_, camera_->position(nullptr));
+    }
 
     bloom_->setAtmosphere(static_cast<float>(ambientTime_), timeline_.strength(), reactions_.pumpkinStrength(), h);
 

@@ -1,6 +1,7 @@
 // The orbit camera and pointer input of the scene view.
 #include "engine/scene/GhostView.h"
 
+#include "engine/effects/LightningEffect.h"
 #include "engine/post/GhostBloom.h"
 
 #include <glm/geometric.hpp>
@@ -92,6 +93,9 @@ void GhostView::updateCamera()
     // The house lightning and the witch in front of the moon show only
     // while the camera has not swung round to the house's side.
     houseVisible_ = glm::dot(d, houseDirection()) < facingThreshold;
+    if (lightning_) {
+        lightning_->setHouseVisible(houseVisible_);
+    }
 
     for (const PropTarget& target : targets_) {
         if (!startsWith(target.id, "RingGrave") && !startsWith(target.id, "OrbitPumpkin")) {

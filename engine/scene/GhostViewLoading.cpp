@@ -2,6 +2,9 @@
 // order, the prop targets, and the failure that ends a load.
 #include "engine/scene/GhostView.h"
 
+#include "engine/effects/ContactShadow.h"
+#include "engine/effects/LightningEffect.h"
+#include "engine/effects/PersistentEffects.h"
 #include "engine/post/GhostBloom.h"
 #include "engine/scene/DoubleText.h"
 #include "platform/assets/ModelLoader.h"
@@ -81,6 +84,19 @@ async::Task<void> GhostView::loadScene(platform::EntityPtr anchor)
 
         log("E4 environment loaded seconds=" + describeDouble(wallClock() - started), false);
 
+        // The contact shadow under the vehicle, and the fireflies with the
+        // shadow's breathing; the scene does without them if they fail.
+        contactShadow_ = ContactShadow::make(shadowSize(vehicle_));
+        if (contactShadow_) {
+            anchor->addChild(contactShadow_);
+            try {
+                persistent_ = std::make_unique<PersistentEffects>(contactShadow_);
+                anchor->addChild(persistent_->root());
+            } catch (const std::exception& error) {
+                log(std::string("E4 PERSISTENT FAILED ") + error.what(), false);
+            }
+        }
+
         // Key light: the cold moonlight with its shadow.
         auto key = platform::DirectionalLight::make("KeyLight");
         key->light().color = platform::rgb(0.94F, 0.97F, 1.0F);
@@ -90,6 +106,13 @@ async::Task<void> GhostView::loadScene(platform::EntityPtr anchor)
         anchor->addChild(key);
         anchor->addChild(makePointLight({1.0F, 2.0F, -3.0F}, platform::rgb(0.0F, 0.7F, 1.0F), 6000.0F, 10.0F));
         anchor->addChild(makePointLight({-2.0F, 0.25F, 2.0F}, platform::rgb(0.0F, 0.7F, 1.0F), 1300.0F, 4.0F));
+
+        try {
+            lightning_ = std::make_unique<LightningEffect>();
+            anchor->addChild(lightning_->root());
+        } catch (const std::exception& error) {
+            log(std::string("E4 LIGHTNING FAILED ") + error.what(), false);
+        }
 
         try {
             targets_ = PropTarget::loadList(resources_ / std::string(resources::propTargets));

@@ -99,6 +99,12 @@ async::Task<void> GhostView::replaceVehicle(Vehicle requested)
     model_ = loaded;
     anchor_->addChild(model_);
     bloom_->select(pipelines);
+    if (contactShadow_) {
+        if (auto* shadowModel = contactShadow_->components.get<platform::ModelComponent>()) {
+            const glm::vec2 footprint = shadowSize(requested);
+            shadowModel->mesh = platform::MeshResource::generatePlane(footprint.x, footprint.y, 0.0F);
+        }
+    }
 
     playback_.reset();
     if (!model_->availableAnimations().empty()) {

@@ -149,6 +149,7 @@ public:
     explicit EnvironmentScene(bool interactive = true, fs::path resources = makeEnvironmentResources())
         : resources_(std::move(resources))
     {
+        gloam::testing::sceneDriver(); // the GPU device exists before the view prepares its post-process
         GhostView::Environment environment;
         environment.resources = resources_;
         environment.uptime = [] { return 0.0; };

@@ -1,4 +1,6 @@
+#include "engine/effects/LightningEffect.h"
 #include "engine/effects/OpeningSequence.h"
+#include "engine/effects/PersistentEffects.h"
 #include "engine/post/GhostBloom.h"
 #include "engine/prefs/GloamyardPreferences.h"
 #include "engine/scene/GhostView.h"
@@ -92,11 +94,7 @@ public:
         return count;
     }
 
-    static HeadlessSceneDriver& driver()
-    {
-        static HeadlessSceneDriver shared(320, 144);
-        return shared;
-    }
+    static HeadlessSceneDriver& driver() { return gloam::testing::sceneDriver(); }
 
     std::shared_ptr<GhostView> view;
     std::vector<std::string> log;
@@ -453,6 +451,12 @@ TEST_F(GhostViewTest, QuickVehicleChangesShowOnlyTheLastOne)
     EXPECT_EQ(scene.view->vehicle(), Vehicle::spirra);
     EXPECT_EQ(scene.countLines("VEHICLE selected="), 1);
     EXPECT_EQ(scene.countLines("VEHICLE selected=spirra rearChildren=0"), 1) << "printed once, for the newer request";
+
+    // The shadow plane under the car takes the new car's footprint.
+    ASSERT_NE(scene.view->contactShadow(), nullptr);
+    const platform::BoundingBox footprint = scene.view->contactShadow()->visualBounds(false, scene.view->contactShadow().get());
+    EXPECT_NEAR(footprint.extents().x, shadowSize(Vehicle::spirra).x, 1e-4F);
+    EXPECT_NEAR(footprint.extents().z, shadowSize(Vehicle::spirra).y, 1e-4F);
 }
 
 TEST_F(GhostViewTest, VehicleChangeBeforeTheSceneIsReadyIsRefused)
@@ -470,4 +474,78 @@ TEST_F(GhostViewTest, VehicleChangeBeforeTheSceneIsReadyIsRefused)
     QCoreApplication::processEvents();
     EXPECT_TRUE(cancelled);
     EXPECT_EQ(scene.view->vehicle(), Vehicle::corsel);
+}
+
+TEST_F(GhostViewTest, MissingVehicleFileFailsTheFirstLoadButOnlyTheLaterChange)
+{
+    {
+        SceneHarness scene;
+        fs::remove(scene.resources() / std::string(asset(Vehicle::corsel)));
+        ASSERT_TRUE(runEventsUntil([&] { return scene.view->isStopped(); }, 20.0));
+        EXPECT_FALSE(scene.view->isReady());
+        ASSERT_GE(scene.log.size(), 2U);
+        const std::string failed = scene.log[scene.log.size() - 2];
+        EXPECT_EQ(failed.rfind("E4 LOAD FAILED ", 0), 0U) << failed;
+        EXPECT_NE(failed.find(std::string(asset(Vehicle::corsel))), std::string::npos) << "the error names the file";
+        ASSERT_TRUE(scene.view->failureLabel().has_value());
+    }
+    {
+        SceneHarness scene;
+        scene.runScene();
+        const platform::EntityPtr before = scene.view->vehicleModel();
+        fs::remove(scene.resources() / std::string(asset(Vehicle::vantre)));
+        std::string error;
+        bool cancelled = false;
+        auto change = [](std::shared_ptr<GhostView> view, std::string* out, bool* cancelledOut) -> async::Task<void> {
+            try {
+                co_await view->changeVehicle(Vehicle::vantre);
+            } catch (const async::CancellationError&) {
+                *cancelledOut = true;
+            } catch (const std::exception& failure) {
+                *out = failure.what();
+            }
+        };
+        async::spawn(change(scene.view, &error, &cancelled));
+        ASSERT_TRUE(runEventsUntil([&] { return !error.empty() || cancelled; }, 20.0));
+        EXPECT_FALSE(cancelled) << "a missing file is an error, not a cancellation";
+        EXPECT_NE(error.find(std::string(asset(Vehicle::vantre))), std::string::npos) << error;
+        EXPECT_EQ(scene.view->vehicle(), Vehicle::corsel);
+        EXPECT_EQ(scene.view->vehicleModel(), before);
+        EXPECT_EQ(before->parent(), scene.view->anchor().get()) << "the old car stays in the scene";
+        EXPECT_FALSE(scene.view->isStopped());
+    }
+}
+
+TEST_F(GhostViewTest, LightningFlashesBesideTheHouseAndTheShadowBreathes)
+{
+    SceneHarness scene;
+    scene.runScene();
+    LightningEffect* lightning = scene.view->lightning();
+    ASSERT_NE(lightning, nullptr);
+    EXPECT_EQ(lightning->root()->parent(), scene.view->anchor().get());
+    EXPECT_FALSE(lightning->root()->isEnabled()) << "dormant between strikes";
+    ASSERT_NE(scene.view->contactShadow(), nullptr);
+    ASSERT_NE(scene.view->persistent(), nullptr);
+    EXPECT_EQ(scene.view->persistent()->root()->parent(), scene.view->anchor().get());
+
+    ASSERT_TRUE(scene.view->houseVisible());
+    scene.view->triggerLightning();
+    float strongest = 0.0F;
+    for (int i = 0; i < 200 && strongest < 0.5F; ++i) {
+        scene.frame();
+        const float strength = scene.view->timeline().strength();
+        EXPECT_EQ(lightning->root()->isEnabled(), strength > 0.001F);
+        EXPECT_FLOAT_EQ(lightning->light()->light().intensity, strength * 450.0F);
+        strongest = std::max(strongest, strength);
+    }
+    EXPECT_GE(strongest, 0.5F) << "the strike reached the bolt";
+    EXPECT_TRUE(lightning->bolt()->isEnabled());
+
+    // Swinging round to the bolt's side hides it at once.
+    scene.view->setCameraAngles(std::atan2(0.8163F, -0.5776F), 0.044F);
+    EXPECT_FALSE(scene.view->houseVisible());
+    EXPECT_FALSE(lightning->bolt()->isEnabled());
+
+    const float k = PersistentEffects::hover(scene.view->ambientTime()) / 0.09F;
+    EXPECT_NEAR(scene.view->contactShadow()->scale().z, 1.0F + 0.075F * k, 1e-5F);
 }

@@ -5,6 +5,7 @@
 // broken pumpkin and a matched stone. Everything the view loads besides
 // these is absent, as in a partly built scene.
 
+#include "engine/scene/HeadlessSceneDriver.h"
 #include "tests/support/GlbWriter.h"
 
 #include <filesystem>
@@ -43,6 +44,14 @@ inline const char* defaultTargets()
       {"id": "Upper", "kind": "Pumpkin", "center": [-1.8, 0.2, -3.0], "size": [0.5, 0.4, 0.5]},
       {"id": "MatchedLeftStone", "kind": "stone", "center": [2.0, 0.5, -3.0], "size": [0.6, 1.0, 0.3]}
     ])";
+}
+
+// The one offscreen GPU context and device of a test process: views prepare
+// their post-process on it, so it exists before the first view is made.
+inline HeadlessSceneDriver& sceneDriver()
+{
+    static HeadlessSceneDriver shared(320, 144);
+    return shared;
 }
 
 inline std::filesystem::path makeSceneResources(const std::string& targets = defaultTargets())
