@@ -1,7 +1,9 @@
 // The scene graph drawn through frame packets: what is enabled, how
 // opacity is inherited, lights and camera taken from entities.
 #include "platform/gpu/GpuDevice.h"
+#include "platform/assets/TextureResource.h"
 #include "platform/gpu/GpuTexture.h"
+#include "platform/material/CustomMaterial.h"
 #include "platform/mesh/MeshResource.h"
 #include "platform/render/FramePacketBuilder.h"
 #include "platform/render/OffscreenTarget.h"
@@ -15,6 +17,8 @@
 #include "platform/scene/View3D.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 using namespace gloam;
 using platform::Material;
@@ -105,3 +109,48 @@ TEST_F(SceneDrawing, lightsComeFromTheirEntities) {
 }
 
 } // namespace
+
+// The surface libraries the forge ships: each compiles, and draws what its
+// custom value asks for. A library that failed to compile would draw its
+// base material instead, which each case below tells apart.
+TEST_F(SceneDrawing, shippedSurfaceFunctionsFollowTheirCustomValues) {
+    const std::filesystem::path shaders = std::filesystem::path(GLOAMYARD_SOURCE_DIR) / "forge" / "shaders";
+    auto ball = platform::ModelEntity::make(platform::MeshResource::generateSphere(1.0f), {unlit({0.2f, 0.4f, 0.6f})}, "ball");
+    anchor->addChild(ball);
+    const glm::vec3 plain = centre();
+    ASSERT_GT(plain.b, 0.1f);
+
+    // The fade: hidden at reveal 0, the source at 1, glow adds light, and
+    // the source opacity scales what shows.
+    platform::UnlitMaterial source(platform::rgb(0.2f, 0.4f, 0.6f));
+    platform::CustomMaterial fade(source, platform::SurfaceShader::load(shaders / "CameoFade.glsl", "cameoFade"));
+    fade.blending = platform::Blending::transparent(1.0f);
+    struct Case {
+        glm::vec4 value;
+        float expectedShare;  // of the plain colour, before glow
+        float glow;
+    };
+    for (const Case& c : {Case{{0, 0, 1, 0}, 0.0f, 0.0f}, Case{{1, 0, 1, 0}, 1.0f, 0.0f}, Case{{1, 0, 0.5f, 0}, 0.5f, 0.0f},
+                          Case{{1, 1, 1, 0}, 1.0f, 1.0f}}) {
+        fade.custom.value = c.value;
+        ball->model().materials = {fade};
+        const glm::vec3 seen = centre();
+        EXPECT_NEAR(seen.r, plain.r * c.expectedShare + 0.55f * c.glow * c.expectedShare, 0.03f) << c.value.x << " " << c.value.z;
+        EXPECT_NEAR(seen.b, plain.b * c.expectedShare + 1.0f * c.glow * c.expectedShare, 0.03f) << c.value.x << " " << c.value.z;
+    }
+
+    // The opening's atmosphere shows the panorama texture whatever the
+    // base tint (black here), and its mist drifts with the time.
+    std::vector<std::uint8_t> grey(8 * 8 * 4, 160);
+    platform::UnlitMaterial panorama(platform::rgb(0.0f, 0.0f, 0.0f));
+    panorama.color.texture = platform::TextureResource::fromPixels(8, 8, grey, "panorama");
+    platform::CustomMaterial atmosphere(panorama,
+                                        platform::SurfaceShader::load(shaders / "OpeningAtmosphere.glsl", "openingAtmosphere"));
+    ball->model().materials = {atmosphere};
+    const glm::vec3 early = centre();
+    EXPECT_GT(early.r + early.g + early.b, 0.3f) << "the panorama shows through a black tint";
+    atmosphere.custom.value.x = 3.0f;
+    ball->model().materials = {atmosphere};
+    const glm::vec3 later = centre();
+    EXPECT_GT(glm::length(later - early), 1e-3f) << "the picture moves with the opening's time";
+}
