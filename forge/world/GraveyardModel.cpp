@@ -57,6 +57,26 @@ Image pumpkinSkinTexture(int ribs) {
   return img;
 }
 
+// A tileable colour picture for the surfaces whose tint the scene sets
+// (earth and stones): the scene's tint multiplies the base colour texture,
+// so the surface's own colour and its mottling live in the picture, linear
+// `colour` encoded as sRGB.
+Image mottledTexture(glm::vec3 colour, std::uint32_t seed, float contrast) {
+  Noise noise(seed);
+  Image img(128, 128);
+  for (int y = 0; y < 128; ++y) {
+    for (int x = 0; x < 128; ++x) {
+      glm::vec2 uv(static_cast<float>(x) / 128.0f, static_cast<float>(y) / 128.0f);
+      float broad = noise.fbm(uv * 4.0f, 4, 0.5f, 4);
+      float fine = noise.fbm(uv * 16.0f, 3, 0.5f, 16);
+      glm::vec3 c = glm::clamp(colour * (1.0f + contrast * (0.7f * broad + 0.3f * fine)), 0.0f, 1.0f);
+      auto encode = [](float v) { return v <= 0.0031308f ? v * 12.92f : 1.055f * std::pow(v, 1.0f / 2.4f) - 0.055f; };
+      img.at(x, y) = glm::vec4(encode(c.r), encode(c.g), encode(c.b), 1.0f);
+    }
+  }
+  return img;
+}
+
 // The sky dome's picture: azimuth across (u = angle / 2 pi, angle measured
 // from +x towards -z, as the lathe lays it out), elevation down the picture
 // with most rows spent near the horizon, where the telephoto view sees it.
@@ -620,6 +640,15 @@ GraveyardResult writeGraveyard(const std::filesystem::path& glbPath) {
     pbr(flat, {0.04f, 0.05f, 0.06f}, 1.0f);
   }
   m.specs["TreeMist"].baseColor = {0.09f, 0.17f, 0.21f, 1.0f};
+  // The scene replaces these materials' tint; their colour is a texture.
+  std::uint32_t mottleSeed = 700;
+  for (const char* tinted : {"WeatheredStone", "StoneTrim", "StoneInset", "MoundSoil", "Earth", "EarthBank"}) {
+    MaterialSpec& spec = m.specs[tinted];
+    const float contrast = spec.name.find("Earth") != std::string::npos ? 0.45f : 0.3f;
+    spec.baseColorTexture = gltf.addTexture(std::string("albedo-") + tinted,
+                                            mottledTexture(glm::vec3(spec.baseColor), mottleSeed++, contrast), false);
+    spec.baseColor = glm::vec4(1.0f);
+  }
   // Flat, glowing and sky parts take no normal map: no tangents for them.
   for (const char* plain : {"HouseBlack", "RoofBlack", "HouseTimber", "HouseEdge", "HouseSlate", "TreeBlack", "Backdrop",
                             "TreeMist", "WindowGlow", "PumpkinGlow", "PumpkinFlame", "PumpkinStem", "DryGrass",

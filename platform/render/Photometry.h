@@ -13,15 +13,19 @@ namespace gloam::render {
 // already exposed ("pre-exposed"), so 1.0 in the colour target is the
 // display's reference white before tone mapping.
 //
-// Emissive light, unlit colours, the background and the image-based light
-// are given relative to that white: emissive intensity 1 is white, 8 is
-// eight times brighter (a glow that feeds the bloom).
+// Emissive light, unlit colours and the background are given relative to
+// that white: emissive intensity 1 is white, 8 is eight times brighter (a
+// glow that feeds the bloom). The image-based light is relative to the
+// white of the reference exposure (EV 9) and is exposed like the lights, so
+// a darker camera darkens everything the scene's light falls on while its
+// glows and sky keep their brightness.
 //
 // The default exposure suits the night scene's lights: a 3,000 lux key on
-// a mid-grey surface lands near 0.5, a 60,000 lumen point light one metre
-// away near 1.2, a 300 lumen light one metre away is a faint glow.
+// a mid-grey surface lands near 0.25, a 60,000 lumen point light one metre
+// away near 0.6, a 300 lumen light one metre away is a faint glow.
 struct Photometry {
-    static constexpr float defaultEv100 = 9.0f;
+    static constexpr float referenceEv100 = 9.0f;
+    static constexpr float defaultEv100 = 10.0f;
     static float exposure(float ev100);
     static float pointLightCandela(float lumens);
 };

@@ -411,7 +411,10 @@ void Renderer::render(const FramePacket& packet, const Output& output) {
         frame.shadowParameters = glm::vec4(1.0f / static_cast<float>(shadowSize_), 2.5f, light.shadowDepthBias, 1.0f);
     }
     const ImagePtr& environmentImage = packet.environment.image;
-    const float environmentScale = std::exp2(packet.environment.intensityExponent);
+    // The image-based light follows the camera like the physical lights: a
+    // value of 1 shows as white at the reference exposure.
+    const float environmentScale =
+        std::exp2(packet.environment.intensityExponent) * exposure / Photometry::exposure(Photometry::referenceEv100);
     if (environmentImage) {
         static std::unordered_map<std::uint64_t, EnvironmentLight> lights;
         auto found = lights.find(environmentImage->id);

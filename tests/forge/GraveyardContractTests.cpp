@@ -75,11 +75,23 @@ TEST_F(GraveyardContract, GraveyardNormalMapKeysMatchByExactOrSuffixRule) {
   }
 }
 
-TEST_F(GraveyardContract, BaseColourTexturesOnlyWhereTheRulesKeepThem) {
+// The scene keeps the base colour textures of the sky, the moon and the
+// pumpkin skins, and replaces only the tint of the earth and the stones:
+// those carry their own colour in a texture, or the tint would become their
+// whole colour. Glowing, flat and cloth-like parts have none.
+TEST_F(GraveyardContract, BaseColourTexturesWhereTheRulesKeepOrTintThem) {
   for (const SceneNode* n : meshNodes([](const SceneNode&) { return true; })) {
     const std::string& e = n->effectiveName;
-    bool keepsTexture = contains(e, names::skyClouds) || contains(e, names::moonSprite) || contains(e, names::pumpkinSkin);
-    EXPECT_EQ(n->baseColourTextured, keepsTexture) << n->name;
+    const bool keepsTexture = contains(e, names::skyClouds) || contains(e, names::moonSprite) || contains(e, names::pumpkinSkin);
+    const bool retinted = e == "Env_Earth" || contains(e, "EarthBank")
+                          || (contains(e, "Stone") && !contains(e, "StoneRecess") && !contains(e, "Moss"));
+    const bool glows = contains(e, "WindowGlow") || contains(e, "PumpkinFlame") || contains(e, "PumpkinGlow");
+    if (keepsTexture || retinted) {
+      EXPECT_TRUE(n->baseColourTextured) << n->name;
+    }
+    if (glows || contains(e, "House") || contains(e, "RoofBlack") || contains(e, "TreeBlack")) {
+      EXPECT_FALSE(n->baseColourTextured) << n->name;
+    }
   }
 }
 

@@ -471,11 +471,17 @@ TEST_F(RendererTest, aUniformEnvironmentLightsEveryDirectionAlike) {
     sphere.material.roughness = 1.0f;
     sphere.material.specular = 0.0f;
     packet.draws.push_back(sphere);
+    packet.exposureEv100 = Photometry::referenceEv100;
     draw(packet);
     const float top = luminance(hdrAt(packet, {0, 0.7f, 0.7f}));
     const float bottom = luminance(hdrAt(packet, {0, -0.7f, 0.7f}));
     EXPECT_NEAR(top, 0.4f, 0.03f);
     EXPECT_NEAR(bottom, top, 0.02f);
+
+    // One stop darker camera, half the light.
+    packet.exposureEv100 = Photometry::referenceEv100 + 1.0f;
+    draw(packet);
+    EXPECT_NEAR(luminance(hdrAt(packet, {0, 0.7f, 0.7f})), 0.2f, 0.02f);
 }
 
 } // namespace
