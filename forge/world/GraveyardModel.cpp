@@ -418,8 +418,9 @@ Mesh ringSilhouette(float radius, float a0, float a1, const std::function<float(
   }
   for (int i = 0; i < columns; ++i) {
     auto a = static_cast<std::uint32_t>(2 * i);
-    // Seen from the centre: counter-clockwise.
-    mesh.quad(a, a + 1, a + 3, a + 2);
+    // Angles grow to the right as seen from the centre, so bottom, next
+    // bottom, next top, top is counter-clockwise from there.
+    mesh.quad(a, a + 2, a + 3, a + 1);
   }
   return mesh;
 }

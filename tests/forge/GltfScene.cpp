@@ -108,6 +108,31 @@ std::vector<glm::vec3> GltfScene::worldVertices(int index) const {
   return out;
 }
 
+std::vector<std::array<glm::vec3, 3>> GltfScene::worldTriangles(int index) const {
+  std::vector<std::array<glm::vec3, 3>> out;
+  const tinygltf::Node& n = model_.nodes[static_cast<std::size_t>(index)];
+  if (n.mesh < 0) return out;
+  const std::vector<glm::vec3> vertices = worldVertices(index);
+  std::size_t base = 0;
+  for (const tinygltf::Primitive& p : model_.meshes[static_cast<std::size_t>(n.mesh)].primitives) {
+    const tinygltf::Accessor& a = model_.accessors[static_cast<std::size_t>(p.indices)];
+    const tinygltf::BufferView& view = model_.bufferViews[static_cast<std::size_t>(a.bufferView)];
+    const unsigned char* bytes = model_.buffers[static_cast<std::size_t>(view.buffer)].data.data() + view.byteOffset + a.byteOffset;
+    auto indexAt = [&](std::size_t i) -> std::size_t {
+      switch (a.componentType) {
+      case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: return bytes[i];
+      case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT: return reinterpret_cast<const std::uint16_t*>(bytes)[i];
+      default: return reinterpret_cast<const std::uint32_t*>(bytes)[i];
+      }
+    };
+    for (std::size_t t = 0; t + 2 < a.count; t += 3) {
+      out.push_back({vertices[base + indexAt(t)], vertices[base + indexAt(t + 1)], vertices[base + indexAt(t + 2)]});
+    }
+    base += model_.accessors[static_cast<std::size_t>(p.attributes.at("POSITION"))].count;
+  }
+  return out;
+}
+
 std::size_t GltfScene::triangleCount() const {
   std::size_t count = 0;
   for (const tinygltf::Node& n : model_.nodes) {

@@ -4,6 +4,7 @@
 // with its world transform, its own name, its effective name (the
 // environment's naming rule) and the world bounds of its meshes.
 
+#include <array>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -38,6 +39,9 @@ public:
   std::size_t triangleCount() const;
   // World positions of every vertex of a node's own mesh.
   std::vector<glm::vec3> worldVertices(int index) const;
+  // The corners of every triangle of a node's own mesh, in world space, in
+  // the file's winding order (counter-clockwise is the front).
+  std::vector<std::array<glm::vec3, 3>> worldTriangles(int index) const;
 
 private:
   tinygltf::Model model_;

@@ -131,6 +131,27 @@ TEST_F(GraveyardContract, RingPartsSurroundTheVehicle) {
   }
 }
 
+// The backdrop and mist bands are single-sided silhouettes seen from inside
+// the ring: their fronts face the vehicle, or the far side of the ring is
+// culled away and the sky meets the bare ground.
+TEST_F(GraveyardContract, RingSilhouettesFaceTheCentre) {
+  int checked = 0;
+  for (const SceneNode* n : meshNodes([](const SceneNode& node) {
+         return (node.name.rfind("Env_Backdrop_TreeBlack_", 0) == 0 && !contains(node.name, "Ring"))
+                || contains(node.name, names::treeMist);
+       })) {
+    for (const auto& t : scene->worldTriangles(n->index)) {
+      const glm::vec3 normal = glm::cross(t[1] - t[0], t[2] - t[0]);
+      if (glm::length(normal) < 1e-6f) continue;
+      const glm::vec3 centre = (t[0] + t[1] + t[2]) / 3.0f;
+      ASSERT_LT(glm::dot(glm::vec3(normal.x, 0.0f, normal.z), glm::vec3(centre.x, 0.0f, centre.z)), 0.0f)
+          << n->name << " turns its back on the vehicle";
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 100);
+}
+
 TEST_F(GraveyardContract, StaysWithinTheTriangleBudget) { EXPECT_LT(scene->triangleCount(), 250000u); }
 
 TEST_F(GraveyardContract, NothingStandsInTheVehiclesPlace) {
