@@ -111,6 +111,13 @@ Renderer::Renderer(std::shared_ptr<gpu::GpuDevice> device)
     glCreateBuffers(1, &jointBuffer_);
     glCreateBuffers(1, &lightTileBuffer_);
     glCreateBuffers(1, &lightIndexBuffer_);
+    glCreateBuffers(drawBlockBufferCount, drawBlockBuffers_);
+    {
+        GLint alignment = 256;
+        glGetIntegerv(GL_UNIFORM_BUFFER_OFFSET_ALIGNMENT, &alignment);
+        const std::size_t a = static_cast<std::size_t>(std::max(alignment, 1));
+        drawBlockStride_ = (sizeof(DrawBlock) + a - 1) / a * a;
+    }
     glCreateFramebuffers(1, &sceneFramebuffer_);
     glCreateFramebuffers(1, &shadowFramebuffer_);
     glCreateTextures(GL_TEXTURE_2D, 1, &shadowMap_);
@@ -135,6 +142,7 @@ Renderer::~Renderer() {
     glDeleteBuffers(1, &jointBuffer_);
     glDeleteBuffers(1, &lightTileBuffer_);
     glDeleteBuffers(1, &lightIndexBuffer_);
+    glDeleteBuffers(drawBlockBufferCount, drawBlockBuffers_);
     glDeleteFramebuffers(1, &sceneFramebuffer_);
     glDeleteFramebuffers(1, &shadowFramebuffer_);
     glDeleteTextures(1, &shadowMap_);
@@ -232,7 +240,9 @@ void Renderer::renderShadow(const FramePacket& packet, const glm::mat4& lightMat
     glDisable(GL_POLYGON_OFFSET_FILL);
 }
 
-void Renderer::setDrawState(const DrawItem& item, bool transparent, bool hasTangents) {
+namespace {
+
+DrawBlock drawBlock(const DrawItem& item, bool transparent, bool hasTangents) {
     const MaterialValues& m = item.material;
     DrawBlock block{};
     block.model = item.world;
@@ -245,7 +255,25 @@ void Renderer::setDrawState(const DrawItem& item, bool transparent, bool hasTang
                             m.normalTexture ? 1.0f : 0.0f);
     block.textures = glm::vec4(m.baseColorTexture ? 1.0f : 0.0f, m.roughnessMetallicTexture ? 1.0f : 0.0f,
                                m.emissiveTexture ? 1.0f : 0.0f, m.occlusionTexture ? 1.0f : 0.0f);
-    device_->bindUniformBytes(3, &block, sizeof block);
+    return block;
+}
+
+}  // namespace
+
+void Renderer::uploadDrawBlocks(const std::vector<const DrawItem*>& items, bool transparent) {
+    drawBlockStaging_.assign(std::max<std::size_t>(items.size(), 1) * drawBlockStride_, 0);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const auto& mesh = resources_->mesh(items[i]->mesh);
+        const DrawBlock block = drawBlock(*items[i], transparent, mesh.hasTangents);
+        std::memcpy(drawBlockStaging_.data() + i * drawBlockStride_, &block, sizeof block);
+    }
+    drawBlockRing_ = (drawBlockRing_ + 1) % drawBlockBufferCount;
+    glNamedBufferData(drawBlockBuffers_[drawBlockRing_], static_cast<GLsizeiptr>(drawBlockStaging_.size()),
+                      drawBlockStaging_.data(), GL_STREAM_DRAW);
+}
+
+void Renderer::setDrawState(const DrawItem& item) {
+    const MaterialValues& m = item.material;
     if (!item.jointMatrices.empty()) {
         glNamedBufferData(jointBuffer_, static_cast<GLsizeiptr>(item.jointMatrices.size() * sizeof(glm::mat4)),
                           item.jointMatrices.data(), GL_STREAM_DRAW);
@@ -267,7 +295,13 @@ void Renderer::drawItems(const FramePacket& packet, const std::vector<const Draw
     } else {
         glDisable(GL_BLEND);
     }
-    for (const DrawItem* item : items) {
+    // Every draw's block goes up in one buffer before the pass. Rewriting
+    // one small buffer per draw made a software rasteriser finish all work
+    // queued so far before each draw (the buffer was still in use), which
+    // cost more than the drawing itself.
+    uploadDrawBlocks(items, transparent);
+    for (std::size_t index = 0; index < items.size(); ++index) {
+        const DrawItem* item = items[index];
         const MaterialValues& m = item->material;
         const auto& mesh = resources_->mesh(item->mesh);
         if (mesh.indexCount == 0) continue;
@@ -283,13 +317,17 @@ void Renderer::drawItems(const FramePacket& packet, const std::vector<const Draw
             if (m.roughnessMetallicTexture) features |= F::roughnessTexture;
             if (m.occlusionTexture) features |= F::occlusionTexture;
             if (m.normalTexture) features |= F::normalMap | (mesh.hasTangents ? F::tangents : 0u);
+            const bool glossy = m.roughness < 0.6f || m.roughnessMetallicTexture || m.model == MaterialValues::Model::custom;
+            if ((frameFeatures_ & F::environment) && glossy) features |= F::glossyEnvironment;
         }
         if (m.baseColorTexture) features |= F::baseTexture;
         if (m.emissiveTexture) features |= F::emissiveTexture;
         const DrawProgram& program = drawProgram(features, skinned, m);
         if (!program.program) continue;
         glUseProgram(program.program.id());
-        setDrawState(*item, transparent, mesh.hasTangents);
+        glBindBufferRange(GL_UNIFORM_BUFFER, 3, drawBlockBuffers_[drawBlockRing_],
+                          static_cast<GLintptr>(index * drawBlockStride_), sizeof(DrawBlock));
+        setDrawState(*item);
         using Fallback = GpuResourceCache::Fallback;
         glBindTextureUnit(0, resources_->texture(m.baseColorTexture));
         glBindTextureUnit(1, resources_->texture(m.normalTexture, Fallback::flatNormal));

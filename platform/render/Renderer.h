@@ -80,7 +80,10 @@ private:
     // 16 exponential depth slices.
     void buildLightTiles(const std::vector<glm::vec4>& lights, const glm::mat4& view, const glm::mat4& viewProjection,
                          const CameraRecord& camera, int width, int height);
-    void setDrawState(const DrawItem& item, bool transparent, bool hasTangents);
+    void setDrawState(const DrawItem& item);
+    // Uploads the `Draw` blocks of a pass in one buffer; draw i then binds
+    // its range (see drawItems for why).
+    void uploadDrawBlocks(const std::vector<const DrawItem*>& items, bool transparent);
     void drawItems(const FramePacket& packet, const std::vector<const DrawItem*>& items, bool transparent);
     void present(const Output& output);
     void mark(double& stage);
@@ -97,6 +100,13 @@ private:
     unsigned shadowMap_ = 0, shadowFramebuffer_ = 0;
     unsigned emptyVertexArray_ = 0;
     unsigned pointLightBuffer_ = 0, jointBuffer_ = 0, lightTileBuffer_ = 0, lightIndexBuffer_ = 0;
+    // A ring of buffers for the passes' draw blocks: one is written per pass,
+    // and never one the rasteriser may still be reading.
+    static constexpr int drawBlockBufferCount = 8;
+    unsigned drawBlockBuffers_[drawBlockBufferCount] = {};
+    int drawBlockRing_ = 0;
+    std::size_t drawBlockStride_ = 0;
+    std::vector<std::uint8_t> drawBlockStaging_;
     int shadowSize_ = 2048;
     bool measuring_ = false;
     double stageStart_ = 0;

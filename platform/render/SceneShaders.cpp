@@ -107,7 +107,7 @@ std::string SceneShaders::sceneFragment(std::uint32_t features, const std::strin
     std::string text = "#version 450 core\n";
     static const char* names[] = {"UNLIT", "RAW_COLOUR", "BASE_TEXTURE", "ROUGHNESS_TEXTURE", "EMISSIVE_TEXTURE",
                                   "OCCLUSION_TEXTURE", "NORMAL_MAP", "TANGENTS", "SUN", "SUN_SHADOW",
-                                  "ENVIRONMENT", "POINT_LIGHTS"};
+                                  "ENVIRONMENT", "POINT_LIGHTS", "GLOSSY_ENVIRONMENT"};
     for (std::uint32_t bit = 0; bit < std::size(names); ++bit) {
         if ((features & (1u << bit)) != 0) text += std::string("#define ") + names[bit] + " 1\n";
     }
@@ -348,8 +348,14 @@ void main() {
     {
         float NoV = abs(dot(n, v)) + 1e-5;
         vec3 r = reflect(-v, n);
+#ifdef GLOSSY_ENVIRONMENT
         float lod = perceptualRoughness * (shadowParameters.w - 1.0);
         vec3 prefiltered = textureLod(environmentMap, equirectangular(r), lod).rgb * environment.y;
+#else
+        // A rough surface sees the map at its blurriest levels: the
+        // irradiance in the mirror direction stands in, with no fetch.
+        vec3 prefiltered = environmentIrradiance(r);
+#endif
         vec3 specularEnergy = environmentBrdf(f0, perceptualRoughness, NoV);
         vec3 diffuseLight = environmentIrradiance(n) * diffuseColor;
         color += (diffuseLight + prefiltered * specularEnergy) * s.occlusion;

@@ -38,6 +38,10 @@ struct SceneShaders {
         sunShadow = 1u << 9,
         environment = 1u << 10,
         pointLights = 1u << 11,
+        // The environment map sampled for reflections; without it, rough
+        // materials take the reflection from the irradiance. A software
+        // renderer pays dearly for a per-pixel level of detail.
+        glossyEnvironment = 1u << 12,
     };
     // `surface` is a spliced surface library (ShaderLibrary::surfaceSource)
     // or empty.

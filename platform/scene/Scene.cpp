@@ -5,7 +5,7 @@
 namespace gloam::platform {
 
 Scene::Subscription::Subscription(Subscription&& other) noexcept
-    : handlers_(std::move(other.handlers_)), key_(std::exchange(other.key_, 0))
+    : state_(std::move(other.state_)), key_(std::exchange(other.key_, 0))
 {
 }
 
@@ -13,7 +13,7 @@ Scene::Subscription& Scene::Subscription::operator=(Subscription&& other) noexce
 {
     if (this != &other) {
         cancel();
-        handlers_ = std::move(other.handlers_);
+        state_ = std::move(other.state_);
         key_ = std::exchange(other.key_, 0);
     }
     return *this;
@@ -21,20 +21,20 @@ Scene::Subscription& Scene::Subscription::operator=(Subscription&& other) noexce
 
 void Scene::Subscription::cancel()
 {
-    if (auto handlers = handlers_.lock()) {
-        handlers->erase(key_);
+    if (auto state = state_.lock()) {
+        state->handlers.erase(key_);
     }
-    handlers_.reset();
+    state_.reset();
     key_ = 0;
 }
 
 bool Scene::Subscription::isActive() const
 {
-    auto handlers = handlers_.lock();
-    return handlers && handlers->count(key_) > 0;
+    auto state = state_.lock();
+    return state && state->handlers.count(key_) > 0;
 }
 
-Scene::Scene() : handlers_(std::make_shared<std::map<std::uint64_t, UpdateHandler>>()) {}
+Scene::Scene() : state_(std::make_shared<UpdateState>()) {}
 
 void Scene::addAnchor(const std::shared_ptr<Entity>& anchor)
 {
@@ -65,30 +65,36 @@ EntityPtr Scene::findEntity(std::string_view name) const
 Scene::Subscription Scene::subscribeToUpdate(UpdateHandler handler)
 {
     const std::uint64_t key = nextKey_++;
-    handlers_->emplace(key, std::move(handler));
-    return Subscription(handlers_, key);
+    state_->handlers.emplace(key, std::make_shared<UpdateHandler>(std::move(handler)));
+    return Subscription(state_, key);
 }
 
 void Scene::update(double deltaTime)
 {
-    const auto anchors = anchors_;
+    const auto state = state_; // stays alive if a handler drops the scene
+    // Copies, as an animation's end or a handler may change either list.
+    std::vector<EntityPtr> anchors = std::move(state->anchors);
+    anchors.assign(anchors_.begin(), anchors_.end());
     for (const auto& anchor : anchors) {
         anchor->advanceAnimations(deltaTime);
     }
-    // A handler may subscribe or cancel others while this runs.
-    std::vector<std::uint64_t> keys;
-    keys.reserve(handlers_->size());
-    for (const auto& [key, handler] : *handlers_) {
-        keys.push_back(key);
+    anchors.clear();
+    state->anchors = std::move(anchors);
+
+    std::vector<std::uint64_t> keys = std::move(state->keys);
+    keys.clear();
+    for (const auto& entry : state->handlers) {
+        keys.push_back(entry.first);
     }
-    const auto handlers = handlers_; // stays alive if a handler drops the scene
     for (auto key : keys) {
-        auto it = handlers->find(key);
-        if (it != handlers->end()) {
-            auto handler = it->second;
-            handler(deltaTime);
+        auto it = state->handlers.find(key);
+        if (it != state->handlers.end()) {
+            const std::shared_ptr<UpdateHandler> handler = it->second; // survives its own cancellation
+            (*handler)(deltaTime);
         }
     }
+    keys.clear();
+    state->keys = std::move(keys);
 }
 
 namespace {

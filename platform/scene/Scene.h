@@ -20,6 +20,18 @@ class Scene {
 public:
     using UpdateHandler = std::function<void(double deltaTime)>;
 
+private:
+    // Shared with the subscriptions, and kept alive through a frame even if
+    // a handler drops the scene.
+    struct UpdateState {
+        std::map<std::uint64_t, std::shared_ptr<UpdateHandler>> handlers;
+        // Reused by every frame, so that a frame allocates nothing.
+        std::vector<EntityPtr> anchors;
+        std::vector<std::uint64_t> keys;
+    };
+
+public:
+
     // Cancels its subscription when cancelled or destroyed.
     class Subscription {
     public:
@@ -32,11 +44,8 @@ public:
 
     private:
         friend class Scene;
-        Subscription(std::weak_ptr<std::map<std::uint64_t, UpdateHandler>> handlers, std::uint64_t key)
-            : handlers_(std::move(handlers)), key_(key)
-        {
-        }
-        std::weak_ptr<std::map<std::uint64_t, UpdateHandler>> handlers_;
+        Subscription(std::weak_ptr<UpdateState> state, std::uint64_t key) : state_(std::move(state)), key_(key) {}
+        std::weak_ptr<UpdateState> state_;
         std::uint64_t key_ = 0;
     };
 
@@ -64,7 +73,7 @@ public:
 
 private:
     std::vector<EntityPtr> anchors_;
-    std::shared_ptr<std::map<std::uint64_t, UpdateHandler>> handlers_;
+    std::shared_ptr<UpdateState> state_;
     std::uint64_t nextKey_ = 1;
 };
 

@@ -80,9 +80,15 @@ EntityPtr View3D::entityAt(glm::vec2 viewPoint) const
     if (!worldRay) {
         return nullptr;
     }
-    EntityPtr nearest;
-    float nearestT = std::numeric_limits<float>::infinity();
-    scene_.forEachEnabled([&](Entity& entity, const glm::mat4& world, float) {
+    struct Search {
+        Ray ray;
+        EntityPtr nearest;
+        float nearestT = std::numeric_limits<float>::infinity();
+    } search{*worldRay, nullptr};
+    // One captured pointer keeps the visitor inside std::function's own
+    // storage: the scene view picks on frames that must not allocate.
+    Search* const found = &search;
+    scene_.forEachEnabled([found](Entity& entity, const glm::mat4& world, float) {
         const auto* collision = entity.components.get<CollisionComponent>();
         if (!collision || collision->shapes.empty()) {
             return;
@@ -90,16 +96,16 @@ EntityPtr View3D::entityAt(glm::vec2 viewPoint) const
         // The ray in the entity's space keeps its parameter t.
         const glm::mat4 toLocal = glm::affineInverse(world);
         Ray local;
-        local.origin = glm::vec3(toLocal * glm::vec4(worldRay->origin, 1.0f));
-        local.direction = glm::vec3(toLocal * glm::vec4(worldRay->direction, 0.0f));
+        local.origin = glm::vec3(toLocal * glm::vec4(found->ray.origin, 1.0f));
+        local.direction = glm::vec3(toLocal * glm::vec4(found->ray.direction, 0.0f));
         for (const auto& shape : collision->shapes) {
-            if (auto t = shape.intersect(local, nearestT); t && *t < nearestT) {
-                nearestT = *t;
-                nearest = entity.shared_from_this();
+            if (auto t = shape.intersect(local, found->nearestT); t && *t < found->nearestT) {
+                found->nearestT = *t;
+                found->nearest = entity.shared_from_this();
             }
         }
     });
-    return nearest;
+    return search.nearest;
 }
 
 void View3D::setPostProcess(PostProcess callback)

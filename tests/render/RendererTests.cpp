@@ -484,4 +484,43 @@ TEST_F(RendererTest, aUniformEnvironmentLightsEveryDirectionAlike) {
     EXPECT_NEAR(luminance(hdrAt(packet, {0, 0.7f, 0.7f})), 0.2f, 0.02f);
 }
 
+// Reflections of a sky bright above and dark below: a polished sphere
+// samples the map, a rough one takes the irradiance in the mirror
+// direction; both see the sky on top and nothing underneath, at like
+// strength.
+TEST_F(RendererTest, smoothAndRoughSpheresReflectTheEnvironmentAlike) {
+    auto image = std::make_shared<ImageData>();
+    image->id = ImageData::nextId();
+    image->width = 32;
+    image->height = 16;
+    image->encoding = ImageData::Encoding::float32;
+    image->floats.assign(32 * 16 * 4, 0.0f);
+    for (int row = 0; row < 8; ++row) {  // the upper half of the sky
+        for (int column = 0; column < 32; ++column) {
+            for (int c = 0; c < 3; ++c) image->floats[static_cast<std::size_t>((row * 32 + column) * 4 + c)] = 1.0f;
+        }
+    }
+    auto seen = [&](float roughness) {
+        auto packet = lookingAt({0, 0, 5}, {0, 0, 0});
+        packet.exposureEv100 = Photometry::referenceEv100;
+        packet.environment.image = image;
+        packet.environment.intensityExponent = 1.0f;  // both paths take the scale once
+        DrawItem sphere;
+        sphere.mesh = PrimitiveMeshes::sphere(1.0f);
+        sphere.material.baseColor = {1.0f, 1.0f, 1.0f, 1};
+        sphere.material.metallic = 1.0f;
+        sphere.material.roughness = roughness;
+        packet.draws.push_back(sphere);
+        draw(packet);
+        return std::pair{luminance(hdrAt(packet, {0, 0.7f, 0.7f})), luminance(hdrAt(packet, {0, -0.7f, 0.7f}))};
+    };
+    const auto [smoothTop, smoothBottom] = seen(0.15f);
+    const auto [roughTop, roughBottom] = seen(0.9f);
+    EXPECT_GT(smoothTop, 1.0f);
+    EXPECT_LT(smoothBottom, 0.1f * smoothTop);
+    EXPECT_GT(roughTop, 0.4f * smoothTop);
+    EXPECT_LT(roughTop, 1.5f * smoothTop);
+    EXPECT_LT(roughBottom, 0.5f * roughTop);
+}
+
 } // namespace
