@@ -187,9 +187,10 @@ void GhostView::advanceEvents(double delta)
         return; // while an egg plays, no other clock moves
     }
 
-    const bool eggAllowed = easterEggs_.nextKind == EasterEgg::amperle ? easterEggs_.time >= chargerRetryAt_
-                                                                       : characterVisible("MoonReaction");
-    const bool eggStarts = eggAllowed && easterEggs_.due();
+    // The moon test (a pick through the scene) is paid for only when an egg is due.
+    const bool eggStarts = easterEggs_.due()
+                           && (easterEggs_.nextKind == EasterEgg::amperle ? easterEggs_.time >= chargerRetryAt_
+                                                                         : characterVisible("MoonReaction"));
 
     const bool lightningAutomatic = timeline_.automatic;
     const bool reactionsAutomatic = reactions_.automatic;

@@ -6,6 +6,7 @@
 #include "engine/effects/PersistentEffects.h"
 #include "engine/post/GhostBloom.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace gloam {
@@ -69,7 +70,14 @@ void GhostView::applyAtmosphere(double delta)
             if (model == nullptr) {
                 continue;
             }
-            std::vector<platform::Material> materials = part.materials;
+            // Restored from the loaded list in place: element-wise copies
+            // reuse what the component holds, so glowing frames allocate nothing.
+            std::vector<platform::Material>& materials = model->materials;
+            if (materials.size() == part.materials.size()) {
+                std::copy(part.materials.begin(), part.materials.end(), materials.begin());
+            } else {
+                materials = part.materials;
+            }
             if (s != 0.0F) {
                 for (platform::Material& material : materials) {
                     platform::PhysicallyBasedMaterial* pbr = platform::asPhysicallyBased(material);
@@ -85,7 +93,6 @@ void GhostView::applyAtmosphere(double delta)
                     }
                 }
             }
-            model->materials = std::move(materials);
         }
         for (const auto& light : pumpkinLights_) {
             light->light().intensity = 300.0F + 500.0F * s;
