@@ -25,7 +25,14 @@ bool MainActor::isCurrentThread()
 
 void MainActor::post(std::function<void()> job)
 {
-    QMetaObject::invokeMethod(context(), std::move(job), Qt::QueuedConnection);
+    QObject* app = QCoreApplication::instance();
+    if (app == nullptr) {
+        // The application has ended while a worker job was still running:
+        // no event loop will ever run the continuation, so it is dropped.
+        // Throwing here would end the process from a worker thread.
+        return;
+    }
+    QMetaObject::invokeMethod(app, std::move(job), Qt::QueuedConnection);
 }
 
 } // namespace gloam::async

@@ -16,6 +16,8 @@ public:
     static bool isCurrentThread();
 
     // Queues `job` to run on the main actor's event loop, from any thread.
+    // Once the application is gone (a worker finishing during shutdown) the
+    // job is dropped.
     static void post(std::function<void()> job);
 };
 

@@ -1,5 +1,6 @@
 // The environment set-up as a load sees it: a graveyard whose entities are
 // named for every rule, a hand, and a resource folder of textures.
+#include "engine/post/GhostBloom.h"
 #include "engine/scene/GhostView.h"
 #include "platform/assets/EnvironmentResource.h"
 #include "platform/assets/TextureResource.h"
@@ -152,7 +153,7 @@ public:
         gloam::testing::sceneDriver(); // the GPU device exists before the view prepares its post-process
         GhostView::Environment environment;
         environment.resources = resources_;
-        environment.uptime = [] { return 0.0; };
+        environment.uptime = [this] { return now_; };
         environment.eggSeed = 1;
         environment.log = [this](const std::string& line, bool) { log.push_back(line); };
         view = GhostView::make({0, 0, 320, 144}, interactive, Vehicle::corsel, std::nullopt, environment);
@@ -163,6 +164,23 @@ public:
         fs::remove_all(resources_);
     }
     bool waitUntilSettled() { return runEventsUntil([this] { return view->isReady() || view->isStopped(); }, 20.0); }
+    // One presented frame after `step` seconds.
+    void frame(double step)
+    {
+        now_ += step;
+        gloam::testing::sceneDriver().present(*view, step);
+    }
+    // Loaded, warmed and past the opening.
+    void runScene()
+    {
+        ASSERT_TRUE(waitUntilSettled());
+        ASSERT_TRUE(view->isReady());
+        for (int i = 0; i <= GhostBloom::warmupFrames; ++i) {
+            frame(1.0 / 64);
+        }
+        view->skipOpening();
+        ASSERT_FALSE(view->openingPlaying());
+    }
     platform::EntityPtr entity(const std::string& name) const { return view->anchor()->findEntity(name); }
     bool logged(const std::string& prefix) const
     {
@@ -175,6 +193,7 @@ public:
 
 private:
     fs::path resources_;
+    double now_ = 1000.0;
 };
 
 platform::Color rgb(float r, float g, float b) { return platform::rgb(r, g, b); }
@@ -471,4 +490,45 @@ TEST(GhostViewEnvironmentTest, StudyLightLightsTheSceneFromAbove)
     EXPECT_GT(lobe[2], 9.0F);
     EXPECT_GT(lobe[1], lobe[0]);
     EXPECT_LT(opposite[2], lobe[2] - 3.0F);
+}
+
+TEST(GhostViewEnvironmentTest, PumpkinsGlowFromTheirRestingMaterialsAndReturnToThem)
+{
+    EnvironmentScene scene;
+    scene.runScene();
+    const auto& parts = scene.view->pumpkinMaterials();
+    ASSERT_EQ(parts.size(), 3U);
+    auto shown = [](const GhostView::PumpkinMaterial& part) {
+        return part.entity.lock()->components.get<platform::ModelComponent>()->materials;
+    };
+
+    scene.view->triggerPumpkins();
+    scene.frame(0.5);
+    const float s = scene.view->reactions().pumpkinStrength();
+    ASSERT_GT(s, 0.5F);
+    const auto* restingGlow = platform::asPhysicallyBased(parts[1].materials.at(0));
+    const std::vector<platform::Material> glowing = shown(parts[1]);
+    const auto* glow = platform::asPhysicallyBased(glowing.at(0));
+    ASSERT_NE(glow, nullptr);
+    EXPECT_FLOAT_EQ(glow->emissiveIntensity, restingGlow->emissiveIntensity + 3.0F * s);
+    const std::vector<platform::Material> skinMaterials = shown(parts[2]);
+    const auto* skin = platform::asPhysicallyBased(skinMaterials.at(0));
+    ASSERT_NE(skin, nullptr);
+    EXPECT_EQ(skin->emissiveColor.color, glm::vec3(1.0F, 0.035F, 0.003F));
+    EXPECT_EQ(skin->emissiveColor.texture, nullptr);
+    EXPECT_FLOAT_EQ(skin->emissiveIntensity, 0.22F * s);
+
+    // A second frame derives afresh from the resting list, not from the last frame.
+    scene.frame(0.25);
+    const float later = scene.view->reactions().pumpkinStrength();
+    const std::vector<platform::Material> again = shown(parts[1]);
+    EXPECT_FLOAT_EQ(platform::asPhysicallyBased(again.at(0))->emissiveIntensity, restingGlow->emissiveIntensity + 3.0F * later);
+
+    for (int i = 0; i < 40 && scene.view->reactions().pumpkinStrength() > 0.0F; ++i) {
+        scene.frame(0.5);
+    }
+    ASSERT_EQ(scene.view->reactions().pumpkinStrength(), 0.0F);
+    for (const GhostView::PumpkinMaterial& part : parts) {
+        EXPECT_EQ(shown(part), part.materials) << part.entity.lock()->name() << " is back at rest";
+    }
 }
