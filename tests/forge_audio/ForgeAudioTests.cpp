@@ -352,6 +352,17 @@ TEST_F(Music, EndsNaturallyJustBeforeNinetySeconds)
     EXPECT_LT(measure(audio(), 90.0, audio().duration()).peak, 0.003);
 }
 
+TEST_F(Music, MeetsTheOpeningsTitleLightningWithADrumStroke)
+{
+    // The kettle drum on D2 (73 Hz) falls with the title lightning at
+    // 2.15 s: its tone is far stronger just after than just before.
+    const auto& music = audio();
+    AudioBuffer mono(music.sampleRate, 1, music.frameCount());
+    for (std::size_t i = 0; i < music.frameCount(); ++i)
+        mono.channels[0][i] = music.channels[0][i] + music.channels[1][i];
+    EXPECT_GT(tonePower(mono, 73.4, 2.15, 2.45), 4.0 * tonePower(mono, 73.4, 1.75, 2.05));
+}
+
 // ---------------------------------------------------------------------------
 // The credits and failures.
 
