@@ -2,6 +2,8 @@
 
 #include "platform/gpu/GpuDevice.h"
 
+#include <epoxy/gl.h>
+
 namespace gloam::gpu {
 
 ComputePipeline::ComputePipeline(std::shared_ptr<GpuDevice> device, std::string name, GlProgram program)
@@ -10,9 +12,13 @@ ComputePipeline::ComputePipeline(std::shared_ptr<GpuDevice> device, std::string 
 }
 
 ComputePipeline::~ComputePipeline() {
-    // The program goes back to the context thread to be deleted there.
-    auto program = std::make_shared<GlProgram>(std::move(program_));
-    device_->performLater([program]() mutable { program.reset(); });
+    // The program goes back to the context thread to be deleted there. Only
+    // its name travels: whichever thread drops the job last, no GL call is
+    // made off the context thread (a job refused at shutdown just drops it).
+    const unsigned name = program_.release();
+    if (name != 0) {
+        device_->performLater([name] { glDeleteProgram(name); });
+    }
 }
 
 } // namespace gloam::gpu

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <utility>
+
 #include <string>
 #include <vector>
 
@@ -24,6 +26,9 @@ public:
     GlProgram& operator=(const GlProgram&) = delete;
 
     unsigned id() const noexcept { return id_; }
+    // Gives up ownership: the caller deletes the program (on the context
+    // thread) or, when that thread is gone, lets it go with its context.
+    unsigned release() noexcept { return std::exchange(id_, 0u); }
     explicit operator bool() const noexcept { return id_ != 0; }
     int uniform(const char* name) const;
 
