@@ -134,6 +134,24 @@ TEST_F(GhostViewTest, FirstFramesHaveAZeroStepAndPauseFreezesEverything)
     EXPECT_DOUBLE_EQ(scene.view->ambientTime(), 0.75);
 }
 
+TEST_F(GhostViewTest, AClockGoingBackIsAZeroStepAndAHugeStepIsTakenWhole)
+{
+    SceneHarness scene;
+    scene.runScene();
+    const double before = scene.view->ambientTime();
+    scene.frame(-5.0);
+    EXPECT_EQ(scene.view->ambientTime(), before) << "never a negative step";
+    scene.frame(0.25);
+    EXPECT_DOUBLE_EQ(scene.view->ambientTime(), before + 0.25) << "the next step counts from the new reading";
+
+    scene.ticks(1, 1.0e6);
+    EXPECT_DOUBLE_EQ(scene.view->ambientTime(), before + 0.25 + 1.0e6) << "no upper clamp";
+    EXPECT_TRUE(std::isfinite(scene.view->timeline().strength()));
+    EXPECT_TRUE(std::isfinite(scene.view->reactions().pumpkinStrength()));
+    scene.frame();
+    EXPECT_FALSE(scene.view->isStopped());
+}
+
 TEST_F(GhostViewTest, OpeningHoldsAtItsLimitUntilTheSceneCanShow)
 {
     SceneHarness scene;
