@@ -1,5 +1,7 @@
 #include "engine/effects/LightningEffect.h"
 
+#include "resources/SceneLandmarks.h"
+
 #include "platform/scene/DynamicLightShadowComponent.h"
 #include "platform/scene/ModelComponent.h"
 
@@ -51,12 +53,14 @@ constexpr float enableThreshold = 0.001F;
 
 glm::vec3 LightningEffect::boltDirection()
 {
-    return glm::normalize(glm::vec3(0.8163F, 0.0F, -0.5776F));
+    constexpr landmarks::Point3 d = landmarks::houseDirection;
+    return glm::normalize(glm::vec3(d.x, d.y, d.z));
 }
 
 glm::vec3 LightningEffect::boltLateral()
 {
-    return glm::normalize(glm::vec3(0.5776F, 0.0F, 0.8163F));
+    constexpr landmarks::Point3 r = landmarks::viewRight;
+    return glm::normalize(glm::vec3(r.x, r.y, r.z));
 }
 
 std::vector<glm::vec2> LightningEffect::samplePixels(int branch)

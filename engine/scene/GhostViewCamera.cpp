@@ -1,6 +1,8 @@
 // The orbit camera and pointer input of the scene view.
 #include "engine/scene/GhostView.h"
 
+#include "resources/SceneLandmarks.h"
+
 #include "engine/effects/LightningEffect.h"
 #include "engine/post/GhostBloom.h"
 
@@ -30,7 +32,8 @@ constexpr float maxElevation = 0.85F;
 
 glm::vec3 houseDirection()
 {
-    return glm::normalize(glm::vec3(0.8163F, 0.0F, -0.5776F));
+    constexpr landmarks::Point3 d = landmarks::houseDirection;
+    return glm::normalize(glm::vec3(d.x, d.y, d.z));
 }
 
 bool startsWith(std::string_view text, std::string_view prefix)
