@@ -11,8 +11,8 @@ namespace gloam::forge {
 // files into it (and may create subfolders such as "Audio"). Steps are
 // independent and deterministic; the forge runs them in list order.
 struct ForgeStep {
-  std::string name;
-  std::function<void(const std::filesystem::path& resourceFolder)> write;
+    std::string name;
+    std::function<void(const std::filesystem::path& resourceFolder)> write;
 };
 
 using ForgeSteps = std::vector<ForgeStep>;

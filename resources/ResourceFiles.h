@@ -19,8 +19,8 @@ inline constexpr std::string_view graveyardModel = "Graveyard.glb";
 inline constexpr std::string_view handModel = "Hand.glb";
 inline constexpr std::string_view rearLightsModel = "RearLights.glb";
 inline constexpr std::string_view witchModel = "Witch.glb";
-inline constexpr std::array<std::string_view, 4> vehicleModels{
-    "MarvetGhost.glb", "VantreGhost.glb", "BruskerGhost.glb", "SpirraGhost.glb"};
+inline constexpr std::array<std::string_view, 4> vehicleModels{"MarvetGhost.glb", "VantreGhost.glb", "BruskerGhost.glb",
+                                                               "SpirraGhost.glb"};
 
 // Data.
 inline constexpr std::string_view propTargets = "PropTargets.json";
@@ -41,8 +41,7 @@ inline constexpr std::string_view cameoFadeLibrary = "CameoFade.glsl";
 
 // Sounds, inside audioFolder.
 inline constexpr std::array<std::string_view, 8> soundFiles{
-    "thunder.wav", "witch.wav", "pumpkin.wav", "ghost.wav",
-    "hand.wav", "charger.wav", "hill-thunder.wav", "bats.wav"};
+    "thunder.wav", "witch.wav", "pumpkin.wav", "ghost.wav", "hand.wav", "charger.wav", "hill-thunder.wav", "bats.wav"};
 inline constexpr std::string_view music = "orlenz.m4a";
 inline constexpr std::string_view soundCredits = "CREDITS.txt";
 

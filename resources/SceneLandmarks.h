@@ -7,7 +7,7 @@
 namespace gloam::landmarks {
 
 struct Point3 {
-  float x, y, z;
+    float x, y, z;
 };
 
 // Horizontal direction from the origin towards the house front, the

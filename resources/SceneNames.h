@@ -36,7 +36,7 @@ inline constexpr std::string_view skyClouds = "SkyClouds";
 inline constexpr std::string_view moonSprite = "MoonSprite";
 
 // Ground.
-inline constexpr std::string_view earth = "Env_Earth";          // exact name
+inline constexpr std::string_view earth = "Env_Earth";              // exact name
 inline constexpr std::string_view earthBankExact = "Env_EarthBank"; // exact name
 inline constexpr std::string_view earthBank = "EarthBank";
 
@@ -60,14 +60,13 @@ inline constexpr std::string_view sleevePrefix = "Env_Sleeve";
 // effective name is envPrefix + key, or ends with "_" + key, gets the
 // normal map "ao-" + key + "-normal.png".
 inline constexpr std::array<std::string_view, 13> normalMapKeys{
-    "WeatheredStone", "StoneTrim", "StoneInset", "OldWood", "PumpkinSkin",
-    "MossStone", "MossRecess", "BonesSkin", "BonesPalm", "BonesWrist",
-    "BonesThumb", "Sleeve", "MoundSoil"};
+    "WeatheredStone", "StoneTrim", "StoneInset", "OldWood",    "PumpkinSkin", "MossStone", "MossRecess",
+    "BonesSkin",      "BonesPalm", "BonesWrist", "BonesThumb", "Sleeve",      "MoundSoil"};
 
 // Hand material-name prefixes that receive normal maps (a material matches
 // prefix P when its name is P or begins with P + "_").
-inline constexpr std::array<std::string_view, 5> handMaterialPrefixes{
-    "BonesSkin", "BonesPalm", "BonesWrist", "BonesThumb", "Sleeve"};
+inline constexpr std::array<std::string_view, 5> handMaterialPrefixes{"BonesSkin", "BonesPalm", "BonesWrist",
+                                                                      "BonesThumb", "Sleeve"};
 
 // Hit entities the effects bring with them.
 inline constexpr std::string_view moonReaction = "MoonReaction";
@@ -97,8 +96,9 @@ inline constexpr std::string_view rearRedGuide = "RedGuide";
 // The witch model's cape, turned about +Z at its origin (the shoulders).
 inline constexpr std::string_view witchCape = "WitchCape";
 
-inline std::string normalMapFile(std::string_view key) {
-  return std::string("ao-") + std::string(key) + "-normal.png";
+inline std::string normalMapFile(std::string_view key)
+{
+    return std::string("ao-") + std::string(key) + "-normal.png";
 }
 
 } // namespace gloam::scene_names

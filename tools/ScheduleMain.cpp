@@ -47,7 +47,8 @@ int main(int argc, char** argv)
         if (eggs.due()) {
             const gloam::EasterEgg kind = eggs.nextKind;
             eggs.trigger(kind);
-            std::printf("%8.2f  surprise %s (%.0f s)\n", t, std::string(gloam::rawValue(kind)).c_str(), gloam::duration(kind));
+            std::printf("%8.2f  surprise %s (%.0f s)\n", t, std::string(gloam::rawValue(kind)).c_str(),
+                        gloam::duration(kind));
             continue;
         }
         const bool struck = lightning.lightningStart.has_value();
@@ -58,11 +59,16 @@ int main(int argc, char** argv)
         lightning.advance(step);
         reactions.advance(step, graves);
         characters.advance(step, true, true);
-        if (!struck && lightning.lightningStart) std::printf("%8.2f  lightning\n", t);
-        if (!glowing && reactions.pumpkinStart) std::printf("%8.2f  pumpkins glow\n", t);
-        if (!ghost && reactions.ghostStart) std::printf("%8.2f  ghost rises from %s\n", t, reactions.graveID->c_str());
-        if (!witch && characters.witchStart) std::printf("%8.2f  witch crosses the moon\n", t);
-        if (!hand && characters.handStart) std::printf("%8.2f  hand reaches out\n", t);
+        if (!struck && lightning.lightningStart)
+            std::printf("%8.2f  lightning\n", t);
+        if (!glowing && reactions.pumpkinStart)
+            std::printf("%8.2f  pumpkins glow\n", t);
+        if (!ghost && reactions.ghostStart)
+            std::printf("%8.2f  ghost rises from %s\n", t, reactions.graveID->c_str());
+        if (!witch && characters.witchStart)
+            std::printf("%8.2f  witch crosses the moon\n", t);
+        if (!hand && characters.handStart)
+            std::printf("%8.2f  hand reaches out\n", t);
     }
     return 0;
 }

@@ -29,17 +29,17 @@ std::shared_ptr<platform::ModelEntity> ContactShadow::make(glm::vec2 footprint)
     platform::TexturePtr texture;
     try {
         // Black everywhere, so straight and premultiplied alpha agree.
-        texture = platform::TextureResource::fromPixels(imageWidth, imageHeight, image(), "ContactShadow",
-                                                        {platform::TextureSemantic::color,
-                                                         platform::TextureMipmapsMode::allocateAndGenerateAll});
+        texture = platform::TextureResource::fromPixels(
+            imageWidth, imageHeight, image(), "ContactShadow",
+            {platform::TextureSemantic::color, platform::TextureMipmapsMode::allocateAndGenerateAll});
     } catch (const std::exception&) {
         return nullptr;
     }
     platform::UnlitMaterial material(platform::rgb(1.0F, 1.0F, 1.0F));
     material.color.texture = texture;
     material.blending = platform::Blending::transparent(1.0F);
-    auto shadow = platform::ModelEntity::make(platform::MeshResource::generatePlane(footprint.x, footprint.y, 0.0F),
-                                              {material});
+    auto shadow =
+        platform::ModelEntity::make(platform::MeshResource::generatePlane(footprint.x, footprint.y, 0.0F), {material});
     shadow->setPosition({0.0F, height, 0.0F});
     return shadow;
 }

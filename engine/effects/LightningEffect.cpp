@@ -145,7 +145,8 @@ platform::PhysicallyBasedMaterial LightningEffect::material(float strength)
 }
 
 LightningEffect::LightningEffect()
-    : root_(platform::Entity::make()), light_(platform::DirectionalLight::make())
+    : root_(platform::Entity::make())
+    , light_(platform::DirectionalLight::make())
 {
     platform::MeshPtr mesh = platform::MeshResource::generate(boltMesh());
     bolt_ = platform::ModelEntity::make(std::move(mesh), {material(0.0F)});

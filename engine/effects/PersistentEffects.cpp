@@ -48,8 +48,7 @@ float PersistentEffects::hover(double time)
 
 float PersistentEffects::glow(int index, float time)
 {
-    float p = static_cast<float>(index) * goldenRatioFraction
-              + time / (static_cast<float>(index % 7) * 0.7F + 5.8F);
+    float p = static_cast<float>(index) * goldenRatioFraction + time / (static_cast<float>(index % 7) * 0.7F + 5.8F);
     p -= std::trunc(p);
     if (!(p > glowStart && p < glowEnd)) {
         return 0.0F;
@@ -65,7 +64,8 @@ glm::vec3 PersistentEffects::drift(glm::vec3 base, float phase, float time)
 }
 
 PersistentEffects::PersistentEffects(std::shared_ptr<platform::ModelEntity> shadow)
-    : root_(platform::Entity::make()), shadow_(std::move(shadow))
+    : root_(platform::Entity::make())
+    , shadow_(std::move(shadow))
 {
     const platform::ModelComponent* model = shadow_ ? shadow_->components.get<platform::ModelComponent>() : nullptr;
     const platform::UnlitMaterial* unlit =

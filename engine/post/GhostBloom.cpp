@@ -70,15 +70,15 @@ std::shared_ptr<GhostBloom> GhostBloom::create()
 }
 
 GhostBloom::GhostBloom(std::filesystem::path resources, LogSink log)
-    : resources_(std::move(resources)), log_(log ? std::move(log) : LogSink(printLine))
-{
-}
+    : resources_(std::move(resources))
+    , log_(log ? std::move(log) : LogSink(printLine))
+{}
 
 GhostBloom::~GhostBloom() = default;
 
 GhostBloom::Pipelines GhostBloom::prepare(Vehicle vehicle, const std::filesystem::path& resources)
 {
-    auto device = gpu::GpuDevice::systemDefault();  // "HalloweenMetal" 1 when there is none
+    auto device = gpu::GpuDevice::systemDefault(); // "HalloweenMetal" 1 when there is none
     const auto library = gpu::ShaderLibrary::load(resources / effects(vehicle));
     for (const char* kernel : {extractKernel, compositeKernel}) {
         if (!library.hasKernel(kernel)) {
@@ -164,7 +164,8 @@ void GhostBloom::log(const std::string& line) const
 
 void GhostBloom::copyUnmodified(const render::PostProcessContext& context)
 {
-    if (!context.commandBuffer || !context.sourceColorTexture || !context.targetColorTexture) return;
+    if (!context.commandBuffer || !context.sourceColorTexture || !context.targetColorTexture)
+        return;
     context.commandBuffer->copy(*context.sourceColorTexture, *context.targetColorTexture);
 }
 
@@ -185,8 +186,10 @@ void GhostBloom::process(const render::PostProcessContext& context)
     }
     if (remaining > 0) {
         context.commandBuffer->addCompletedHandler([weak = weak_from_this()](gpu::CommandBufferStatus status) {
-            if (status != gpu::CommandBufferStatus::completed) return;
-            if (auto self = weak.lock()) self->countCompletedFrame();
+            if (status != gpu::CommandBufferStatus::completed)
+                return;
+            if (auto self = weak.lock())
+                self->countCompletedFrame();
         });
     }
 
@@ -206,7 +209,7 @@ void GhostBloom::process(const render::PostProcessContext& context)
     }
 
     const SharedValues shared = sharedValues();
-    if (!(shared.sceneVisibility > 0.0f)) {  // hidden, or not a number: show the scene as it is
+    if (!(shared.sceneVisibility > 0.0f)) { // hidden, or not a number: show the scene as it is
         copyUnmodified(context);
         return;
     }
@@ -254,7 +257,8 @@ void GhostBloom::rebuild(const render::PostProcessContext& context)
     const gpu::GpuTexture& source = *context.sourceColorTexture;
     const int width = source.width();
     const int height = source.height();
-    if (width == failedWidth_ && height == failedHeight_) return;  // reported already; wait for a new size
+    if (width == failedWidth_ && height == failedHeight_)
+        return; // reported already; wait for a new size
 
     bright_.reset();
     blurred_.reset();
@@ -307,8 +311,7 @@ void GhostBloom::loadFogVolume(gpu::GpuDevice& device)
         volume->replace(bytes.data(), bytes.size(), fogRowBytes, fogSliceBytes);
     } catch (const std::exception& error) {
         throw gpu::GpuError(fogVolumeDomain, fogVolumeTextureRefused,
-                            "The fog volume texture (128 × 64 × 128, r8) cannot be made: " +
-                                std::string(error.what()));
+                            "The fog volume texture (128 × 64 × 128, r8) cannot be made: " + std::string(error.what()));
     }
     fogMask_ = std::move(volume);
 }

@@ -47,8 +47,8 @@ class GhostBloom : public std::enable_shared_from_this<GhostBloom> {
 public:
     // The two compute pipelines of one vehicle's shader library.
     struct Pipelines {
-        std::shared_ptr<const gpu::ComputePipeline> extract;    // kernel "cyanHighlights"
-        std::shared_ptr<const gpu::ComputePipeline> composite;  // kernel "groundMist"
+        std::shared_ptr<const gpu::ComputePipeline> extract;   // kernel "cyanHighlights"
+        std::shared_ptr<const gpu::ComputePipeline> composite; // kernel "groundMist"
     };
 
     // The guarded values `process` works from, copied out in one go.
@@ -70,7 +70,7 @@ public:
 
     // `resources`: the folder holding "FogDensity.r8".
     static std::shared_ptr<GhostBloom> create(std::filesystem::path resources, LogSink log = {});
-    static std::shared_ptr<GhostBloom> create();  // in the scene's resource folder
+    static std::shared_ptr<GhostBloom> create(); // in the scene's resource folder
 
     ~GhostBloom();
     GhostBloom(const GhostBloom&) = delete;
@@ -81,7 +81,7 @@ public:
     // device, "HalloweenMetal" 2 when a kernel is missing, and the library's
     // own load and compile errors unchanged.
     static Pipelines prepare(Vehicle vehicle, const std::filesystem::path& resources);
-    static Pipelines prepare(Vehicle vehicle);  // in the scene's resource folder
+    static Pipelines prepare(Vehicle vehicle); // in the scene's resource folder
 
     // Main thread; each takes the lock for its write or read only.
     void select(const Pipelines& pipelines);
@@ -121,7 +121,7 @@ private:
     std::unique_ptr<gpu::GaussianBlur> blur_;
     std::shared_ptr<gpu::GpuTexture> fogMask_;
     bool reported_ = false;
-    int failedWidth_ = 0;   // a size whose textures could not be made
+    int failedWidth_ = 0; // a size whose textures could not be made
     int failedHeight_ = 0;
 
     // Guarded by cameraLock_.

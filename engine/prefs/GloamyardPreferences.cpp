@@ -48,8 +48,8 @@ platform::SettingsStore& GloamyardPreferences::defaults()
         std::error_code error;
         std::filesystem::create_directories(file.parent_path(), error);
         if (error || !std::filesystem::is_directory(file.parent_path())) {
-            cannotOpen("the folder " + file.parent_path().string() + " cannot be created ("
-                       + (error ? error.message() : std::string("not a folder")) + ")");
+            cannotOpen("the folder " + file.parent_path().string() + " cannot be created (" +
+                       (error ? error.message() : std::string("not a folder")) + ")");
         }
         return std::make_unique<platform::SettingsStore>(file);
     }();

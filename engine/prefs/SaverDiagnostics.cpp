@@ -27,8 +27,7 @@ bool saverDiagnosticsEnabled()
 SaverDiagnosticsLog::SaverDiagnosticsLog(std::filesystem::path folder, std::string fileName)
     : folder_(std::move(folder))
     , fileName_(std::move(fileName))
-{
-}
+{}
 
 SaverDiagnosticsLog& SaverDiagnosticsLog::process()
 {

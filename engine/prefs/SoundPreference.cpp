@@ -12,8 +12,8 @@ namespace {
 QString key(SoundMode mode, const char* field)
 {
     const auto raw = rawValue(mode);
-    return QStringLiteral("audio.") + QString::fromLatin1(raw.data(), static_cast<int>(raw.size())) + QLatin1Char('.')
-           + QString::fromLatin1(field);
+    return QStringLiteral("audio.") + QString::fromLatin1(raw.data(), static_cast<int>(raw.size())) + QLatin1Char('.') +
+           QString::fromLatin1(field);
 }
 
 // Clamps to [0, 1]; anything that is not a number is 0.

@@ -12,7 +12,8 @@ namespace gloam {
 // The catalogue of the four vehicles the scene can show.
 enum class Vehicle { corsel, vantre, brusker, spirra };
 
-inline constexpr std::array<Vehicle, 4> allVehicles{Vehicle::corsel, Vehicle::vantre, Vehicle::brusker, Vehicle::spirra};
+inline constexpr std::array<Vehicle, 4> allVehicles{Vehicle::corsel, Vehicle::vantre, Vehicle::brusker,
+                                                    Vehicle::spirra};
 
 std::string_view rawValue(Vehicle vehicle);
 std::optional<Vehicle> vehicleFromRawValue(std::string_view raw);

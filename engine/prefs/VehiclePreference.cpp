@@ -17,8 +17,9 @@ Vehicle VehiclePreference::selected()
 
 void VehiclePreference::setSelected(Vehicle vehicle)
 {
-    GloamyardPreferences::defaults().setValue(QStringLiteral("vehicle"),
-                                              QString::fromLatin1(rawValue(vehicle).data(), static_cast<int>(rawValue(vehicle).size())));
+    GloamyardPreferences::defaults().setValue(
+        QStringLiteral("vehicle"),
+        QString::fromLatin1(rawValue(vehicle).data(), static_cast<int>(rawValue(vehicle).size())));
 }
 
 } // namespace gloam

@@ -51,15 +51,15 @@ GhostView::GhostView(platform::Rect frame, bool interactive, std::optional<Vehic
     , rearAssembly_(platform::Entity::make("RearAssembly"))
     , anchor_(platform::AnchorEntity::make(glm::vec3(0.0F), "SceneAnchor"))
     , vehicle_(vehicle.value_or(VehiclePreference::selected()))
-    , bloom_(GhostBloom::create(resources_, environment_.log ? GhostBloom::LogSink([log = environment_.log](const std::string& line) {
-                                                                     log(line, false);
-                                                                 })
-                                                               : GhostBloom::LogSink()))
+    , bloom_(GhostBloom::create(
+          resources_, environment_.log
+                          ? GhostBloom::LogSink([log = environment_.log](const std::string& line) { log(line, false); })
+                          : GhostBloom::LogSink()))
     , easterEggs_(environment_.eggSeed ? EasterEggTimeline(*environment_.eggSeed) : EasterEggTimeline())
     , interactive_(interactive)
-    , sound_(std::make_unique<SceneSound>(soundMode.value_or(interactive ? SoundMode::app : SoundMode::saver), resources_,
-                                          environment_.audioPlayers ? environment_.audioPlayers
-                                                                    : SceneSound::defaultPlayerFactory()))
+    , sound_(std::make_unique<SceneSound>(
+          soundMode.value_or(interactive ? SoundMode::app : SoundMode::saver), resources_,
+          environment_.audioPlayers ? environment_.audioPlayers : SceneSound::defaultPlayerFactory()))
     , frame_(frame)
 {
     if (!environment_.uptime) {
@@ -188,8 +188,8 @@ void GhostView::advanceEvents(double delta)
     }
 
     // The moon test (a pick through the scene) is paid for only when an egg is due.
-    const bool eggStarts = easterEggs_.due()
-                           && (easterEggs_.nextKind == EasterEgg::amperle ? easterEggs_.time >= chargerRetryAt_
+    const bool eggStarts =
+        easterEggs_.due() && (easterEggs_.nextKind == EasterEgg::amperle ? easterEggs_.time >= chargerRetryAt_
                                                                          : characterVisible("MoonReaction"));
 
     const bool lightningAutomatic = timeline_.automatic;
@@ -222,8 +222,8 @@ void GhostView::advanceEvents(double delta)
     reactions_.automatic = reactionsAutomatic;
     characters_.automatic = charactersAutomatic;
 
-    if (eggStarts && !timeline_.lightningStart && !reactions_.pumpkinStart && !reactions_.ghostAge()
-        && !characters_.witchAge() && !characters_.handAge()) {
+    if (eggStarts && !timeline_.lightningStart && !reactions_.pumpkinStart && !reactions_.ghostAge() &&
+        !characters_.witchAge() && !characters_.handAge()) {
         beginEgg(easterEggs_.nextKind);
     }
 }

@@ -36,7 +36,7 @@ namespace gloam::platform {
 class AnimationPlaybackController;
 class EnvironmentResource;
 class MeshResource;
-}
+} // namespace gloam::platform
 
 namespace gloam {
 
@@ -190,8 +190,8 @@ public:
     std::size_t collisionTaskCount() const { return collisionTasks_.size(); }
 
 private:
-    GhostView(platform::Rect frame, bool interactive, std::optional<Vehicle> vehicle, std::optional<SoundMode> soundMode,
-              Environment environment);
+    GhostView(platform::Rect frame, bool interactive, std::optional<Vehicle> vehicle,
+              std::optional<SoundMode> soundMode, Environment environment);
     void construct();
 
     void advanceEvents(double delta);
@@ -219,7 +219,8 @@ private:
     async::Task<std::shared_ptr<const platform::EnvironmentResource>> makeStudyLight();
     async::Task<void> prepareEnvironmentTextures();
     platform::TexturePtr materialTexture(const std::string& file, bool normal);
-    void configureEnvironment(const platform::EntityPtr& entity, const std::string& inherited = {}, bool includeHand = false);
+    void configureEnvironment(const platform::EntityPtr& entity, const std::string& inherited = {},
+                              bool includeHand = false);
     static async::Task<void> buildHouseCollision(std::weak_ptr<GhostView> owner, std::weak_ptr<platform::Entity> target,
                                                  std::shared_ptr<const platform::MeshResource> mesh);
 

@@ -29,20 +29,29 @@ namespace names = scene_names;
 
 namespace {
 
-bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
-bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+bool contains(std::string_view text, std::string_view part)
+{
+    return text.find(part) != std::string_view::npos;
+}
+bool startsWith(std::string_view text, std::string_view prefix)
+{
+    return text.substr(0, prefix.size()) == prefix;
+}
 bool endsWith(std::string_view text, std::string_view suffix)
 {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
-bool isNormalMapFile(std::string_view file) { return endsWith(file, resources::normalMapSuffix); }
+bool isNormalMapFile(std::string_view file)
+{
+    return endsWith(file, resources::normalMapSuffix);
+}
 
 // The texture files the preparation loads before the tree walk.
 bool isPreparedTexture(std::string_view file)
 {
-    return (startsWith(file, resources::normalMapPrefix) && isNormalMapFile(file)) || file == resources::groundNormalMap ||
-           file == resources::pumpkinCavity;
+    return (startsWith(file, resources::normalMapPrefix) && isNormalMapFile(file)) ||
+           file == resources::groundNormalMap || file == resources::pumpkinCavity;
 }
 
 platform::TextureCreateOptions textureOptions(bool normal)
@@ -227,16 +236,17 @@ void GhostView::configureEnvironment(const platform::EntityPtr& entity, const st
                 pbr.roughness = 0.96F;
                 pbr.faceCulling = platform::FaceCulling::none;
             });
-        } else if (contains(name, names::houseTimber) || contains(name, names::houseEdge) || contains(name, names::houseSlate)) {
-            const platform::Color color =
-                contains(name, names::houseEdge) ? platform::rgb(0.1F, 0.115F, 0.13F) : platform::rgb(0.065F, 0.08F, 0.095F);
+        } else if (contains(name, names::houseTimber) || contains(name, names::houseEdge) ||
+                   contains(name, names::houseSlate)) {
+            const platform::Color color = contains(name, names::houseEdge) ? platform::rgb(0.1F, 0.115F, 0.13F)
+                                                                           : platform::rgb(0.065F, 0.08F, 0.095F);
             for (platform::Material& material : materials) {
                 material = flatUnlit(material, color);
             }
-        } else if (contains(name, names::treeBlack) || contains(name, names::treeMist) || contains(name, names::houseBlack) ||
-                   contains(name, names::roofBlack)) {
-            const platform::Color color =
-                contains(name, names::treeMist) ? platform::rgb(0.09F, 0.17F, 0.21F) : platform::rgb(0.025F, 0.033F, 0.045F);
+        } else if (contains(name, names::treeBlack) || contains(name, names::treeMist) ||
+                   contains(name, names::houseBlack) || contains(name, names::roofBlack)) {
+            const platform::Color color = contains(name, names::treeMist) ? platform::rgb(0.09F, 0.17F, 0.21F)
+                                                                          : platform::rgb(0.025F, 0.033F, 0.045F);
             for (platform::Material& material : materials) {
                 material = flatUnlit(material, color);
             }
@@ -284,8 +294,9 @@ void GhostView::configureEnvironment(const platform::EntityPtr& entity, const st
         }
 
         if (contains(name, names::pumpkinCarvedWall)) {
-            forEachPhysicallyBased(materials,
-                                   [](platform::PhysicallyBasedMaterial& pbr) { pbr.faceCulling = platform::FaceCulling::none; });
+            forEachPhysicallyBased(materials, [](platform::PhysicallyBasedMaterial& pbr) {
+                pbr.faceCulling = platform::FaceCulling::none;
+            });
         }
         if (name == names::earth) {
             forEachPhysicallyBased(materials, [](platform::PhysicallyBasedMaterial& pbr) {
@@ -294,17 +305,20 @@ void GhostView::configureEnvironment(const platform::EntityPtr& entity, const st
             });
         }
         if (contains(name, names::stone) && !contains(name, names::stoneRecess) && !contains(name, names::moss)) {
-            forEachPhysicallyBased(materials,
-                                   [](platform::PhysicallyBasedMaterial& pbr) { pbr.baseColor.tint = platform::rgb(0.8F, 0.65F, 0.49F); });
+            forEachPhysicallyBased(materials, [](platform::PhysicallyBasedMaterial& pbr) {
+                pbr.baseColor.tint = platform::rgb(0.8F, 0.65F, 0.49F);
+            });
         }
         if (contains(name, names::stoneInset)) {
-            forEachPhysicallyBased(materials,
-                                   [](platform::PhysicallyBasedMaterial& pbr) { pbr.baseColor.tint = platform::rgb(0.64F, 0.47F, 0.33F); });
+            forEachPhysicallyBased(materials, [](platform::PhysicallyBasedMaterial& pbr) {
+                pbr.baseColor.tint = platform::rgb(0.64F, 0.47F, 0.33F);
+            });
         }
 
         entity->components.set(model);
 
-        if (contains(name, names::pumpkinFlame) || contains(name, names::pumpkinGlow) || contains(name, names::pumpkinSkin)) {
+        if (contains(name, names::pumpkinFlame) || contains(name, names::pumpkinGlow) ||
+            contains(name, names::pumpkinSkin)) {
             pumpkinMaterials_.push_back(
                 {entity, model.materials, contains(name, names::pumpkinFlame) || contains(name, names::pumpkinGlow)});
         }

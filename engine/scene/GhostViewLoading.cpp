@@ -27,7 +27,8 @@ double wallClock()
     return std::chrono::duration<double>(sinceEpoch).count();
 }
 
-std::shared_ptr<platform::PointLight> makePointLight(glm::vec3 position, platform::Color color, float intensity, float radius)
+std::shared_ptr<platform::PointLight> makePointLight(glm::vec3 position, platform::Color color, float intensity,
+                                                     float radius)
 {
     auto light = platform::PointLight::make();
     light->light().color = color;
@@ -173,7 +174,8 @@ void GhostView::showLoadFailure(const std::string& message)
 {
     stop();
     const platform::Rect box = bounds();
-    failureLabel_ = StatusLabel{"Unable to load the Halloween scene.", false,
+    failureLabel_ = StatusLabel{"Unable to load the Halloween scene.",
+                                false,
                                 {24.0F, 24.0F, std::max(box.width - 48.0F, 0.0F), std::max(box.height - 48.0F, 0.0F)}};
     log("Halloween scene unavailable: " + message, false);
 }

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 
-
 namespace gloam {
 
 namespace {
@@ -28,8 +27,8 @@ const char* boolText(bool value)
 
 bool inside(glm::vec2 point, const platform::Rect& bounds, float insetX, float insetY)
 {
-    return point.x >= bounds.x + insetX && point.x <= bounds.x + bounds.width - insetX && point.y >= bounds.y + insetY
-           && point.y <= bounds.y + bounds.height - insetY;
+    return point.x >= bounds.x + insetX && point.x <= bounds.x + bounds.width - insetX &&
+           point.y >= bounds.y + insetY && point.y <= bounds.y + bounds.height - insetY;
 }
 
 } // namespace
@@ -41,7 +40,8 @@ void GhostView::triggerWitch()
     }
     const bool accepted = characters_.triggerWitch();
     applyAtmosphere(0.0);
-    log(std::string("E4 witch trigger accepted=") + boolText(accepted) + " time=" + describeDouble(characters_.time), true);
+    log(std::string("E4 witch trigger accepted=") + boolText(accepted) + " time=" + describeDouble(characters_.time),
+        true);
 }
 
 void GhostView::triggerHand()
@@ -51,7 +51,8 @@ void GhostView::triggerHand()
     }
     const bool accepted = characters_.triggerHand();
     applyAtmosphere(0.0);
-    log(std::string("E4 hand trigger accepted=") + boolText(accepted) + " time=" + describeDouble(characters_.time), true);
+    log(std::string("E4 hand trigger accepted=") + boolText(accepted) + " time=" + describeDouble(characters_.time),
+        true);
 }
 
 void GhostView::triggerLightning()
@@ -61,7 +62,8 @@ void GhostView::triggerLightning()
     }
     const bool accepted = timeline_.trigger();
     applyAtmosphere(0.0);
-    log(std::string("E4 lightning trigger accepted=") + boolText(accepted) + " time=" + describeDouble(timeline_.time), false);
+    log(std::string("E4 lightning trigger accepted=") + boolText(accepted) + " time=" + describeDouble(timeline_.time),
+        false);
 }
 
 void GhostView::triggerPumpkins()
@@ -71,7 +73,8 @@ void GhostView::triggerPumpkins()
     }
     const bool accepted = reactions_.triggerPumpkins();
     applyAtmosphere(0.0);
-    log(std::string("E4 pumpkin trigger accepted=") + boolText(accepted) + " time=" + describeDouble(reactions_.time), true);
+    log(std::string("E4 pumpkin trigger accepted=") + boolText(accepted) + " time=" + describeDouble(reactions_.time),
+        true);
 }
 
 void GhostView::triggerGhost(const std::optional<std::string>& requested)
@@ -91,7 +94,8 @@ void GhostView::triggerGhost(const std::optional<std::string>& requested)
     }
     const bool accepted = reactions_.triggerGhost(id);
     applyAtmosphere(0.0);
-    log("E4 ghost trigger id=" + id + " accepted=" + boolText(accepted) + " time=" + describeDouble(reactions_.time), true);
+    log("E4 ghost trigger id=" + id + " accepted=" + boolText(accepted) + " time=" + describeDouble(reactions_.time),
+        true);
 }
 
 bool GhostView::characterVisible(const std::string& name) const

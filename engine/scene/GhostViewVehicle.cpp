@@ -65,7 +65,8 @@ async::Task<void> GhostView::replaceVehicle(Vehicle requested)
 
     auto rear = platform::Entity::make("RearParts");
     if (requested == Vehicle::corsel) {
-        platform::EntityPtr lights = co_await platform::ModelLoader::load(resources_ / std::string(resources::rearLightsModel));
+        platform::EntityPtr lights =
+            co_await platform::ModelLoader::load(resources_ / std::string(resources::rearLightsModel));
         co_await staleTest();
         configureRearLights(*lights);
         rear->addChild(lights);
@@ -119,7 +120,8 @@ async::Task<void> GhostView::replaceVehicle(Vehicle requested)
     }
     updateCamera();
     applyAtmosphere(0.0);
-    log("VEHICLE selected=" + std::string(rawValue(requested)) + " rearChildren=" + std::to_string(rearAssembly_->children().size()),
+    log("VEHICLE selected=" + std::string(rawValue(requested)) +
+            " rearChildren=" + std::to_string(rearAssembly_->children().size()),
         false);
 }
 
@@ -172,7 +174,9 @@ void GhostView::applyFabric(platform::Entity& entity, Vehicle requested)
 void GhostView::configureRearLights(platform::Entity& entity)
 {
     if (platform::ModelComponent* model = entity.components.get<platform::ModelComponent>()) {
-        const float intensity = contains(entity.name(), "AmberCore") ? 7.0F : contains(entity.name(), "RedGuide") ? 5.0F : 0.025F;
+        const float intensity = contains(entity.name(), "AmberCore")  ? 7.0F
+                                : contains(entity.name(), "RedGuide") ? 5.0F
+                                                                      : 0.025F;
         for (platform::Material& material : model->materials) {
             if (platform::PhysicallyBasedMaterial* pbr = platform::asPhysicallyBased(material)) {
                 pbr->faceCulling = platform::FaceCulling::none;
@@ -205,7 +209,8 @@ void GhostView::addVehicleCollision(const platform::EntityPtr& entity, int gener
                     co_return;
                 }
                 auto view = owner.lock();
-                if (!view || view->stopped_ || view->vehicleGeneration_ != generation || (co_await async::isCancelled())) {
+                if (!view || view->stopped_ || view->vehicleGeneration_ != generation ||
+                    (co_await async::isCancelled())) {
                     co_return;
                 }
                 if (auto entity = target.lock()) {

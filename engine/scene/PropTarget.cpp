@@ -91,7 +91,8 @@ std::vector<PropTarget> PropTarget::loadList(const std::filesystem::path& file)
 {
     std::ifstream input(file, std::ios::binary);
     if (!input) {
-        throw DecodingError(file.filename().string() + " cannot be read: no such file in " + file.parent_path().string());
+        throw DecodingError(file.filename().string() + " cannot be read: no such file in " +
+                            file.parent_path().string());
     }
     std::stringstream bytes;
     bytes << input.rdbuf();

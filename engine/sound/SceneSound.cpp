@@ -14,8 +14,8 @@ namespace {
 
 constexpr float musicFullLevel = 0.12F;
 constexpr float musicDuckedLevel = 0.055F;
-constexpr double duckRate = 8.0;  // down fast under an effect
-constexpr double riseRate = 1.7;  // back up slowly afterwards
+constexpr double duckRate = 8.0; // down fast under an effect
+constexpr double riseRate = 1.7; // back up slowly afterwards
 
 float clampVolume(float volume)
 {
@@ -30,8 +30,7 @@ SceneSound::SceneSound(SoundMode mode, const std::filesystem::path& resources, p
     , volume_(SoundPreference::volume(mode))
     , resources_(resources / std::filesystem::path(resources::audioFolder))
     , makePlayer_(std::move(makePlayer))
-{
-}
+{}
 
 platform::AudioPlayerFactory SceneSound::defaultPlayerFactory()
 {

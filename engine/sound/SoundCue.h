@@ -27,7 +27,10 @@ inline constexpr std::array<SoundCue, soundCueCount> allSoundCues{
     SoundCue::charger, SoundCue::titleThunder, SoundCue::hillThunder, SoundCue::openingWitch, SoundCue::bats,
 };
 
-constexpr std::size_t index(SoundCue cue) { return static_cast<std::size_t>(cue); }
+constexpr std::size_t index(SoundCue cue)
+{
+    return static_cast<std::size_t>(cue);
+}
 
 std::string_view rawValue(SoundCue cue);
 std::optional<SoundCue> soundCueFromRawValue(std::string_view raw);

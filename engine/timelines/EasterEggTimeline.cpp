@@ -8,8 +8,7 @@ namespace gloam {
 
 EasterEggTimeline::EasterEggTimeline()
     : EasterEggTimeline(randomSeed())
-{
-}
+{}
 
 EasterEggTimeline::EasterEggTimeline(std::uint64_t initialSeed)
     : seed(initialSeed)

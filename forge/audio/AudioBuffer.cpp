@@ -6,9 +6,9 @@
 namespace gloam::forge::audio {
 
 AudioBuffer::AudioBuffer(int rate, int channelCount, std::size_t frames)
-    : sampleRate(rate), channels(static_cast<std::size_t>(channelCount), std::vector<float>(frames, 0.0f))
-{
-}
+    : sampleRate(rate)
+    , channels(static_cast<std::size_t>(channelCount), std::vector<float>(frames, 0.0f))
+{}
 
 AudioBuffer AudioBuffer::seconds(double length, int rate, int channelCount)
 {

@@ -37,7 +37,9 @@ std::string soundCreditsText()
     for (const auto& cue : CueSounds::all())
         text << "  " << cue.file << ": " << cue.description << ".\n";
     text << "\nMusic\n-----\n"
-            "  " << resources::music << ": \"Orlenz\", a waltz in D minor composed for the opening.\n"
+            "  "
+         << resources::music
+         << ": \"Orlenz\", a waltz in D minor composed for the opening.\n"
             "    Music box, low pipe organ, plucked strings, a theremin-like voice, a\n"
             "    kettle drum and wind, each synthesised note by note (additive tones,\n"
             "    Karplus-Strong strings), in a shared room reverberation after Jezar's\n"

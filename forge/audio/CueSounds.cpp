@@ -20,10 +20,13 @@ using kit::twoPi;
 using Kind = Biquad::Kind;
 
 constexpr int rate = 44100;
-constexpr double tail = 0.05;         // silent frames after the event's end
-constexpr float cuePeak = 0.891f;     // -1 dBFS
+constexpr double tail = 0.05;     // silent frames after the event's end
+constexpr float cuePeak = 0.891f; // -1 dBFS
 
-double timeOf(std::size_t frame) { return static_cast<double>(frame) / rate; }
+double timeOf(std::size_t frame)
+{
+    return static_cast<double>(frame) / rate;
+}
 
 // DC out, edges shaped, peak set.
 void finish(AudioBuffer& buffer, double eventLength, double fadeLength)
@@ -56,7 +59,8 @@ void renderBursts(AudioBuffer& out, const std::vector<Burst>& bursts, double q, 
         Biquad band(Kind::bandPass, burst.frequency, q, rate);
         const auto p = kit::pan(burst.pan);
         const std::size_t start = out.frameAt(burst.time);
-        const std::size_t end = std::min(out.frameCount(), start + static_cast<std::size_t>(burst.decay * 7.0 * rate) + 1);
+        const std::size_t end =
+            std::min(out.frameCount(), start + static_cast<std::size_t>(burst.decay * 7.0 * rate) + 1);
         for (std::size_t i = start; i < end; ++i) {
             const double x = timeOf(i - start);
             const float env = burst.amplitude * static_cast<float>(std::exp(-x / burst.decay));
@@ -78,9 +82,11 @@ void renderRumble(AudioBuffer& out, const RumbleShape& shape, float gain)
 {
     std::array<kit::BrownNoise, 2> brown{kit::BrownNoise(shape.seed), kit::BrownNoise(shape.seed + 1)};
     kit::BrownNoise shared(shape.seed + 2);
-    std::array<Biquad, 2> low1{Biquad(Kind::lowPass, shape.cutoff, 0.7, rate), Biquad(Kind::lowPass, shape.cutoff, 0.7, rate)};
+    std::array<Biquad, 2> low1{Biquad(Kind::lowPass, shape.cutoff, 0.7, rate),
+                               Biquad(Kind::lowPass, shape.cutoff, 0.7, rate)};
     std::array<Biquad, 2> low2 = low1;
-    std::array<Biquad, 2> mid{Biquad(Kind::lowPass, shape.cutoff * 4.0, 0.6, rate), Biquad(Kind::lowPass, shape.cutoff * 4.0, 0.6, rate)};
+    std::array<Biquad, 2> mid{Biquad(Kind::lowPass, shape.cutoff * 4.0, 0.6, rate),
+                              Biquad(Kind::lowPass, shape.cutoff * 4.0, 0.6, rate)};
     std::array<Biquad, 2> subsonic{Biquad(Kind::highPass, 28.0, 0.7, rate), Biquad(Kind::highPass, 28.0, 0.7, rate)};
     kit::ValueNoise roll(shape.seed + 3, 6.0, rate);
     kit::ValueNoise grumble(shape.seed + 4, 19.0, rate);
@@ -112,7 +118,10 @@ struct Resonance {
 
 class ResonatorBank {
 public:
-    explicit ResonatorBank(std::size_t count) : filters_(count), gains_(count, 0.0f) {}
+    explicit ResonatorBank(std::size_t count)
+        : filters_(count)
+        , gains_(count, 0.0f)
+    {}
     void tune(std::size_t index, const Resonance& r)
     {
         filters_[index].set(Kind::bandPass, r.frequency, r.q, rate);
@@ -147,7 +156,8 @@ AudioBuffer CueSounds::thunder()
 
     // The crack: a sharp tearing burst of bright noise with crackles in it.
     {
-        std::array<Biquad, 2> bright{Biquad(Kind::highPass, 1400.0, 0.7, rate), Biquad(Kind::highPass, 1400.0, 0.7, rate)};
+        std::array<Biquad, 2> bright{Biquad(Kind::highPass, 1400.0, 0.7, rate),
+                                     Biquad(Kind::highPass, 1400.0, 0.7, rate)};
         std::array<Biquad, 2> tear{Biquad(Kind::bandPass, 900.0, 0.7, rate), Biquad(Kind::bandPass, 900.0, 0.7, rate)};
         kit::ValueNoise rip(0x7002, 90.0, rate);
         const std::size_t end = out.frameAt(0.9);
@@ -173,9 +183,15 @@ AudioBuffer CueSounds::thunder()
     // The rolling rumble that follows, echoing off the hills.
     renderRumble(out,
                  RumbleShape{170.0,
-                             {{0.22, 0.09, 0.9}, {0.5, 0.16, 1.0}, {0.95, 0.22, 0.75}, {1.45, 0.25, 0.55},
-                              {2.0, 0.3, 0.32}, {2.55, 0.3, 0.14}},
-                             0.05, 1.1, 0x7010},
+                             {{0.22, 0.09, 0.9},
+                              {0.5, 0.16, 1.0},
+                              {0.95, 0.22, 0.75},
+                              {1.45, 0.25, 0.55},
+                              {2.0, 0.3, 0.32},
+                              {2.55, 0.3, 0.14}},
+                             0.05,
+                             1.1,
+                             0x7010},
                  0.9f);
 
     reverberate(out, 0.86f, 0.45f, 0.22f, 0.015f);
@@ -195,13 +211,15 @@ AudioBuffer CueSounds::hillThunder()
         for (std::size_t i = 0; i < end; ++i) {
             const double t = timeOf(i);
             for (std::size_t c = 0; c < 2; ++c)
-                out.channels[c][i] += 1.4f * muffled[c].process(random.noise()) * static_cast<float>(strike(t, 0.0, 0.01, 0.12));
+                out.channels[c][i] +=
+                    1.4f * muffled[c].process(random.noise()) * static_cast<float>(strike(t, 0.0, 0.01, 0.12));
         }
     }
-    renderRumble(out,
-                 RumbleShape{110.0, {{0.3, 0.15, 0.8}, {0.75, 0.25, 1.0}, {1.3, 0.3, 0.7}, {1.85, 0.3, 0.35}}, 0.08, 1.0,
-                             0x4110},
-                 1.0f);
+    renderRumble(
+        out,
+        RumbleShape{
+            110.0, {{0.3, 0.15, 0.8}, {0.75, 0.25, 1.0}, {1.3, 0.3, 0.7}, {1.85, 0.3, 0.35}}, 0.08, 1.0, 0x4110},
+        1.0f);
     // Far away and to the right of the picture.
     for (auto& s : out.channels[0])
         s *= 0.8f;
@@ -327,7 +345,8 @@ AudioBuffer CueSounds::pumpkin()
     {
         std::array<kit::BrownNoise, 2> roar{kit::BrownNoise(0x5002), kit::BrownNoise(0x5003)};
         std::array<Biquad, 2> warm{Biquad(Kind::lowPass, 800.0, 0.7, rate), Biquad(Kind::lowPass, 800.0, 0.7, rate)};
-        std::array<Biquad, 2> hiss{Biquad(Kind::highPass, 3500.0, 0.7, rate), Biquad(Kind::highPass, 3500.0, 0.7, rate)};
+        std::array<Biquad, 2> hiss{Biquad(Kind::highPass, 3500.0, 0.7, rate),
+                                   Biquad(Kind::highPass, 3500.0, 0.7, rate)};
         kit::ValueNoise flicker(0x5004, 4.0, rate);
         kit::ValueNoise flutter(0x5005, 13.0, rate);
         for (std::size_t i = 0; i < out.frameCount(); ++i) {
@@ -383,14 +402,14 @@ AudioBuffer CueSounds::ghost()
         const double f0 = (190.0 + 190.0 * glide) * (1.0 + 0.018 * std::sin(twoPi * 5.2 * t + 1.5 * t * t));
         phase += twoPi * f0 / rate;
         phase2 += twoPi * f0 * 1.006 / rate;
-        const double tone = std::sin(phase) + 0.35 * std::sin(2.0 * phase) + 0.12 * std::sin(3.0 * phase) +
-                            0.5 * std::sin(phase2);
+        const double tone =
+            std::sin(phase) + 0.35 * std::sin(2.0 * phase) + 0.12 * std::sin(3.0 * phase) + 0.5 * std::sin(phase2);
         const double moanLevel = rise(t, 0.08, 0.6) * 1.4;
         const double breathLevel = 0.35 + 0.65 * rise(t, 0.0, 0.9);
         const float n = random.noise();
         const float voice = mouth.process(static_cast<float>(tone * moanLevel) + 0.15f * n);
-        const float air = breath.process(n) * static_cast<float>(breathLevel) + 0.6f * whooshBand.process(n) *
-                                                                                    static_cast<float>(breathLevel);
+        const float air = breath.process(n) * static_cast<float>(breathLevel) +
+                          0.6f * whooshBand.process(n) * static_cast<float>(breathLevel);
         const auto p = kit::pan(0.25 * std::sin(twoPi * 0.7 * t));
         out.channels[0][i] += (voice + air) * p.left;
         out.channels[1][i] += (voice + 0.9f * air) * p.right;
@@ -445,9 +464,10 @@ AudioBuffer CueSounds::hand()
             double ratePeak;
             float level;
         };
-        const std::array<Creak, 4> creaks{
-            {{0.55, 0.75, 35.0, 120.0, 0.8f}, {1.45, 0.55, 50.0, 150.0, 0.65f}, {2.1, 0.9, 28.0, 95.0, 0.9f},
-             {3.05, 0.45, 60.0, 140.0, 0.5f}}};
+        const std::array<Creak, 4> creaks{{{0.55, 0.75, 35.0, 120.0, 0.8f},
+                                           {1.45, 0.55, 50.0, 150.0, 0.65f},
+                                           {2.1, 0.9, 28.0, 95.0, 0.9f},
+                                           {3.05, 0.45, 60.0, 140.0, 0.5f}}};
         ResonatorBank body(4);
         body.tune(0, {720.0, 14.0, 1.0f});
         body.tune(1, {1340.0, 16.0, 0.8f});
@@ -461,7 +481,8 @@ AudioBuffer CueSounds::hand()
             for (std::size_t i = first; i < last; ++i) {
                 const double u = timeOf(i - first);
                 const double x = u / creak.length;
-                const double pulseRate = (creak.rateFrom + (creak.ratePeak - creak.rateFrom) * std::sin(std::numbers::pi * std::min(x, 1.0))) *
+                const double pulseRate = (creak.rateFrom + (creak.ratePeak - creak.rateFrom) *
+                                                               std::sin(std::numbers::pi * std::min(x, 1.0))) *
                                          (1.0 + 0.25 * wobble.next());
                 phase += pulseRate / rate;
                 float pulse = 0.0f;
@@ -471,7 +492,8 @@ AudioBuffer CueSounds::hand()
                 }
                 const double env = rise(u, 0.0, 0.06) * (1.0 - rise(u, creak.length - 0.1, 0.12));
                 const float excitation = pulse * 6.0f + 0.05f * random.noise();
-                addStereo(out, i, 1.5f * creak.level * static_cast<float>(env) * body.process(excitation), kit::pan(0.15));
+                addStereo(out, i, 1.5f * creak.level * static_cast<float>(env) * body.process(excitation),
+                          kit::pan(0.15));
             }
         }
         // Knuckles settling.
@@ -499,16 +521,16 @@ AudioBuffer CueSounds::hand()
 
 AudioBuffer CueSounds::charger()
 {
-    constexpr double length = 15.2;     // the surprise lasts 19 s, its cue starts 3.8 s in
-    constexpr double fadeStart = 12.7;  // the station fades out over its last 2.5 s
-    constexpr double chargeTime = 5.6;  // the charge level rises over 5.6 s
+    constexpr double length = 15.2;    // the surprise lasts 19 s, its cue starts 3.8 s in
+    constexpr double fadeStart = 12.7; // the station fades out over its last 2.5 s
+    constexpr double chargeTime = 5.6; // the charge level rises over 5.6 s
     auto out = AudioBuffer::seconds(length + tail);
     Random random(0x1001);
 
     // Plugging in: a plastic clack and a spitting spark.
     {
-        std::vector<Burst> clack{{0.0, 1.0f, 0.004, 2100.0, -0.1}, {0.0, 0.6f, 0.002, 4300.0, -0.1},
-                                 {0.045, 0.5f, 0.003, 1700.0, -0.1}};
+        std::vector<Burst> clack{
+            {0.0, 1.0f, 0.004, 2100.0, -0.1}, {0.0, 0.6f, 0.002, 4300.0, -0.1}, {0.045, 0.5f, 0.003, 1700.0, -0.1}};
         double t = 0.03;
         while (t < 0.42) {
             t += -std::log(1.0 - random.uniform()) / (260.0 * std::exp(-(t - 0.03) / 0.18));
@@ -552,7 +574,8 @@ AudioBuffer CueSounds::charger()
             const double whineFreq = 420.0 + 1250.0 * k - 140.0 * rise(t, chargeTime, 1.2);
             whinePhase += twoPi * whineFreq / rate;
             const double whine = std::sin(whinePhase) + 0.25 * std::sin(2.0 * whinePhase);
-            const double whineLevel = (0.05 + 0.1 * k) * (1.0 - 0.6 * rise(t, chargeTime, 1.5)) * (1.0 + 0.15 * waver.next());
+            const double whineLevel =
+                (0.05 + 0.1 * k) * (1.0 - 0.6 * rise(t, chargeTime, 1.5)) * (1.0 + 0.15 * waver.next());
             const double value = on * (0.28 * hum + 0.06 * buzz + whineLevel * whine * 0.7);
             addStereo(out, i, static_cast<float>(value), kit::pan(-0.1));
         }
@@ -631,7 +654,8 @@ AudioBuffer CueSounds::bats()
             const double position = std::sin(angle) * radius / 1.2;
             // Loud as they burst out towards the camera, fading as they scatter.
             const double level = rise(w, 0.0, 0.15) * std::exp(-w / 1.5) * random.range(0.6, 1.0);
-            wingBeats.push_back({t, static_cast<float>(level), random.range(0.008, 0.016), random.range(500.0, 1300.0), position});
+            wingBeats.push_back(
+                {t, static_cast<float>(level), random.range(0.008, 0.016), random.range(500.0, 1300.0), position});
             t += 1.0 / (beatRate * random.range(0.93, 1.07));
         }
         const int squeaks = 1 + static_cast<int>(random.range(0.0, 2.5));
@@ -639,7 +663,8 @@ AudioBuffer CueSounds::bats()
             const double w = random.range(0.05, 2.6);
             const double radius = w * (0.65 + 0.1 * (i % 5)) + 0.12;
             squeakTimes.push_back({delay + w, static_cast<float>(std::exp(-w / 1.8) * random.range(0.5, 1.0)),
-                                   random.range(0.025, 0.05), random.range(5500.0, 8000.0), std::sin(angle) * radius / 1.2});
+                                   random.range(0.025, 0.05), random.range(5500.0, 8000.0),
+                                   std::sin(angle) * radius / 1.2});
         }
     }
     renderBursts(out, wingBeats, 0.9, 0x8002);
@@ -668,7 +693,10 @@ AudioBuffer CueSounds::bats()
             const double f = squeak.frequency * (1.0 - (1.0 - fall) * x) * (1.0 + 0.04 * std::sin(twoPi * 3.0 * x));
             phase += twoPi * f / rate;
             const double env = std::sin(std::numbers::pi * x);
-            addStereo(out, i, static_cast<float>(0.22 * squeak.amplitude * env * env * (std::sin(phase) + 0.2 * std::sin(2.0 * phase))), p);
+            addStereo(out, i,
+                      static_cast<float>(0.22 * squeak.amplitude * env * env *
+                                         (std::sin(phase) + 0.2 * std::sin(2.0 * phase))),
+                      p);
         }
     }
 
@@ -682,7 +710,8 @@ const std::vector<CueSounds::Cue>& CueSounds::all()
     static const std::vector<Cue> cues{
         {"thunder.wav", 3.1, &CueSounds::thunder, "a close lightning crack rolling into thunder"},
         {"witch.wav", 3.25, &CueSounds::witch, "a witch's broom whoosh passing right to left, with her cackle"},
-        {"pumpkin.wav", 6.0, &CueSounds::pumpkin, "a pumpkin's flame catching with a warm whoosh, then flickering and crackling"},
+        {"pumpkin.wav", 6.0, &CueSounds::pumpkin,
+         "a pumpkin's flame catching with a warm whoosh, then flickering and crackling"},
         {"ghost.wav", 1.65, &CueSounds::ghost, "a breathy ghostly moan rising"},
         {"hand.wav", 3.65, &CueSounds::hand, "earth cracking, soil trickling and bones creaking as a hand reaches out"},
         {"charger.wav", 15.2, &CueSounds::charger,

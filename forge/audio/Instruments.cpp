@@ -18,10 +18,11 @@ using kit::twoPi;
 struct Rotor {
     double c, s, x = 1.0, y = 0.0;
     Rotor(double frequency, double rate, double phase = 0.0)
-        : c(std::cos(twoPi * frequency / rate)), s(std::sin(twoPi * frequency / rate)), x(std::cos(phase)),
-          y(std::sin(phase))
-    {
-    }
+        : c(std::cos(twoPi * frequency / rate))
+        , s(std::sin(twoPi * frequency / rate))
+        , x(std::cos(phase))
+        , y(std::sin(phase))
+    {}
     double next()
     {
         const double nx = x * c - y * s;
@@ -33,7 +34,10 @@ struct Rotor {
 
 } // namespace
 
-double Instruments::frequency(double midi) { return 440.0 * std::pow(2.0, (midi - 69.0) / 12.0); }
+double Instruments::frequency(double midi)
+{
+    return 440.0 * std::pow(2.0, (midi - 69.0) / 12.0);
+}
 
 void Instruments::musicBox(double time, double midi, float velocity, double pan, double ring)
 {
@@ -43,7 +47,8 @@ void Instruments::musicBox(double time, double midi, float velocity, double pan,
     struct Mode {
         double ratio, amplitude, decay;
     };
-    const std::array<Mode, 4> modes{{{1.0, 1.0, decay}, {2.0, 0.22, decay * 0.35}, {3.0, 0.06, decay * 0.15}, {5.4, 0.1, 0.06}}};
+    const std::array<Mode, 4> modes{
+        {{1.0, 1.0, decay}, {2.0, 0.22, decay * 0.35}, {3.0, 0.06, decay * 0.15}, {5.4, 0.1, 0.06}}};
     std::vector<Rotor> rotors;
     std::vector<double> amplitudes, decays;
     for (const auto& m : modes)
@@ -159,12 +164,13 @@ void Instruments::theremin(double time, double length, double midi, double fromM
         const double pitch = fromMidi + (midi - fromMidi) * kit::rise(t, 0.0, glide);
         if (t < glide + 0.01 || i % 16 == 0)
             step = twoPi * frequency(pitch) / rate;
-        const double vibrato = 1.0 + 0.011 * kit::rise(t, 0.15, 0.35) * std::sin(twoPi * 5.6 * t) + 0.002 * waver.next();
+        const double vibrato =
+            1.0 + 0.011 * kit::rise(t, 0.15, 0.35) * std::sin(twoPi * 5.6 * t) + 0.002 * waver.next();
         phase += step * vibrato;
         if (phase > twoPi)
             phase -= twoPi;
-        const double env = kit::rise(t, 0.0, 0.07) * (1.0 - kit::rise(t, length, release)) *
-                           (1.0 + 0.08 * std::sin(twoPi * 0.7 * t));
+        const double env =
+            kit::rise(t, 0.0, 0.07) * (1.0 - kit::rise(t, length, release)) * (1.0 + 0.08 * std::sin(twoPi * 0.7 * t));
         const double voice = std::sin(phase) + 0.12 * std::sin(2.0 * phase) + 0.05 * std::sin(3.0 * phase);
         const auto value = static_cast<float>(velocity * env * voice);
         add(start + i, value * p.left, value * p.right);

@@ -11,7 +11,10 @@ namespace gloam::forge::audio {
 // MIDI note numbers, pan -1 (left) to +1 (right).
 class Instruments {
 public:
-    explicit Instruments(AudioBuffer& out, std::uint64_t seed) : out_(out), random_(seed) {}
+    explicit Instruments(AudioBuffer& out, std::uint64_t seed)
+        : out_(out)
+        , random_(seed)
+    {}
 
     static double frequency(double midi);
 

@@ -62,7 +62,8 @@ void Mastering::fadeOut(AudioBuffer& buffer, double end, double length)
     const std::size_t startFrame = buffer.frameAt(std::max(end - length, 0.0));
     for (auto& channel : buffer.channels) {
         for (std::size_t i = startFrame; i < endFrame; ++i) {
-            const double x = static_cast<double>(i - startFrame) / static_cast<double>(std::max<std::size_t>(endFrame - startFrame, 1));
+            const double x = static_cast<double>(i - startFrame) /
+                             static_cast<double>(std::max<std::size_t>(endFrame - startFrame, 1));
             channel[i] *= static_cast<float>(0.5 + 0.5 * std::cos(std::numbers::pi * x));
         }
         std::fill(channel.begin() + static_cast<std::ptrdiff_t>(endFrame), channel.end(), 0.0f);

@@ -70,14 +70,17 @@ std::vector<Note> line(std::string_view text)
 std::vector<int> chord(std::string_view name)
 {
     static const std::map<std::string_view, std::vector<int>> chords{
-        {"Dm", {2, 5, 9}},  {"A", {9, 1, 4}},   {"A7", {9, 1, 4, 7}}, {"Gm", {7, 10, 2}},
-        {"F", {5, 9, 0}},   {"C", {0, 4, 7}},   {"Bb", {10, 2, 5}},   {"Gm6", {7, 10, 2, 4}},
+        {"Dm", {2, 5, 9}}, {"A", {9, 1, 4}}, {"A7", {9, 1, 4, 7}}, {"Gm", {7, 10, 2}},
+        {"F", {5, 9, 0}},  {"C", {0, 4, 7}}, {"Bb", {10, 2, 5}},   {"Gm6", {7, 10, 2, 4}},
     };
     return chords.at(name);
 }
 
 // The lowest MIDI pitch of class `pc` at or above `floor`.
-int above(int pc, int floor) { return floor + ((pc - floor) % 12 + 12) % 12; }
+int above(int pc, int floor)
+{
+    return floor + ((pc - floor) % 12 + 12) % 12;
+}
 
 // The tune, eight bars.
 constexpr std::string_view themeA = "A4:1 D5:1 F5:2 A5:2  G#5:2 A5:2 E5:2  F5:1 G5:1 A5:2 Bb5:2  A5:4 r:2 "
@@ -91,7 +94,10 @@ constexpr std::array<std::string_view, 8> chordsB{"F", "C", "Gm", "F", "Bb", "Gm
 
 class Score {
 public:
-    explicit Score(AudioBuffer& out) : play_(out, 0x0e1e'2026u), humanise_(0x0e1e'0001u) {}
+    explicit Score(AudioBuffer& out)
+        : play_(out, 0x0e1e'2026u)
+        , humanise_(0x0e1e'0001u)
+    {}
 
     static double eighth() { return OrlenzMusic::beat / 2.0; }
 
@@ -100,7 +106,7 @@ public:
     static double timeAt(int bar, double eighths = 0.0)
     {
         constexpr double ritardandoFrom = 38 * 6; // eighths, the start of bar 39
-        constexpr double slowing = 0.05;         // per beat
+        constexpr double slowing = 0.05;          // per beat
         const double x = (bar - 1) * 6 + eighths;
         if (x <= ritardandoFrom)
             return x * eighth();
@@ -120,7 +126,8 @@ public:
             const float accent = (n.start % 6 == 0) ? 1.1f : 1.0f;
             // Each phrase swells towards its middle and relaxes at its end.
             const auto arc = static_cast<float>(0.86 + 0.2 * std::sin(std::numbers::pi * n.start / span));
-            play_.musicBox(t, n.midi + transpose, velocity * accent * arc * static_cast<float>(humanise_.range(0.9, 1.05)), pan);
+            play_.musicBox(t, n.midi + transpose,
+                           velocity * accent * arc * static_cast<float>(humanise_.range(0.9, 1.05)), pan);
         }
     }
 

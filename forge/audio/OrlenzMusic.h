@@ -15,8 +15,8 @@ struct OrlenzMusic {
     static constexpr double tempo = 84.0;
     static constexpr double beat = 60.0 / tempo;
     static constexpr double bar = 3.0 * beat;
-    static constexpr double length = 90.6;  // file length in seconds
-    static constexpr double ending = 89.9;  // silence from here on
+    static constexpr double length = 90.6; // file length in seconds
+    static constexpr double ending = 89.9; // silence from here on
 
     static AudioBuffer render();
 };

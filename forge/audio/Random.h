@@ -8,7 +8,9 @@ namespace gloam::forge::audio {
 // fixed seed, so the forge writes the same bytes on every run.
 class Random {
 public:
-    explicit Random(std::uint64_t seed) : state_(seed) {}
+    explicit Random(std::uint64_t seed)
+        : state_(seed)
+    {}
 
     std::uint64_t next()
     {

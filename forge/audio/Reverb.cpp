@@ -38,13 +38,16 @@ float Reverb::AllPass::process(float input)
     return output;
 }
 
-Reverb::Reverb(const Settings& settings, int sampleRate) : settings_(settings), sampleRate_(sampleRate)
+Reverb::Reverb(const Settings& settings, int sampleRate)
+    : settings_(settings)
+    , sampleRate_(sampleRate)
 {
     for (int side = 0; side < 2; ++side) {
         for (int length : combTuning)
             combs_[side].push_back(Comb{std::vector<float>(scaled(length + side * stereoSpread, sampleRate), 0.0f)});
         for (int length : allPassTuning)
-            allPasses_[side].push_back(AllPass{std::vector<float>(scaled(length + side * stereoSpread, sampleRate), 0.0f)});
+            allPasses_[side].push_back(
+                AllPass{std::vector<float>(scaled(length + side * stereoSpread, sampleRate), 0.0f)});
     }
 }
 

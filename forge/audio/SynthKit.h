@@ -31,7 +31,10 @@ inline double smoothstep(double x)
 }
 
 // Smoothly rising from 0 at `start` to 1 at `start + length`.
-inline double rise(double t, double start, double length) { return smoothstep((t - start) / length); }
+inline double rise(double t, double start, double length)
+{
+    return smoothstep((t - start) / length);
+}
 
 // Gaussian bump of unit height centred on `centre`.
 inline double bump(double t, double centre, double width)
@@ -55,9 +58,11 @@ inline double strike(double t, double start, double attack, double decay)
 class ValueNoise {
 public:
     ValueNoise(std::uint64_t seed, double frequency, double sampleRate)
-        : random_(seed), step_(frequency / sampleRate), a_(random_.noise()), b_(random_.noise())
-    {
-    }
+        : random_(seed)
+        , step_(frequency / sampleRate)
+        , a_(random_.noise())
+        , b_(random_.noise())
+    {}
     float next()
     {
         phase_ += step_;
@@ -82,7 +87,9 @@ private:
 // unit level.
 class BrownNoise {
 public:
-    explicit BrownNoise(std::uint64_t seed) : random_(seed) {}
+    explicit BrownNoise(std::uint64_t seed)
+        : random_(seed)
+    {}
     float next()
     {
         y_ = 0.996f * y_ + 0.09f * random_.noise();

@@ -29,9 +29,15 @@ void put32(std::vector<char>& out, std::uint32_t v)
         out.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
 }
 
-void putTag(std::vector<char>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+void putTag(std::vector<char>& out, const char* tag)
+{
+    out.insert(out.end(), tag, tag + 4);
+}
 
-std::uint16_t get16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint16_t get16(const unsigned char* p)
+{
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 std::uint32_t get32(const unsigned char* p)
 {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |

@@ -15,25 +15,25 @@ namespace gloam::forge {
 // maps hold their data directly).
 class Image {
 public:
-  Image() = default;
-  Image(int width, int height, glm::vec4 fill = glm::vec4(0.0f));
+    Image() = default;
+    Image(int width, int height, glm::vec4 fill = glm::vec4(0.0f));
 
-  int width() const { return width_; }
-  int height() const { return height_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
 
-  glm::vec4& at(int x, int y) { return pixels_[static_cast<std::size_t>(y * width_ + x)]; }
-  const glm::vec4& at(int x, int y) const { return pixels_[static_cast<std::size_t>(y * width_ + x)]; }
-  // Bilinear sample at uv (0..1, v down), wrapping or clamping.
-  glm::vec4 sample(glm::vec2 uv, bool wrap = true) const;
+    glm::vec4& at(int x, int y) { return pixels_[static_cast<std::size_t>(y * width_ + x)]; }
+    const glm::vec4& at(int x, int y) const { return pixels_[static_cast<std::size_t>(y * width_ + x)]; }
+    // Bilinear sample at uv (0..1, v down), wrapping or clamping.
+    glm::vec4 sample(glm::vec2 uv, bool wrap = true) const;
 
-  // 8-bit PNG with or without the alpha channel.
-  std::vector<std::uint8_t> encodePng(bool withAlpha = true) const;
-  void writePng(const std::filesystem::path& path, bool withAlpha = true) const;
+    // 8-bit PNG with or without the alpha channel.
+    std::vector<std::uint8_t> encodePng(bool withAlpha = true) const;
+    void writePng(const std::filesystem::path& path, bool withAlpha = true) const;
 
 private:
-  int width_ = 0;
-  int height_ = 0;
-  std::vector<glm::vec4> pixels_;
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<glm::vec4> pixels_;
 };
 
 // A tangent-space normal map (+x right, +y up the picture, +z out) from a

@@ -10,20 +10,20 @@ namespace gloam::forge {
 // gives the same resources on every machine.
 class Random {
 public:
-  explicit Random(std::uint64_t seed);
+    explicit Random(std::uint64_t seed);
 
-  std::uint32_t next();
-  // Uniform in [0, 1).
-  float unit();
-  // Uniform in [lo, hi).
-  float range(float lo, float hi);
-  // Uniform integer in [lo, hi].
-  int integer(int lo, int hi);
-  // Roughly normal (sum of uniforms), mean 0 and deviation 1.
-  float gaussian();
+    std::uint32_t next();
+    // Uniform in [0, 1).
+    float unit();
+    // Uniform in [lo, hi).
+    float range(float lo, float hi);
+    // Uniform integer in [lo, hi].
+    int integer(int lo, int hi);
+    // Roughly normal (sum of uniforms), mean 0 and deviation 1.
+    float gaussian();
 
 private:
-  std::uint64_t state_;
+    std::uint64_t state_;
 };
 
 } // namespace gloam::forge

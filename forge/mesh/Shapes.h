@@ -32,8 +32,7 @@ Mesh lathe(const std::vector<glm::vec2>& profile, int segments,
 
 // Sweeps a circle of `sides` corners along a path with a radius per point
 // (rotation-minimising frames). Caps the ends when capped is true.
-Mesh tube(const std::vector<glm::vec3>& path, const std::vector<float>& radii, int sides,
-          bool capped = true);
+Mesh tube(const std::vector<glm::vec3>& path, const std::vector<float>& radii, int sides, bool capped = true);
 
 // A sphere (latitude-longitude grid).
 Mesh sphere(float radius, int rings, int segments);

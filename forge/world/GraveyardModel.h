@@ -9,8 +9,8 @@
 namespace gloam::forge {
 
 struct GraveyardResult {
-  std::vector<PropTargetRecord> targets;
-  std::size_t triangles = 0;
+    std::vector<PropTargetRecord> targets;
+    std::size_t triangles = 0;
 };
 
 // Builds the environment model (house, graveyard, pumpkins, trees,

@@ -10,10 +10,10 @@ namespace gloam::forge {
 
 // One clickable or reaction box of the scene ("PropTargets.json").
 struct PropTargetRecord {
-  std::string id;
-  std::string kind;
-  glm::vec3 centre;
-  glm::vec3 size;
+    std::string id;
+    std::string kind;
+    glm::vec3 centre;
+    glm::vec3 size;
 };
 
 // The JSON text: an array of objects with exactly the keys "id", "kind",

@@ -13,9 +13,9 @@ namespace gloam::forge::props {
 // One named piece of a prop: its node name ends with "_" + suffix and it
 // uses the material of that name.
 struct Part {
-  std::string suffix;
-  Mesh mesh;
-  std::string material;
+    std::string suffix;
+    Mesh mesh;
+    std::string material;
 };
 using Parts = std::vector<Part>;
 
@@ -42,8 +42,8 @@ Mesh bareTree(std::uint32_t seed, float height, float spread, int depth = 5);
 // gate between gateFrom and gateTo (0..1 along the run; gateFrom >=
 // gateTo means no gate). Returns the fence and the gate separately.
 struct FenceRun {
-  Mesh fence;
-  Mesh gate;
+    Mesh fence;
+    Mesh gate;
 };
 FenceRun fence(std::uint32_t seed, glm::vec2 a, glm::vec2 b, float gateFrom, float gateTo);
 

@@ -15,19 +15,21 @@ namespace gloam::forge {
 
 namespace files = gloam::resources;
 
-void addWorldSteps(ForgeSteps& steps) {
-  steps.push_back({"graveyard", [](const std::filesystem::path& out) {
-                     // One build feeds both files, so the click boxes always
-                     // match the meshes.
-                     GraveyardResult result = writeGraveyard(out / std::string(files::graveyardModel));
-                     writePropTargets(out / std::string(files::propTargets), result.targets);
-                     std::printf("forge: graveyard %zu triangles, %zu targets\n", result.triangles,
-                                 result.targets.size());
-                   }});
-  steps.push_back({"hand", [](const std::filesystem::path& out) { writeHand(out / std::string(files::handModel)); }});
-  steps.push_back({"surface-textures", writeSurfaceTextures});
-  steps.push_back({"opening-pictures", writeOpeningPictures});
-  steps.push_back({"fog-volume", [](const std::filesystem::path& out) { writeFogVolume(out / std::string(files::fogDensity)); }});
+void addWorldSteps(ForgeSteps& steps)
+{
+    steps.push_back({"graveyard", [](const std::filesystem::path& out) {
+                         // One build feeds both files, so the click boxes always
+                         // match the meshes.
+                         GraveyardResult result = writeGraveyard(out / std::string(files::graveyardModel));
+                         writePropTargets(out / std::string(files::propTargets), result.targets);
+                         std::printf("forge: graveyard %zu triangles, %zu targets\n", result.triangles,
+                                     result.targets.size());
+                     }});
+    steps.push_back({"hand", [](const std::filesystem::path& out) { writeHand(out / std::string(files::handModel)); }});
+    steps.push_back({"surface-textures", writeSurfaceTextures});
+    steps.push_back({"opening-pictures", writeOpeningPictures});
+    steps.push_back(
+        {"fog-volume", [](const std::filesystem::path& out) { writeFogVolume(out / std::string(files::fogDensity)); }});
 }
 
 } // namespace gloam::forge

@@ -8,8 +8,11 @@
 
 namespace gloam::platform {
 
-AnimationPlaybackController::AnimationPlaybackController(AnimationPtr animation, double transitionDuration, bool startsPaused)
-    : animation_(std::move(animation)), transition_(std::max(transitionDuration, 0.0)), paused_(startsPaused)
+AnimationPlaybackController::AnimationPlaybackController(AnimationPtr animation, double transitionDuration,
+                                                         bool startsPaused)
+    : animation_(std::move(animation))
+    , transition_(std::max(transitionDuration, 0.0))
+    , paused_(startsPaused)
 {
     if (transition_ > 0.0) {
         for (const auto& channel : animation_->channels()) {

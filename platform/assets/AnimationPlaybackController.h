@@ -17,7 +17,11 @@ public:
     AnimationPlaybackController(AnimationPtr animation, double transitionDuration, bool startsPaused);
 
     void pause() { paused_ = true; }
-    void resume() { if (!stopped_) paused_ = false; }
+    void resume()
+    {
+        if (!stopped_)
+            paused_ = false;
+    }
     // Ends the playback for good; the targets keep their last pose.
     void stop() { stopped_ = true; }
 

@@ -9,12 +9,13 @@ namespace gloam::platform {
 
 AnimationPtr AnimationResource::make(std::string name, std::vector<AnimationChannel> channels)
 {
-    return AnimationPtr(new AnimationResource(std::move(name),
-                                              std::make_shared<const std::vector<AnimationChannel>>(std::move(channels))));
+    return AnimationPtr(new AnimationResource(
+        std::move(name), std::make_shared<const std::vector<AnimationChannel>>(std::move(channels))));
 }
 
 AnimationResource::AnimationResource(std::string name, std::shared_ptr<const std::vector<AnimationChannel>> channels)
-    : name_(std::move(name)), channels_(std::move(channels))
+    : name_(std::move(name))
+    , channels_(std::move(channels))
 {
     for (const auto& channel : *channels_) {
         clipDuration_ = std::max(clipDuration_, static_cast<double>(channel.duration()));

@@ -16,14 +16,18 @@ std::uint64_t nextEnvironmentId()
     return ++counter;
 }
 
-float srgbToLinear(float c) { return c <= 0.04045f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f); }
+float srgbToLinear(float c)
+{
+    return c <= 0.04045f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f);
+}
 
 } // namespace
 
 EnvironmentResource::EnvironmentResource(std::string name, TexturePtr image)
-    : id_(nextEnvironmentId()), name_(std::move(name)), image_(std::move(image))
-{
-}
+    : id_(nextEnvironmentId())
+    , name_(std::move(name))
+    , image_(std::move(image))
+{}
 
 std::shared_ptr<const EnvironmentResource> EnvironmentResource::makeNow(const TexturePtr& source, std::string name)
 {
@@ -33,8 +37,9 @@ std::shared_ptr<const EnvironmentResource> EnvironmentResource::makeNow(const Te
     const int w = source->width();
     const int h = source->height();
     if (w != 2 * h) {
-        throw std::invalid_argument("environment \"" + name + "\": an equirectangular image is twice as wide as high, not " +
-                                    std::to_string(w) + " × " + std::to_string(h));
+        throw std::invalid_argument("environment \"" + name +
+                                    "\": an equirectangular image is twice as wide as high, not " + std::to_string(w) +
+                                    " × " + std::to_string(h));
     }
     TexturePtr linear = source;
     if (source->format() == TextureResource::PixelFormat::rgba8) {
@@ -50,7 +55,8 @@ std::shared_ptr<const EnvironmentResource> EnvironmentResource::makeNow(const Te
     return std::shared_ptr<const EnvironmentResource>(new EnvironmentResource(std::move(name), std::move(linear)));
 }
 
-async::Task<std::shared_ptr<const EnvironmentResource>> EnvironmentResource::make(TexturePtr equirectangular, std::string name)
+async::Task<std::shared_ptr<const EnvironmentResource>> EnvironmentResource::make(TexturePtr equirectangular,
+                                                                                  std::string name)
 {
     // A named job, not a temporary in the co_await operand: GCC 12 copies
     // such a temporary wrongly (its captures then point into the frame).

@@ -17,7 +17,8 @@ public:
     // Made on the worker pool: converts an 8-bit (sRGB) or float texture to
     // linear float. Throws std::invalid_argument for an image that is not
     // 2:1 or has no pixels.
-    static async::Task<std::shared_ptr<const EnvironmentResource>> make(TexturePtr equirectangular, std::string name = {});
+    static async::Task<std::shared_ptr<const EnvironmentResource>> make(TexturePtr equirectangular,
+                                                                        std::string name = {});
     static std::shared_ptr<const EnvironmentResource> makeNow(const TexturePtr& equirectangular, std::string name = {});
 
     std::uint64_t id() const { return id_; }

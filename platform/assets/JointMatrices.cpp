@@ -16,7 +16,8 @@ std::vector<glm::mat4> jointMatrices(const Entity& skinned)
     std::vector<glm::mat4> out(skin->joints.size(), glm::mat4(1.0f));
     for (std::size_t i = 0; i < skin->joints.size(); ++i) {
         if (auto joint = skin->joints[i].lock()) {
-            const glm::mat4 inverseBind = i < skin->inverseBindMatrices.size() ? skin->inverseBindMatrices[i] : glm::mat4(1.0f);
+            const glm::mat4 inverseBind =
+                i < skin->inverseBindMatrices.size() ? skin->inverseBindMatrices[i] : glm::mat4(1.0f);
             out[i] = toMesh * joint->worldMatrix() * inverseBind;
         }
     }

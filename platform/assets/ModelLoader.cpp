@@ -19,8 +19,8 @@ namespace gloam::platform {
 namespace {
 
 // Images are decoded to RGBA8 while parsing (on the worker).
-bool decodeImage(tinygltf::Image* image, const int index, std::string* err, std::string*, int, int, const unsigned char* bytes,
-                 int size, void*)
+bool decodeImage(tinygltf::Image* image, const int index, std::string* err, std::string*, int, int,
+                 const unsigned char* bytes, int size, void*)
 {
     int w = 0, h = 0, comp = 0;
     stbi_uc* pixels = stbi_load_from_memory(bytes, size, &w, &h, &comp, 4);
@@ -42,7 +42,10 @@ bool decodeImage(tinygltf::Image* image, const int index, std::string* err, std:
 
 class Builder {
 public:
-    Builder(const tinygltf::Model& model, std::string file) : model_(model), file_(std::move(file)) {}
+    Builder(const tinygltf::Model& model, std::string file)
+        : model_(model)
+        , file_(std::move(file))
+    {}
 
     EntityPtr build(const std::string& rootName)
     {
@@ -108,8 +111,9 @@ private:
                 t.translation = {node.translation[0], node.translation[1], node.translation[2]};
             }
             if (node.rotation.size() == 4) {
-                t.rotation = glm::normalize(glm::quat(static_cast<float>(node.rotation[3]), static_cast<float>(node.rotation[0]),
-                                                      static_cast<float>(node.rotation[1]), static_cast<float>(node.rotation[2])));
+                t.rotation = glm::normalize(
+                    glm::quat(static_cast<float>(node.rotation[3]), static_cast<float>(node.rotation[0]),
+                              static_cast<float>(node.rotation[1]), static_cast<float>(node.rotation[2])));
             }
             if (node.scale.size() == 3) {
                 t.scale = {node.scale[0], node.scale[1], node.scale[2]};
@@ -137,7 +141,8 @@ private:
         }
         std::vector<float> out(accessor.count * static_cast<std::size_t>(components));
         readElements(accessorIndex, [&](std::size_t element, int c, double value) {
-            out[element * static_cast<std::size_t>(components) + static_cast<std::size_t>(c)] = static_cast<float>(value);
+            out[element * static_cast<std::size_t>(components) + static_cast<std::size_t>(c)] =
+                static_cast<float>(value);
         });
         return out;
     }
@@ -146,8 +151,10 @@ private:
     {
         const auto& accessor = accessorAt(accessorIndex);
         std::vector<std::uint32_t> out(accessor.count);
-        readElements(accessorIndex, [&](std::size_t element, int, double value) { out[element] = static_cast<std::uint32_t>(value); },
-                     /*normalise=*/false);
+        readElements(
+            accessorIndex,
+            [&](std::size_t element, int, double value) { out[element] = static_cast<std::uint32_t>(value); },
+            /*normalise=*/false);
         return out;
     }
 
@@ -193,7 +200,8 @@ private:
         if (accessor.count > 0) {
             const std::size_t end = start + stride * (accessor.count - 1) + elementSize;
             if (end > view.byteOffset + view.byteLength || end > buffer.size()) {
-                fail("accessor " + std::to_string(accessorIndex) + " reaches past the end of its buffer (the file may be truncated)");
+                fail("accessor " + std::to_string(accessorIndex) +
+                     " reaches past the end of its buffer (the file may be truncated)");
             }
         }
         for (std::size_t e = 0; e < accessor.count; ++e) {
@@ -202,25 +210,40 @@ private:
                 const unsigned char* q = p + c * componentSize;
                 double v = 0.0;
                 switch (accessor.componentType) {
-                case TINYGLTF_COMPONENT_TYPE_FLOAT: { float f; std::memcpy(&f, q, 4); v = f; break; }
-                case TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT: { std::uint32_t u; std::memcpy(&u, q, 4); v = u; break; }
+                case TINYGLTF_COMPONENT_TYPE_FLOAT: {
+                    float f;
+                    std::memcpy(&f, q, 4);
+                    v = f;
+                    break;
+                }
+                case TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT: {
+                    std::uint32_t u;
+                    std::memcpy(&u, q, 4);
+                    v = u;
+                    break;
+                }
                 case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT: {
-                    std::uint16_t u; std::memcpy(&u, q, 2);
+                    std::uint16_t u;
+                    std::memcpy(&u, q, 2);
                     v = (normalise && accessor.normalized) ? u / 65535.0 : u;
                     break;
                 }
                 case TINYGLTF_COMPONENT_TYPE_SHORT: {
-                    std::int16_t s; std::memcpy(&s, q, 2);
+                    std::int16_t s;
+                    std::memcpy(&s, q, 2);
                     v = (normalise && accessor.normalized) ? std::max(s / 32767.0, -1.0) : s;
                     break;
                 }
-                case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: v = (normalise && accessor.normalized) ? *q / 255.0 : *q; break;
+                case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE:
+                    v = (normalise && accessor.normalized) ? *q / 255.0 : *q;
+                    break;
                 case TINYGLTF_COMPONENT_TYPE_BYTE: {
                     const auto s = static_cast<std::int8_t>(*q);
                     v = (normalise && accessor.normalized) ? std::max(s / 127.0, -1.0) : s;
                     break;
                 }
-                default: fail("accessor " + std::to_string(accessorIndex) + " has an unsupported component type");
+                default:
+                    fail("accessor " + std::to_string(accessorIndex) + " has an unsupported component type");
                 }
                 sink(e, c, v);
             }
@@ -248,7 +271,8 @@ private:
             fail("image " + std::to_string(source) + " (\"" + image.name + "\") has no pixels");
         }
         std::string name = image.name.empty() ? "image " + std::to_string(source) : image.name;
-        auto made = TextureResource::fromPixels(image.width, image.height, image.image, name, {semantic, TextureMipmapsMode::allocateAndGenerateAll});
+        auto made = TextureResource::fromPixels(image.width, image.height, image.image, name,
+                                                {semantic, TextureMipmapsMode::allocateAndGenerateAll});
         textures_.emplace(key, made);
         return made;
     }
@@ -265,7 +289,8 @@ private:
         const auto& pbr = m.pbrMetallicRoughness;
         Color base(1.0f);
         if (pbr.baseColorFactor.size() == 4) {
-            base = Color(pbr.baseColorFactor[0], pbr.baseColorFactor[1], pbr.baseColorFactor[2], pbr.baseColorFactor[3]);
+            base =
+                Color(pbr.baseColorFactor[0], pbr.baseColorFactor[1], pbr.baseColorFactor[2], pbr.baseColorFactor[3]);
         }
         const bool blend = m.alphaMode == "BLEND";
         const FaceCulling culling = m.doubleSided ? FaceCulling::none : FaceCulling::back;
@@ -319,7 +344,8 @@ private:
         for (std::size_t p = 0; p < mesh.primitives.size(); ++p) {
             const auto& prim = mesh.primitives[p];
             if (prim.mode != TINYGLTF_MODE_TRIANGLES && prim.mode != -1) {
-                fail("mesh \"" + mesh.name + "\" has a primitive that is not a triangle list (mode " + std::to_string(prim.mode) + ")");
+                fail("mesh \"" + mesh.name + "\" has a primitive that is not a triangle list (mode " +
+                     std::to_string(prim.mode) + ")");
             }
             MeshDescriptor d;
             d.name = mesh.name;
@@ -360,8 +386,12 @@ private:
             const int weights = attribute("WEIGHTS_0");
             if (joints >= 0 && weights >= 0) {
                 std::vector<float> j(accessorAt(joints).count * 4);
-                readElements(joints, [&](std::size_t e, int c, double v) { j[e * 4 + static_cast<std::size_t>(c)] = static_cast<float>(v); },
-                             false);
+                readElements(
+                    joints,
+                    [&](std::size_t e, int c, double v) {
+                        j[e * 4 + static_cast<std::size_t>(c)] = static_cast<float>(v);
+                    },
+                    false);
                 const auto w = readFloats(weights, 4);
                 for (std::size_t i = 0; i < j.size(); i += 4) {
                     d.jointIndices.emplace_back(j[i], j[i + 1], j[i + 2], j[i + 3]);
@@ -484,12 +514,14 @@ EntityPtr ModelLoader::loadNow(const std::filesystem::path& file, const std::str
     tinygltf::Model model;
     std::string err, warn;
     const bool binary = file.extension() != ".gltf";
-    const bool ok = binary ? loader.LoadBinaryFromFile(&model, &err, &warn, shown) : loader.LoadASCIIFromFile(&model, &err, &warn, shown);
+    const bool ok = binary ? loader.LoadBinaryFromFile(&model, &err, &warn, shown)
+                           : loader.LoadASCIIFromFile(&model, &err, &warn, shown);
     if (!ok) {
         while (!err.empty() && (err.back() == '\n' || err.back() == ' ')) {
             err.pop_back();
         }
-        throw ModelLoadError("model file " + shown + " is not a valid glTF file: " + (err.empty() ? "unknown error" : err));
+        throw ModelLoadError("model file " + shown +
+                             " is not a valid glTF file: " + (err.empty() ? "unknown error" : err));
     }
     return Builder(model, shown).build(name);
 }

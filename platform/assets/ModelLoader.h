@@ -13,7 +13,9 @@ namespace gloam::platform {
 // what is wrong with it.
 class ModelLoadError : public std::runtime_error {
 public:
-    explicit ModelLoadError(const std::string& what) : std::runtime_error(what) {}
+    explicit ModelLoadError(const std::string& what)
+        : std::runtime_error(what)
+    {}
 };
 
 // Loads glTF 2.0 model files (binary `.glb`, or `.gltf` with its buffers)

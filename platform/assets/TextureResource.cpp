@@ -22,8 +22,14 @@ std::uint64_t nextTextureId()
     return ++counter;
 }
 
-float srgbToLinear(float c) { return c <= 0.04045f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f); }
-float linearToSrgb(float c) { return c <= 0.0031308f ? c * 12.92f : 1.055f * std::pow(c, 1.0f / 2.4f) - 0.055f; }
+float srgbToLinear(float c)
+{
+    return c <= 0.04045f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f);
+}
+float linearToSrgb(float c)
+{
+    return c <= 0.0031308f ? c * 12.92f : 1.055f * std::pow(c, 1.0f / 2.4f) - 0.055f;
+}
 
 const std::array<float, 256>& srgbTable()
 {
@@ -37,7 +43,10 @@ const std::array<float, 256>& srgbTable()
     return table;
 }
 
-std::uint8_t toByte(float v) { return static_cast<std::uint8_t>(std::clamp(std::lround(v * 255.0f), 0L, 255L)); }
+std::uint8_t toByte(float v)
+{
+    return static_cast<std::uint8_t>(std::clamp(std::lround(v * 255.0f), 0L, 255L));
+}
 
 // The next level down: each pixel the mean of up to 2 × 2 pixels above it.
 // Colour is averaged in linear light; normals are renormalised.
@@ -56,7 +65,10 @@ TextureResource::Level halve8(const TextureResource::Level& src, TextureResource
                 for (int dx = 0; dx < 2; ++dx) {
                     const int sx = std::min(src.width - 1, x * 2 + dx);
                     const int sy = std::min(src.height - 1, y * 2 + dy);
-                    const std::uint8_t* p = &src.bytes[(static_cast<std::size_t>(sy) * static_cast<std::size_t>(src.width) + static_cast<std::size_t>(sx)) * 4];
+                    const std::uint8_t* p =
+                        &src.bytes[(static_cast<std::size_t>(sy) * static_cast<std::size_t>(src.width) +
+                                    static_cast<std::size_t>(sx)) *
+                                   4];
                     for (int c = 0; c < 4; ++c) {
                         const bool srgb = semantic == TextureResource::Semantic::color && c < 3;
                         sum[c] += srgb ? table[p[c]] : static_cast<float>(p[c]) / 255.0f;
@@ -64,7 +76,9 @@ TextureResource::Level halve8(const TextureResource::Level& src, TextureResource
                     ++n;
                 }
             }
-            std::uint8_t* out = &dst.bytes[(static_cast<std::size_t>(y) * static_cast<std::size_t>(dst.width) + static_cast<std::size_t>(x)) * 4];
+            std::uint8_t* out = &dst.bytes[(static_cast<std::size_t>(y) * static_cast<std::size_t>(dst.width) +
+                                            static_cast<std::size_t>(x)) *
+                                           4];
             float v[4];
             for (int c = 0; c < 4; ++c) {
                 v[c] = sum[c] / static_cast<float>(n);
@@ -98,7 +112,11 @@ TextureResource::Level halveFloat(const TextureResource::Level& src)
     dst.bytes.resize(static_cast<std::size_t>(dst.width) * static_cast<std::size_t>(dst.height) * 16);
     auto at = [](const TextureResource::Level& l, int x, int y) {
         float px[4];
-        std::memcpy(px, &l.bytes[(static_cast<std::size_t>(y) * static_cast<std::size_t>(l.width) + static_cast<std::size_t>(x)) * 16], 16);
+        std::memcpy(
+            px,
+            &l.bytes[(static_cast<std::size_t>(y) * static_cast<std::size_t>(l.width) + static_cast<std::size_t>(x)) *
+                     16],
+            16);
         return std::array<float, 4>{px[0], px[1], px[2], px[3]};
     };
     for (int y = 0; y < dst.height; ++y) {
@@ -112,7 +130,10 @@ TextureResource::Level halveFloat(const TextureResource::Level& src)
                     }
                 }
             }
-            std::memcpy(&dst.bytes[(static_cast<std::size_t>(y) * static_cast<std::size_t>(dst.width) + static_cast<std::size_t>(x)) * 16], sum, 16);
+            std::memcpy(&dst.bytes[(static_cast<std::size_t>(y) * static_cast<std::size_t>(dst.width) +
+                                    static_cast<std::size_t>(x)) *
+                                   16],
+                        sum, 16);
         }
     }
     return dst;
@@ -130,23 +151,29 @@ std::vector<std::uint8_t> readFile(const std::filesystem::path& file)
 } // namespace
 
 TextureResource::TextureResource(std::string name, Semantic semantic, PixelFormat format, Level base, bool mipmaps)
-    : id_(nextTextureId()), name_(std::move(name)), semantic_(semantic), format_(format)
+    : id_(nextTextureId())
+    , name_(std::move(name))
+    , semantic_(semantic)
+    , format_(format)
 {
     levels_.push_back(std::move(base));
     while (mipmaps && (levels_.back().width > 1 || levels_.back().height > 1)) {
-        levels_.push_back(format_ == PixelFormat::rgba8 ? halve8(levels_.back(), semantic_) : halveFloat(levels_.back()));
+        levels_.push_back(format_ == PixelFormat::rgba8 ? halve8(levels_.back(), semantic_)
+                                                        : halveFloat(levels_.back()));
     }
 }
 
-std::shared_ptr<const TextureResource> TextureResource::decode(const std::vector<std::uint8_t>& encoded, const std::string& name,
-                                                               CreateOptions options)
+std::shared_ptr<const TextureResource> TextureResource::decode(const std::vector<std::uint8_t>& encoded,
+                                                               const std::string& name, CreateOptions options)
 {
     int width = 0, height = 0, channels = 0;
-    stbi_uc* pixels = stbi_load_from_memory(encoded.data(), static_cast<int>(encoded.size()), &width, &height, &channels, 4);
+    stbi_uc* pixels =
+        stbi_load_from_memory(encoded.data(), static_cast<int>(encoded.size()), &width, &height, &channels, 4);
     if (!pixels) {
         throw std::runtime_error("image \"" + name + "\" cannot be decoded: " + stbi_failure_reason());
     }
-    std::vector<std::uint8_t> rgba(pixels, pixels + static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+    std::vector<std::uint8_t> rgba(pixels,
+                                   pixels + static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
     stbi_image_free(pixels);
     return fromPixels(width, height, std::move(rgba), name, options);
 }
@@ -162,8 +189,8 @@ std::shared_ptr<const TextureResource> TextureResource::load(const std::filesyst
     }
 }
 
-async::Task<std::shared_ptr<const TextureResource>> TextureResource::loadAsync(std::filesystem::path file, std::string name,
-                                                                               CreateOptions options)
+async::Task<std::shared_ptr<const TextureResource>> TextureResource::loadAsync(std::filesystem::path file,
+                                                                               std::string name, CreateOptions options)
 {
     // A named job, not a temporary in the co_await operand: GCC 12 copies
     // such a temporary wrongly (its captures then point into the frame).
@@ -172,7 +199,8 @@ async::Task<std::shared_ptr<const TextureResource>> TextureResource::loadAsync(s
     co_return texture;
 }
 
-std::shared_ptr<const TextureResource> TextureResource::fromPixels(int width, int height, std::vector<std::uint8_t> rgba,
+std::shared_ptr<const TextureResource> TextureResource::fromPixels(int width, int height,
+                                                                   std::vector<std::uint8_t> rgba,
                                                                    const std::string& name, CreateOptions options)
 {
     if (width <= 0 || height <= 0) {
@@ -186,11 +214,13 @@ std::shared_ptr<const TextureResource> TextureResource::fromPixels(int width, in
         options.semantic = Semantic::raw; // 8-bit data cannot be HDR
     }
     Level base{width, height, std::move(rgba)};
-    return std::shared_ptr<const TextureResource>(new TextureResource(
-        name, options.semantic, PixelFormat::rgba8, std::move(base), options.mipmapsMode == MipmapsMode::allocateAndGenerateAll));
+    return std::shared_ptr<const TextureResource>(
+        new TextureResource(name, options.semantic, PixelFormat::rgba8, std::move(base),
+                            options.mipmapsMode == MipmapsMode::allocateAndGenerateAll));
 }
 
-std::shared_ptr<const TextureResource> TextureResource::fromFloatPixels(int width, int height, const std::vector<float>& rgba,
+std::shared_ptr<const TextureResource> TextureResource::fromFloatPixels(int width, int height,
+                                                                        const std::vector<float>& rgba,
                                                                         const std::string& name, CreateOptions options)
 {
     if (width <= 0 || height <= 0) {
@@ -202,8 +232,9 @@ std::shared_ptr<const TextureResource> TextureResource::fromFloatPixels(int widt
     }
     Level base{width, height, std::vector<std::uint8_t>(rgba.size() * sizeof(float))};
     std::memcpy(base.bytes.data(), rgba.data(), base.bytes.size());
-    return std::shared_ptr<const TextureResource>(new TextureResource(
-        name, Semantic::hdrColor, PixelFormat::rgba32f, std::move(base), options.mipmapsMode == MipmapsMode::allocateAndGenerateAll));
+    return std::shared_ptr<const TextureResource>(
+        new TextureResource(name, Semantic::hdrColor, PixelFormat::rgba32f, std::move(base),
+                            options.mipmapsMode == MipmapsMode::allocateAndGenerateAll));
 }
 
 std::vector<float> TextureResource::pixel(int x, int y) const

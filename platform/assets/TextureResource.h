@@ -18,8 +18,8 @@ enum class TextureSemantic {
     hdrColor // linear floating-point colour (light probes)
 };
 enum class TexturePixelFormat {
-    rgba8,   // 4 bytes per pixel
-    rgba32f  // 16 bytes per pixel, 4 floats
+    rgba8,  // 4 bytes per pixel
+    rgba32f // 16 bytes per pixel, 4 floats
 };
 enum class TextureMipmapsMode { none, allocateAndGenerateAll };
 
@@ -54,18 +54,18 @@ public:
     static std::shared_ptr<const TextureResource> load(const std::filesystem::path& file, const std::string& name = {},
                                                        CreateOptions options = {});
     // The same, decoded on the worker pool.
-    static async::Task<std::shared_ptr<const TextureResource>> loadAsync(std::filesystem::path file, std::string name = {},
-                                                                         CreateOptions options = {});
+    static async::Task<std::shared_ptr<const TextureResource>>
+    loadAsync(std::filesystem::path file, std::string name = {}, CreateOptions options = {});
     // Decodes an encoded image held in memory (an embedded glTF image).
-    static std::shared_ptr<const TextureResource> decode(const std::vector<std::uint8_t>& encoded, const std::string& name,
-                                                         CreateOptions options = {});
+    static std::shared_ptr<const TextureResource> decode(const std::vector<std::uint8_t>& encoded,
+                                                         const std::string& name, CreateOptions options = {});
     // From 8-bit RGBA pixels (width × height × 4 bytes, top row first).
     static std::shared_ptr<const TextureResource> fromPixels(int width, int height, std::vector<std::uint8_t> rgba,
                                                              const std::string& name = {}, CreateOptions options = {});
     // From 32-bit float RGBA pixels, linear (width × height × 4 floats).
-    static std::shared_ptr<const TextureResource> fromFloatPixels(int width, int height, const std::vector<float>& rgba,
-                                                                  const std::string& name = {},
-                                                                  CreateOptions options = {Semantic::hdrColor, MipmapsMode::none});
+    static std::shared_ptr<const TextureResource>
+    fromFloatPixels(int width, int height, const std::vector<float>& rgba, const std::string& name = {},
+                    CreateOptions options = {Semantic::hdrColor, MipmapsMode::none});
 
     std::uint64_t id() const { return id_; }
     const std::string& name() const { return name_; }

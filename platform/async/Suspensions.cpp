@@ -32,7 +32,8 @@ struct ParkedSleep : std::enable_shared_from_this<ParkedSleep> {
 
     void armTimer()
     {
-        detail::armMainTimer(deadline - ContinuousClock::now(), [self = shared_from_this()] { self->deadlineReached(); });
+        detail::armMainTimer(deadline - ContinuousClock::now(),
+                             [self = shared_from_this()] { self->deadlineReached(); });
     }
 
     void deadlineReached()

@@ -101,7 +101,9 @@ auto onWorker(F work)
 // continuous clock. Cancelling the task wakes it at once.
 class SleepFor {
 public:
-    explicit SleepFor(double seconds) : seconds_(seconds) {}
+    explicit SleepFor(double seconds)
+        : seconds_(seconds)
+    {}
 
     bool await_ready() const noexcept { return false; }
     template <typename P>
@@ -123,7 +125,10 @@ private:
     double seconds_;
     std::shared_ptr<CancellationState> cancellation_;
 };
-inline SleepFor sleepFor(double seconds) { return SleepFor(seconds); }
+inline SleepFor sleepFor(double seconds)
+{
+    return SleepFor(seconds);
+}
 
 // `co_await resumeOnMain();` lets the event loop run (frames, input, other
 // tasks) and continues in a later turn of it.
@@ -143,6 +148,9 @@ struct ResumeOnMain {
         }
     }
 };
-inline ResumeOnMain resumeOnMain() { return {}; }
+inline ResumeOnMain resumeOnMain()
+{
+    return {};
+}
 
 } // namespace gloam::async

@@ -47,7 +47,10 @@ struct TaskPromise : PromiseBase {
     std::optional<T> value;
     Task<T> get_return_object() noexcept;
     template <typename U>
-    void return_value(U&& result) { value.emplace(std::forward<U>(result)); }
+    void return_value(U&& result)
+    {
+        value.emplace(std::forward<U>(result));
+    }
 };
 
 template <>
@@ -76,8 +79,12 @@ public:
     using Handle = std::coroutine_handle<promise_type>;
 
     Task() = default;
-    explicit Task(Handle handle) noexcept : handle_(handle) {}
-    Task(Task&& other) noexcept : handle_(std::exchange(other.handle_, {})) {}
+    explicit Task(Handle handle) noexcept
+        : handle_(handle)
+    {}
+    Task(Task&& other) noexcept
+        : handle_(std::exchange(other.handle_, {}))
+    {}
     Task& operator=(Task&& other) noexcept
     {
         if (this != &other) {
@@ -165,7 +172,10 @@ struct CheckCancellation {
         }
     }
 };
-inline CheckCancellation checkCancellation() { return {}; }
+inline CheckCancellation checkCancellation()
+{
+    return {};
+}
 
 // `bool cancelled = co_await isCancelled();` asks without throwing.
 struct IsCancelled {
@@ -179,6 +189,9 @@ struct IsCancelled {
     }
     bool await_resume() const noexcept { return cancellation && cancellation->isCancelled(); }
 };
-inline IsCancelled isCancelled() { return {}; }
+inline IsCancelled isCancelled()
+{
+    return {};
+}
 
 } // namespace gloam::async

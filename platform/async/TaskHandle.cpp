@@ -2,7 +2,6 @@
 
 #include "platform/async/MainActor.h"
 
-
 #include <cstdio>
 #include <exception>
 
@@ -14,10 +13,7 @@ namespace {
 // it ends with, and frees itself when done.
 struct Detached {
     struct promise_type : detail::PromiseBase {
-        promise_type(Task<void>&, std::shared_ptr<TaskHandle::State>& state)
-        {
-            cancellation = state->cancellation;
-        }
+        promise_type(Task<void>&, std::shared_ptr<TaskHandle::State>& state) { cancellation = state->cancellation; }
         Detached get_return_object() const noexcept { return {}; }
         std::suspend_never initial_suspend() const noexcept { return {}; }
         std::suspend_never final_suspend() const noexcept { return {}; }
@@ -28,7 +24,10 @@ struct Detached {
 
 struct StartOnMain {
     bool await_ready() const noexcept { return false; }
-    void await_suspend(std::coroutine_handle<> self) const { MainActor::post([self] { self.resume(); }); }
+    void await_suspend(std::coroutine_handle<> self) const
+    {
+        MainActor::post([self] { self.resume(); });
+    }
     void await_resume() const noexcept {}
 };
 

@@ -26,7 +26,9 @@ public:
 
 private:
     friend TaskHandle spawn(Task<void> task);
-    explicit TaskHandle(std::shared_ptr<State> state) : state_(std::move(state)) {}
+    explicit TaskHandle(std::shared_ptr<State> state)
+        : state_(std::move(state))
+    {}
     std::shared_ptr<State> state_;
 };
 

@@ -35,9 +35,16 @@ AudioDevice::AudioDevice(int loopbackRate)
     ALCdevice* device = nullptr;
     std::vector<ALCint> attributes;
     if (loopbackRate > 0) {
-        auto openLoopback = reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
+        auto openLoopback =
+            reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
         device = openLoopback != nullptr ? openLoopback(nullptr) : nullptr;
-        attributes = {ALC_FORMAT_TYPE_SOFT, ALC_FLOAT_SOFT, ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT, ALC_FREQUENCY, loopbackRate, 0};
+        attributes = {ALC_FORMAT_TYPE_SOFT,
+                      ALC_FLOAT_SOFT,
+                      ALC_FORMAT_CHANNELS_SOFT,
+                      ALC_STEREO_SOFT,
+                      ALC_FREQUENCY,
+                      loopbackRate,
+                      0};
         loopback_ = device != nullptr;
     } else {
         device = alcOpenDevice(nullptr);
@@ -65,7 +72,8 @@ std::vector<float> AudioDevice::renderLoopback(int frames)
     if (!loopback_ || frames <= 0) {
         return mix;
     }
-    auto render = reinterpret_cast<LPALCRENDERSAMPLESSOFT>(alcGetProcAddress(static_cast<ALCdevice*>(device_), "alcRenderSamplesSOFT"));
+    auto render = reinterpret_cast<LPALCRENDERSAMPLESSOFT>(
+        alcGetProcAddress(static_cast<ALCdevice*>(device_), "alcRenderSamplesSOFT"));
     if (render != nullptr) {
         render(static_cast<ALCdevice*>(device_), mix.data(), frames);
     }

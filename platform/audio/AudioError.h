@@ -9,7 +9,9 @@ namespace gloam::platform {
 // message is written for people: "cannot open thunder.wav: no such file".
 class AudioError : public std::runtime_error {
 public:
-    explicit AudioError(const std::string& description) : std::runtime_error(description) {}
+    explicit AudioError(const std::string& description)
+        : std::runtime_error(description)
+    {}
 };
 
 } // namespace gloam::platform

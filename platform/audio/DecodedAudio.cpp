@@ -85,8 +85,8 @@ DecodedAudio DecodedAudio::decodeFile(const std::filesystem::path& file)
     av_channel_layout_default(&outLayout, audio.channels);
     SwrContext* rawResampler = nullptr;
     if (swr_alloc_set_opts2(&rawResampler, &outLayout, AV_SAMPLE_FMT_S16, audio.sampleRate, &decoder->ch_layout,
-                            decoder->sample_fmt, decoder->sample_rate, 0, nullptr) < 0
-        || swr_init(rawResampler) < 0) {
+                            decoder->sample_fmt, decoder->sample_rate, 0, nullptr) < 0 ||
+        swr_init(rawResampler) < 0) {
         swr_free(&rawResampler);
         fail(file, "its sample format cannot be converted");
     }
@@ -108,12 +108,14 @@ DecodedAudio DecodedAudio::decodeFile(const std::filesystem::path& file)
             const std::size_t start = audio.samples.size();
             audio.samples.resize(start + static_cast<std::size_t>(capacity) * static_cast<std::size_t>(audio.channels));
             auto* out = reinterpret_cast<std::uint8_t*>(audio.samples.data() + start);
-            const int converted = swr_convert(resampler.get(), &out, capacity,
-                                              const_cast<const std::uint8_t**>(frame->extended_data), frame->nb_samples);
+            const int converted =
+                swr_convert(resampler.get(), &out, capacity, const_cast<const std::uint8_t**>(frame->extended_data),
+                            frame->nb_samples);
             if (converted < 0) {
                 fail(file, "its samples cannot be converted");
             }
-            audio.samples.resize(start + static_cast<std::size_t>(converted) * static_cast<std::size_t>(audio.channels));
+            audio.samples.resize(start +
+                                 static_cast<std::size_t>(converted) * static_cast<std::size_t>(audio.channels));
             av_frame_unref(frame.get());
         }
     };

@@ -15,9 +15,10 @@ struct CollisionComponent {
     CollisionComponent() = default;
     explicit CollisionComponent(std::vector<ShapeResource> shapes_, Mode mode_ = Mode::defaultMode,
                                 CollisionFilter filter_ = CollisionFilter::defaultFilter())
-        : shapes(std::move(shapes_)), mode(mode_), filter(filter_)
-    {
-    }
+        : shapes(std::move(shapes_))
+        , mode(mode_)
+        , filter(filter_)
+    {}
 
     std::vector<ShapeResource> shapes;
     Mode mode = Mode::defaultMode;

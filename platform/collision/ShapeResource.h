@@ -18,12 +18,21 @@ class MeshResource;
 // `offset`, or a static triangle mesh.
 class ShapeResource {
 public:
-    struct Box { glm::vec3 size; };
-    struct Sphere { float radius; };
-    struct StaticMesh { std::shared_ptr<const TriangleBVH> hierarchy; };
+    struct Box {
+        glm::vec3 size;
+    };
+    struct Sphere {
+        float radius;
+    };
+    struct StaticMesh {
+        std::shared_ptr<const TriangleBVH> hierarchy;
+    };
 
     static ShapeResource generateBox(glm::vec3 size);
-    static ShapeResource generateBox(float width, float height, float depth) { return generateBox({width, height, depth}); }
+    static ShapeResource generateBox(float width, float height, float depth)
+    {
+        return generateBox({width, height, depth});
+    }
     static ShapeResource generateSphere(float radius);
     // Builds the triangle hierarchy on the worker pool. Throws MeshError for
     // a mesh with no triangles.
@@ -43,7 +52,9 @@ public:
     std::optional<float> intersect(const Ray& ray, float maxDistance) const;
 
 private:
-    explicit ShapeResource(std::variant<Box, Sphere, StaticMesh> geometry) : geometry_(std::move(geometry)) {}
+    explicit ShapeResource(std::variant<Box, Sphere, StaticMesh> geometry)
+        : geometry_(std::move(geometry))
+    {}
 
     std::variant<Box, Sphere, StaticMesh> geometry_;
     glm::vec3 offset_{0.0f};

@@ -64,7 +64,8 @@ float hitTriangle(const Ray& ray, const glm::vec3& a, const glm::vec3& b, const 
 
 } // namespace
 
-TriangleBVH::TriangleBVH(std::vector<glm::vec3> corners) : corners_(std::move(corners))
+TriangleBVH::TriangleBVH(std::vector<glm::vec3> corners)
+    : corners_(std::move(corners))
 {
     corners_.resize(corners_.size() / 3 * 3);
     build();
@@ -145,7 +146,8 @@ void TriangleBVH::build()
             const float scale = binCount / extent[axis];
             for (std::uint32_t i = job.first; i < job.first + job.count; ++i) {
                 const auto t = order[i];
-                const int b = std::min(binCount - 1, static_cast<int>((centroids[t][axis] - centroidBox.min[axis]) * scale));
+                const int b =
+                    std::min(binCount - 1, static_cast<int>((centroids[t][axis] - centroidBox.min[axis]) * scale));
                 bins[static_cast<std::size_t>(b)].add(boxes[t]);
                 counts[static_cast<std::size_t>(b)] += 1;
             }
@@ -175,7 +177,8 @@ void TriangleBVH::build()
             const float scale = binCount / extent[bestAxis];
             auto* begin = order.data() + job.first;
             auto* split = std::partition(begin, begin + job.count, [&](std::uint32_t t) {
-                const int b = std::min(binCount - 1, static_cast<int>((centroids[t][bestAxis] - centroidBox.min[bestAxis]) * scale));
+                const int b = std::min(binCount - 1,
+                                       static_cast<int>((centroids[t][bestAxis] - centroidBox.min[bestAxis]) * scale));
                 return b <= bestSplit;
             });
             mid = static_cast<std::uint32_t>(split - order.data());

@@ -17,7 +17,7 @@ class MeshResource;
 class TriangleBVH {
 public:
     struct Hit {
-        float distance = 0.0f; // ray parameter t
+        float distance = 0.0f;      // ray parameter t
         std::uint32_t triangle = 0; // in the hierarchy's own triangle order
     };
 

@@ -10,22 +10,29 @@
 
 namespace gloam::gpu {
 
-CommandBuffer::CommandBuffer(std::shared_ptr<GpuDevice> device) : device_(std::move(device)) {
+CommandBuffer::CommandBuffer(std::shared_ptr<GpuDevice> device)
+    : device_(std::move(device))
+{
     // Errors left over from earlier work are not this buffer's.
     while (glGetError() != GL_NO_ERROR) {
     }
 }
 
-CommandBuffer::~CommandBuffer() {
+CommandBuffer::~CommandBuffer()
+{
     if (fence_ != nullptr) {
         auto* fence = static_cast<GLsync>(fence_);
         device_->performLater([fence] { glDeleteSync(fence); });
     }
 }
 
-ComputeEncoder CommandBuffer::makeComputeEncoder() { return ComputeEncoder(*this); }
+ComputeEncoder CommandBuffer::makeComputeEncoder()
+{
+    return ComputeEncoder(*this);
+}
 
-void CommandBuffer::copy(const GpuTexture& source, const GpuTexture& destination) {
+void CommandBuffer::copy(const GpuTexture& source, const GpuTexture& destination)
+{
     const int width = std::min(source.width(), destination.width());
     const int height = std::min(source.height(), destination.height());
     const int depth = std::min(source.depth(), destination.depth());
@@ -33,16 +40,19 @@ void CommandBuffer::copy(const GpuTexture& source, const GpuTexture& destination
     const GLenum destinationTarget =
         destination.descriptor().kind == TextureKind::texture3D ? GL_TEXTURE_3D : GL_TEXTURE_2D;
     glMemoryBarrier(GL_ALL_BARRIER_BITS);
-    glCopyImageSubData(source.glName(), sourceTarget, 0, 0, 0, 0, destination.glName(), destinationTarget, 0, 0, 0,
-                       0, width, height, depth);
+    glCopyImageSubData(source.glName(), sourceTarget, 0, 0, 0, 0, destination.glName(), destinationTarget, 0, 0, 0, 0,
+                       width, height, depth);
 }
 
-void CommandBuffer::addCompletedHandler(std::function<void(CommandBufferStatus)> handler) {
+void CommandBuffer::addCompletedHandler(std::function<void(CommandBufferStatus)> handler)
+{
     handlers_.push_back(std::move(handler));
 }
 
-void CommandBuffer::commit() {
-    if (status_ != CommandBufferStatus::notCommitted) return;
+void CommandBuffer::commit()
+{
+    if (status_ != CommandBufferStatus::notCommitted)
+        return;
     GLenum error = glGetError();
     while (error != GL_NO_ERROR) {
         failed_ = true;
@@ -54,28 +64,35 @@ void CommandBuffer::commit() {
     device_->track(shared_from_this());
 }
 
-bool CommandBuffer::finishIfSignalled(bool wait) {
-    if (status_ != CommandBufferStatus::committed) return true;
+bool CommandBuffer::finishIfSignalled(bool wait)
+{
+    if (status_ != CommandBufferStatus::committed)
+        return true;
     auto* fence = static_cast<GLsync>(fence_);
     GLenum result = GL_WAIT_FAILED;
     if (fence != nullptr) {
         result = glClientWaitSync(fence, GL_SYNC_FLUSH_COMMANDS_BIT, wait ? GLuint64(10'000'000'000) : 0);
         if (wait) {
-            while (result == GL_TIMEOUT_EXPIRED) result = glClientWaitSync(fence, 0, GLuint64(10'000'000'000));
+            while (result == GL_TIMEOUT_EXPIRED)
+                result = glClientWaitSync(fence, 0, GLuint64(10'000'000'000));
         }
     }
-    if (result == GL_TIMEOUT_EXPIRED) return false;
+    if (result == GL_TIMEOUT_EXPIRED)
+        return false;
     const bool ok = !failed_ && (result == GL_ALREADY_SIGNALED || result == GL_CONDITION_SATISFIED) &&
                     glGetGraphicsResetStatus() == GL_NO_ERROR;
     status_ = ok ? CommandBufferStatus::completed : CommandBufferStatus::error;
     auto handlers = std::move(handlers_);
     handlers_.clear();
-    for (auto& handler : handlers) handler(status_);
+    for (auto& handler : handlers)
+        handler(status_);
     return true;
 }
 
-void CommandBuffer::waitUntilCompleted() {
-    if (status_ == CommandBufferStatus::notCommitted) commit();
+void CommandBuffer::waitUntilCompleted()
+{
+    if (status_ == CommandBufferStatus::notCommitted)
+        commit();
     finishIfSignalled(true);
 }
 

@@ -9,12 +9,14 @@
 
 namespace gloam::gpu {
 
-void ComputeEncoder::setPipeline(const ComputePipeline& pipeline) {
+void ComputeEncoder::setPipeline(const ComputePipeline& pipeline)
+{
     pipeline_ = &pipeline;
     glUseProgram(pipeline.program());
 }
 
-void ComputeEncoder::setTexture(unsigned index, const GpuTexture& texture) {
+void ComputeEncoder::setTexture(unsigned index, const GpuTexture& texture)
+{
     glBindTextureUnit(index, texture.glName());
     if (texture.format() != PixelFormat::depth32Float) {
         const bool layered = texture.descriptor().kind == TextureKind::texture3D;
@@ -23,11 +25,13 @@ void ComputeEncoder::setTexture(unsigned index, const GpuTexture& texture) {
     }
 }
 
-void ComputeEncoder::setBytes(unsigned index, const void* bytes, size_t size) {
+void ComputeEncoder::setBytes(unsigned index, const void* bytes, size_t size)
+{
     buffer_->device().bindUniformBytes(index, bytes, size);
 }
 
-void ComputeEncoder::dispatchThreads(unsigned width, unsigned height, unsigned depth) {
+void ComputeEncoder::dispatchThreads(unsigned width, unsigned height, unsigned depth)
+{
     if (pipeline_ == nullptr || width == 0 || height == 0 || depth == 0) {
         buffer_->markFailed();
         return;
@@ -41,7 +45,8 @@ void ComputeEncoder::dispatchThreads(unsigned width, unsigned height, unsigned d
     glMemoryBarrier(GL_ALL_BARRIER_BITS);
 }
 
-void ComputeEncoder::endEncoding() {
+void ComputeEncoder::endEncoding()
+{
     glUseProgram(0);
     pipeline_ = nullptr;
 }

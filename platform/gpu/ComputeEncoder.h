@@ -24,7 +24,9 @@ public:
 
 private:
     friend class CommandBuffer;
-    explicit ComputeEncoder(CommandBuffer& buffer) : buffer_(&buffer) {}
+    explicit ComputeEncoder(CommandBuffer& buffer)
+        : buffer_(&buffer)
+    {}
 
     CommandBuffer* buffer_;
     const ComputePipeline* pipeline_ = nullptr;

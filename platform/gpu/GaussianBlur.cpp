@@ -49,7 +49,9 @@ struct Parameters {
 } // namespace
 
 GaussianBlur::GaussianBlur(std::shared_ptr<GpuDevice> device, float sigma)
-    : device_(std::move(device)), sigma_(std::max(sigma, 0.0f)) {
+    : device_(std::move(device))
+    , sigma_(std::max(sigma, 0.0f))
+{
     radius_ = sigma_ <= 0.0f ? 0 : std::min(maxRadius, static_cast<int>(std::ceil(3.0f * sigma_)));
     double total = 0.0;
     for (int i = 0; i <= radius_; ++i) {
@@ -57,18 +59,21 @@ GaussianBlur::GaussianBlur(std::shared_ptr<GpuDevice> device, float sigma)
         weights_[i] = static_cast<float>(w);
         total += i == 0 ? w : 2.0 * w;
     }
-    for (int i = 0; i <= radius_; ++i) weights_[i] = static_cast<float>(weights_[i] / total);
+    for (int i = 0; i <= radius_; ++i)
+        weights_[i] = static_cast<float>(weights_[i] / total);
 }
 
 GaussianBlur::~GaussianBlur() = default;
 
-void GaussianBlur::encode(CommandBuffer& buffer, const GpuTexture& source, const GpuTexture& destination) {
+void GaussianBlur::encode(CommandBuffer& buffer, const GpuTexture& source, const GpuTexture& destination)
+{
     if (!intermediate_ || intermediate_->width() != source.width() || intermediate_->height() != source.height()) {
         intermediate_ = device_->makeTexture({TextureKind::texture2D, PixelFormat::rgba16Float, source.width(),
                                               source.height(), 1, "blur intermediate"});
     }
-    const GlProgram& program =
-        device_->cachedProgram("gloam.gaussianBlur", [] { return GlProgram("gaussian blur", {{GL_COMPUTE_SHADER, blurSource}}); });
+    const GlProgram& program = device_->cachedProgram("gloam.gaussianBlur", [] {
+        return GlProgram("gaussian blur", {{GL_COMPUTE_SHADER, blurSource}});
+    });
     (void)buffer;
     glUseProgram(program.id());
     Parameters parameters{};

@@ -10,16 +10,22 @@ namespace gloam::gpu {
 
 namespace {
 
-const char* stageName(unsigned type) {
+const char* stageName(unsigned type)
+{
     switch (type) {
-    case GL_VERTEX_SHADER: return "vertex";
-    case GL_FRAGMENT_SHADER: return "fragment";
-    case GL_COMPUTE_SHADER: return "compute";
-    default: return "shader";
+    case GL_VERTEX_SHADER:
+        return "vertex";
+    case GL_FRAGMENT_SHADER:
+        return "fragment";
+    case GL_COMPUTE_SHADER:
+        return "compute";
+    default:
+        return "shader";
     }
 }
 
-std::string shaderLog(GLuint shader) {
+std::string shaderLog(GLuint shader)
+{
     GLint length = 0;
     glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
     std::string log(static_cast<size_t>(length > 0 ? length : 1), '\0');
@@ -29,10 +35,12 @@ std::string shaderLog(GLuint shader) {
 
 } // namespace
 
-GlProgram::GlProgram(const std::string& label, const std::vector<Stage>& stages) {
+GlProgram::GlProgram(const std::string& label, const std::vector<Stage>& stages)
+{
     std::vector<GLuint> shaders;
     auto cleanup = [&] {
-        for (GLuint s : shaders) glDeleteShader(s);
+        for (GLuint s : shaders)
+            glDeleteShader(s);
     };
     for (const Stage& stage : stages) {
         GLuint shader = glCreateShader(stage.type);
@@ -51,7 +59,8 @@ GlProgram::GlProgram(const std::string& label, const std::vector<Stage>& stages)
         }
     }
     id_ = glCreateProgram();
-    for (GLuint s : shaders) glAttachShader(id_, s);
+    for (GLuint s : shaders)
+        glAttachShader(id_, s);
     glLinkProgram(id_);
     cleanup();
     GLint ok = GL_FALSE;
@@ -69,20 +78,29 @@ GlProgram::GlProgram(const std::string& label, const std::vector<Stage>& stages)
     glObjectLabel(GL_PROGRAM, id_, static_cast<GLsizei>(label.size()), label.c_str());
 }
 
-GlProgram::~GlProgram() {
-    if (id_ != 0) glDeleteProgram(id_);
+GlProgram::~GlProgram()
+{
+    if (id_ != 0)
+        glDeleteProgram(id_);
 }
 
-GlProgram::GlProgram(GlProgram&& other) noexcept : id_(std::exchange(other.id_, 0)) {}
+GlProgram::GlProgram(GlProgram&& other) noexcept
+    : id_(std::exchange(other.id_, 0))
+{}
 
-GlProgram& GlProgram::operator=(GlProgram&& other) noexcept {
+GlProgram& GlProgram::operator=(GlProgram&& other) noexcept
+{
     if (this != &other) {
-        if (id_ != 0) glDeleteProgram(id_);
+        if (id_ != 0)
+            glDeleteProgram(id_);
         id_ = std::exchange(other.id_, 0);
     }
     return *this;
 }
 
-int GlProgram::uniform(const char* name) const { return glGetUniformLocation(id_, name); }
+int GlProgram::uniform(const char* name) const
+{
+    return glGetUniformLocation(id_, name);
+}
 
 } // namespace gloam::gpu

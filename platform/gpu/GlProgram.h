@@ -13,7 +13,7 @@ namespace gloam::gpu {
 class GlProgram {
 public:
     struct Stage {
-        unsigned type;  // GL_VERTEX_SHADER, GL_FRAGMENT_SHADER, GL_COMPUTE_SHADER
+        unsigned type; // GL_VERTEX_SHADER, GL_FRAGMENT_SHADER, GL_COMPUTE_SHADER
         std::string source;
     };
 

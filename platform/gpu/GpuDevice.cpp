@@ -16,25 +16,30 @@ namespace gloam::gpu {
 
 namespace {
 
-std::mutex& defaultMutex() {
+std::mutex& defaultMutex()
+{
     static std::mutex mutex;
     return mutex;
 }
 
-std::weak_ptr<GpuDevice>& defaultDevice() {
+std::weak_ptr<GpuDevice>& defaultDevice()
+{
     static std::weak_ptr<GpuDevice> device;
     return device;
 }
 
 } // namespace
 
-GpuDevice::GpuDevice(JobQueue queue) : queue_(std::move(queue)), contextThread_(std::this_thread::get_id()) {}
+GpuDevice::GpuDevice(JobQueue queue)
+    : queue_(std::move(queue))
+    , contextThread_(std::this_thread::get_id())
+{}
 
-std::shared_ptr<GpuDevice> GpuDevice::create(JobQueue queue) {
+std::shared_ptr<GpuDevice> GpuDevice::create(JobQueue queue)
+{
     // epoxy answers 0 when no context is current on this thread.
     if (epoxy_gl_version() < 45 || epoxy_is_desktop_gl() == 0) {
-        throw GpuError(GpuError::deviceDomain, GpuError::noDevice,
-                       "No OpenGL 4.5 device is available on this thread.");
+        throw GpuError(GpuError::deviceDomain, GpuError::noDevice, "No OpenGL 4.5 device is available on this thread.");
     }
     auto device = std::shared_ptr<GpuDevice>(new GpuDevice(std::move(queue)));
     const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
@@ -42,7 +47,8 @@ std::shared_ptr<GpuDevice> GpuDevice::create(JobQueue queue) {
     return device;
 }
 
-std::shared_ptr<GpuDevice> GpuDevice::systemDefault() {
+std::shared_ptr<GpuDevice> GpuDevice::systemDefault()
+{
     std::lock_guard lock(defaultMutex());
     auto device = defaultDevice().lock();
     if (!device) {
@@ -51,18 +57,23 @@ std::shared_ptr<GpuDevice> GpuDevice::systemDefault() {
     return device;
 }
 
-void GpuDevice::setSystemDefault(const std::shared_ptr<GpuDevice>& device) {
+void GpuDevice::setSystemDefault(const std::shared_ptr<GpuDevice>& device)
+{
     std::lock_guard lock(defaultMutex());
     defaultDevice() = device;
 }
 
-GpuDevice::~GpuDevice() {
+GpuDevice::~GpuDevice()
+{
     // Without shutdown(), destroyed with the context current on its thread.
-    if (!shutDown_) shutdown();
+    if (!shutDown_)
+        shutdown();
 }
 
-void GpuDevice::shutdown() {
-    if (shutDown_) return;
+void GpuDevice::shutdown()
+{
+    if (shutDown_)
+        return;
     inFlight_.clear();
     programs_.clear();
     if (!uniformBuffers_.empty()) {
@@ -75,17 +86,20 @@ void GpuDevice::shutdown() {
     queue_ = {};
 }
 
-bool GpuDevice::onContextThread() const {
+bool GpuDevice::onContextThread() const
+{
     std::lock_guard lock(threadMutex_);
     return contextThread_ == std::this_thread::get_id();
 }
 
-void GpuDevice::adoptContextThread() {
+void GpuDevice::adoptContextThread()
+{
     std::lock_guard lock(threadMutex_);
     contextThread_ = std::this_thread::get_id();
 }
 
-void GpuDevice::perform(const std::function<void()>& job) {
+void GpuDevice::perform(const std::function<void()>& job)
+{
     if (onContextThread()) {
         job();
         return;
@@ -98,20 +112,21 @@ void GpuDevice::perform(const std::function<void()>& job) {
         queue = queue_;
     }
     bool accepted = queue && queue([job, done] {
-        try {
-            job();
-            done->set_value();
-        } catch (...) {
-            done->set_exception(std::current_exception());
-        }
-    });
+                        try {
+                            job();
+                            done->set_value();
+                        } catch (...) {
+                            done->set_exception(std::current_exception());
+                        }
+                    });
     if (!accepted) {
         throw GpuError(GpuError::deviceDomain, GpuError::noDevice, "The GPU device no longer takes work.");
     }
     future.get();
 }
 
-void GpuDevice::performLater(std::function<void()> job) {
+void GpuDevice::performLater(std::function<void()> job)
+{
     if (onContextThread()) {
         job();
         return;
@@ -121,12 +136,13 @@ void GpuDevice::performLater(std::function<void()> job) {
         std::lock_guard lock(threadMutex_);
         queue = queue_;
     }
-    if (queue) queue(std::move(job));
+    if (queue)
+        queue(std::move(job));
 }
 
-std::shared_ptr<ComputePipeline> GpuDevice::makeComputePipeline(const ShaderLibrary& library,
-                                                                const std::string& name) {
-    std::string source = library.kernelSource(name);  // throws when missing
+std::shared_ptr<ComputePipeline> GpuDevice::makeComputePipeline(const ShaderLibrary& library, const std::string& name)
+{
+    std::string source = library.kernelSource(name); // throws when missing
     std::shared_ptr<ComputePipeline> pipeline;
     perform([&] {
         pipeline = std::shared_ptr<ComputePipeline>(new ComputePipeline(
@@ -135,39 +151,50 @@ std::shared_ptr<ComputePipeline> GpuDevice::makeComputePipeline(const ShaderLibr
     return pipeline;
 }
 
-std::shared_ptr<GpuTexture> GpuDevice::makeTexture(const TextureDescriptor& descriptor) {
+std::shared_ptr<GpuTexture> GpuDevice::makeTexture(const TextureDescriptor& descriptor)
+{
     std::shared_ptr<GpuTexture> texture;
     perform([&] { texture = std::shared_ptr<GpuTexture>(new GpuTexture(shared_from_this(), descriptor)); });
     return texture;
 }
 
-std::shared_ptr<CommandBuffer> GpuDevice::makeCommandBuffer() {
+std::shared_ptr<CommandBuffer> GpuDevice::makeCommandBuffer()
+{
     return std::shared_ptr<CommandBuffer>(new CommandBuffer(shared_from_this()));
 }
 
-void GpuDevice::track(std::shared_ptr<CommandBuffer> buffer) { inFlight_.push_back(std::move(buffer)); }
+void GpuDevice::track(std::shared_ptr<CommandBuffer> buffer)
+{
+    inFlight_.push_back(std::move(buffer));
+}
 
-void GpuDevice::pollCompletions() {
+void GpuDevice::pollCompletions()
+{
     // Handlers may commit new buffers; take the list first.
     std::vector<std::shared_ptr<CommandBuffer>> pending;
     pending.swap(inFlight_);
     std::vector<std::shared_ptr<CommandBuffer>> stillRunning;
     for (auto& buffer : pending) {
-        if (!buffer->finishIfSignalled(false)) stillRunning.push_back(std::move(buffer));
+        if (!buffer->finishIfSignalled(false))
+            stillRunning.push_back(std::move(buffer));
     }
-    for (auto& buffer : inFlight_) stillRunning.push_back(std::move(buffer));
+    for (auto& buffer : inFlight_)
+        stillRunning.push_back(std::move(buffer));
     inFlight_ = std::move(stillRunning);
 }
 
-void GpuDevice::waitUntilIdle() {
+void GpuDevice::waitUntilIdle()
+{
     while (!inFlight_.empty()) {
         std::vector<std::shared_ptr<CommandBuffer>> pending;
         pending.swap(inFlight_);
-        for (auto& buffer : pending) buffer->finishIfSignalled(true);
+        for (auto& buffer : pending)
+            buffer->finishIfSignalled(true);
     }
 }
 
-const GlProgram& GpuDevice::cachedProgram(const std::string& key, const std::function<GlProgram()>& build) {
+const GlProgram& GpuDevice::cachedProgram(const std::string& key, const std::function<GlProgram()>& build)
+{
     auto found = programs_.find(key);
     if (found == programs_.end()) {
         found = programs_.emplace(key, std::make_unique<GlProgram>(build())).first;
@@ -175,7 +202,8 @@ const GlProgram& GpuDevice::cachedProgram(const std::string& key, const std::fun
     return *found->second;
 }
 
-void GpuDevice::bindUniformBytes(unsigned index, const void* bytes, size_t size) {
+void GpuDevice::bindUniformBytes(unsigned index, const void* bytes, size_t size)
+{
     if (uniformBuffers_.size() <= index) {
         size_t old = uniformBuffers_.size();
         uniformBuffers_.resize(index + 1, 0);

@@ -5,8 +5,9 @@
 namespace gloam::gpu {
 
 GpuError::GpuError(std::string domain, int code, const std::string& description)
-    : std::runtime_error(description + " (" + domain + " error " + std::to_string(code) + ")"),
-      domain_(std::move(domain)),
-      code_(code) {}
+    : std::runtime_error(description + " (" + domain + " error " + std::to_string(code) + ")")
+    , domain_(std::move(domain))
+    , code_(code)
+{}
 
 } // namespace gloam::gpu

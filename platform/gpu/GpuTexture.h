@@ -10,10 +10,10 @@ namespace gloam::gpu {
 class GpuDevice;
 
 enum class PixelFormat {
-    rgba16Float,   // colour targets and intermediate images
-    r8Unorm,       // density volumes
-    rgba8Unorm,    // pictures
-    depth32Float,  // depth buffers (sampled, never written by kernels)
+    rgba16Float,  // colour targets and intermediate images
+    r8Unorm,      // density volumes
+    rgba8Unorm,   // pictures
+    depth32Float, // depth buffers (sampled, never written by kernels)
 };
 
 enum class TextureKind { texture2D, texture3D };

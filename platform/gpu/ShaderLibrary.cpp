@@ -7,10 +7,12 @@
 
 namespace gloam::gpu {
 
-ShaderLibrary ShaderLibrary::load(const std::filesystem::path& file) {
+ShaderLibrary ShaderLibrary::load(const std::filesystem::path& file)
+{
     std::ifstream in(file, std::ios::binary);
     std::ostringstream text;
-    if (in) text << in.rdbuf();
+    if (in)
+        text << in.rdbuf();
     if (!in || in.bad()) {
         throw GpuError(GpuError::libraryDomain, GpuError::unreadableLibrary,
                        "The shader library “" + file.filename().string() + "” could not be read.");
@@ -18,7 +20,8 @@ ShaderLibrary ShaderLibrary::load(const std::filesystem::path& file) {
     return fromSource(file.filename().string(), text.str());
 }
 
-ShaderLibrary ShaderLibrary::fromSource(std::string name, std::string source) {
+ShaderLibrary ShaderLibrary::fromSource(std::string name, std::string source)
+{
     ShaderLibrary library;
     library.name_ = std::move(name);
     library.source_ = std::move(source);
@@ -32,34 +35,45 @@ ShaderLibrary ShaderLibrary::fromSource(std::string name, std::string source) {
             words >> kind >> function;
         } else if (hash == "#") {
             words >> pragma >> kind >> function;
-            if (pragma != "pragma") continue;
+            if (pragma != "pragma")
+                continue;
         } else {
             continue;
         }
-        if (kind == "kernel" && !function.empty()) library.kernels_.insert(function);
-        if (kind == "surface" && !function.empty()) library.surfaces_.insert(function);
+        if (kind == "kernel" && !function.empty())
+            library.kernels_.insert(function);
+        if (kind == "surface" && !function.empty())
+            library.surfaces_.insert(function);
     }
     return library;
 }
 
-std::string ShaderLibrary::kernelSource(const std::string& function) const {
+std::string ShaderLibrary::kernelSource(const std::string& function) const
+{
     if (!hasKernel(function)) {
         throw GpuError(GpuError::deviceDomain, GpuError::missingFunction,
                        "The shader library “" + name_ + "” has no kernel “" + function + "”.");
     }
     std::string text = "#version 450 core\n"
                        "layout(local_size_x = 8, local_size_y = 8, local_size_z = 1) in;\n"
-                       "#define GLOAM_KERNEL_" + function + " 1\n"
+                       "#define GLOAM_KERNEL_" +
+                       function +
+                       " 1\n"
                        "uniform uvec3 gloam_gridSize;\n"
-                       "#line 1\n" + source_ + "\n"
+                       "#line 1\n" +
+                       source_ +
+                       "\n"
                        "void main() {\n"
                        "    if (any(greaterThanEqual(gl_GlobalInvocationID, gloam_gridSize))) return;\n"
-                       "    " + function + "();\n"
+                       "    " +
+                       function +
+                       "();\n"
                        "}\n";
     return text;
 }
 
-std::string ShaderLibrary::surfaceSource(const std::string& function) const {
+std::string ShaderLibrary::surfaceSource(const std::string& function) const
+{
     if (!hasSurface(function)) {
         throw GpuError(GpuError::deviceDomain, GpuError::missingFunction,
                        "The shader library “" + name_ + "” has no surface function “" + function + "”.");

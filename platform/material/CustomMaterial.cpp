@@ -20,8 +20,7 @@ CustomMaterial::CustomMaterial(const PhysicallyBasedMaterial& base, SurfaceShade
     , emissiveIntensity(base.emissiveIntensity)
     , faceCulling(base.faceCulling)
     , blending(base.blending)
-{
-}
+{}
 
 CustomMaterial::CustomMaterial(const UnlitMaterial& base, SurfaceShader shader)
     : name(base.name)
@@ -31,7 +30,6 @@ CustomMaterial::CustomMaterial(const UnlitMaterial& base, SurfaceShader shader)
     , faceCulling(base.faceCulling)
     , blending(base.blending)
     , writesDepth(base.writesDepth)
-{
-}
+{}
 
 } // namespace gloam::platform

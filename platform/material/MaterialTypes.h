@@ -24,6 +24,9 @@ struct Blending {
 // Colours are linear RGBA; components of the calibrated colours the scene
 // names are passed through as they are.
 using Color = glm::vec4;
-inline Color rgb(float r, float g, float b, float a = 1.0f) { return {r, g, b, a}; }
+inline Color rgb(float r, float g, float b, float a = 1.0f)
+{
+    return {r, g, b, a};
+}
 
 } // namespace gloam::platform

@@ -37,7 +37,7 @@ struct PhysicallyBasedMaterial {
     float metallic = 0.0f;
     float specular = 0.5f;
     TexturePtr normal;
-    TexturePtr roughnessTexture;   // glTF metallic-roughness texture: G = roughness, B = metallic
+    TexturePtr roughnessTexture; // glTF metallic-roughness texture: G = roughness, B = metallic
     TexturePtr occlusion;
     EmissiveColor emissiveColor;
     float emissiveIntensity = 1.0f;

@@ -19,7 +19,8 @@ SurfaceShader SurfaceShader::load(const std::filesystem::path& libraryFile, cons
     // A definition is the name followed by an opening parenthesis, as a word.
     const std::regex definition("\\b" + functionName + "\\s*\\(");
     if (functionName.empty() || !std::regex_search(*source, definition)) {
-        throw std::runtime_error("shader library " + libraryFile.string() + " has no function \"" + functionName + "\"");
+        throw std::runtime_error("shader library " + libraryFile.string() + " has no function \"" + functionName +
+                                 "\"");
     }
     return SurfaceShader{functionName, libraryFile, std::move(source)};
 }

@@ -9,7 +9,9 @@ namespace gloam::platform {
 // and what is wrong.
 class MeshError : public std::runtime_error {
 public:
-    explicit MeshError(const std::string& what) : std::runtime_error(what) {}
+    explicit MeshError(const std::string& what)
+        : std::runtime_error(what)
+    {}
 };
 
 } // namespace gloam::platform

@@ -67,7 +67,10 @@ std::vector<float> axisSteps(float h, float r)
 
 } // namespace
 
-MeshPtr MeshResource::generateBox(float size, float cornerRadius) { return generateBox(glm::vec3(size), cornerRadius); }
+MeshPtr MeshResource::generateBox(float size, float cornerRadius)
+{
+    return generateBox(glm::vec3(size), cornerRadius);
+}
 
 MeshPtr MeshResource::generateBox(glm::vec3 size, float cornerRadius)
 {
@@ -147,7 +150,8 @@ MeshPtr MeshResource::generatePlane(float width, float depth, float cornerRadius
         const glm::vec2 centres[4] = {{hw - r, hd - r}, {-hw + r, hd - r}, {-hw + r, -hd + r}, {hw - r, -hd + r}};
         for (int c = 0; c < 4; ++c) {
             for (int i = 0; i <= cornerSegments; ++i) {
-                const float a = glm::half_pi<float>() * (static_cast<float>(c) + static_cast<float>(i) / cornerSegments);
+                const float a =
+                    glm::half_pi<float>() * (static_cast<float>(c) + static_cast<float>(i) / cornerSegments);
                 outline.emplace_back(centres[c].x + r * std::cos(a), 0.0f, centres[c].y + r * std::sin(a));
             }
         }

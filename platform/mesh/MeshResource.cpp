@@ -38,7 +38,8 @@ void check(const MeshDescriptor& d, std::size_t index)
     }
     auto sameCount = [&](std::size_t count, const char* array) {
         if (count != 0 && count != n) {
-            throw MeshError(what + " has " + std::to_string(count) + " " + array + " for " + std::to_string(n) + " positions");
+            throw MeshError(what + " has " + std::to_string(count) + " " + array + " for " + std::to_string(n) +
+                            " positions");
         }
     };
     sameCount(d.normals.size(), "normals");
@@ -146,7 +147,8 @@ MeshPtr MeshResource::generate(std::vector<MeshDescriptor> descriptors, std::str
         p.indices = std::move(d.indices);
         p.normals = d.normals.empty() ? smoothNormals(p.positions, p.indices) : std::move(d.normals);
         const bool hadUvs = !d.textureCoordinates.empty();
-        p.textureCoordinates = hadUvs ? std::move(d.textureCoordinates) : std::vector<glm::vec2>(p.positions.size(), glm::vec2(0.0f));
+        p.textureCoordinates =
+            hadUvs ? std::move(d.textureCoordinates) : std::vector<glm::vec2>(p.positions.size(), glm::vec2(0.0f));
         p.jointIndices = std::move(d.jointIndices);
         p.jointWeights = std::move(d.jointWeights);
         if (!d.tangents.empty()) {
@@ -163,7 +165,9 @@ MeshPtr MeshResource::generate(std::vector<MeshDescriptor> descriptors, std::str
 }
 
 MeshResource::MeshResource(std::string name, std::vector<Part> parts)
-    : id_(nextMeshId()), name_(std::move(name)), parts_(std::move(parts))
+    : id_(nextMeshId())
+    , name_(std::move(name))
+    , parts_(std::move(parts))
 {
     for (const auto& p : parts_) {
         bounds_.add(p.bounds);

@@ -99,10 +99,14 @@ private:
     static int fcWeight(MeshResource::FontWeight weight)
     {
         switch (weight) {
-        case MeshResource::FontWeight::regular: return FC_WEIGHT_REGULAR;
-        case MeshResource::FontWeight::medium: return FC_WEIGHT_MEDIUM;
-        case MeshResource::FontWeight::semibold: return FC_WEIGHT_DEMIBOLD;
-        case MeshResource::FontWeight::bold: return FC_WEIGHT_BOLD;
+        case MeshResource::FontWeight::regular:
+            return FC_WEIGHT_REGULAR;
+        case MeshResource::FontWeight::medium:
+            return FC_WEIGHT_MEDIUM;
+        case MeshResource::FontWeight::semibold:
+            return FC_WEIGHT_DEMIBOLD;
+        case MeshResource::FontWeight::bold:
+            return FC_WEIGHT_BOLD;
         }
         return FC_WEIGHT_REGULAR;
     }
@@ -179,8 +183,8 @@ struct OutlineSink {
         for (int i = 1; i <= curveSteps; ++i) {
             const double t = static_cast<double>(i) / curveSteps;
             const double u = 1.0 - t;
-            self->contours.back().push_back(u * u * u * p0 + 3.0 * u * u * t * p1 + 3.0 * u * t * t * p2 + t * t * t * p3 +
-                                            self->offset);
+            self->contours.back().push_back(u * u * u * p0 + 3.0 * u * u * t * p1 + 3.0 * u * t * t * p2 +
+                                            t * t * t * p3 + self->offset);
         }
         self->last = p3;
         return 0;
@@ -238,7 +242,7 @@ private:
         const auto* p = static_cast<const GLdouble*>(data);
         static_cast<Tessellator*>(self)->triangles_.emplace_back(p[0], p[1]);
     }
-    static void combine(GLdouble coords[3], void*[4], GLfloat[4], void** out, void* self)
+    static void combine(GLdouble coords[3], void* [4], GLfloat[4], void** out, void* self)
     {
         auto* t = static_cast<Tessellator*>(self);
         t->extra_.push_back({coords[0], coords[1], coords[2]});
@@ -251,7 +255,8 @@ private:
     bool failed_ = false;
 };
 
-void addTriangle(MeshDescriptor& d, glm::vec3 a, glm::vec3 b, glm::vec3 c, glm::vec3 normal, glm::vec2 ua, glm::vec2 ub, glm::vec2 uc)
+void addTriangle(MeshDescriptor& d, glm::vec3 a, glm::vec3 b, glm::vec3 c, glm::vec3 normal, glm::vec2 ua, glm::vec2 ub,
+                 glm::vec2 uc)
 {
     if (glm::dot(glm::cross(b - a, c - a), normal) < 0.0f) {
         std::swap(b, c);
@@ -298,7 +303,8 @@ MeshPtr MeshResource::generateText(const std::string& text, float extrusionDepth
             const hb_glyph_position_t* positions = hb_buffer_get_glyph_positions(buffer, &count);
             double penX = 0.0;
             for (unsigned int i = 0; i < count; ++i) {
-                if (FT_Load_Glyph(face.face, infos[i].codepoint, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) == 0 &&
+                if (FT_Load_Glyph(face.face, infos[i].codepoint,
+                                  FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) == 0 &&
                     face.face->glyph->format == FT_GLYPH_FORMAT_OUTLINE && face.face->glyph->outline.n_contours > 0) {
                     FT_Outline* outline = &face.face->glyph->outline;
                     if (!orientationKnown) {
@@ -307,7 +313,8 @@ MeshPtr MeshResource::generateText(const std::string& text, float extrusionDepth
                     }
                     OutlineSink sink;
                     sink.offset = {penX + positions[i].x_offset, baseline + positions[i].y_offset};
-                    FT_Outline_Funcs funcs{&OutlineSink::moveTo, &OutlineSink::lineTo, &OutlineSink::conicTo, &OutlineSink::cubicTo, 0, 0};
+                    FT_Outline_Funcs funcs{
+                        &OutlineSink::moveTo, &OutlineSink::lineTo, &OutlineSink::conicTo, &OutlineSink::cubicTo, 0, 0};
                     FT_Outline_Decompose(outline, &funcs, &sink);
                     for (auto& c : sink.contours) {
                         // Drop the closing point that repeats the first.
@@ -354,9 +361,11 @@ MeshPtr MeshResource::generateText(const std::string& text, float extrusionDepth
     const auto fill = tessellator.fill(contours);
     for (std::size_t i = 0; i + 2 < fill.size(); i += 3) {
         const glm::dvec2 a = fill[i], b = fill[i + 1], c = fill[i + 2];
-        addTriangle(d, glm::vec3(a, front), glm::vec3(b, front), glm::vec3(c, front), {0, 0, 1}, uvOf(a), uvOf(b), uvOf(c));
+        addTriangle(d, glm::vec3(a, front), glm::vec3(b, front), glm::vec3(c, front), {0, 0, 1}, uvOf(a), uvOf(b),
+                    uvOf(c));
         if (extrusionDepth > 0.0f) {
-            addTriangle(d, glm::vec3(a, -front), glm::vec3(b, -front), glm::vec3(c, -front), {0, 0, -1}, uvOf(a), uvOf(b), uvOf(c));
+            addTriangle(d, glm::vec3(a, -front), glm::vec3(b, -front), glm::vec3(c, -front), {0, 0, -1}, uvOf(a),
+                        uvOf(b), uvOf(c));
         }
     }
     // Sides: one flat quad per outline segment, facing out of the filled side.

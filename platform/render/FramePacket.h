@@ -68,8 +68,8 @@ struct CameraRecord {
 // translucent black plate (`plate`), or plain at a position.
 struct OverlayLabel {
     std::string text;
-    glm::vec2 position{0.5f};  // centre, in 0..1 of the frame (y down)
-    float pointSize = 15.0f;   // in device-independent pixels
+    glm::vec2 position{0.5f}; // centre, in 0..1 of the frame (y down)
+    float pointSize = 15.0f;  // in device-independent pixels
     bool plate = true;
 };
 
@@ -81,7 +81,7 @@ struct FramePacket {
     std::vector<PointLightRecord> pointLights;
     std::optional<DirectionalLightRecord> directionalLight;
     EnvironmentRecord environment;
-    std::optional<float> exposureEv100;  // the calibrated default when unset
+    std::optional<float> exposureEv100; // the calibrated default when unset
     std::vector<OverlayLabel> labels;
     // The post-process of this frame (a snapshot of the view's slot); when
     // empty, the renderer's own callback, else a plain copy.

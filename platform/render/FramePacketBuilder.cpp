@@ -23,18 +23,23 @@ namespace gloam::render {
 
 namespace {
 
-FaceCulling culling(platform::FaceCulling value) {
+FaceCulling culling(platform::FaceCulling value)
+{
     switch (value) {
-    case platform::FaceCulling::none: return FaceCulling::none;
-    case platform::FaceCulling::front: return FaceCulling::front;
-    case platform::FaceCulling::back: return FaceCulling::back;
+    case platform::FaceCulling::none:
+        return FaceCulling::none;
+    case platform::FaceCulling::front:
+        return FaceCulling::front;
+    case platform::FaceCulling::back:
+        return FaceCulling::back;
     }
     return FaceCulling::back;
 }
 
 } // namespace
 
-MeshPtr FramePacketBuilder::meshPart(const std::shared_ptr<const platform::MeshResource>& mesh, std::size_t part) {
+MeshPtr FramePacketBuilder::meshPart(const std::shared_ptr<const platform::MeshResource>& mesh, std::size_t part)
+{
     auto& entry = meshes_[mesh->id()];
     if (entry.source.expired() || entry.parts.size() != mesh->parts().size()) {
         entry.source = mesh;
@@ -55,10 +60,13 @@ MeshPtr FramePacketBuilder::meshPart(const std::shared_ptr<const platform::MeshR
     return entry.parts[part];
 }
 
-ImagePtr FramePacketBuilder::image(const std::shared_ptr<const platform::TextureResource>& texture) {
-    if (!texture || texture->levels().empty()) return nullptr;
+ImagePtr FramePacketBuilder::image(const std::shared_ptr<const platform::TextureResource>& texture)
+{
+    if (!texture || texture->levels().empty())
+        return nullptr;
     auto& entry = images_[texture->id()];
-    if (entry.image && !entry.source.expired()) return entry.image;
+    if (entry.image && !entry.source.expired())
+        return entry.image;
     using Semantic = platform::TextureResource::Semantic;
     auto data = std::make_shared<ImageData>();
     data->id = ImageData::nextId();
@@ -70,7 +78,8 @@ ImagePtr FramePacketBuilder::image(const std::shared_ptr<const platform::Texture
         data->floats.resize(bytes.size() / sizeof(float));
         std::memcpy(data->floats.data(), bytes.data(), data->floats.size() * sizeof(float));
     } else {
-        data->encoding = texture->semantic() == Semantic::color ? ImageData::Encoding::srgb8 : ImageData::Encoding::linear8;
+        data->encoding =
+            texture->semantic() == Semantic::color ? ImageData::Encoding::srgb8 : ImageData::Encoding::linear8;
         data->bytes = bytes;
     }
     data->mipmaps = texture->levels().size() > 1 || texture->semantic() != Semantic::hdrColor;
@@ -78,7 +87,8 @@ ImagePtr FramePacketBuilder::image(const std::shared_ptr<const platform::Texture
     return data;
 }
 
-FramePacket FramePacketBuilder::build(const platform::View3D& view, double time) {
+FramePacket FramePacketBuilder::build(const platform::View3D& view, double time)
+{
     FramePacket packet;
     packet.time = time;
 
@@ -86,7 +96,8 @@ FramePacket FramePacketBuilder::build(const platform::View3D& view, double time)
         const auto* lens = camera->components.get<platform::PerspectiveCameraComponent>();
         glm::mat4 world = camera->worldMatrix();
         // The camera's scale does not change what it sees.
-        for (int axis = 0; axis < 3; ++axis) world[axis] = glm::vec4(glm::normalize(glm::vec3(world[axis])), 0.0f);
+        for (int axis = 0; axis < 3; ++axis)
+            world[axis] = glm::vec4(glm::normalize(glm::vec3(world[axis])), 0.0f);
         packet.camera.world = world;
         if (lens) {
             packet.camera.verticalFieldOfView = glm::radians(lens->fieldOfViewInDegrees);
@@ -122,7 +133,8 @@ FramePacket FramePacketBuilder::build(const platform::View3D& view, double time)
             packet.directionalLight = record;
         }
         const auto* model = entity.components.get<platform::ModelComponent>();
-        if (!model || !model->mesh || opacity <= 0.0f) return;
+        if (!model || !model->mesh || opacity <= 0.0f)
+            return;
         const auto* shadowFlag = entity.components.get<platform::DynamicLightShadowComponent>();
         const bool casts = !shadowFlag || shadowFlag->castsShadow;
         const std::vector<glm::mat4> joints = platform::jointMatrices(entity);

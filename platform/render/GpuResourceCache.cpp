@@ -9,7 +9,8 @@ namespace gloam::render {
 
 namespace {
 
-unsigned onePixel(const std::uint8_t rgba[4]) {
+unsigned onePixel(const std::uint8_t rgba[4])
+{
     unsigned name = 0;
     glCreateTextures(GL_TEXTURE_2D, 1, &name);
     glTextureStorage2D(name, 1, GL_RGBA8, 1, 1);
@@ -18,7 +19,8 @@ unsigned onePixel(const std::uint8_t rgba[4]) {
 }
 
 template <typename T>
-unsigned makeBuffer(const std::vector<T>& values) {
+unsigned makeBuffer(const std::vector<T>& values)
+{
     unsigned name = 0;
     glCreateBuffers(1, &name);
     glNamedBufferStorage(name, static_cast<GLsizeiptr>(std::max<size_t>(values.size(), 1) * sizeof(T)),
@@ -26,32 +28,40 @@ unsigned makeBuffer(const std::vector<T>& values) {
     return name;
 }
 
-void deleteMesh(GpuResourceCache::Mesh& mesh) {
+void deleteMesh(GpuResourceCache::Mesh& mesh)
+{
     glDeleteVertexArrays(1, &mesh.vertexArray);
     for (unsigned& b : mesh.buffers) {
-        if (b != 0) glDeleteBuffers(1, &b);
+        if (b != 0)
+            glDeleteBuffers(1, &b);
     }
 }
 
 } // namespace
 
-GpuResourceCache::GpuResourceCache() {
+GpuResourceCache::GpuResourceCache()
+{
     const std::uint8_t white[4] = {255, 255, 255, 255};
     const std::uint8_t flat[4] = {128, 128, 255, 255};
     white_ = onePixel(white);
     flatNormal_ = onePixel(flat);
 }
 
-GpuResourceCache::~GpuResourceCache() {
-    for (auto& [id, mesh] : meshes_) deleteMesh(mesh);
-    for (auto& [id, texture] : textures_) glDeleteTextures(1, &texture.name);
+GpuResourceCache::~GpuResourceCache()
+{
+    for (auto& [id, mesh] : meshes_)
+        deleteMesh(mesh);
+    for (auto& [id, texture] : textures_)
+        glDeleteTextures(1, &texture.name);
     glDeleteTextures(1, &white_);
     glDeleteTextures(1, &flatNormal_);
 }
 
-const GpuResourceCache::Mesh& GpuResourceCache::mesh(const MeshPtr& data) {
+const GpuResourceCache::Mesh& GpuResourceCache::mesh(const MeshPtr& data)
+{
     auto found = meshes_.find(data->id);
-    if (found != meshes_.end() && !found->second.source.expired()) return found->second;
+    if (found != meshes_.end() && !found->second.source.expired())
+        return found->second;
     if (found != meshes_.end()) {
         deleteMesh(found->second);
         meshes_.erase(found);
@@ -92,7 +102,8 @@ const GpuResourceCache::Mesh& GpuResourceCache::mesh(const MeshPtr& data) {
     std::vector<std::uint32_t> indices = data->indices;
     if (indices.empty()) {
         indices.resize(count);
-        for (size_t i = 0; i < count; ++i) indices[i] = static_cast<std::uint32_t>(i);
+        for (size_t i = 0; i < count; ++i)
+            indices[i] = static_cast<std::uint32_t>(i);
     }
     // Indices beyond the vertices would read outside the buffers.
     indices.erase(std::remove_if(indices.begin(), indices.end(), [count](std::uint32_t i) { return i >= count; }),
@@ -104,9 +115,11 @@ const GpuResourceCache::Mesh& GpuResourceCache::mesh(const MeshPtr& data) {
     return meshes_[data->id] = mesh;
 }
 
-GpuResourceCache::Texture& GpuResourceCache::upload(const ImagePtr& image) {
+GpuResourceCache::Texture& GpuResourceCache::upload(const ImagePtr& image)
+{
     auto found = textures_.find(image->id);
-    if (found != textures_.end() && !found->second.source.expired()) return found->second;
+    if (found != textures_.end() && !found->second.source.expired())
+        return found->second;
     if (found != textures_.end()) {
         glDeleteTextures(1, &found->second.name);
         textures_.erase(found);
@@ -117,8 +130,10 @@ GpuResourceCache::Texture& GpuResourceCache::upload(const ImagePtr& image) {
     const int h = std::max(image->height, 1);
     texture.levels = image->mipmaps ? 1 + static_cast<int>(std::floor(std::log2(std::max(w, h)))) : 1;
     GLenum internal = GL_SRGB8_ALPHA8;
-    if (image->encoding == ImageData::Encoding::linear8) internal = GL_RGBA8;
-    if (image->encoding == ImageData::Encoding::float32) internal = GL_RGBA16F;
+    if (image->encoding == ImageData::Encoding::linear8)
+        internal = GL_RGBA8;
+    if (image->encoding == ImageData::Encoding::float32)
+        internal = GL_RGBA16F;
     glCreateTextures(GL_TEXTURE_2D, 1, &texture.name);
     glTextureStorage2D(texture.name, texture.levels, internal, w, h);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -129,7 +144,8 @@ GpuResourceCache::Texture& GpuResourceCache::upload(const ImagePtr& image) {
         glTextureSubImage2D(texture.name, 0, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, image->bytes.data());
     }
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    if (texture.levels > 1) glGenerateTextureMipmap(texture.name);
+    if (texture.levels > 1)
+        glGenerateTextureMipmap(texture.name);
     glTextureParameteri(texture.name, GL_TEXTURE_MIN_FILTER, texture.levels > 1 ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
     glTextureParameteri(texture.name, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTextureParameteri(texture.name, GL_TEXTURE_WRAP_S, GL_REPEAT);
@@ -140,17 +156,22 @@ GpuResourceCache::Texture& GpuResourceCache::upload(const ImagePtr& image) {
     return textures_[image->id] = texture;
 }
 
-unsigned GpuResourceCache::texture(const ImagePtr& image, Fallback fallback) {
-    if (!image || image->width <= 0 || image->height <= 0) return fallback == Fallback::white ? white_ : flatNormal_;
+unsigned GpuResourceCache::texture(const ImagePtr& image, Fallback fallback)
+{
+    if (!image || image->width <= 0 || image->height <= 0)
+        return fallback == Fallback::white ? white_ : flatNormal_;
     return upload(image).name;
 }
 
-int GpuResourceCache::mipLevels(const ImagePtr& image) {
-    if (!image || image->width <= 0 || image->height <= 0) return 1;
+int GpuResourceCache::mipLevels(const ImagePtr& image)
+{
+    if (!image || image->width <= 0 || image->height <= 0)
+        return 1;
     return upload(image).levels;
 }
 
-void GpuResourceCache::collect() {
+void GpuResourceCache::collect()
+{
     for (auto it = meshes_.begin(); it != meshes_.end();) {
         if (it->second.source.expired()) {
             deleteMesh(it->second);

@@ -4,7 +4,8 @@
 
 namespace gloam::render {
 
-std::uint64_t ImageData::nextId() {
+std::uint64_t ImageData::nextId()
+{
     static std::atomic<std::uint64_t> counter{1ull << 40};
     return counter++;
 }

@@ -18,8 +18,8 @@ struct ImageData {
     int height = 0;
     Encoding encoding = Encoding::srgb8;
     bool mipmaps = true;
-    std::vector<std::uint8_t> bytes;   // rgba8 rows, top row first
-    std::vector<float> floats;         // rgba32f rows, top row first
+    std::vector<std::uint8_t> bytes; // rgba8 rows, top row first
+    std::vector<float> floats;       // rgba32f rows, top row first
 
     static std::uint64_t nextId();
 };

@@ -36,17 +36,17 @@ struct MaterialValues {
     float metallic = 0.0f;
     float specular = 0.5f;
     ImagePtr normalTexture;
-    ImagePtr roughnessMetallicTexture;  // G roughness, B metallic (glTF)
-    ImagePtr occlusionTexture;          // R
+    ImagePtr roughnessMetallicTexture; // G roughness, B metallic (glTF)
+    ImagePtr occlusionTexture;         // R
     glm::vec3 emissiveColor{0.0f};
     ImagePtr emissiveTexture;
     float emissiveIntensity = 1.0f;
 
     FaceCulling faceCulling = FaceCulling::back;
-    bool transparent = false;   // blended over what lies behind
-    float opacity = 1.0f;       // multiplies the base colour's alpha when transparent
+    bool transparent = false; // blended over what lies behind
+    float opacity = 1.0f;     // multiplies the base colour's alpha when transparent
     bool writesDepth = true;
-    bool toneMapped = true;     // unlit only
+    bool toneMapped = true; // unlit only
 
     // Custom materials.
     std::shared_ptr<const gpu::ShaderLibrary> surfaceLibrary;

@@ -6,9 +6,12 @@
 
 namespace gloam::render {
 
-void MeshData::finish() {
-    if (id == 0) id = ImageData::nextId();
-    if (positions.empty()) return;
+void MeshData::finish()
+{
+    if (id == 0)
+        id = ImageData::nextId();
+    if (positions.empty())
+        return;
     boundsMin = boundsMax = positions.front();
     for (const auto& p : positions) {
         boundsMin = glm::min(boundsMin, p);

@@ -21,7 +21,7 @@ struct MeshData {
     std::vector<glm::vec3> positions;
     std::vector<glm::vec3> normals;
     std::vector<glm::vec2> textureCoordinates;
-    std::vector<glm::vec4> tangents;  // xyz tangent, w handedness of the bitangent
+    std::vector<glm::vec4> tangents; // xyz tangent, w handedness of the bitangent
     std::vector<std::uint32_t> indices;
     std::vector<glm::u16vec4> jointIndices;
     std::vector<glm::vec4> jointWeights;

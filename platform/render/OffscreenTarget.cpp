@@ -6,19 +6,24 @@
 
 namespace gloam::render {
 
-OffscreenTarget::OffscreenTarget(int width, int height) : width_(width), height_(height) {
+OffscreenTarget::OffscreenTarget(int width, int height)
+    : width_(width)
+    , height_(height)
+{
     glCreateTextures(GL_TEXTURE_2D, 1, &color_);
     glTextureStorage2D(color_, 1, GL_RGBA8, width, height);
     glCreateFramebuffers(1, &framebuffer_);
     glNamedFramebufferTexture(framebuffer_, GL_COLOR_ATTACHMENT0, color_, 0);
 }
 
-OffscreenTarget::~OffscreenTarget() {
+OffscreenTarget::~OffscreenTarget()
+{
     glDeleteFramebuffers(1, &framebuffer_);
     glDeleteTextures(1, &color_);
 }
 
-std::vector<std::uint8_t> OffscreenTarget::readPixels() const {
+std::vector<std::uint8_t> OffscreenTarget::readPixels() const
+{
     const size_t row = static_cast<size_t>(width_) * 4;
     std::vector<std::uint8_t> upsideDown(row * static_cast<size_t>(height_));
     glPixelStorei(GL_PACK_ALIGNMENT, 1);

@@ -16,30 +16,36 @@ namespace gloam::render {
 
 namespace {
 
-std::string fontFile(const char* pattern) {
+std::string fontFile(const char* pattern)
+{
     std::string file;
     FcPattern* query = FcNameParse(reinterpret_cast<const FcChar8*>(pattern));
-    if (query == nullptr) return file;
+    if (query == nullptr)
+        return file;
     FcConfigSubstitute(nullptr, query, FcMatchPattern);
     FcDefaultSubstitute(query);
     FcResult result = FcResultNoMatch;
     if (FcPattern* match = FcFontMatch(nullptr, query, &result)) {
         FcChar8* path = nullptr;
-        if (FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch) file = reinterpret_cast<const char*>(path);
+        if (FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch)
+            file = reinterpret_cast<const char*>(path);
         FcPatternDestroy(match);
     }
     FcPatternDestroy(query);
     return file;
 }
 
-std::vector<char32_t> decodeUtf8(const std::string& text) {
+std::vector<char32_t> decodeUtf8(const std::string& text)
+{
     std::vector<char32_t> out;
     for (size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
         int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
         char32_t cp = extra == 0 ? c : extra == 1 ? (c & 0x1F) : extra == 2 ? (c & 0x0F) : (c & 0x07);
-        if (i + static_cast<size_t>(extra) >= text.size()) break;  // cut short
-        for (int k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + static_cast<size_t>(k)]) & 0x3F);
+        if (i + static_cast<size_t>(extra) >= text.size())
+            break; // cut short
+        for (int k = 1; k <= extra; ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(text[i + static_cast<size_t>(k)]) & 0x3F);
         out.push_back(cp);
         i += static_cast<size_t>(extra) + 1;
     }
@@ -53,29 +59,40 @@ struct OverlayPainter::Face {
     FT_Face face = nullptr;
 };
 
-OverlayPainter::OverlayPainter() : face_(std::make_unique<Face>()) {
+OverlayPainter::OverlayPainter()
+    : face_(std::make_unique<Face>())
+{
     glCreateVertexArrays(1, &vertexArray_);
-    if (FT_Init_FreeType(&face_->library) != 0) return;
+    if (FT_Init_FreeType(&face_->library) != 0)
+        return;
     for (const char* pattern : {"Inter:medium", "DejaVu Sans", "sans-serif"}) {
         const std::string file = fontFile(pattern);
-        if (!file.empty() && FT_New_Face(face_->library, file.c_str(), 0, &face_->face) == 0) break;
+        if (!file.empty() && FT_New_Face(face_->library, file.c_str(), 0, &face_->face) == 0)
+            break;
         face_->face = nullptr;
     }
-    if (face_->face == nullptr) std::fprintf(stderr, "render: no font for labels\n");
+    if (face_->face == nullptr)
+        std::fprintf(stderr, "render: no font for labels\n");
 }
 
-OverlayPainter::~OverlayPainter() {
-    for (auto& [key, cached] : cache_) glDeleteTextures(1, &cached.texture);
+OverlayPainter::~OverlayPainter()
+{
+    for (auto& [key, cached] : cache_)
+        glDeleteTextures(1, &cached.texture);
     program_.reset();
     glDeleteVertexArrays(1, &vertexArray_);
-    if (face_->face != nullptr) FT_Done_Face(face_->face);
-    if (face_->library != nullptr) FT_Done_FreeType(face_->library);
+    if (face_->face != nullptr)
+        FT_Done_Face(face_->face);
+    if (face_->library != nullptr)
+        FT_Done_FreeType(face_->library);
 }
 
-OverlayPainter::Picture OverlayPainter::rasterise(const OverlayLabel& label, float devicePixelRatio) {
+OverlayPainter::Picture OverlayPainter::rasterise(const OverlayLabel& label, float devicePixelRatio)
+{
     Picture picture;
     FT_Face face = face_->face;
-    if (face == nullptr || label.text.empty()) return picture;
+    if (face == nullptr || label.text.empty())
+        return picture;
     const int pixelSize = std::max(6, static_cast<int>(std::lround(label.pointSize * devicePixelRatio)));
     FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelSize));
     const auto codepoints = decodeUtf8(label.text);
@@ -96,10 +113,15 @@ OverlayPainter::Picture OverlayPainter::rasterise(const OverlayLabel& label, flo
             FT_Get_Kerning(face, previous, index, FT_KERNING_DEFAULT, &delta);
             pen += delta.x;
         }
-        if (FT_Load_Glyph(face, index, FT_LOAD_RENDER) != 0) continue;
+        if (FT_Load_Glyph(face, index, FT_LOAD_RENDER) != 0)
+            continue;
         const FT_GlyphSlot slot = face->glyph;
-        Glyph g{static_cast<int>(pen >> 6) + slot->bitmap_left, slot->bitmap_top, static_cast<int>(slot->bitmap.width),
-                static_cast<int>(slot->bitmap.rows), slot->bitmap.pitch, {}};
+        Glyph g{static_cast<int>(pen >> 6) + slot->bitmap_left,
+                slot->bitmap_top,
+                static_cast<int>(slot->bitmap.width),
+                static_cast<int>(slot->bitmap.rows),
+                slot->bitmap.pitch,
+                {}};
         g.coverage.assign(slot->bitmap.buffer, slot->bitmap.buffer + std::abs(g.pitch) * g.rows);
         glyphs.push_back(std::move(g));
         pen += slot->advance.x;
@@ -125,8 +147,9 @@ OverlayPainter::Picture OverlayPainter::rasterise(const OverlayLabel& label, flo
                 const float dx = std::max({radius - px, px - (w - radius), 0.0f});
                 const float dy = std::max({radius - py, py - (h - radius), 0.0f});
                 const float inside = std::clamp(radius - std::sqrt(dx * dx + dy * dy) + 0.5f, 0.0f, 1.0f);
-                picture.rgba[(static_cast<size_t>(y) * static_cast<size_t>(picture.width) + static_cast<size_t>(x)) * 4 + 3] =
-                    static_cast<std::uint8_t>(std::lround(inside * 0.55f * 255.0f));
+                picture
+                    .rgba[(static_cast<size_t>(y) * static_cast<size_t>(picture.width) + static_cast<size_t>(x)) * 4 +
+                          3] = static_cast<std::uint8_t>(std::lround(inside * 0.55f * 255.0f));
             }
         }
     }
@@ -135,11 +158,16 @@ OverlayPainter::Picture OverlayPainter::rasterise(const OverlayLabel& label, flo
         for (int r = 0; r < g.rows; ++r) {
             for (int c = 0; c < g.width; ++c) {
                 const int x = padX + g.x + c, y = baseline - g.y + r;
-                if (x < 0 || y < 0 || x >= picture.width || y >= picture.height) continue;
+                if (x < 0 || y < 0 || x >= picture.width || y >= picture.height)
+                    continue;
                 const float a = g.coverage[static_cast<size_t>(r * std::abs(g.pitch) + c)] / 255.0f;
-                auto* p = &picture.rgba[(static_cast<size_t>(y) * static_cast<size_t>(picture.width) + static_cast<size_t>(x)) * 4];
+                auto* p =
+                    &picture
+                         .rgba[(static_cast<size_t>(y) * static_cast<size_t>(picture.width) + static_cast<size_t>(x)) *
+                               4];
                 // White text over the plate, premultiplied.
-                for (int k = 0; k < 3; ++k) p[k] = static_cast<std::uint8_t>(std::lround(255.0f * a + p[k] * (1.0f - a)));
+                for (int k = 0; k < 3; ++k)
+                    p[k] = static_cast<std::uint8_t>(std::lround(255.0f * a + p[k] * (1.0f - a)));
                 p[3] = static_cast<std::uint8_t>(std::lround(255.0f * a + p[3] * (1.0f - a)));
             }
         }
@@ -148,7 +176,8 @@ OverlayPainter::Picture OverlayPainter::rasterise(const OverlayLabel& label, flo
 }
 
 void OverlayPainter::draw(const std::vector<OverlayLabel>& labels, unsigned framebuffer, int width, int height,
-                          float devicePixelRatio) {
+                          float devicePixelRatio)
+{
     ++frame_;
     if (!labels.empty()) {
         if (!program_) {
@@ -165,8 +194,8 @@ void OverlayPainter::draw(const std::vector<OverlayLabel>& labels, unsigned fram
         glUseProgram(program_->id());
         glBindVertexArray(vertexArray_);
         for (const OverlayLabel& label : labels) {
-            const auto key = std::make_tuple(label.text, static_cast<int>(std::lround(label.pointSize * devicePixelRatio * 4)),
-                                             label.plate);
+            const auto key = std::make_tuple(
+                label.text, static_cast<int>(std::lround(label.pointSize * devicePixelRatio * 4)), label.plate);
             auto found = cache_.find(key);
             if (found == cache_.end()) {
                 const Picture picture = rasterise(label, devicePixelRatio);
@@ -187,12 +216,14 @@ void OverlayPainter::draw(const std::vector<OverlayLabel>& labels, unsigned fram
             }
             Cached& cached = found->second;
             cached.lastFrame = frame_;
-            if (cached.texture == 0) continue;
+            if (cached.texture == 0)
+                continue;
             // Whole pixels, so the text stays crisp.
             const float cx = std::round(label.position.x * static_cast<float>(width) - cached.width * 0.5f);
             const float cy = std::round((1.0f - label.position.y) * static_cast<float>(height) - cached.height * 0.5f);
             const float x0 = cx / width * 2.0f - 1.0f, y0 = cy / height * 2.0f - 1.0f;
-            const float x1 = (cx + cached.width) / width * 2.0f - 1.0f, y1 = (cy + cached.height) / height * 2.0f - 1.0f;
+            const float x1 = (cx + cached.width) / width * 2.0f - 1.0f,
+                        y1 = (cy + cached.height) / height * 2.0f - 1.0f;
             glUniform4f(0, x0, y0, x1, y1);
             glBindTextureUnit(0, cached.texture);
             glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);

@@ -5,7 +5,8 @@
 
 namespace gloam::render {
 
-MeshPtr PrimitiveMeshes::sphere(float radius, int segments, int rings) {
+MeshPtr PrimitiveMeshes::sphere(float radius, int segments, int rings)
+{
     auto mesh = std::make_shared<MeshData>();
     constexpr float pi = std::numbers::pi_v<float>;
     for (int r = 0; r <= rings; ++r) {
@@ -33,7 +34,8 @@ MeshPtr PrimitiveMeshes::sphere(float radius, int segments, int rings) {
     return mesh;
 }
 
-MeshPtr PrimitiveMeshes::plane(float width, float depth) {
+MeshPtr PrimitiveMeshes::plane(float width, float depth)
+{
     auto mesh = std::make_shared<MeshData>();
     const float x = width / 2, z = depth / 2;
     mesh->positions = {{-x, 0, z}, {x, 0, z}, {x, 0, -z}, {-x, 0, -z}};
@@ -45,7 +47,8 @@ MeshPtr PrimitiveMeshes::plane(float width, float depth) {
     return mesh;
 }
 
-MeshPtr PrimitiveMeshes::box(glm::vec3 size) {
+MeshPtr PrimitiveMeshes::box(glm::vec3 size)
+{
     auto mesh = std::make_shared<MeshData>();
     const glm::vec3 h = size * 0.5f;
     const glm::vec3 normals[6] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};

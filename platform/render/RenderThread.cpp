@@ -8,7 +8,9 @@
 
 namespace gloam::render {
 
-RenderThread::RenderThread(std::unique_ptr<RenderSurface> surface) : surface_(std::move(surface)) {
+RenderThread::RenderThread(std::unique_ptr<RenderSurface> surface)
+    : surface_(std::move(surface))
+{
     std::promise<void> started;
     auto ready = started.get_future();
     thread_ = std::thread([this, &started] { run(started); });
@@ -20,7 +22,8 @@ RenderThread::RenderThread(std::unique_ptr<RenderSurface> surface) : surface_(st
     }
 }
 
-RenderThread::~RenderThread() {
+RenderThread::~RenderThread()
+{
     {
         std::lock_guard lock(gate_->mutex);
         gate_->owner = nullptr;
@@ -30,10 +33,12 @@ RenderThread::~RenderThread() {
         stopping_ = true;
     }
     wake_.notify_all();
-    if (thread_.joinable()) thread_.join();
+    if (thread_.joinable())
+        thread_.join();
 }
 
-void RenderThread::publish(std::shared_ptr<const FramePacket> packet) {
+void RenderThread::publish(std::shared_ptr<const FramePacket> packet)
+{
     {
         std::lock_guard lock(mutex_);
         pending_ = std::move(packet);
@@ -41,17 +46,20 @@ void RenderThread::publish(std::shared_ptr<const FramePacket> packet) {
     wake_.notify_all();
 }
 
-bool RenderThread::post(std::function<void()> command) {
+bool RenderThread::post(std::function<void()> command)
+{
     {
         std::lock_guard lock(mutex_);
-        if (stopping_) return false;
+        if (stopping_)
+            return false;
         commands_.push_back(std::move(command));
     }
     wake_.notify_all();
     return true;
 }
 
-void RenderThread::requestRedraw() {
+void RenderThread::requestRedraw()
+{
     {
         std::lock_guard lock(mutex_);
         redraw_ = true;
@@ -59,21 +67,25 @@ void RenderThread::requestRedraw() {
     wake_.notify_all();
 }
 
-void RenderThread::setPresentedHandler(std::function<void()> handler) {
+void RenderThread::setPresentedHandler(std::function<void()> handler)
+{
     std::lock_guard lock(mutex_);
     presented_ = std::move(handler);
 }
 
-void RenderThread::setPostProcess(Renderer::PostProcess callback) {
+void RenderThread::setPostProcess(Renderer::PostProcess callback)
+{
     post([this, callback = std::move(callback)]() mutable { renderer_->setPostProcess(std::move(callback)); });
 }
 
-std::uint64_t RenderThread::presentedFrames() const {
+std::uint64_t RenderThread::presentedFrames() const
+{
     std::lock_guard lock(mutex_);
     return presentedFrames_;
 }
 
-void RenderThread::run(std::promise<void>& started) {
+void RenderThread::run(std::promise<void>& started)
+{
     try {
         surface_->makeCurrent();
         gate_->owner = this;
@@ -102,7 +114,8 @@ void RenderThread::run(std::promise<void>& started) {
                 return stopping_ || pending_ || redraw_ || !commands_.empty() ||
                        (last_ && (surface_->pixelWidth() != lastWidth || surface_->pixelHeight() != lastHeight));
             });
-            if (stopping_) break;
+            if (stopping_)
+                break;
             commands.swap(commands_);
             packet = std::move(pending_);
             pending_.reset();
@@ -111,13 +124,16 @@ void RenderThread::run(std::promise<void>& started) {
             }
             redraw_ = false;
         }
-        for (auto& command : commands) command();
+        for (auto& command : commands)
+            command();
         device_->pollCompletions();
-        if (!packet || !surface_->isExposed()) continue;
+        if (!packet || !surface_->isExposed())
+            continue;
         last_ = packet;
         lastWidth = surface_->pixelWidth();
         lastHeight = surface_->pixelHeight();
-        if (lastWidth <= 0 || lastHeight <= 0) continue;
+        if (lastWidth <= 0 || lastHeight <= 0)
+            continue;
         renderer_->render(*packet, {surface_->framebuffer(), lastWidth, lastHeight, surface_->devicePixelRatio()});
         surface_->swapBuffers();
         std::function<void()> presented;
@@ -126,7 +142,8 @@ void RenderThread::run(std::promise<void>& started) {
             ++presentedFrames_;
             presented = presented_;
         }
-        if (presented) presented();
+        if (presented)
+            presented();
     }
 
     // Jobs still queued run now, so nobody waits for them forever.
@@ -135,7 +152,8 @@ void RenderThread::run(std::promise<void>& started) {
         std::lock_guard lock(mutex_);
         leftovers.swap(commands_);
     }
-    for (auto& command : leftovers) command();
+    for (auto& command : leftovers)
+        command();
     device_->waitUntilIdle();
     renderer_.reset();
     last_.reset();

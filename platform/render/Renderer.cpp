@@ -52,7 +52,8 @@ struct DrawBlock {
     glm::vec4 textures;
 };
 
-double nowMs() {
+double nowMs()
+{
     using namespace std::chrono;
     return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
 }
@@ -60,7 +61,8 @@ double nowMs() {
 // A light-space box around the part of the camera's view that gets
 // shadows, snapped to whole shadow texels so edges do not crawl as the
 // camera moves.
-glm::mat4 fitShadow(const CameraRecord& camera, float aspect, const DirectionalLightRecord& light, int size) {
+glm::mat4 fitShadow(const CameraRecord& camera, float aspect, const DirectionalLightRecord& light, int size)
+{
     const float nearPlane = camera.nearPlane;
     const float farPlane = std::max(nearPlane + 0.01f, std::min(camera.farPlane, light.shadowMaximumDistance));
     const float t = std::tan(camera.verticalFieldOfView * 0.5f);
@@ -74,9 +76,11 @@ glm::mat4 fitShadow(const CameraRecord& camera, float aspect, const DirectionalL
         }
     }
     glm::vec3 centre(0.0f);
-    for (const auto& c : corners) centre += c / 8.0f;
+    for (const auto& c : corners)
+        centre += c / 8.0f;
     float radius = 0.0f;
-    for (const auto& c : corners) radius = std::max(radius, glm::length(c - centre));
+    for (const auto& c : corners)
+        radius = std::max(radius, glm::length(c - centre));
     radius = std::ceil(radius * 16.0f) / 16.0f;
 
     glm::vec3 direction = glm::normalize(light.direction);
@@ -89,9 +93,9 @@ glm::mat4 fitShadow(const CameraRecord& camera, float aspect, const DirectionalL
     lightCentre.y = std::floor(lightCentre.y / texel) * texel;
     // Casters up to 100 m towards the light still throw their shadow in.
     const float backReach = 100.0f;
-    glm::mat4 projection = glm::ortho(lightCentre.x - radius, lightCentre.x + radius, lightCentre.y - radius,
-                                      lightCentre.y + radius, -lightCentre.z - radius - backReach,
-                                      -lightCentre.z + radius);
+    glm::mat4 projection =
+        glm::ortho(lightCentre.x - radius, lightCentre.x + radius, lightCentre.y - radius, lightCentre.y + radius,
+                   -lightCentre.z - radius - backReach, -lightCentre.z + radius);
     return projection * view;
 }
 
@@ -103,9 +107,10 @@ struct Renderer::DrawProgram {
 };
 
 Renderer::Renderer(std::shared_ptr<gpu::GpuDevice> device)
-    : device_(std::move(device)),
-      resources_(std::make_unique<GpuResourceCache>()),
-      overlay_(std::make_unique<OverlayPainter>()) {
+    : device_(std::move(device))
+    , resources_(std::make_unique<GpuResourceCache>())
+    , overlay_(std::make_unique<OverlayPainter>())
+{
     glCreateVertexArrays(1, &emptyVertexArray_);
     glCreateBuffers(1, &pointLightBuffer_);
     glCreateBuffers(1, &jointBuffer_);
@@ -132,7 +137,8 @@ Renderer::Renderer(std::shared_ptr<gpu::GpuDevice> device)
     glNamedFramebufferDrawBuffer(shadowFramebuffer_, GL_NONE);
 }
 
-Renderer::~Renderer() {
+Renderer::~Renderer()
+{
     device_->waitUntilIdle();
     programs_.clear();
     resources_.reset();
@@ -148,22 +154,29 @@ Renderer::~Renderer() {
     glDeleteTextures(1, &shadowMap_);
 }
 
-glm::mat4 Renderer::projection(const CameraRecord& camera, float aspect) {
+glm::mat4 Renderer::projection(const CameraRecord& camera, float aspect)
+{
     return glm::perspective(camera.verticalFieldOfView, aspect, camera.nearPlane, camera.farPlane);
 }
 
-void Renderer::ensureTargets(int width, int height) {
-    if (sceneColor_ && sceneColor_->width() == width && sceneColor_->height() == height) return;
+void Renderer::ensureTargets(int width, int height)
+{
+    if (sceneColor_ && sceneColor_->width() == width && sceneColor_->height() == height)
+        return;
     using gpu::PixelFormat;
     using gpu::TextureKind;
-    sceneColor_ = device_->makeTexture({TextureKind::texture2D, PixelFormat::rgba16Float, width, height, 1, "scene colour"});
-    sceneDepth_ = device_->makeTexture({TextureKind::texture2D, PixelFormat::depth32Float, width, height, 1, "scene depth"});
-    postTarget_ = device_->makeTexture({TextureKind::texture2D, PixelFormat::rgba16Float, width, height, 1, "post target"});
+    sceneColor_ =
+        device_->makeTexture({TextureKind::texture2D, PixelFormat::rgba16Float, width, height, 1, "scene colour"});
+    sceneDepth_ =
+        device_->makeTexture({TextureKind::texture2D, PixelFormat::depth32Float, width, height, 1, "scene depth"});
+    postTarget_ =
+        device_->makeTexture({TextureKind::texture2D, PixelFormat::rgba16Float, width, height, 1, "post target"});
     glNamedFramebufferTexture(sceneFramebuffer_, GL_COLOR_ATTACHMENT0, sceneColor_->glName(), 0);
     glNamedFramebufferTexture(sceneFramebuffer_, GL_DEPTH_ATTACHMENT, sceneDepth_->glName(), 0);
 }
 
-const Renderer::DrawProgram& Renderer::drawProgram(std::uint32_t features, bool skinned, const MaterialValues& material) {
+const Renderer::DrawProgram& Renderer::drawProgram(std::uint32_t features, bool skinned, const MaterialValues& material)
+{
     std::string surfaceKey;
     std::string surface;
     if (material.model == MaterialValues::Model::custom && material.surfaceLibrary) {
@@ -172,10 +185,12 @@ const Renderer::DrawProgram& Renderer::drawProgram(std::uint32_t features, bool 
     }
     auto key = std::make_tuple(features, skinned, surfaceKey);
     auto found = programs_.find(key);
-    if (found != programs_.end()) return *found->second;
+    if (found != programs_.end())
+        return *found->second;
     auto entry = std::make_unique<DrawProgram>();
     try {
-        if (!surfaceKey.empty()) surface = material.surfaceLibrary->surfaceSource(material.surfaceFunction);
+        if (!surfaceKey.empty())
+            surface = material.surfaceLibrary->surfaceSource(material.surfaceFunction);
         entry->program = gpu::GlProgram(surfaceKey.empty() ? "scene" : "scene+" + material.surfaceFunction,
                                         {{GL_VERTEX_SHADER, SceneShaders::sceneVertex(skinned)},
                                          {GL_FRAGMENT_SHADER, SceneShaders::sceneFragment(features, surface)}});
@@ -192,15 +207,18 @@ const Renderer::DrawProgram& Renderer::drawProgram(std::uint32_t features, bool 
     return *(programs_[key] = std::move(entry));
 }
 
-void Renderer::mark(double& stage) {
-    if (!measuring_) return;
+void Renderer::mark(double& stage)
+{
+    if (!measuring_)
+        return;
     glFinish();
     const double now = nowMs();
     stage = now - stageStart_;
     stageStart_ = now;
 }
 
-void Renderer::renderShadow(const FramePacket& packet, const glm::mat4& lightMatrix) {
+void Renderer::renderShadow(const FramePacket& packet, const glm::mat4& lightMatrix)
+{
     const auto& shadowProgram = device_->cachedProgram("gloam.shadow", [] {
         return gpu::GlProgram("shadow", {{GL_VERTEX_SHADER, SceneShaders::shadowVertex(false)},
                                          {GL_FRAGMENT_SHADER, SceneShaders::shadowFragment()}});
@@ -215,15 +233,18 @@ void Renderer::renderShadow(const FramePacket& packet, const glm::mat4& lightMat
     glDepthMask(GL_TRUE);
     glDepthFunc(GL_LESS);
     glClear(GL_DEPTH_BUFFER_BIT);
-    glDisable(GL_CULL_FACE);  // thin and open meshes still cast
+    glDisable(GL_CULL_FACE); // thin and open meshes still cast
     glEnable(GL_POLYGON_OFFSET_FILL);
     const float bias = packet.directionalLight ? packet.directionalLight->shadowDepthBias : 1.0f;
     glPolygonOffset(1.5f * bias, 2.0f * bias);
     for (const DrawItem& item : packet.draws) {
-        if (!item.castsShadow || !item.mesh || item.opacity <= 0.0f) continue;
-        if (item.material.transparent && item.material.opacity * item.material.baseColor.a < 0.5f) continue;
+        if (!item.castsShadow || !item.mesh || item.opacity <= 0.0f)
+            continue;
+        if (item.material.transparent && item.material.opacity * item.material.baseColor.a < 0.5f)
+            continue;
         const auto& mesh = resources_->mesh(item.mesh);
-        if (mesh.indexCount == 0) continue;
+        if (mesh.indexCount == 0)
+            continue;
         const bool skinned = mesh.skinned && !item.jointMatrices.empty();
         const auto& program = skinned ? skinnedShadowProgram : shadowProgram;
         glUseProgram(program.id());
@@ -242,7 +263,8 @@ void Renderer::renderShadow(const FramePacket& packet, const glm::mat4& lightMat
 
 namespace {
 
-DrawBlock drawBlock(const DrawItem& item, bool transparent, bool hasTangents) {
+DrawBlock drawBlock(const DrawItem& item, bool transparent, bool hasTangents)
+{
     const MaterialValues& m = item.material;
     DrawBlock block{};
     block.model = item.world;
@@ -258,9 +280,10 @@ DrawBlock drawBlock(const DrawItem& item, bool transparent, bool hasTangents) {
     return block;
 }
 
-}  // namespace
+} // namespace
 
-void Renderer::uploadDrawBlocks(const std::vector<const DrawItem*>& items, bool transparent) {
+void Renderer::uploadDrawBlocks(const std::vector<const DrawItem*>& items, bool transparent)
+{
     drawBlockStaging_.assign(std::max<std::size_t>(items.size(), 1) * drawBlockStride_, 0);
     for (std::size_t i = 0; i < items.size(); ++i) {
         const auto& mesh = resources_->mesh(items[i]->mesh);
@@ -272,7 +295,8 @@ void Renderer::uploadDrawBlocks(const std::vector<const DrawItem*>& items, bool 
                       drawBlockStaging_.data(), GL_STREAM_DRAW);
 }
 
-void Renderer::setDrawState(const DrawItem& item) {
+void Renderer::setDrawState(const DrawItem& item)
+{
     const MaterialValues& m = item.material;
     if (!item.jointMatrices.empty()) {
         glNamedBufferData(jointBuffer_, static_cast<GLsizeiptr>(item.jointMatrices.size() * sizeof(glm::mat4)),
@@ -287,7 +311,8 @@ void Renderer::setDrawState(const DrawItem& item) {
     }
 }
 
-void Renderer::drawItems(const FramePacket& packet, const std::vector<const DrawItem*>& items, bool transparent) {
+void Renderer::drawItems(const FramePacket& packet, const std::vector<const DrawItem*>& items, bool transparent)
+{
     (void)packet;
     if (transparent) {
         glEnable(GL_BLEND);
@@ -304,26 +329,35 @@ void Renderer::drawItems(const FramePacket& packet, const std::vector<const Draw
         const DrawItem* item = items[index];
         const MaterialValues& m = item->material;
         const auto& mesh = resources_->mesh(item->mesh);
-        if (mesh.indexCount == 0) continue;
+        if (mesh.indexCount == 0)
+            continue;
         const bool skinned = mesh.skinned && !item->jointMatrices.empty();
-        const bool unlit = m.model == MaterialValues::Model::unlit ||
-                           (m.model == MaterialValues::Model::custom && !m.customLit);
+        const bool unlit =
+            m.model == MaterialValues::Model::unlit || (m.model == MaterialValues::Model::custom && !m.customLit);
         using F = SceneShaders::Feature;
         std::uint32_t features = 0;
         if (unlit) {
             features |= F::unlit | (m.toneMapped ? 0u : F::rawColour);
         } else {
             features |= frameFeatures_;
-            if (m.roughnessMetallicTexture) features |= F::roughnessTexture;
-            if (m.occlusionTexture) features |= F::occlusionTexture;
-            if (m.normalTexture) features |= F::normalMap | (mesh.hasTangents ? F::tangents : 0u);
-            const bool glossy = m.roughness < 0.6f || m.roughnessMetallicTexture || m.model == MaterialValues::Model::custom;
-            if ((frameFeatures_ & F::environment) && glossy) features |= F::glossyEnvironment;
+            if (m.roughnessMetallicTexture)
+                features |= F::roughnessTexture;
+            if (m.occlusionTexture)
+                features |= F::occlusionTexture;
+            if (m.normalTexture)
+                features |= F::normalMap | (mesh.hasTangents ? F::tangents : 0u);
+            const bool glossy =
+                m.roughness < 0.6f || m.roughnessMetallicTexture || m.model == MaterialValues::Model::custom;
+            if ((frameFeatures_ & F::environment) && glossy)
+                features |= F::glossyEnvironment;
         }
-        if (m.baseColorTexture) features |= F::baseTexture;
-        if (m.emissiveTexture) features |= F::emissiveTexture;
+        if (m.baseColorTexture)
+            features |= F::baseTexture;
+        if (m.emissiveTexture)
+            features |= F::emissiveTexture;
         const DrawProgram& program = drawProgram(features, skinned, m);
-        if (!program.program) continue;
+        if (!program.program)
+            continue;
         glUseProgram(program.program.id());
         glBindBufferRange(GL_UNIFORM_BUFFER, 3, drawBlockBuffers_[drawBlockRing_],
                           static_cast<GLintptr>(index * drawBlockStride_), sizeof(DrawBlock));
@@ -344,7 +378,8 @@ void Renderer::drawItems(const FramePacket& packet, const std::vector<const Draw
 }
 
 void Renderer::buildLightTiles(const std::vector<glm::vec4>& lights, const glm::mat4& view,
-                               const glm::mat4& viewProjection, const CameraRecord& camera, int width, int height) {
+                               const glm::mat4& viewProjection, const CameraRecord& camera, int width, int height)
+{
     constexpr int tile = 32;
     constexpr int slices = 16;
     const int columns = (width + tile - 1) / tile;
@@ -352,14 +387,16 @@ void Renderer::buildLightTiles(const std::vector<glm::vec4>& lights, const glm::
     const float nearPlane = std::max(camera.nearPlane, 1e-3f);
     const float sliceScale = static_cast<float>(slices) / std::log(std::max(camera.farPlane / nearPlane, 1.0001f));
     auto sliceOf = [&](float depth) {
-        return std::clamp(static_cast<int>(std::log(std::max(depth, nearPlane) / nearPlane) * sliceScale), 0, slices - 1);
+        return std::clamp(static_cast<int>(std::log(std::max(depth, nearPlane) / nearPlane) * sliceScale), 0,
+                          slices - 1);
     };
     std::vector<std::vector<std::uint32_t>> perTile(static_cast<size_t>(columns * rows * slices));
     const size_t count = lights.size() / 2;
     for (size_t i = 0; i < count; ++i) {
         const glm::vec3 centre(lights[2 * i]);
         const float radius = lights[2 * i].w;
-        if (radius <= 0.0f) continue;
+        if (radius <= 0.0f)
+            continue;
         // The screen rectangle of the light's reach: its bounding box's
         // corners projected; a box reaching behind the camera covers all.
         glm::vec2 low(1e9f), high(-1e9f);
@@ -378,7 +415,8 @@ void Renderer::buildLightTiles(const std::vector<glm::vec4>& lights, const glm::
         }
         int x0 = 0, y0 = 0, x1 = columns - 1, y1 = rows - 1;
         if (!everywhere) {
-            if (high.x < -1.0f || high.y < -1.0f || low.x > 1.0f || low.y > 1.0f) continue;
+            if (high.x < -1.0f || high.y < -1.0f || low.x > 1.0f || low.y > 1.0f)
+                continue;
             auto toTile = [](float ndc, int pixels) {
                 return static_cast<int>(std::floor((ndc * 0.5f + 0.5f) * static_cast<float>(pixels) / tile));
             };
@@ -388,13 +426,15 @@ void Renderer::buildLightTiles(const std::vector<glm::vec4>& lights, const glm::
             y1 = std::clamp(toTile(high.y, height), 0, rows - 1);
         }
         const float depth = -(view * glm::vec4(centre, 1.0f)).z;
-        if (depth + radius < nearPlane) continue;
+        if (depth + radius < nearPlane)
+            continue;
         const int s0 = sliceOf(depth - radius), s1 = sliceOf(depth + radius);
         for (int y = y0; y <= y1; ++y) {
             for (int x = x0; x <= x1; ++x) {
                 for (int z = s0; z <= s1; ++z) {
                     auto& list = perTile[static_cast<size_t>((y * columns + x) * slices + z)];
-                    if (list.size() < 255) list.push_back(static_cast<std::uint32_t>(i));
+                    if (list.size() < 255)
+                        list.push_back(static_cast<std::uint32_t>(i));
                 }
             }
         }
@@ -406,17 +446,20 @@ void Renderer::buildLightTiles(const std::vector<glm::vec4>& lights, const glm::
     std::memcpy(&headers[2], &nearPlane, sizeof(float));
     std::memcpy(&headers[3], &sliceScale, sizeof(float));
     for (size_t t = 0; t < perTile.size(); ++t) {
-        headers[4 + t] = (static_cast<std::uint32_t>(indices.size()) << 8) | static_cast<std::uint32_t>(perTile[t].size());
+        headers[4 + t] =
+            (static_cast<std::uint32_t>(indices.size()) << 8) | static_cast<std::uint32_t>(perTile[t].size());
         indices.insert(indices.end(), perTile[t].begin(), perTile[t].end());
     }
-    if (indices.empty()) indices.push_back(0);
+    if (indices.empty())
+        indices.push_back(0);
     glNamedBufferData(lightTileBuffer_, static_cast<GLsizeiptr>(headers.size() * sizeof(std::uint32_t)), headers.data(),
                       GL_STREAM_DRAW);
     glNamedBufferData(lightIndexBuffer_, static_cast<GLsizeiptr>(indices.size() * sizeof(std::uint32_t)),
                       indices.data(), GL_STREAM_DRAW);
 }
 
-void Renderer::render(const FramePacket& packet, const Output& output) {
+void Renderer::render(const FramePacket& packet, const Output& output)
+{
     ++frameNumber_;
     device_->pollCompletions();
     const int width = std::max(output.width, 1);
@@ -425,7 +468,8 @@ void Renderer::render(const FramePacket& packet, const Output& output) {
     auto commandBuffer = device_->makeCommandBuffer();
     times_ = {};
     stageStart_ = nowMs();
-    if (measuring_) glFinish(), stageStart_ = nowMs();
+    if (measuring_)
+        glFinish(), stageStart_ = nowMs();
 
     const float aspect = static_cast<float>(width) / static_cast<float>(height);
     const glm::mat4 view = glm::inverse(packet.camera.world);
@@ -444,7 +488,8 @@ void Renderer::render(const FramePacket& packet, const Output& output) {
         const auto& light = *packet.directionalLight;
         frame.lightDirection = glm::vec4(glm::normalize(light.direction), 1.0f);
         frame.lightColor = glm::vec4(light.color * light.intensity * exposure, shadowed ? 1.0f : 0.0f);
-        if (shadowed) lightMatrix = fitShadow(packet.camera, aspect, light, shadowSize_);
+        if (shadowed)
+            lightMatrix = fitShadow(packet.camera, aspect, light, shadowSize_);
         frame.shadowMatrix = lightMatrix;
         frame.shadowParameters = glm::vec4(1.0f / static_cast<float>(shadowSize_), 2.5f, light.shadowDepthBias, 1.0f);
     }
@@ -457,17 +502,21 @@ void Renderer::render(const FramePacket& packet, const Output& output) {
         static std::unordered_map<std::uint64_t, EnvironmentLight> lights;
         auto found = lights.find(environmentImage->id);
         if (found == lights.end()) {
-            if (lights.size() > 8) lights.clear();
-            found = lights.emplace(environmentImage->id, EnvironmentLight::fromEquirectangular(*environmentImage)).first;
+            if (lights.size() > 8)
+                lights.clear();
+            found =
+                lights.emplace(environmentImage->id, EnvironmentLight::fromEquirectangular(*environmentImage)).first;
         }
         frame.environment = glm::vec4(1.0f, environmentScale, 0.0f, 0.0f);
-        for (int k = 0; k < 9; ++k) frame.irradiance[k] = glm::vec4(found->second.irradiance[k] * environmentScale, 0.0f);
+        for (int k = 0; k < 9; ++k)
+            frame.irradiance[k] = glm::vec4(found->second.irradiance[k] * environmentScale, 0.0f);
         frame.shadowParameters.w = static_cast<float>(resources_->mipLevels(environmentImage));
     }
     std::vector<glm::vec4> lights;
     lights.reserve(packet.pointLights.size() * 2);
     for (const auto& light : packet.pointLights) {
-        if (light.intensity <= 0.0f || light.attenuationRadius <= 0.0f) continue;
+        if (light.intensity <= 0.0f || light.attenuationRadius <= 0.0f)
+            continue;
         lights.emplace_back(light.position, light.attenuationRadius);
         lights.emplace_back(light.color * Photometry::pointLightCandela(light.intensity) * exposure, 0.0f);
     }
@@ -475,7 +524,8 @@ void Renderer::render(const FramePacket& packet, const Output& output) {
     using F = SceneShaders::Feature;
     frameFeatures_ = (packet.directionalLight ? F::sun : 0u) | (shadowed ? F::sunShadow : 0u) |
                      (environmentImage ? F::environment : 0u) | (lights.empty() ? 0u : F::pointLights);
-    if (lights.empty()) lights.emplace_back(0.0f);
+    if (lights.empty())
+        lights.emplace_back(0.0f);
     glNamedBufferData(pointLightBuffer_, static_cast<GLsizeiptr>(lights.size() * sizeof(glm::vec4)), lights.data(),
                       GL_STREAM_DRAW);
     buildLightTiles(lights, view, frame.viewProjection, packet.camera, width, height);
@@ -487,7 +537,8 @@ void Renderer::render(const FramePacket& packet, const Output& output) {
     glVertexAttrib4f(5, 0.0f, 0.0f, 0.0f, 0.0f);
 
     // Shadow.
-    if (shadowed) renderShadow(packet, lightMatrix);
+    if (shadowed)
+        renderShadow(packet, lightMatrix);
     mark(times_.shadow);
 
     // Scene: opaque first, then transparent back to front.
@@ -510,14 +561,15 @@ void Renderer::render(const FramePacket& packet, const Output& output) {
     std::vector<const DrawItem*> opaque;
     std::vector<std::pair<float, const DrawItem*>> blended;
     for (const DrawItem& item : packet.draws) {
-        if (!item.mesh || item.mesh->positions.empty() || item.opacity <= 0.0f) continue;
+        if (!item.mesh || item.mesh->positions.empty() || item.opacity <= 0.0f)
+            continue;
         const bool isTransparent = item.material.transparent || item.opacity < 1.0f;
         if (!isTransparent) {
             opaque.push_back(&item);
             continue;
         }
         const glm::vec3 centre = (item.mesh->boundsMin + item.mesh->boundsMax) * 0.5f;
-        const float depth = (view * item.world * glm::vec4(centre, 1.0f)).z;  // more negative = farther
+        const float depth = (view * item.world * glm::vec4(centre, 1.0f)).z; // more negative = farther
         blended.emplace_back(depth, &item);
     }
     // Near to far, so that hidden pixels fail the depth test before shading.
@@ -532,7 +584,8 @@ void Renderer::render(const FramePacket& packet, const Output& output) {
     mark(times_.opaque);
     std::stable_sort(blended.begin(), blended.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<const DrawItem*> sorted;
-    for (const auto& [depth, item] : blended) sorted.push_back(item);
+    for (const auto& [depth, item] : blended)
+        sorted.push_back(item);
     drawItems(packet, sorted, true);
     glDisable(GL_CULL_FACE);
     glBindVertexArray(0);
@@ -555,10 +608,12 @@ void Renderer::render(const FramePacket& packet, const Output& output) {
     overlay_->draw(packet.labels, output.framebuffer, output.width, output.height, output.devicePixelRatio);
     mark(times_.present);
     commandBuffer->commit();
-    if (frameNumber_ % 60 == 0) resources_->collect();
+    if (frameNumber_ % 60 == 0)
+        resources_->collect();
 }
 
-void Renderer::present(const Output& output) {
+void Renderer::present(const Output& output)
+{
     const auto& program = device_->cachedProgram("gloam.present", [] {
         return gpu::GlProgram("present", {{GL_VERTEX_SHADER, SceneShaders::fullscreenVertex()},
                                           {GL_FRAGMENT_SHADER, SceneShaders::presentFragment()}});

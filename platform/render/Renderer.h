@@ -38,10 +38,10 @@ public:
     using PostProcess = std::function<void(const PostProcessContext&)>;
 
     struct Output {
-        unsigned framebuffer = 0;  // 0: the window's
-        int width = 1;             // pixels
+        unsigned framebuffer = 0; // 0: the window's
+        int width = 1;            // pixels
         int height = 1;
-        float devicePixelRatio = 1.0f;  // for overlay text size
+        float devicePixelRatio = 1.0f; // for overlay text size
     };
 
     // Wall-clock cost of each stage of the last frame, in milliseconds,

@@ -60,9 +60,11 @@ vec3 inverseToneMap(vec3 y) {
 
 } // namespace
 
-std::string SceneShaders::sceneVertex(bool skinned) {
+std::string SceneShaders::sceneVertex(bool skinned)
+{
     std::string text = "#version 450 core\n";
-    if (skinned) text += "#define SKINNED 1\n";
+    if (skinned)
+        text += "#define SKINNED 1\n";
     text += blocks;
     text += R"(
 layout(location = 0) in vec3 inPosition;
@@ -103,15 +105,28 @@ void main() {
     return text;
 }
 
-std::string SceneShaders::sceneFragment(std::uint32_t features, const std::string& surface) {
+std::string SceneShaders::sceneFragment(std::uint32_t features, const std::string& surface)
+{
     std::string text = "#version 450 core\n";
-    static const char* names[] = {"UNLIT", "RAW_COLOUR", "BASE_TEXTURE", "ROUGHNESS_TEXTURE", "EMISSIVE_TEXTURE",
-                                  "OCCLUSION_TEXTURE", "NORMAL_MAP", "TANGENTS", "SUN", "SUN_SHADOW",
-                                  "ENVIRONMENT", "POINT_LIGHTS", "GLOSSY_ENVIRONMENT"};
+    static const char* names[] = {"UNLIT",
+                                  "RAW_COLOUR",
+                                  "BASE_TEXTURE",
+                                  "ROUGHNESS_TEXTURE",
+                                  "EMISSIVE_TEXTURE",
+                                  "OCCLUSION_TEXTURE",
+                                  "NORMAL_MAP",
+                                  "TANGENTS",
+                                  "SUN",
+                                  "SUN_SHADOW",
+                                  "ENVIRONMENT",
+                                  "POINT_LIGHTS",
+                                  "GLOSSY_ENVIRONMENT"};
     for (std::uint32_t bit = 0; bit < std::size(names); ++bit) {
-        if ((features & (1u << bit)) != 0) text += std::string("#define ") + names[bit] + " 1\n";
+        if ((features & (1u << bit)) != 0)
+            text += std::string("#define ") + names[bit] + " 1\n";
     }
-    if (!surface.empty()) text += "#define CUSTOM 1\n";
+    if (!surface.empty())
+        text += "#define CUSTOM 1\n";
     text += blocks;
     text += toneMapping;
     text += R"(
@@ -369,9 +384,11 @@ void main() {
     return text;
 }
 
-std::string SceneShaders::shadowVertex(bool skinned) {
+std::string SceneShaders::shadowVertex(bool skinned)
+{
     std::string text = "#version 450 core\n";
-    if (skinned) text += "#define SKINNED 1\n";
+    if (skinned)
+        text += "#define SKINNED 1\n";
     text += R"(
 layout(location = 0) in vec3 inPosition;
 layout(location = 4) in uvec4 inJoints;
@@ -393,11 +410,18 @@ void main() {
     return text;
 }
 
-std::string SceneShaders::shadowFragment() { return "#version 450 core\nvoid main() {}\n"; }
+std::string SceneShaders::shadowFragment()
+{
+    return "#version 450 core\nvoid main() {}\n";
+}
 
-std::string SceneShaders::depthFragment() { return "#version 450 core\nvoid main() {}\n"; }
+std::string SceneShaders::depthFragment()
+{
+    return "#version 450 core\nvoid main() {}\n";
+}
 
-std::string SceneShaders::fullscreenVertex() {
+std::string SceneShaders::fullscreenVertex()
+{
     return R"(#version 450 core
 out vec2 uv;
 void main() {
@@ -408,7 +432,8 @@ void main() {
 )";
 }
 
-std::string SceneShaders::presentFragment() {
+std::string SceneShaders::presentFragment()
+{
     std::string text = "#version 450 core\n";
     text += toneMapping;
     text += R"(
@@ -464,7 +489,8 @@ void main() {
     return text;
 }
 
-std::string SceneShaders::overlayVertex() {
+std::string SceneShaders::overlayVertex()
+{
     return R"(#version 450 core
 layout(location = 0) uniform vec4 rectangle;  // x0, y0, x1, y1 in clip space
 out vec2 uv;
@@ -476,7 +502,8 @@ void main() {
 )";
 }
 
-std::string SceneShaders::overlayFragment() {
+std::string SceneShaders::overlayFragment()
+{
     return R"(#version 450 core
 layout(binding = 0) uniform sampler2D picture;  // premultiplied RGBA, display-encoded
 in vec2 uv;

@@ -27,7 +27,7 @@ struct SceneShaders {
     // is left out of its program rather than skipped at run time.
     enum Feature : std::uint32_t {
         unlit = 1u << 0,
-        rawColour = 1u << 1,  // unlit, shown without tone mapping
+        rawColour = 1u << 1, // unlit, shown without tone mapping
         baseTexture = 1u << 2,
         roughnessTexture = 1u << 3,
         emissiveTexture = 1u << 4,

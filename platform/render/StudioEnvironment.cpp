@@ -10,7 +10,8 @@
 
 namespace gloam::render {
 
-std::vector<float> StudioEnvironment::pixels() {
+std::vector<float> StudioEnvironment::pixels()
+{
     constexpr float pi = std::numbers::pi_v<float>;
     std::vector<float> rgba(static_cast<size_t>(width) * height * 4);
     const glm::vec3 sun = glm::normalize(glm::vec3(-0.5f, 0.35f, 0.6f));

@@ -7,11 +7,12 @@
 
 namespace gloam::render {
 
-FramePacket TestScene::build(float aspectHint) {
+FramePacket TestScene::build(float aspectHint)
+{
     (void)aspectHint;
     FramePacket packet;
-    packet.camera.world = glm::inverse(glm::lookAt(glm::vec3(0.0f, 2.6f, 7.5f), glm::vec3(0.0f, 0.7f, 0.0f),
-                                                   glm::vec3(0.0f, 1.0f, 0.0f)));
+    packet.camera.world = glm::inverse(
+        glm::lookAt(glm::vec3(0.0f, 2.6f, 7.5f), glm::vec3(0.0f, 0.7f, 0.0f), glm::vec3(0.0f, 1.0f, 0.0f)));
     packet.camera.verticalFieldOfView = glm::radians(40.0f);
     packet.camera.nearPlane = 0.1f;
     packet.camera.farPlane = 100.0f;

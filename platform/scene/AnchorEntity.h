@@ -12,7 +12,9 @@ public:
     static std::shared_ptr<AnchorEntity> make(glm::vec3 worldPosition = glm::vec3(0.0f), std::string name = {});
 
 protected:
-    explicit AnchorEntity(std::string name) : Entity(std::move(name)) {}
+    explicit AnchorEntity(std::string name)
+        : Entity(std::move(name))
+    {}
 };
 
 } // namespace gloam::platform

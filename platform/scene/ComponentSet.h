@@ -20,7 +20,10 @@ namespace gloam::platform {
 class ComponentSet {
 public:
     template <typename C>
-    bool has() const { return std::get<std::optional<C>>(store_).has_value(); }
+    bool has() const
+    {
+        return std::get<std::optional<C>>(store_).has_value();
+    }
 
     template <typename C>
     C* get()
@@ -36,7 +39,10 @@ public:
     }
 
     template <typename C>
-    void set(C component) { std::get<std::optional<C>>(store_) = std::move(component); }
+    void set(C component)
+    {
+        std::get<std::optional<C>>(store_) = std::move(component);
+    }
 
     // The component, added with its default value when missing.
     template <typename C>
@@ -50,7 +56,10 @@ public:
     }
 
     template <typename C>
-    void remove() { std::get<std::optional<C>>(store_).reset(); }
+    void remove()
+    {
+        std::get<std::optional<C>>(store_).reset();
+    }
 
 private:
     std::tuple<std::optional<ModelComponent>, std::optional<CollisionComponent>, std::optional<OpacityComponent>,

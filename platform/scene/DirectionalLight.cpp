@@ -9,7 +9,10 @@ std::shared_ptr<DirectionalLight> DirectionalLight::make(std::string name)
     return entity;
 }
 
-DirectionalLightComponent& DirectionalLight::light() { return components.ensure<DirectionalLightComponent>(); }
+DirectionalLightComponent& DirectionalLight::light()
+{
+    return components.ensure<DirectionalLightComponent>();
+}
 
 void DirectionalLight::setShadow(std::optional<DirectionalLightShadowComponent> shadow)
 {

@@ -17,7 +17,9 @@ public:
     void setShadow(std::optional<DirectionalLightShadowComponent> shadow);
 
 protected:
-    explicit DirectionalLight(std::string name) : Entity(std::move(name)) {}
+    explicit DirectionalLight(std::string name)
+        : Entity(std::move(name))
+    {}
 };
 
 } // namespace gloam::platform

@@ -27,7 +27,10 @@ EntityPtr Entity::make(std::string name)
     return EntityPtr(new Entity(std::move(name)));
 }
 
-Entity::Entity(std::string name) : id_(nextEntityId()), name_(std::move(name)) {}
+Entity::Entity(std::string name)
+    : id_(nextEntityId())
+    , name_(std::move(name))
+{}
 
 Entity::~Entity()
 {
@@ -219,7 +222,8 @@ glm::vec3 Entity::position(const Entity* relativeTo) const
 void Entity::setPosition(glm::vec3 position, const Entity* relativeTo)
 {
     const glm::vec3 world = relativeTo ? glm::vec3(relativeTo->worldMatrix() * glm::vec4(position, 1.0f)) : position;
-    const glm::vec3 local = parent_ ? glm::vec3(glm::affineInverse(parent_->worldMatrix()) * glm::vec4(world, 1.0f)) : world;
+    const glm::vec3 local =
+        parent_ ? glm::vec3(glm::affineInverse(parent_->worldMatrix()) * glm::vec4(world, 1.0f)) : world;
     setPosition(local);
 }
 
@@ -306,8 +310,8 @@ void Entity::addAnimation(AnimationPtr animation)
     }
 }
 
-std::shared_ptr<AnimationPlaybackController> Entity::playAnimation(const AnimationPtr& animation, double transitionDuration,
-                                                                   bool startsPaused)
+std::shared_ptr<AnimationPlaybackController> Entity::playAnimation(const AnimationPtr& animation,
+                                                                   double transitionDuration, bool startsPaused)
 {
     if (!animation) {
         throw std::invalid_argument("playAnimation: no animation");

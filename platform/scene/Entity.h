@@ -108,8 +108,8 @@ public:
     // Plays a clip on this entity tree, blending in from the current pose
     // over `transitionDuration` seconds. Any earlier playback on this
     // entity stops. Advanced by `advanceAnimations` (the scene's update).
-    std::shared_ptr<AnimationPlaybackController> playAnimation(const AnimationPtr& animation, double transitionDuration = 0.0,
-                                                               bool startsPaused = false);
+    std::shared_ptr<AnimationPlaybackController>
+    playAnimation(const AnimationPtr& animation, double transitionDuration = 0.0, bool startsPaused = false);
     void stopAllAnimations();
     // Moves every playing clip on this entity and its descendants on by
     // `seconds` and poses their targets.

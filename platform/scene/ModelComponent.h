@@ -14,9 +14,9 @@ namespace gloam::platform {
 struct ModelComponent {
     ModelComponent() = default;
     ModelComponent(MeshPtr mesh_, std::vector<Material> materials_)
-        : mesh(std::move(mesh_)), materials(std::move(materials_))
-    {
-    }
+        : mesh(std::move(mesh_))
+        , materials(std::move(materials_))
+    {}
 
     MeshPtr mesh;
     std::vector<Material> materials;

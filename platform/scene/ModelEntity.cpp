@@ -9,6 +9,9 @@ std::shared_ptr<ModelEntity> ModelEntity::make(MeshPtr mesh, std::vector<Materia
     return entity;
 }
 
-ModelComponent& ModelEntity::model() { return components.ensure<ModelComponent>(); }
+ModelComponent& ModelEntity::model()
+{
+    return components.ensure<ModelComponent>();
+}
 
 } // namespace gloam::platform

@@ -15,7 +15,9 @@ public:
     ModelComponent& model();
 
 protected:
-    explicit ModelEntity(std::string name) : Entity(std::move(name)) {}
+    explicit ModelEntity(std::string name)
+        : Entity(std::move(name))
+    {}
 };
 
 } // namespace gloam::platform

@@ -9,6 +9,9 @@ std::shared_ptr<PerspectiveCamera> PerspectiveCamera::make(std::string name)
     return entity;
 }
 
-PerspectiveCameraComponent& PerspectiveCamera::camera() { return components.ensure<PerspectiveCameraComponent>(); }
+PerspectiveCameraComponent& PerspectiveCamera::camera()
+{
+    return components.ensure<PerspectiveCameraComponent>();
+}
 
 } // namespace gloam::platform

@@ -13,7 +13,9 @@ public:
     PerspectiveCameraComponent& camera();
 
 protected:
-    explicit PerspectiveCamera(std::string name) : Entity(std::move(name)) {}
+    explicit PerspectiveCamera(std::string name)
+        : Entity(std::move(name))
+    {}
 };
 
 } // namespace gloam::platform

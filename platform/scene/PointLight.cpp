@@ -9,6 +9,9 @@ std::shared_ptr<PointLight> PointLight::make(std::string name)
     return entity;
 }
 
-PointLightComponent& PointLight::light() { return components.ensure<PointLightComponent>(); }
+PointLightComponent& PointLight::light()
+{
+    return components.ensure<PointLightComponent>();
+}
 
 } // namespace gloam::platform

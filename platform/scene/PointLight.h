@@ -13,7 +13,9 @@ public:
     PointLightComponent& light();
 
 protected:
-    explicit PointLight(std::string name) : Entity(std::move(name)) {}
+    explicit PointLight(std::string name)
+        : Entity(std::move(name))
+    {}
 };
 
 } // namespace gloam::platform

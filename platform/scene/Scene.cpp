@@ -5,9 +5,9 @@
 namespace gloam::platform {
 
 Scene::Subscription::Subscription(Subscription&& other) noexcept
-    : state_(std::move(other.state_)), key_(std::exchange(other.key_, 0))
-{
-}
+    : state_(std::move(other.state_))
+    , key_(std::exchange(other.key_, 0))
+{}
 
 Scene::Subscription& Scene::Subscription::operator=(Subscription&& other) noexcept
 {
@@ -34,7 +34,9 @@ bool Scene::Subscription::isActive() const
     return state && state->handlers.count(key_) > 0;
 }
 
-Scene::Scene() : state_(std::make_shared<UpdateState>()) {}
+Scene::Scene()
+    : state_(std::make_shared<UpdateState>())
+{}
 
 void Scene::addAnchor(const std::shared_ptr<Entity>& anchor)
 {
@@ -50,7 +52,10 @@ void Scene::removeAnchor(const Entity& anchor)
     std::erase_if(anchors_, [&](const EntityPtr& a) { return a.get() == &anchor; });
 }
 
-void Scene::removeAllAnchors() { anchors_.clear(); }
+void Scene::removeAllAnchors()
+{
+    anchors_.clear();
+}
 
 EntityPtr Scene::findEntity(std::string_view name) const
 {
@@ -99,8 +104,7 @@ void Scene::update(double deltaTime)
 
 namespace {
 
-void walk(Entity& entity, float opacity,
-          const std::function<void(Entity&, const glm::mat4&, float)>& visitor)
+void walk(Entity& entity, float opacity, const std::function<void(Entity&, const glm::mat4&, float)>& visitor)
 {
     if (!entity.isEnabled()) {
         return;

@@ -31,7 +31,6 @@ private:
     };
 
 public:
-
     // Cancels its subscription when cancelled or destroyed.
     class Subscription {
     public:
@@ -44,7 +43,10 @@ public:
 
     private:
         friend class Scene;
-        Subscription(std::weak_ptr<UpdateState> state, std::uint64_t key) : state_(std::move(state)), key_(key) {}
+        Subscription(std::weak_ptr<UpdateState> state, std::uint64_t key)
+            : state_(std::move(state))
+            , key_(key)
+        {}
         std::weak_ptr<UpdateState> state_;
         std::uint64_t key_ = 0;
     };

@@ -9,7 +9,9 @@
 
 namespace gloam::platform {
 
-View3D::View3D(Rect frame) : frame_(frame) {}
+View3D::View3D(Rect frame)
+    : frame_(frame)
+{}
 
 float View3D::aspect() const
 {
@@ -28,7 +30,8 @@ glm::mat4 View3D::viewMatrix() const
 glm::mat4 View3D::projectionMatrix() const
 {
     auto cam = camera();
-    const PerspectiveCameraComponent lens = cam ? *cam->components.get<PerspectiveCameraComponent>() : PerspectiveCameraComponent{};
+    const PerspectiveCameraComponent lens =
+        cam ? *cam->components.get<PerspectiveCameraComponent>() : PerspectiveCameraComponent{};
     return lens.projection(aspect());
 }
 

@@ -27,8 +27,7 @@ void complain(const std::filesystem::path& file, const QString& why)
 
 SettingsStore::SettingsStore(std::filesystem::path file)
     : file_(std::move(file))
-{
-}
+{}
 
 SettingsStore::Loaded SettingsStore::load() const
 {

@@ -186,7 +186,8 @@ TEST(TaskTest, TaskWhoseOwnerIsGoneDoesNothing)
     auto journal = std::make_shared<Journal>();
     auto owner = std::make_shared<Owner>();
     std::weak_ptr<Owner> watch = owner;
-    TaskHandle handle = spawnWithOwner(owner, [journal](std::weak_ptr<Owner> weak) { return touchOwnerAfterWork(weak, journal); });
+    TaskHandle handle =
+        spawnWithOwner(owner, [journal](std::weak_ptr<Owner> weak) { return touchOwnerAfterWork(weak, journal); });
     owner.reset(); // the task holds it only weakly, so this frees it
     EXPECT_TRUE(watch.expired());
 
@@ -198,7 +199,8 @@ TEST(TaskTest, TaskWithLiveOwnerTouchesIt)
 {
     auto journal = std::make_shared<Journal>();
     auto owner = std::make_shared<Owner>();
-    TaskHandle handle = spawnWithOwner(owner, [journal](std::weak_ptr<Owner> weak) { return touchOwnerAfterWork(weak, journal); });
+    TaskHandle handle =
+        spawnWithOwner(owner, [journal](std::weak_ptr<Owner> weak) { return touchOwnerAfterWork(weak, journal); });
     ASSERT_TRUE(runEventsUntil([&] { return handle.isDone(); }));
     EXPECT_EQ(owner->touched, 1);
 }

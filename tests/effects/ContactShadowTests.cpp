@@ -12,7 +12,8 @@ namespace {
 
 int alphaAt(const std::vector<std::uint8_t>& image, int row, int column)
 {
-    return image[(static_cast<std::size_t>(row) * ContactShadow::imageWidth + static_cast<std::size_t>(column)) * 4 + 3];
+    return image[(static_cast<std::size_t>(row) * ContactShadow::imageWidth + static_cast<std::size_t>(column)) * 4 +
+                 3];
 }
 
 } // namespace

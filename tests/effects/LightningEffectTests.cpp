@@ -32,7 +32,8 @@ TEST(LightningEffectTest, BranchesAreSampledAboutEveryThreePixelsWithFixedJitter
 {
     const std::vector<std::size_t> expectedCounts{116, 28, 17, 19, 11, 13, 16, 16, 15, 19, 8, 11};
     for (int b = 0; b < LightningEffect::branchCount; ++b) {
-        EXPECT_EQ(LightningEffect::samplePixels(b).size(), expectedCounts[static_cast<std::size_t>(b)]) << "branch " << b;
+        EXPECT_EQ(LightningEffect::samplePixels(b).size(), expectedCounts[static_cast<std::size_t>(b)])
+            << "branch " << b;
     }
 
     const std::vector<glm::vec2> trunk = LightningEffect::samplePixels(0);

@@ -98,7 +98,8 @@ TEST(PersistentEffectsTest, BuildsFortySixFirefliesAroundTheScene)
         EXPECT_FALSE(shadow->castsShadow);
         const float radius = 0.0032F + 0.0006F * static_cast<float>(i % 3);
         EXPECT_NEAR(body.visualBounds(false, nullptr).extents().x, 2.0F * radius, 1e-4F);
-        const auto* material = platform::asPhysicallyBased(body.components.get<platform::ModelComponent>()->materials.front());
+        const auto* material =
+            platform::asPhysicallyBased(body.components.get<platform::ModelComponent>()->materials.front());
         ASSERT_NE(material, nullptr);
         EXPECT_EQ(material->emissiveColor.color, glm::vec3(1.0F, 0.65F, 0.005F));
         EXPECT_EQ(material->specular, 0.0F);

@@ -32,9 +32,11 @@ namespace {
 // optionally textured, at a position, with optional children.
 struct Node {
     Node(std::string name_, glm::vec3 at_ = glm::vec3(0.0F), bool textured_ = false, std::vector<Node> children_ = {})
-        : name(std::move(name_)), at(at_), textured(textured_), children(std::move(children_))
-    {
-    }
+        : name(std::move(name_))
+        , at(at_)
+        , textured(textured_)
+        , children(std::move(children_))
+    {}
     std::string name;
     glm::vec3 at;
     bool textured;
@@ -53,9 +55,11 @@ int addNode(gloam::testing::GlbWriter& w, const Node& node, int texture)
         pbr["baseColorTexture"] = {{"index", texture}};
     }
     const int material = w.material({{"name", node.name + "Material"}, {"pbrMetallicRoughness", pbr}});
-    const int mesh = w.mesh(node.name + "Mesh", json::array({{{"attributes", {{"POSITION", positions}, {"NORMAL", normals}, {"TEXCOORD_0", uvs}}},
-                                                              {"indices", indices},
-                                                              {"material", material}}}));
+    const int mesh =
+        w.mesh(node.name + "Mesh",
+               json::array({{{"attributes", {{"POSITION", positions}, {"NORMAL", normals}, {"TEXCOORD_0", uvs}}},
+                             {"indices", indices},
+                             {"material", material}}}));
     std::vector<int> children;
     for (const Node& child : node.children) {
         children.push_back(addNode(w, child, texture));
@@ -128,8 +132,8 @@ std::vector<Node> graveyardNodes()
 
 // The prepared files, in file-name order, and files that must be skipped.
 const std::vector<std::string> preparedFiles = {
-    "ao-MossStone-normal.png", "ao-OldWood-normal.png", "ao-PumpkinSkin-normal.png", "ao-StoneInset-normal.png",
-    "ao-WeatheredStone-normal.png", "ground-v5-normal.png", "pumpkin-cavity.png"};
+    "ao-MossStone-normal.png",      "ao-OldWood-normal.png", "ao-PumpkinSkin-normal.png", "ao-StoneInset-normal.png",
+    "ao-WeatheredStone-normal.png", "ground-v5-normal.png",  "pumpkin-cavity.png"};
 
 fs::path makeEnvironmentResources(const std::vector<std::string>& textures = preparedFiles)
 {
@@ -163,7 +167,10 @@ public:
         view.reset();
         fs::remove_all(resources_);
     }
-    bool waitUntilSettled() { return runEventsUntil([this] { return view->isReady() || view->isStopped(); }, 20.0); }
+    bool waitUntilSettled()
+    {
+        return runEventsUntil([this] { return view->isReady() || view->isStopped(); }, 20.0);
+    }
     // One presented frame after `step` seconds.
     void frame(double step)
     {
@@ -196,7 +203,10 @@ private:
     double now_ = 1000.0;
 };
 
-platform::Color rgb(float r, float g, float b) { return platform::rgb(r, g, b); }
+platform::Color rgb(float r, float g, float b)
+{
+    return platform::rgb(r, g, b);
+}
 
 // What the rules make of one entity.
 struct Expectation {
@@ -204,17 +214,22 @@ struct Expectation {
                 std::optional<platform::Color> unlit_ = {}, std::optional<platform::Color> tint_ = {},
                 platform::FaceCulling culling_ = platform::FaceCulling::back, std::string normalMap_ = {},
                 std::optional<float> roughness_ = {})
-        : name(std::move(name_)), enabled(enabled_), castsShadow(castsShadow_), unlit(unlit_), tint(tint_), culling(culling_),
-          normalMap(std::move(normalMap_)), roughness(roughness_)
-    {
-    }
+        : name(std::move(name_))
+        , enabled(enabled_)
+        , castsShadow(castsShadow_)
+        , unlit(unlit_)
+        , tint(tint_)
+        , culling(culling_)
+        , normalMap(std::move(normalMap_))
+        , roughness(roughness_)
+    {}
     std::string name;
     bool enabled;
     std::optional<bool> castsShadow;      // none: not configured
     std::optional<platform::Color> unlit; // flat unlit colour, or none: still physically based
     std::optional<platform::Color> tint;  // physically based base colour tint
     platform::FaceCulling culling;
-    std::string normalMap;                // prepared file, or empty
+    std::string normalMap; // prepared file, or empty
     std::optional<float> roughness;
 };
 
@@ -248,8 +263,10 @@ TEST(GhostViewEnvironmentTest, NamingRulesSetEachEntitysLook)
         {"Env_Earth", true, false, std::nullopt, earthTint, FaceCulling::back, "ground-v5-normal.png", 0.96F},
         {"Env_EarthBank", true, false, std::nullopt, earthTint, FaceCulling::none, "ground-v5-normal.png", 0.96F},
         {"Env_MossStone", true, true, std::nullopt, authoredTint, FaceCulling::back, "ao-MossStone-normal.png"},
-        {"Env_Grave_WeatheredStone", true, true, std::nullopt, stoneTint, FaceCulling::back, "ao-WeatheredStone-normal.png"},
-        {"Env_Grave_StoneInset", true, true, std::nullopt, rgb(0.64F, 0.47F, 0.33F), FaceCulling::back, "ao-StoneInset-normal.png"},
+        {"Env_Grave_WeatheredStone", true, true, std::nullopt, stoneTint, FaceCulling::back,
+         "ao-WeatheredStone-normal.png"},
+        {"Env_Grave_StoneInset", true, true, std::nullopt, rgb(0.64F, 0.47F, 0.33F), FaceCulling::back,
+         "ao-StoneInset-normal.png"},
         {"Env_StoneRecess_A", true, true, std::nullopt, authoredTint},
         {"Env_TreeBlack_Oak", true, false, silhouette},
         {"Env_HouseBlack_Wall", true, false, std::nullopt}, // renamed: looked up below
@@ -268,7 +285,8 @@ TEST(GhostViewEnvironmentTest, NamingRulesSetEachEntitysLook)
         ASSERT_NE(entity, nullptr);
         EXPECT_EQ(entity->isEnabled(), row.enabled);
         if (!row.enabled) {
-            EXPECT_FALSE(entity->components.has<platform::DynamicLightShadowComponent>()) << "a hidden part is not configured";
+            EXPECT_FALSE(entity->components.has<platform::DynamicLightShadowComponent>())
+                << "a hidden part is not configured";
             continue;
         }
         const auto* shadow = entity->components.get<platform::DynamicLightShadowComponent>();
@@ -307,33 +325,36 @@ TEST(GhostViewEnvironmentTest, NamingRulesSetEachEntitysLook)
     EXPECT_TRUE(scene.entity("Env_BonesSkin")->isEnabled());
 
     // Sky: unlit pictures, the moon see-through.
-    const auto* clouds = platform::asUnlit(scene.entity("Env_SkyClouds")->components.get<platform::ModelComponent>()->materials.at(0));
+    const auto* clouds =
+        platform::asUnlit(scene.entity("Env_SkyClouds")->components.get<platform::ModelComponent>()->materials.at(0));
     ASSERT_NE(clouds, nullptr);
     EXPECT_EQ(clouds->color.tint, rgb(0.68F, 0.88F, 1.0F));
     EXPECT_NE(clouds->color.texture, nullptr) << "the authored picture is kept";
     EXPECT_EQ(clouds->faceCulling, platform::FaceCulling::none);
     EXPECT_FALSE(clouds->blending.isTransparent());
-    const auto* moon = platform::asUnlit(scene.entity("Env_MoonSprite")->components.get<platform::ModelComponent>()->materials.at(0));
+    const auto* moon =
+        platform::asUnlit(scene.entity("Env_MoonSprite")->components.get<platform::ModelComponent>()->materials.at(0));
     ASSERT_NE(moon, nullptr);
     EXPECT_EQ(moon->color.tint, rgb(1.0F, 1.0F, 1.0F));
     EXPECT_EQ(moon->blending, platform::Blending::transparent(0.94F));
 
     // Mist gets its own pale silhouette colour.
-    const auto* mist = platform::asUnlit(scene.entity("Env_TreeMist_East")->components.get<platform::ModelComponent>()->materials.at(0));
+    const auto* mist = platform::asUnlit(
+        scene.entity("Env_TreeMist_East")->components.get<platform::ModelComponent>()->materials.at(0));
     ASSERT_NE(mist, nullptr);
     EXPECT_EQ(mist->color.tint, rgb(0.09F, 0.17F, 0.21F));
 
     // Glow: the window burns orange, the pumpkin flame shows the cavity.
-    const auto* window =
-        platform::asPhysicallyBased(scene.entity("Env_WindowGlow_Left")->components.get<platform::ModelComponent>()->materials.at(0));
+    const auto* window = platform::asPhysicallyBased(
+        scene.entity("Env_WindowGlow_Left")->components.get<platform::ModelComponent>()->materials.at(0));
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->emissiveColor.color, glm::vec3(1.0F, 0.34F, 0.006F));
     EXPECT_EQ(window->emissiveColor.texture, nullptr);
     EXPECT_FLOAT_EQ(window->emissiveIntensity, 3.0F);
     EXPECT_EQ(window->baseColor.tint, rgb(0.6F, 0.1F, 0.004F));
     EXPECT_EQ(window->faceCulling, platform::FaceCulling::back);
-    const auto* flame =
-        platform::asPhysicallyBased(scene.entity("Env_PumpkinFlame_A")->components.get<platform::ModelComponent>()->materials.at(0));
+    const auto* flame = platform::asPhysicallyBased(
+        scene.entity("Env_PumpkinFlame_A")->components.get<platform::ModelComponent>()->materials.at(0));
     ASSERT_NE(flame, nullptr);
     EXPECT_EQ(flame->emissiveColor.texture, scene.view->materialTextures().at("pumpkin-cavity.png"));
     EXPECT_EQ(flame->emissiveColor.color, glm::vec3(1.0F)) << "the cavity picture is the glow's colour";
@@ -382,7 +403,8 @@ TEST(GhostViewEnvironmentTest, RegistriesHoldPumpkinsRingPropsAndHouseParts)
     EXPECT_EQ(houses, 2);
     EXPECT_EQ(scene.entity("Env_RoofBlack"), nullptr);
     ASSERT_TRUE(runEventsUntil(
-        [&] { return std::count(scene.log.begin(), scene.log.end(), "E4 house triangle collision ready") == 2; }, 20.0));
+        [&] { return std::count(scene.log.begin(), scene.log.end(), "E4 house triangle collision ready") == 2; },
+        20.0));
     int withCollision = 0;
     scene.view->anchor()->visit([&](platform::Entity& e) {
         if (e.name() == "LightningHouse" && e.components.has<platform::CollisionComponent>()) {
@@ -424,7 +446,8 @@ TEST(GhostViewEnvironmentTest, TexturesArePreparedInFileNameOrderAndCached)
     }
     for (const auto& [file, texture] : cache) {
         const bool normal = file.ends_with("-normal.png");
-        EXPECT_EQ(texture->semantic(), normal ? platform::TextureSemantic::normal : platform::TextureSemantic::color) << file;
+        EXPECT_EQ(texture->semantic(), normal ? platform::TextureSemantic::normal : platform::TextureSemantic::color)
+            << file;
         EXPECT_GT(texture->levels().size(), 1U) << file << " has its mip levels";
     }
 
@@ -438,13 +461,13 @@ TEST(GhostViewEnvironmentTest, FolderWithoutTexturesLoadsAndRulesReadOnDemand)
     ASSERT_TRUE(scene.waitUntilSettled());
     ASSERT_TRUE(scene.view->isReady());
     EXPECT_TRUE(scene.view->materialTextures().empty());
-    const auto* flame =
-        platform::asPhysicallyBased(scene.entity("Env_PumpkinFlame_A")->components.get<platform::ModelComponent>()->materials.at(0));
+    const auto* flame = platform::asPhysicallyBased(
+        scene.entity("Env_PumpkinFlame_A")->components.get<platform::ModelComponent>()->materials.at(0));
     ASSERT_NE(flame, nullptr);
     EXPECT_EQ(flame->emissiveColor.color, glm::vec3(1.0F)) << "no cavity: the flame keeps its own picture";
     EXPECT_NE(flame->emissiveColor.texture, nullptr);
-    const auto* glow =
-        platform::asPhysicallyBased(scene.entity("Env_PumpkinGlow_B")->components.get<platform::ModelComponent>()->materials.at(0));
+    const auto* glow = platform::asPhysicallyBased(
+        scene.entity("Env_PumpkinGlow_B")->components.get<platform::ModelComponent>()->materials.at(0));
     ASSERT_NE(glow, nullptr);
     EXPECT_EQ(glow->emissiveColor.color, glm::vec3(1.0F, 0.16F, 0.006F));
     EXPECT_EQ(glow->emissiveColor.texture, nullptr);
@@ -522,7 +545,8 @@ TEST(GhostViewEnvironmentTest, PumpkinsGlowFromTheirRestingMaterialsAndReturnToT
     scene.frame(0.25);
     const float later = scene.view->reactions().pumpkinStrength();
     const std::vector<platform::Material> again = shown(parts[1]);
-    EXPECT_FLOAT_EQ(platform::asPhysicallyBased(again.at(0))->emissiveIntensity, restingGlow->emissiveIntensity + 3.0F * later);
+    EXPECT_FLOAT_EQ(platform::asPhysicallyBased(again.at(0))->emissiveIntensity,
+                    restingGlow->emissiveIntensity + 3.0F * later);
 
     for (int i = 0; i < 40 && scene.view->reactions().pumpkinStrength() > 0.0F; ++i) {
         scene.frame(0.5);

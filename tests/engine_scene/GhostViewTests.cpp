@@ -106,7 +106,10 @@ private:
 
 class GhostViewTest : public ::testing::Test {
 protected:
-    void SetUp() override { fs::remove(GloamyardPreferences::sharedStoreFile(GloamyardPreferences::configDirectory())); }
+    void SetUp() override
+    {
+        fs::remove(GloamyardPreferences::sharedStoreFile(GloamyardPreferences::configDirectory()));
+    }
 };
 
 } // namespace
@@ -157,7 +160,8 @@ TEST_F(GhostViewTest, OpeningHoldsAtItsLimitUntilTheSceneCanShow)
     SceneHarness scene;
     // No event-loop turn has run, so the load has not even begun.
     scene.frame();
-    EXPECT_EQ(scene.view->statusLabel().text, "Preparing the scene\u2026") << "a zero step while the opening plays waits";
+    EXPECT_EQ(scene.view->statusLabel().text, "Preparing the scene\u2026")
+        << "a zero step while the opening plays waits";
     scene.frames(20, 1.0);
     EXPECT_DOUBLE_EQ(scene.view->opening()->time(), 13.9);
     EXPECT_EQ(scene.view->statusLabel().text, "Preparing the scene\u2026");
@@ -296,7 +300,7 @@ TEST_F(GhostViewTest, TriggersLogTheirLinesAndApplyAtOnce)
     scene.view->triggerWitch();
     scene.view->triggerHand();
     const std::vector<std::string> expected{
-        "E4 pumpkin trigger accepted=true time=0.0",  "E4 pumpkin trigger accepted=false time=0.0",
+        "E4 pumpkin trigger accepted=true time=0.0",   "E4 pumpkin trigger accepted=false time=0.0",
         "E4 lightning trigger accepted=true time=0.0", "E4 ghost trigger id=TallGrave accepted=true time=0.0",
         "E4 witch trigger accepted=true time=0.0",     "E4 hand trigger accepted=true time=0.0",
     };
@@ -304,7 +308,8 @@ TEST_F(GhostViewTest, TriggersLogTheirLinesAndApplyAtOnce)
 
     scene.frame(0.5);
     EXPECT_GT(scene.view->bloom()->sharedValues().atmosphere.z, 0.9F) << "the glow reaches the post-process";
-    EXPECT_NEAR(scene.view->pumpkinLights().front()->light().intensity, 300.0F + 500.0F * scene.view->reactions().pumpkinStrength(), 0.01F);
+    EXPECT_NEAR(scene.view->pumpkinLights().front()->light().intensity,
+                300.0F + 500.0F * scene.view->reactions().pumpkinStrength(), 0.01F);
     const SoundCueAges ages = scene.view->soundAges();
     EXPECT_DOUBLE_EQ(*ages[SoundCue::thunder], 0.4);
     EXPECT_DOUBLE_EQ(*ages[SoundCue::pumpkin], 0.5);
@@ -454,7 +459,8 @@ TEST_F(GhostViewTest, QuickVehicleChangesShowOnlyTheLastOne)
     scene.log.clear();
     bool firstCancelled = false;
     bool secondDone = false;
-    auto change = [](std::shared_ptr<GhostView> view, Vehicle vehicle, bool* cancelled, bool* done) -> async::Task<void> {
+    auto change = [](std::shared_ptr<GhostView> view, Vehicle vehicle, bool* cancelled,
+                     bool* done) -> async::Task<void> {
         try {
             co_await view->changeVehicle(vehicle);
             *done = true;
@@ -472,7 +478,8 @@ TEST_F(GhostViewTest, QuickVehicleChangesShowOnlyTheLastOne)
 
     // The shadow plane under the car takes the new car's footprint.
     ASSERT_NE(scene.view->contactShadow(), nullptr);
-    const platform::BoundingBox footprint = scene.view->contactShadow()->visualBounds(false, scene.view->contactShadow().get());
+    const platform::BoundingBox footprint =
+        scene.view->contactShadow()->visualBounds(false, scene.view->contactShadow().get());
     EXPECT_NEAR(footprint.extents().x, shadowSize(Vehicle::spirra).x, 1e-4F);
     EXPECT_NEAR(footprint.extents().z, shadowSize(Vehicle::spirra).y, 1e-4F);
 }

@@ -37,8 +37,10 @@ TEST(HalloweenResourcesDeathTest, MissingFolderEndsTheProcessWithAMessage)
     fs::create_directories(lonely / "bin");
     const fs::path copy = lonely / "bin" / "engine_scene_tests";
     fs::copy_file("/proc/self/exe", copy);
-    const std::string command = copy.string() + " --gtest_filter=HalloweenResourcesDeathTest.DISABLED_Probe --gtest_also_run_disabled_tests > "
-                                + (lonely / "out.txt").string() + " 2>&1";
+    const std::string command =
+        copy.string() +
+        " --gtest_filter=HalloweenResourcesDeathTest.DISABLED_Probe --gtest_also_run_disabled_tests > " +
+        (lonely / "out.txt").string() + " 2>&1";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_NE(WEXITSTATUS(status), 0);

@@ -22,10 +22,12 @@ inline void writePlate(const std::filesystem::path& file, const std::string& nam
     const int positions = w.floats({-half, y, -half, half, y, -half, half, y, half, -half, y, half}, "VEC3", true);
     const int normals = w.floats({0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0}, "VEC3");
     const int indices = w.indices({0, 2, 1, 0, 3, 2});
-    const int material = w.material({{"name", name + "Material"},
-                                     {"pbrMetallicRoughness", {{"baseColorFactor", {0.2, 0.25, 0.3, 1.0}}, {"roughnessFactor", 0.9}}}});
+    const int material =
+        w.material({{"name", name + "Material"},
+                    {"pbrMetallicRoughness", {{"baseColorFactor", {0.2, 0.25, 0.3, 1.0}}, {"roughnessFactor", 0.9}}}});
     const int mesh = w.mesh(name + "Mesh", json::array({{{"attributes", {{"POSITION", positions}, {"NORMAL", normals}}},
-                                                         {"indices", indices}, {"material", material}}}));
+                                                         {"indices", indices},
+                                                         {"material", material}}}));
     const int node = w.node({{"name", name}, {"mesh", mesh}});
     w.scene({node});
     w.write(file);
@@ -66,7 +68,8 @@ inline std::filesystem::path makeSceneResources(const std::string& targets = def
     writePlate(folder / "RearLights.glb", "AmberCore", 0.1F, 0.98F);
     for (const char* raw : {"corsel", "vantre", "brusker", "spirra"}) {
         const std::string library = std::string(raw) + "-ScenePostprocess.glsl";
-        std::filesystem::copy_file(std::filesystem::path(GLOAMYARD_SOURCE_DIR) / "forge" / "shaders" / library, folder / library);
+        std::filesystem::copy_file(std::filesystem::path(GLOAMYARD_SOURCE_DIR) / "forge" / "shaders" / library,
+                                   folder / library);
     }
     std::ofstream(folder / "PropTargets.json") << targets;
     return folder;

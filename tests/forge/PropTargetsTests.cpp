@@ -26,143 +26,163 @@ namespace names = gloam::scene_names;
 namespace lm = gloam::landmarks;
 
 struct Target {
-  std::string id, kind;
-  glm::vec3 centre, size;
+    std::string id, kind;
+    glm::vec3 centre, size;
 };
 
 // The scene's decoding rules: an array of objects, each with the string
 // keys "id" and "kind" and number lists "center" and "size" (at least three
 // numbers); anything else rejects the whole file. The forge writes exactly
 // these four keys and three numbers each.
-std::vector<Target> decodeStrict(const nlohmann::json& doc) {
-  std::vector<Target> out;
-  if (!doc.is_array()) throw std::runtime_error("top level is not an array");
-  for (const auto& e : doc) {
-    if (!e.is_object()) throw std::runtime_error("element is not an object");
-    if (e.size() != 4) throw std::runtime_error("element has keys other than id, kind, center, size");
-    for (const char* key : {"id", "kind", "center", "size"}) {
-      if (!e.contains(key)) throw std::runtime_error(std::string("missing key ") + key);
+std::vector<Target> decodeStrict(const nlohmann::json& doc)
+{
+    std::vector<Target> out;
+    if (!doc.is_array())
+        throw std::runtime_error("top level is not an array");
+    for (const auto& e : doc) {
+        if (!e.is_object())
+            throw std::runtime_error("element is not an object");
+        if (e.size() != 4)
+            throw std::runtime_error("element has keys other than id, kind, center, size");
+        for (const char* key : {"id", "kind", "center", "size"}) {
+            if (!e.contains(key))
+                throw std::runtime_error(std::string("missing key ") + key);
+        }
+        if (!e["id"].is_string() || !e["kind"].is_string())
+            throw std::runtime_error("id or kind is not a string");
+        Target t{e["id"], e["kind"], {}, {}};
+        for (const char* key : {"center", "size"}) {
+            const auto& list = e[key];
+            if (!list.is_array() || list.size() != 3)
+                throw std::runtime_error(std::string(key) + " is not three numbers");
+            glm::vec3 v;
+            for (int i = 0; i < 3; ++i) {
+                if (!list[static_cast<std::size_t>(i)].is_number())
+                    throw std::runtime_error(std::string(key) + " holds a non-number");
+                v[i] = list[static_cast<std::size_t>(i)].get<float>();
+                if (!std::isfinite(v[i]))
+                    throw std::runtime_error("not finite");
+            }
+            (std::string(key) == "center" ? t.centre : t.size) = v;
+        }
+        out.push_back(t);
     }
-    if (!e["id"].is_string() || !e["kind"].is_string()) throw std::runtime_error("id or kind is not a string");
-    Target t{e["id"], e["kind"], {}, {}};
-    for (const char* key : {"center", "size"}) {
-      const auto& list = e[key];
-      if (!list.is_array() || list.size() != 3) throw std::runtime_error(std::string(key) + " is not three numbers");
-      glm::vec3 v;
-      for (int i = 0; i < 3; ++i) {
-        if (!list[static_cast<std::size_t>(i)].is_number()) throw std::runtime_error(std::string(key) + " holds a non-number");
-        v[i] = list[static_cast<std::size_t>(i)].get<float>();
-        if (!std::isfinite(v[i])) throw std::runtime_error("not finite");
-      }
-      (std::string(key) == "center" ? t.centre : t.size) = v;
+    return out;
+}
+
+std::vector<Target> loadTargets()
+{
+    std::ifstream file(resourceFolder() / std::string(gloam::resources::propTargets));
+    if (!file)
+        throw std::runtime_error("PropTargets.json missing");
+    return decodeStrict(nlohmann::json::parse(file));
+}
+
+bool boxesOverlap(glm::vec3 c1, glm::vec3 s1, glm::vec3 c2, glm::vec3 s2)
+{
+    glm::vec3 d = glm::abs(c1 - c2), h = (s1 + s2) * 0.5f;
+    return d.x < h.x && d.y < h.y && d.z < h.z;
+}
+
+TEST(PropTargetsFormat, StrictDecoderRejectsWhatTheSceneRejects)
+{
+    const char* bad[] = {
+        R"({"id": "A", "kind": "grave", "center": [0, 0, 0], "size": [1, 1, 1]})",
+        R"([{"id": "A", "kind": "grave", "center": [0, 0, 0]}])",
+        R"([{"id": 3, "kind": "grave", "center": [0, 0, 0], "size": [1, 1, 1]}])",
+        R"([{"id": "A", "kind": "grave", "center": [0, 0], "size": [1, 1, 1]}])",
+        R"([{"id": "A", "kind": "grave", "center": [0, "0", 0], "size": [1, 1, 1]}])",
+    };
+    for (const char* text : bad) {
+        EXPECT_THROW(decodeStrict(nlohmann::json::parse(text)), std::runtime_error) << text;
     }
-    out.push_back(t);
-  }
-  return out;
+    EXPECT_EQ(decodeStrict(
+                  nlohmann::json::parse(R"([{"kind": "pumpkin", "size": [1, 2, 3], "id": "P", "center": [4, 5, 6]}])"))
+                  .size(),
+              1u);
 }
 
-std::vector<Target> loadTargets() {
-  std::ifstream file(resourceFolder() / std::string(gloam::resources::propTargets));
-  if (!file) throw std::runtime_error("PropTargets.json missing");
-  return decodeStrict(nlohmann::json::parse(file));
-}
-
-bool boxesOverlap(glm::vec3 c1, glm::vec3 s1, glm::vec3 c2, glm::vec3 s2) {
-  glm::vec3 d = glm::abs(c1 - c2), h = (s1 + s2) * 0.5f;
-  return d.x < h.x && d.y < h.y && d.z < h.z;
-}
-
-TEST(PropTargetsFormat, StrictDecoderRejectsWhatTheSceneRejects) {
-  const char* bad[] = {
-      R"({"id": "A", "kind": "grave", "center": [0, 0, 0], "size": [1, 1, 1]})",
-      R"([{"id": "A", "kind": "grave", "center": [0, 0, 0]}])",
-      R"([{"id": 3, "kind": "grave", "center": [0, 0, 0], "size": [1, 1, 1]}])",
-      R"([{"id": "A", "kind": "grave", "center": [0, 0], "size": [1, 1, 1]}])",
-      R"([{"id": "A", "kind": "grave", "center": [0, "0", 0], "size": [1, 1, 1]}])",
-  };
-  for (const char* text : bad) {
-    EXPECT_THROW(decodeStrict(nlohmann::json::parse(text)), std::runtime_error) << text;
-  }
-  EXPECT_EQ(decodeStrict(nlohmann::json::parse(R"([{"kind": "pumpkin", "size": [1, 2, 3], "id": "P", "center": [4, 5, 6]}])")).size(), 1u);
-}
-
-TEST(PropTargets, FileDecodesWithTheIdsThatCarryBehaviour) {
-  std::vector<Target> targets = loadTargets();
-  std::map<std::string, std::string> kinds;
-  std::set<std::string> ids;
-  int rings = 0, orbits = 0;
-  for (const Target& t : targets) {
-    EXPECT_TRUE(ids.insert(t.id).second) << "repeated id " << t.id;
-    EXPECT_TRUE(t.kind == names::kindPumpkin || t.kind == names::kindGrave) << t.id << " has kind " << t.kind;
-    kinds[t.id] = t.kind;
-    rings += t.id.rfind(names::ringGravePrefix, 0) == 0 && t.kind == names::kindGrave ? 1 : 0;
-    orbits += t.id.rfind(names::orbitPumpkinPrefix, 0) == 0 && t.kind == names::kindPumpkin ? 1 : 0;
-  }
-  EXPECT_EQ(kinds[std::string(names::rightBroken)], names::kindPumpkin);
-  EXPECT_EQ(kinds[std::string(names::matchedLeftStone)], names::kindGrave);
-  EXPECT_EQ(kinds[std::string(names::matchedLeaningStone)], names::kindGrave);
-  EXPECT_GE(rings, 8);
-  EXPECT_GE(orbits, 4);
-}
-
-TEST(PropTargets, RingTargetsSurroundTheVehicle) {
-  int quadrants[4] = {0, 0, 0, 0};
-  for (const Target& t : loadTargets()) {
-    if (t.id.rfind(names::ringGravePrefix, 0) == 0 || t.id.rfind(names::orbitPumpkinPrefix, 0) == 0) {
-      quadrants[(t.centre.x >= 0 ? 1 : 0) + (t.centre.z >= 0 ? 2 : 0)]++;
+TEST(PropTargets, FileDecodesWithTheIdsThatCarryBehaviour)
+{
+    std::vector<Target> targets = loadTargets();
+    std::map<std::string, std::string> kinds;
+    std::set<std::string> ids;
+    int rings = 0, orbits = 0;
+    for (const Target& t : targets) {
+        EXPECT_TRUE(ids.insert(t.id).second) << "repeated id " << t.id;
+        EXPECT_TRUE(t.kind == names::kindPumpkin || t.kind == names::kindGrave) << t.id << " has kind " << t.kind;
+        kinds[t.id] = t.kind;
+        rings += t.id.rfind(names::ringGravePrefix, 0) == 0 && t.kind == names::kindGrave ? 1 : 0;
+        orbits += t.id.rfind(names::orbitPumpkinPrefix, 0) == 0 && t.kind == names::kindPumpkin ? 1 : 0;
     }
-  }
-  for (int q : quadrants) {
-    EXPECT_GE(q, 2);
-  }
+    EXPECT_EQ(kinds[std::string(names::rightBroken)], names::kindPumpkin);
+    EXPECT_EQ(kinds[std::string(names::matchedLeftStone)], names::kindGrave);
+    EXPECT_EQ(kinds[std::string(names::matchedLeaningStone)], names::kindGrave);
+    EXPECT_GE(rings, 8);
+    EXPECT_GE(orbits, 4);
 }
 
-TEST(PropTargets, BoxesStandOnTheGroundClearOfTheVehicleAndTheHand) {
-  glm::vec3 vehicleCentre(0.0f, 1.0f, 0.0f), vehicleSize(2 * lm::vehicleHalfLength, 2.0f, 2 * lm::vehicleHalfWidth);
-  glm::vec3 wrist(lm::handWrist.x, lm::handWrist.y, lm::handWrist.z);
-  glm::vec3 handCentre = wrist + glm::vec3(0, 0.22f, 0), handSize(0.7f, 0.9f, 0.7f);
-  for (const Target& t : loadTargets()) {
-    EXPECT_GT(t.size.x, 0.05f) << t.id;
-    EXPECT_GT(t.size.y, 0.05f) << t.id;
-    EXPECT_GT(t.size.z, 0.05f) << t.id;
-    EXPECT_LT(glm::length(glm::vec2(t.centre.x, t.centre.z)), 20.0f) << t.id;
-    float bottom = t.centre.y - t.size.y * 0.5f;
-    EXPECT_GT(bottom, -0.4f) << t.id;
-    EXPECT_LT(bottom, 0.3f) << t.id << " floats above the ground";
-    EXPECT_FALSE(boxesOverlap(t.centre, t.size, vehicleCentre, vehicleSize)) << t.id;
-    EXPECT_FALSE(boxesOverlap(t.centre, t.size, handCentre, handSize)) << t.id;
-  }
+TEST(PropTargets, RingTargetsSurroundTheVehicle)
+{
+    int quadrants[4] = {0, 0, 0, 0};
+    for (const Target& t : loadTargets()) {
+        if (t.id.rfind(names::ringGravePrefix, 0) == 0 || t.id.rfind(names::orbitPumpkinPrefix, 0) == 0) {
+            quadrants[(t.centre.x >= 0 ? 1 : 0) + (t.centre.z >= 0 ? 2 : 0)]++;
+        }
+    }
+    for (int q : quadrants) {
+        EXPECT_GE(q, 2);
+    }
 }
 
-TEST(PropTargets, EachBoxHoldsItsPropInTheGraveyardModel) {
-  GltfScene scene(resourceFolder() / std::string(gloam::resources::graveyardModel));
-  for (const Target& t : loadTargets()) {
-    const SceneNode* group = scene.find(t.id);
-    ASSERT_NE(group, nullptr) << "no prop named " << t.id;
-    glm::vec3 lo(1e30f), hi(-1e30f);
-    scene.subtreeBounds(group->index, lo, hi);
-    glm::vec3 boxLo = t.centre - t.size * 0.5f, boxHi = t.centre + t.size * 0.5f;
-    EXPECT_LE(boxLo.x, lo.x + 0.01f) << t.id;
-    EXPECT_LE(boxLo.z, lo.z + 0.01f) << t.id;
-    EXPECT_GE(boxHi.x, hi.x - 0.01f) << t.id;
-    EXPECT_GE(boxHi.y, hi.y - 0.01f) << t.id;
-    EXPECT_GE(boxHi.z, hi.z - 0.01f) << t.id;
-    // A pumpkin box holds a pumpkin, a grave box a stone.
-    std::string_view part = t.kind == names::kindPumpkin ? names::pumpkinSkin : names::stone;
-    bool found = false;
-    for (const SceneNode& n : scene.nodes()) {
-      found = found || (n.parent == group->index && n.effectiveName.find(part) != std::string::npos);
+TEST(PropTargets, BoxesStandOnTheGroundClearOfTheVehicleAndTheHand)
+{
+    glm::vec3 vehicleCentre(0.0f, 1.0f, 0.0f), vehicleSize(2 * lm::vehicleHalfLength, 2.0f, 2 * lm::vehicleHalfWidth);
+    glm::vec3 wrist(lm::handWrist.x, lm::handWrist.y, lm::handWrist.z);
+    glm::vec3 handCentre = wrist + glm::vec3(0, 0.22f, 0), handSize(0.7f, 0.9f, 0.7f);
+    for (const Target& t : loadTargets()) {
+        EXPECT_GT(t.size.x, 0.05f) << t.id;
+        EXPECT_GT(t.size.y, 0.05f) << t.id;
+        EXPECT_GT(t.size.z, 0.05f) << t.id;
+        EXPECT_LT(glm::length(glm::vec2(t.centre.x, t.centre.z)), 20.0f) << t.id;
+        float bottom = t.centre.y - t.size.y * 0.5f;
+        EXPECT_GT(bottom, -0.4f) << t.id;
+        EXPECT_LT(bottom, 0.3f) << t.id << " floats above the ground";
+        EXPECT_FALSE(boxesOverlap(t.centre, t.size, vehicleCentre, vehicleSize)) << t.id;
+        EXPECT_FALSE(boxesOverlap(t.centre, t.size, handCentre, handSize)) << t.id;
     }
-    EXPECT_TRUE(found) << t.id << " holds no " << part;
-    // A ring target's prop hides with the ring (its parts carry the
-    // backdrop's name) exactly when the scene hides its click box.
-    bool ringTarget = t.id.rfind(names::ringGravePrefix, 0) == 0 || t.id.rfind(names::orbitPumpkinPrefix, 0) == 0;
-    for (const SceneNode& n : scene.nodes()) {
-      if (n.parent == group->index && n.hasMesh) {
-        EXPECT_EQ(n.effectiveName.find(names::backdrop) != std::string::npos, ringTarget) << n.name;
-      }
+}
+
+TEST(PropTargets, EachBoxHoldsItsPropInTheGraveyardModel)
+{
+    GltfScene scene(resourceFolder() / std::string(gloam::resources::graveyardModel));
+    for (const Target& t : loadTargets()) {
+        const SceneNode* group = scene.find(t.id);
+        ASSERT_NE(group, nullptr) << "no prop named " << t.id;
+        glm::vec3 lo(1e30f), hi(-1e30f);
+        scene.subtreeBounds(group->index, lo, hi);
+        glm::vec3 boxLo = t.centre - t.size * 0.5f, boxHi = t.centre + t.size * 0.5f;
+        EXPECT_LE(boxLo.x, lo.x + 0.01f) << t.id;
+        EXPECT_LE(boxLo.z, lo.z + 0.01f) << t.id;
+        EXPECT_GE(boxHi.x, hi.x - 0.01f) << t.id;
+        EXPECT_GE(boxHi.y, hi.y - 0.01f) << t.id;
+        EXPECT_GE(boxHi.z, hi.z - 0.01f) << t.id;
+        // A pumpkin box holds a pumpkin, a grave box a stone.
+        std::string_view part = t.kind == names::kindPumpkin ? names::pumpkinSkin : names::stone;
+        bool found = false;
+        for (const SceneNode& n : scene.nodes()) {
+            found = found || (n.parent == group->index && n.effectiveName.find(part) != std::string::npos);
+        }
+        EXPECT_TRUE(found) << t.id << " holds no " << part;
+        // A ring target's prop hides with the ring (its parts carry the
+        // backdrop's name) exactly when the scene hides its click box.
+        bool ringTarget = t.id.rfind(names::ringGravePrefix, 0) == 0 || t.id.rfind(names::orbitPumpkinPrefix, 0) == 0;
+        for (const SceneNode& n : scene.nodes()) {
+            if (n.parent == group->index && n.hasMesh) {
+                EXPECT_EQ(n.effectiveName.find(names::backdrop) != std::string::npos, ringTarget) << n.name;
+            }
+        }
     }
-  }
 }
 
 } // namespace

@@ -33,7 +33,9 @@ struct SwrFree {
 
 DecodedAudio decodeAudioFile(const std::filesystem::path& path)
 {
-    auto fail = [&](const std::string& what) -> void { throw std::runtime_error("cannot decode " + path.string() + ": " + what); };
+    auto fail = [&](const std::string& what) -> void {
+        throw std::runtime_error("cannot decode " + path.string() + ": " + what);
+    };
     av_log_set_level(AV_LOG_ERROR);
     AVFormatContext* raw = nullptr;
     if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
@@ -79,7 +81,8 @@ DecodedAudio decodeAudioFile(const std::filesystem::path& path)
             if (got < 0)
                 fail("sample conversion failed");
             for (std::size_t c = 0; c < planes.size(); ++c)
-                result.audio.channels[c].insert(result.audio.channels[c].end(), planes[c].begin(), planes[c].begin() + got);
+                result.audio.channels[c].insert(result.audio.channels[c].end(), planes[c].begin(),
+                                                planes[c].begin() + got);
         }
     };
     while (av_read_frame(input.get(), packet.get()) >= 0) {

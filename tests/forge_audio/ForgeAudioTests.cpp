@@ -25,7 +25,10 @@
 namespace gloam::forge::audio {
 
 // Test names and failure messages show the cue by its file.
-void PrintTo(const CueSounds::Cue& cue, std::ostream* out) { *out << cue.file; }
+void PrintTo(const CueSounds::Cue& cue, std::ostream* out)
+{
+    *out << cue.file;
+}
 
 namespace {
 
@@ -115,7 +118,10 @@ double tonePower(const AudioBuffer& audio, double frequency, double from, double
     return s1 * s1 + s2 * s2 - coefficient * s1 * s2;
 }
 
-AudioBuffer readCue(std::string_view file) { return WavFile::read(audioFolder() / file); }
+AudioBuffer readCue(std::string_view file)
+{
+    return WavFile::read(audioFolder() / file);
+}
 
 // ---------------------------------------------------------------------------
 // Every cue file.
@@ -142,11 +148,11 @@ TEST_P(CueFile, PeaksBelowFullScaleWithHealthyLoudnessAndNoOffset)
     const auto& cue = GetParam();
     const auto audio = readCue(cue.file);
     const auto whole = measure(audio, 0.0, audio.duration());
-    EXPECT_LT(whole.peak, 0.95) << cue.file;  // about -1 dBFS, never full scale
+    EXPECT_LT(whole.peak, 0.95) << cue.file; // about -1 dBFS, never full scale
     EXPECT_GT(whole.peak, 0.7) << cue.file;
     EXPECT_EQ(whole.clipped, 0) << cue.file;
-    EXPECT_GT(whole.rms, 0.03) << cue.file;   // louder than -30 dBFS
-    EXPECT_LT(whole.rms, 0.35) << cue.file;   // not a squashed wall of sound
+    EXPECT_GT(whole.rms, 0.03) << cue.file; // louder than -30 dBFS
+    EXPECT_LT(whole.rms, 0.35) << cue.file; // not a squashed wall of sound
     EXPECT_LT(whole.worstMean, 0.001) << cue.file;
 }
 
@@ -310,7 +316,10 @@ TEST(CueSynthesis, IsDeterministicDownToTheWrittenBytes)
 
 class Music : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { decoded_ = new testing::DecodedAudio(testing::decodeAudioFile(audioFolder() / resources::music)); }
+    static void SetUpTestSuite()
+    {
+        decoded_ = new testing::DecodedAudio(testing::decodeAudioFile(audioFolder() / resources::music));
+    }
     static void TearDownTestSuite()
     {
         delete decoded_;
@@ -381,7 +390,9 @@ TEST(SoundCredits, NameEverySoundTheMusicAndTheLibrariesWithLicences)
 TEST(AudioResources, FailsClearlyWhenTheAudioFolderCannotBeMade)
 {
     TempFolder folder;
-    { std::ofstream blocker(folder.path() / resources::audioFolder); }
+    {
+        std::ofstream blocker(folder.path() / resources::audioFolder);
+    }
     try {
         writeAudioResources(folder.path());
         FAIL() << "expected an error";

@@ -136,21 +136,25 @@ TEST_P(InstrumentTuning, PlaysInTuneAcrossTheRange)
         GetParam().play(play, midi);
         const double expected = Instruments::frequency(midi);
         const auto& tuning = GetParam();
-        const double found = tuning.vibrato ? centreNear(buffer.channels[0], buffer.sampleRate, expected, tuning.from, tuning.to)
-                                            : strongestNear(buffer.channels[0], buffer.sampleRate, expected, tuning.from, tuning.to);
+        const double found =
+            tuning.vibrato ? centreNear(buffer.channels[0], buffer.sampleRate, expected, tuning.from, tuning.to)
+                           : strongestNear(buffer.channels[0], buffer.sampleRate, expected, tuning.from, tuning.to);
         EXPECT_NEAR(1200.0 * std::log2(found / expected), 0.0, 6.0) << GetParam().name << " at MIDI " << midi;
     }
 }
 
-void PrintTo(const Tuning& tuning, std::ostream* out) { *out << tuning.name; }
+void PrintTo(const Tuning& tuning, std::ostream* out)
+{
+    *out << tuning.name;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Pitched, InstrumentTuning,
-    ::testing::Values(
-        Tuning{"pluck", [](Instruments& p, double m) { p.pluck(0.0, m, 0.5f, 0.0); }, 0.05, 1.0},
-        Tuning{"musicBox", [](Instruments& p, double m) { p.musicBox(0.0, m, 0.5f, 0.0); }, 0.02, 0.8},
-        Tuning{"organ", [](Instruments& p, double m) { p.organ(0.0, 1.5, m, 0.5f); }, 0.4, 1.4},
-        Tuning{"theremin", [](Instruments& p, double m) { p.theremin(0.0, 1.5, m, m - 1.0, 0.5f, 0.0); }, 0.3, 1.4, true}),
+    ::testing::Values(Tuning{"pluck", [](Instruments& p, double m) { p.pluck(0.0, m, 0.5f, 0.0); }, 0.05, 1.0},
+                      Tuning{"musicBox", [](Instruments& p, double m) { p.musicBox(0.0, m, 0.5f, 0.0); }, 0.02, 0.8},
+                      Tuning{"organ", [](Instruments& p, double m) { p.organ(0.0, 1.5, m, 0.5f); }, 0.4, 1.4},
+                      Tuning{"theremin", [](Instruments& p, double m) { p.theremin(0.0, 1.5, m, m - 1.0, 0.5f, 0.0); },
+                             0.3, 1.4, true}),
     [](const auto& param) { return param.param.name; });
 
 } // namespace

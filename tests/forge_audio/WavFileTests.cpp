@@ -29,7 +29,7 @@ AudioBuffer testSignal()
         buffer.channels[0][i] = 0.8f * static_cast<float>(std::sin(0.05 * static_cast<double>(i)));
         buffer.channels[1][i] = -1.0f + 2.0f * static_cast<float>(i) / 2000.0f;
     }
-    buffer.channels[0][10] = 1.7f;  // beyond full scale: clamped, not wrapped
+    buffer.channels[0][10] = 1.7f; // beyond full scale: clamped, not wrapped
     buffer.channels[1][11] = -3.0f;
     return buffer;
 }
@@ -67,7 +67,9 @@ std::string wavImage(std::uint16_t format, std::uint16_t bits, std::uint32_t dec
                      bool withData = true)
 {
     auto le16 = [](std::uint16_t v) { return std::string{static_cast<char>(v & 0xff), static_cast<char>(v >> 8)}; };
-    auto le32 = [&](std::uint32_t v) { return le16(static_cast<std::uint16_t>(v & 0xffff)) + le16(static_cast<std::uint16_t>(v >> 16)); };
+    auto le32 = [&](std::uint32_t v) {
+        return le16(static_cast<std::uint16_t>(v & 0xffff)) + le16(static_cast<std::uint16_t>(v >> 16));
+    };
     std::string body = "WAVEfmt " + le32(16) + le16(format) + le16(1) + le32(8000) + le32(16000) + le16(2) + le16(bits);
     if (withData)
         body += "data" + le32(declaredData) + std::string(actualData, '\0');
@@ -80,7 +82,10 @@ struct BadFile {
     std::string reason;
 };
 
-void PrintTo(const BadFile& file, std::ostream* out) { *out << file.name; }
+void PrintTo(const BadFile& file, std::ostream* out)
+{
+    *out << file.name;
+}
 
 class WavFileRejects : public ::testing::TestWithParam<BadFile> {};
 
@@ -101,13 +106,13 @@ TEST_P(WavFileRejects, WithAMessageNamingFileAndFault)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Malformed, WavFileRejects,
-    ::testing::Values(BadFile{"text", "this is not a sound file at all", "not a RIFF/WAVE file"},
-                      BadFile{"truncated", wavImage(1, 16, 4000, 100), "chunk runs past the end"},
-                      BadFile{"eightBit", wavImage(1, 8, 100, 100), "unsupported sample format 1 with 8 bits"},
-                      BadFile{"noData", wavImage(1, 16, 0, 0, false), "missing data chunk"}),
-    [](const auto& param) { return param.param.name; });
+INSTANTIATE_TEST_SUITE_P(Malformed, WavFileRejects,
+                         ::testing::Values(BadFile{"text", "this is not a sound file at all", "not a RIFF/WAVE file"},
+                                           BadFile{"truncated", wavImage(1, 16, 4000, 100), "chunk runs past the end"},
+                                           BadFile{"eightBit", wavImage(1, 8, 100, 100),
+                                                   "unsupported sample format 1 with 8 bits"},
+                                           BadFile{"noData", wavImage(1, 16, 0, 0, false), "missing data chunk"}),
+                         [](const auto& param) { return param.param.name; });
 
 TEST(WavFile, MissingFileAndUnwritableFolderAreClearErrors)
 {

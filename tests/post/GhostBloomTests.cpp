@@ -92,7 +92,8 @@ protected:
     int count(const std::string& line)
     {
         int n = 0;
-        for (const auto& l : log()) n += l == line ? 1 : 0;
+        for (const auto& l : log())
+            n += l == line ? 1 : 0;
         return n;
     }
 
@@ -168,7 +169,8 @@ protected:
         gloam::render::PostProcessContext context{device,       buffer,     frame.source, frame.depth,
                                                   frame.target, projection, 0.0};
         bloom->process(context);
-        if (fail) buffer->markFailed();
+        if (fail)
+            buffer->markFailed();
         if (complete) {
             buffer->commit();
             buffer->waitUntilCompleted();
@@ -189,10 +191,7 @@ protected:
     }
 
     // Pipelines from the library in the folder, selected.
-    void selectVehicle(Vehicle vehicle = Vehicle::corsel)
-    {
-        bloom->select(GhostBloom::prepare(vehicle, folder));
-    }
+    void selectVehicle(Vehicle vehicle = Vehicle::corsel) { bloom->select(GhostBloom::prepare(vehicle, folder)); }
 
     gloam::render::HeadlessContext gl;
     std::shared_ptr<gloam::gpu::GpuDevice> device;
@@ -211,12 +210,12 @@ TEST_F(BloomTest, warmupCountsOnlyCompletedFramesThatSawAPositiveCounter)
     const Frame frame = plainFrame();
     EXPECT_EQ(bloom->warmupRemaining(), -1);
     EXPECT_FALSE(bloom->sceneWarmed());
-    process(frame);  // before the warm-up starts: nothing to count
+    process(frame); // before the warm-up starts: nothing to count
     EXPECT_EQ(bloom->warmupRemaining(), -1);
 
     bloom->beginSceneWarmup();
     EXPECT_EQ(bloom->warmupRemaining(), 6);
-    process(frame, true, /*fail=*/true);  // failed frames do not count
+    process(frame, true, /*fail=*/true); // failed frames do not count
     process(frame, true, /*fail=*/true);
     EXPECT_EQ(bloom->warmupRemaining(), 6);
     for (int done = 1; done <= 5; ++done) {
@@ -230,7 +229,7 @@ TEST_F(BloomTest, warmupCountsOnlyCompletedFramesThatSawAPositiveCounter)
     process(frame);
     EXPECT_TRUE(bloom->sceneWarmed());
 
-    bloom->beginSceneWarmup();  // a second warm-up starts again at 6
+    bloom->beginSceneWarmup(); // a second warm-up starts again at 6
     EXPECT_EQ(bloom->warmupRemaining(), 6);
     EXPECT_FALSE(bloom->sceneWarmed());
 }
@@ -241,9 +240,11 @@ TEST_F(BloomTest, warmupNeverGoesBelowZeroWithManyFramesInFlight)
     const Frame frame = plainFrame();
     bloom->beginSceneWarmup();
     std::vector<std::shared_ptr<gloam::gpu::CommandBuffer>> inFlight;
-    for (int i = 0; i < 9; ++i) inFlight.push_back(process(frame, /*complete=*/false));
-    EXPECT_EQ(bloom->warmupRemaining(), 6);  // nothing has completed yet
-    for (auto& buffer : inFlight) buffer->commit();
+    for (int i = 0; i < 9; ++i)
+        inFlight.push_back(process(frame, /*complete=*/false));
+    EXPECT_EQ(bloom->warmupRemaining(), 6); // nothing has completed yet
+    for (auto& buffer : inFlight)
+        buffer->commit();
     device->waitUntilIdle();
     device->pollCompletions();
     EXPECT_EQ(bloom->warmupRemaining(), 0);
@@ -259,7 +260,7 @@ TEST_F(BloomTest, aPendingFrameDoesNotKeepADiscardedPostProcessAlive)
     bloom.reset();
     EXPECT_TRUE(watch.expired());
     buffer->commit();
-    buffer->waitUntilCompleted();  // the handler finds nobody to count for
+    buffer->waitUntilCompleted(); // the handler finds nobody to count for
     EXPECT_EQ(buffer->status(), CommandBufferStatus::completed);
 }
 
@@ -286,7 +287,7 @@ TEST_F(BloomTest, aFogVolumeOfTheWrongLengthIsRejectedAndTheFrameCopied)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.length);
         writeFog(std::vector<std::uint8_t>(c.length, 200));
-        const Frame frame = plainFrame(width++, 24);  // a new size retries the load
+        const Frame frame = plainFrame(width++, 24); // a new size retries the load
         process(frame);
         EXPECT_EQ(count(c.line), 1);
         EXPECT_FALSE(bloom->hasFogVolume());
@@ -305,7 +306,7 @@ TEST_F(BloomTest, aMissingFogVolumeIsRetriedOnlyWhenTheFrameSizeChanges)
     process(small);
     const std::string missing =
         "E4 BLOOM FAILED The fog volume “FogDensity.r8” could not be read: No such file or directory";
-    EXPECT_EQ(count(missing), 1);  // same size: not tried again
+    EXPECT_EQ(count(missing), 1); // same size: not tried again
     EXPECT_EQ(small.target->readFloats(), small.source->readFloats());
 
     writeFog(0);
@@ -404,8 +405,10 @@ TEST_F(BloomTest, everyShippedLibraryWritesEveryPixelWithBloomAndFog)
         bloom->setCamera(glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, 1.9f, 12.0f)));
         bloom->setAtmosphere(12.0f, 0.0f, 0.0f, 0.0f);
         const Frame frame = makeFrame(
-            64, 32, [](int x, int y) {
-                return (x == 40 && y == 26) ? glm::vec4(40.0f, 40.0f, 40.0f, 1.0f) : glm::vec4(0.05f, 0.05f, 0.05f, 1.0f);
+            64, 32,
+            [](int x, int y) {
+                return (x == 40 && y == 26) ? glm::vec4(40.0f, 40.0f, 40.0f, 1.0f)
+                                            : glm::vec4(0.05f, 0.05f, 0.05f, 1.0f);
             },
             [](int, int y) { return y < 14 ? 0.999f : 1.0f; });
         process(frame);
@@ -416,11 +419,12 @@ TEST_F(BloomTest, everyShippedLibraryWritesEveryPixelWithBloomAndFog)
             for (int x = 0; x < frame.width; ++x) {
                 const glm::vec4 o = pixel(out, frame, x, y);
                 ASSERT_TRUE(std::isfinite(o.r) && o.r >= 0.0f && o.a == 1.0f) << x << "," << y << " " << o.r;
-                if (y < 14) fogged += o.b - pixel(in, frame, x, y).b;
+                if (y < 14)
+                    fogged += o.b - pixel(in, frame, x, y).b;
             }
         }
-        EXPECT_GT(fogged / (14.0f * 64.0f), 0.005f);  // the ground is misted
-        EXPECT_GT(pixel(out, frame, 42, 26).g, 0.06f);  // the glow bleeds
+        EXPECT_GT(fogged / (14.0f * 64.0f), 0.005f);   // the ground is misted
+        EXPECT_GT(pixel(out, frame, 42, 26).g, 0.06f); // the glow bleeds
     }
 }
 
@@ -439,7 +443,7 @@ TEST_F(BloomTest, everyShippedLibraryLaysTheFogVolumeWhereTheForgeFillsIt)
             const glm::vec3 value(std::stof(m[2]), std::stof(m[3]), std::stof(m[4]));
             namespace fv = gloam::fog_volume;
             const glm::vec3 expected = m[1] == "FOG_BOX_MIN" ? glm::vec3(fv::minX, fv::minY, fv::minZ)
-                                                            : glm::vec3(fv::maxX, fv::maxY, fv::maxZ);
+                                                             : glm::vec3(fv::maxX, fv::maxY, fv::maxZ);
             EXPECT_EQ(value, expected) << m[1];
             ++found;
         }
@@ -464,8 +468,9 @@ TEST_F(ShippedKernels, sceneVisibilityZeroGivesThePlainSceneAndScalesTheEffect)
 {
     writeFog(255);
     bloom->setCamera(glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, 0.5f, 0.0f)));
-    const Frame frame = makeFrame(
-        48, 32, [](int x, int y) { return x == 20 && y == 20 ? glm::vec4(30.0f, 30.0f, 30.0f, 1.0f) : glm::vec4(0.1f, 0.1f, 0.1f, 1.0f); });
+    const Frame frame = makeFrame(48, 32, [](int x, int y) {
+        return x == 20 && y == 20 ? glm::vec4(30.0f, 30.0f, 30.0f, 1.0f) : glm::vec4(0.1f, 0.1f, 0.1f, 1.0f);
+    });
     const auto in = frame.source->readFloats();
 
     for (float hidden : {0.0f, -0.5f, std::nanf("")}) {
@@ -479,7 +484,8 @@ TEST_F(ShippedKernels, sceneVisibilityZeroGivesThePlainSceneAndScalesTheEffect)
         process(frame);
         const auto out = frame.target->readFloats();
         double total = 0.0;
-        for (size_t i = 0; i < out.size(); ++i) total += std::abs(out[i] - in[i]);
+        for (size_t i = 0; i < out.size(); ++i)
+            total += std::abs(out[i] - in[i]);
         return total;
     };
     const double full = change(1.0f);
@@ -490,7 +496,7 @@ TEST_F(ShippedKernels, sceneVisibilityZeroGivesThePlainSceneAndScalesTheEffect)
 
 TEST_F(ShippedKernels, bloomSpreadsABrightPixelIntoCyanTintedNeighbours)
 {
-    writeFog(0);  // no fog: the bloom alone
+    writeFog(0); // no fog: the bloom alone
     // 800 pixels wide: blur sigma 3.
     const int cx = 400, cy = 50;
     const Frame frame = makeFrame(800, 100, [&](int x, int y) {
@@ -501,17 +507,18 @@ TEST_F(ShippedKernels, bloomSpreadsABrightPixelIntoCyanTintedNeighbours)
     for (int d : {2, 4, 6}) {
         const glm::vec4 right = pixel(out, frame, cx + d, cy);
         const glm::vec4 farther = pixel(out, frame, cx + 2 * d, cy);
-        EXPECT_GT(right.g, farther.g) << d;  // fading with distance
+        EXPECT_GT(right.g, farther.g) << d; // fading with distance
         EXPECT_GT(farther.g, 0.0f) << d;
-        for (glm::vec4 other : {pixel(out, frame, cx - d, cy), pixel(out, frame, cx, cy + d), pixel(out, frame, cx, cy - d)}) {
-            EXPECT_GT(other.g, right.g / 1.5f) << d;  // round
+        for (glm::vec4 other :
+             {pixel(out, frame, cx - d, cy), pixel(out, frame, cx, cy + d), pixel(out, frame, cx, cy - d)}) {
+            EXPECT_GT(other.g, right.g / 1.5f) << d; // round
             EXPECT_LT(other.g, right.g * 1.5f) << d;
         }
         // White light blooms cyan: more green and blue than red.
         EXPECT_GT(right.g, right.r * 1.3f) << d;
         EXPECT_GT(right.b, right.r * 1.3f) << d;
     }
-    EXPECT_EQ(pixel(out, frame, 300, 50), glm::vec4(0.0f, 0.0f, 0.0f, 1.0f));  // far away: untouched
+    EXPECT_EQ(pixel(out, frame, 300, 50), glm::vec4(0.0f, 0.0f, 0.0f, 1.0f)); // far away: untouched
     EXPECT_EQ(pixel(out, frame, 400, 5), glm::vec4(0.0f, 0.0f, 0.0f, 1.0f));
 }
 
@@ -546,7 +553,8 @@ TEST_F(ShippedKernels, fogThickensWithDistanceAndDrifts)
         const auto out = frame.target->readFloats();
         std::pair<double, double> sums{0.0, 0.0};
         for (int y = 0; y < 32; ++y) {
-            for (int x = 0; x < 64; ++x) (x < 32 ? sums.first : sums.second) += pixel(out, frame, x, y).b;
+            for (int x = 0; x < 64; ++x)
+                (x < 32 ? sums.first : sums.second) += pixel(out, frame, x, y).b;
         }
         return sums;
     };
@@ -554,7 +562,7 @@ TEST_F(ShippedKernels, fogThickensWithDistanceAndDrifts)
     EXPECT_GT(nearFog, 0.0);
     EXPECT_GT(farFog, nearFog * 2.0);
     const auto [nearLater, farLater] = misted(20.0f);
-    EXPECT_GT(std::abs(farLater - farFog), farFog * 0.01);  // the fog has moved on
+    EXPECT_GT(std::abs(farLater - farFog), farFog * 0.01); // the fog has moved on
 }
 
 // ---------------------------------------------------------------------------
@@ -604,7 +612,7 @@ TEST_F(BloomTest, eachFrameGetsItsOwnCopyOfTheSharedValues)
     auto bufferA = process(a, projection, /*complete=*/false);
     glm::mat4 handedOver = second;
     bloom->setCamera(handedOver);
-    handedOver[3] = glm::vec4(9.0f);  // the caller's matrix is not the stored one
+    handedOver[3] = glm::vec4(9.0f); // the caller's matrix is not the stored one
     bloom->setAtmosphere(2.5f, 0.0f, 1.0f, -0.5f);
     bloom->setSceneVisibility(1.0f);
     auto bufferB = process(b, projection, /*complete=*/false);
@@ -617,7 +625,8 @@ TEST_F(BloomTest, eachFrameGetsItsOwnCopyOfTheSharedValues)
     const auto outB = b.target->readFloats();
     for (int column = 0; column < 4; ++column) {
         for (int lane = 0; lane < 4; ++lane) {
-            EXPECT_NEAR(pixel(outA, a, column, 0)[lane], inverse[column][lane], 2e-3f * (1 + std::abs(inverse[column][lane])));
+            EXPECT_NEAR(pixel(outA, a, column, 0)[lane], inverse[column][lane],
+                        2e-3f * (1 + std::abs(inverse[column][lane])));
             EXPECT_FLOAT_EQ(pixel(outA, a, 4 + column, 0)[lane], first[column][lane]);
             EXPECT_FLOAT_EQ(pixel(outB, b, 4 + column, 0)[lane], second[column][lane]);
         }
@@ -639,14 +648,16 @@ TEST_F(BloomTest, valuesReadWhileTheMainThreadWritesAreNeverTorn)
     };
     write(1000);
     std::thread writer([&] {
-        for (int k = 1; !stop; k = k % 999 + 1) write(k);
+        for (int k = 1; !stop; k = k % 999 + 1)
+            write(k);
     });
     int torn = 0;
     for (int i = 0; i < 20000; ++i) {
         const GhostBloom::SharedValues values = bloom->sharedValues();
         const float k = values.cameraWorld[0][1];
         for (int c = 0; c < 3; ++c)
-            for (int r = 0; r < 4; ++r) torn += values.cameraWorld[c][r] != k + (c == r ? k : 0.0f) ? 1 : 0;
+            for (int r = 0; r < 4; ++r)
+                torn += values.cameraWorld[c][r] != k + (c == r ? k : 0.0f) ? 1 : 0;
         const glm::vec4 a = values.atmosphere;
         torn += (a.x != a.y || a.y != a.z || a.z != a.w) ? 1 : 0;
     }
@@ -666,13 +677,14 @@ TEST_F(ShippedKernels, resizingRebuildsTheImagesAndBlurButKeepsTheFogAndTheLines
     process(small);
     EXPECT_FLOAT_EQ(bloom->blurSigma(), 64.0f * 9.0f / 2400.0f);
     const Frame large = plainFrame(96, 40);
-    fs::remove(folder / gloam::resources::fogDensity);  // kept from the first load: not read again
+    fs::remove(folder / gloam::resources::fogDensity); // kept from the first load: not read again
     process(large);
     EXPECT_TRUE(bloom->hasFogVolume());
     EXPECT_FLOAT_EQ(bloom->blurSigma(), 96.0f * 9.0f / 2400.0f);
-    for (float value : large.target->readFloats()) ASSERT_NE(value, -7.0f);  // every pixel written
-    EXPECT_EQ(log(), (std::vector<std::string>{"E4 volumetric fog active 128x64x128 r8",
-                                                "E4 bloom active pixels=64x32"}));
+    for (float value : large.target->readFloats())
+        ASSERT_NE(value, -7.0f); // every pixel written
+    EXPECT_EQ(log(),
+              (std::vector<std::string>{"E4 volumetric fog active 128x64x128 r8", "E4 bloom active pixels=64x32"}));
 }
 
 } // namespace

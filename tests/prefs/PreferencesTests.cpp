@@ -72,7 +72,8 @@ TEST_F(PreferencesTest, VehicleRoundTripsAndUnknownValuesReadAsCorsel)
 {
     VehiclePreference::setSelected(Vehicle::brusker);
     EXPECT_EQ(VehiclePreference::selected(), Vehicle::brusker);
-    for (const char* stored : {R"({"vehicle": "Brusker"})", R"({"vehicle": "tractor"})", R"({"vehicle": 3})", R"({"vehicle": null})"}) {
+    for (const char* stored :
+         {R"({"vehicle": "Brusker"})", R"({"vehicle": "tractor"})", R"({"vehicle": 3})", R"({"vehicle": null})"}) {
         writeFile(sharedFile(), stored);
         EXPECT_EQ(VehiclePreference::selected(), Vehicle::corsel) << stored;
     }
@@ -84,7 +85,8 @@ TEST_F(PreferencesTest, StoredVolumesAreClampedAndNonNumbersReadAsZero)
         const char* json;
         float volume;
     } cases[] = {
-        {"1.7", 1.0F}, {"-0.2", 0.0F}, {"0.4", 0.4F}, {"\"0.5\"", 0.5F}, {"\"loud\"", 0.0F}, {"true", 1.0F}, {"[1]", 0.0F}, {"{}", 0.0F},
+        {"1.7", 1.0F},      {"-0.2", 0.0F}, {"0.4", 0.4F}, {"\"0.5\"", 0.5F},
+        {"\"loud\"", 0.0F}, {"true", 1.0F}, {"[1]", 0.0F}, {"{}", 0.0F},
     };
     for (const auto& c : cases) {
         writeFile(sharedFile(), std::string(R"({"audio.app.volume": )") + c.json + "}");
@@ -143,7 +145,9 @@ TEST_F(PreferencesTest, TwoProcessesSeeEachOthersWrites)
 
 TEST_F(PreferencesTest, MigrationCopiesMissingLegacyChoicesOnce)
 {
-    writeFile(legacyFile(), R"({"vehicle": "brusker", "audio.app.enabled": true, "audio.app.volume": 0.3, "audio.saver.enabled": true})");
+    writeFile(
+        legacyFile(),
+        R"({"vehicle": "brusker", "audio.app.enabled": true, "audio.app.volume": 0.3, "audio.saver.enabled": true})");
     SoundPreference::save(SoundMode::app, false, 0.8F); // already in the shared store: kept
 
     GloamyardPreferences::migrateAppChoices();

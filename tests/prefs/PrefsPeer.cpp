@@ -18,18 +18,20 @@ int main(int argc, char** argv)
     } else if (argc >= 2 && std::strcmp(argv[1], "get-vehicle") == 0) {
         std::printf("%s\n", std::string(rawValue(VehiclePreference::selected())).c_str());
     } else if (argc >= 5 && std::strcmp(argv[1], "save-sound") == 0) {
-        SoundPreference::save(soundModeFromRawValue(argv[2]).value_or(SoundMode::preview), std::strcmp(argv[3], "on") == 0,
-                              std::strtof(argv[4], nullptr));
+        SoundPreference::save(soundModeFromRawValue(argv[2]).value_or(SoundMode::preview),
+                              std::strcmp(argv[3], "on") == 0, std::strtof(argv[4], nullptr));
     } else if (argc >= 3 && std::strcmp(argv[1], "get-sound") == 0) {
         const SoundMode mode = soundModeFromRawValue(argv[2]).value_or(SoundMode::preview);
-        std::printf("%s %.2f\n", SoundPreference::enabled(mode) ? "on" : "off", static_cast<double>(SoundPreference::volume(mode)));
+        std::printf("%s %.2f\n", SoundPreference::enabled(mode) ? "on" : "off",
+                    static_cast<double>(SoundPreference::volume(mode)));
     } else if (argc >= 2 && std::strcmp(argv[1], "record") == 0) {
         for (int i = 2; i < argc; ++i) {
             saverRecord([&] { return std::string(argv[i]); });
         }
         std::printf("%d\n", static_cast<int>(::getpid()));
     } else {
-        std::fprintf(stderr, "usage: prefs_peer set-vehicle RAW | get-vehicle | save-sound MODE on|off VOLUME | get-sound MODE | record MESSAGE...\n");
+        std::fprintf(stderr, "usage: prefs_peer set-vehicle RAW | get-vehicle | save-sound MODE on|off VOLUME | "
+                             "get-sound MODE | record MESSAGE...\n");
         return 2;
     }
     return 0;

@@ -120,7 +120,8 @@ TEST(SaverDiagnosticsTest, EachProcessWritesItsOwnFileWhenSwitchedOn)
     EXPECT_LT(first.find(" view start\n"), first.find(" view stop\n")) << "records stay in call order";
     EXPECT_NE(readFile(folder / ("lifecycle-" + secondPid + ".txt")).find(" other process\n"), std::string::npos);
 
-    const std::string offPid = runPeer("HALLOWEEN_SAVER_DIAGNOSTICS=true XDG_CACHE_HOME=" + cache.string(), "record 'ignored'");
+    const std::string offPid =
+        runPeer("HALLOWEEN_SAVER_DIAGNOSTICS=true XDG_CACHE_HOME=" + cache.string(), "record 'ignored'");
     EXPECT_FALSE(fs::exists(folder / ("lifecycle-" + offPid + ".txt")));
     fs::remove_all(cache);
 }

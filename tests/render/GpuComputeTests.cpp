@@ -28,20 +28,23 @@ class GpuCompute : public ::testing::Test {
 protected:
     void SetUp() override { device = GpuDevice::create(); }
 
-    std::shared_ptr<GpuTexture> image(int width, int height) {
+    std::shared_ptr<GpuTexture> image(int width, int height)
+    {
         return device->makeTexture({TextureKind::texture2D, PixelFormat::rgba16Float, width, height, 1, "test"});
     }
 
     // Runs `kernel` of `library` over width × height with the given textures.
-    void run(const ShaderLibrary& library, const std::string& kernel,
-             std::vector<std::shared_ptr<GpuTexture>> textures, unsigned width, unsigned height,
-             const void* bytes = nullptr, size_t size = 0) {
+    void run(const ShaderLibrary& library, const std::string& kernel, std::vector<std::shared_ptr<GpuTexture>> textures,
+             unsigned width, unsigned height, const void* bytes = nullptr, size_t size = 0)
+    {
         auto pipeline = device->makeComputePipeline(library, kernel);
         auto buffer = device->makeCommandBuffer();
         auto encoder = buffer->makeComputeEncoder();
         encoder.setPipeline(*pipeline);
-        for (unsigned i = 0; i < textures.size(); ++i) encoder.setTexture(i, *textures[i]);
-        if (bytes != nullptr) encoder.setBytes(0, bytes, size);
+        for (unsigned i = 0; i < textures.size(); ++i)
+            encoder.setTexture(i, *textures[i]);
+        if (bytes != nullptr)
+            encoder.setBytes(0, bytes, size);
         encoder.dispatchThreads(width, height);
         encoder.endEncoding();
         buffer->commit();
@@ -67,11 +70,14 @@ void constant() {
 }
 )");
 
-float at(const std::vector<float>& pixels, int width, int x, int y, int lane = 0) {
-    return pixels[(static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 4 + static_cast<size_t>(lane)];
+float at(const std::vector<float>& pixels, int width, int x, int y, int lane = 0)
+{
+    return pixels[(static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 4 +
+                  static_cast<size_t>(lane)];
 }
 
-TEST_F(GpuCompute, kernelCoversExactlyTheGridEvenWithPartialGroups) {
+TEST_F(GpuCompute, kernelCoversExactlyTheGridEvenWithPartialGroups)
+{
     auto target = image(16, 16);
     run(fill, "coordinates", {target}, 13, 11);
     auto pixels = target->readFloats();
@@ -87,13 +93,14 @@ TEST_F(GpuCompute, kernelCoversExactlyTheGridEvenWithPartialGroups) {
     }
 }
 
-TEST_F(GpuCompute, bytesArriveAsAStd140Record) {
+TEST_F(GpuCompute, bytesArriveAsAStd140Record)
+{
     // The post-process record: two column-major matrices and two vectors.
     float record[40] = {};
-    record[12] = 3.0f;       // a[3][0]
-    record[16 + 6] = 5.0f;   // b[1][2]
-    record[32 + 2] = 7.0f;   // c.z
-    record[36 + 3] = 9.0f;   // d.w
+    record[12] = 3.0f;     // a[3][0]
+    record[16 + 6] = 5.0f; // b[1][2]
+    record[32 + 2] = 7.0f; // c.z
+    record[36 + 3] = 9.0f; // d.w
     auto target = image(8, 8);
     run(fill, "constant", {target}, 8, 8, record, sizeof record);
     auto pixels = target->readFloats();
@@ -103,7 +110,8 @@ TEST_F(GpuCompute, bytesArriveAsAStd140Record) {
     EXPECT_EQ(at(pixels, 8, 5, 5, 3), 9.0f);
 }
 
-TEST_F(GpuCompute, missingPiecesAreErrorsWithDomainAndCode) {
+TEST_F(GpuCompute, missingPiecesAreErrorsWithDomainAndCode)
+{
     struct Case {
         std::function<void()> action;
         std::string domain;
@@ -133,7 +141,8 @@ TEST_F(GpuCompute, missingPiecesAreErrorsWithDomainAndCode) {
     }
 }
 
-TEST_F(GpuCompute, libraryLoadsFromAFileAndListsItsEntryPoints) {
+TEST_F(GpuCompute, libraryLoadsFromAFileAndListsItsEntryPoints)
+{
     const auto file = std::filesystem::temp_directory_path() / "gloam-test-library.glsl";
     std::ofstream(file) << "#pragma kernel one\n# pragma kernel two\n#pragma surface glow\nvoid one() {}\n";
     auto library = ShaderLibrary::load(file);
@@ -145,11 +154,13 @@ TEST_F(GpuCompute, libraryLoadsFromAFileAndListsItsEntryPoints) {
     EXPECT_EQ(library.name(), "gloam-test-library.glsl");
 }
 
-TEST_F(GpuCompute, volumeUploadedFromMemoryReadsBackInKernels) {
+TEST_F(GpuCompute, volumeUploadedFromMemoryReadsBackInKernels)
+{
     // 128 × 64 × 128 bytes laid out x fastest, then rows, then slices.
     constexpr int w = 128, h = 64, d = 128;
     std::vector<std::uint8_t> bytes(size_t(w) * h * d);
-    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>((i * 7 + i / 8192) % 251);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>((i * 7 + i / 8192) % 251);
     auto volume = device->makeTexture({TextureKind::texture3D, PixelFormat::r8Unorm, w, h, d, "fog"});
     volume->replace(bytes.data(), bytes.size(), w, w * h);
     const auto sampled = ShaderLibrary::fromSource("Volume.glsl", R"(
@@ -173,7 +184,8 @@ void slice() {
     EXPECT_THROW(volume->replace(bytes.data(), bytes.size() - 1, w, w * h), GpuError);
 }
 
-TEST_F(GpuCompute, blitCopiesEveryTexel) {
+TEST_F(GpuCompute, blitCopiesEveryTexel)
+{
     auto source = image(20, 9);
     auto copy = image(20, 9);
     run(fill, "coordinates", {source}, 20, 9);
@@ -183,7 +195,8 @@ TEST_F(GpuCompute, blitCopiesEveryTexel) {
     EXPECT_EQ(copy->readFloats(), source->readFloats());
 }
 
-TEST_F(GpuCompute, blurSpreadsADotSymmetricallyAndKeepsItsEnergy) {
+TEST_F(GpuCompute, blurSpreadsADotSymmetricallyAndKeepsItsEnergy)
+{
     const auto dot = ShaderLibrary::fromSource("Dot.glsl", R"(
 #pragma kernel dot
 layout(binding = 0, rgba16f) uniform image2D target;
@@ -203,7 +216,8 @@ void dot() {
     auto pixels = blurred->readFloats();
     double total = 0.0;
     for (int y = 0; y < 33; ++y)
-        for (int x = 0; x < 33; ++x) total += at(pixels, 33, x, y);
+        for (int x = 0; x < 33; ++x)
+            total += at(pixels, 33, x, y);
     EXPECT_NEAR(total, 1.0, 0.01);
     const float centre = at(pixels, 33, 16, 16);
     EXPECT_GT(centre, at(pixels, 33, 17, 16));
@@ -219,7 +233,8 @@ void dot() {
     EXPECT_EQ(at(pixels, 33, 16 + 7, 16), 0.0f);
 }
 
-TEST_F(GpuCompute, blurClampsAtTheEdgesSoAFlatImageStaysFlat) {
+TEST_F(GpuCompute, blurClampsAtTheEdgesSoAFlatImageStaysFlat)
+{
     const auto flat = ShaderLibrary::fromSource("Flat.glsl", R"(
 #pragma kernel even
 layout(binding = 0, rgba16f) uniform image2D target;
@@ -239,7 +254,8 @@ void even() { imageStore(target, ivec2(gl_GlobalInvocationID.xy), vec4(0.5, 0.25
     }
 }
 
-TEST_F(GpuCompute, completionHandlersSayWhetherTheWorkSucceeded) {
+TEST_F(GpuCompute, completionHandlersSayWhetherTheWorkSucceeded)
+{
     auto target = image(8, 8);
     auto pipeline = device->makeComputePipeline(fill, "coordinates");
     std::vector<CommandBufferStatus> seen;
@@ -260,12 +276,13 @@ TEST_F(GpuCompute, completionHandlersSayWhetherTheWorkSucceeded) {
 
     device->waitUntilIdle();
     device->pollCompletions();
-    ASSERT_EQ(seen.size(), 2u);  // each handler exactly once
+    ASSERT_EQ(seen.size(), 2u); // each handler exactly once
     EXPECT_EQ(seen[0], CommandBufferStatus::completed);
     EXPECT_EQ(seen[1], CommandBufferStatus::error);
 }
 
-TEST_F(GpuCompute, pipelinesCanBeMadeFromAnotherThreadThroughTheJobQueue) {
+TEST_F(GpuCompute, pipelinesCanBeMadeFromAnotherThreadThroughTheJobQueue)
+{
     // The render thread owns the context; the main thread asks for a
     // pipeline and waits while the render thread compiles it.
     std::mutex mutex;
@@ -287,7 +304,8 @@ TEST_F(GpuCompute, pipelinesCanBeMadeFromAnotherThreadThroughTheJobQueue) {
             std::lock_guard lock(mutex);
             now.swap(jobs);
         }
-        for (auto& job : now) job();
+        for (auto& job : now)
+            job();
         std::this_thread::yield();
     }
     asker.join();

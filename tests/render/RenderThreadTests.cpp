@@ -28,19 +28,22 @@ struct Presented {
     int count = 0;
     std::thread::id thread;
 
-    void mark() {
+    void mark()
+    {
         std::lock_guard lock(mutex);
         ++count;
         thread = std::this_thread::get_id();
         changed.notify_all();
     }
-    bool waitFor(int n) {
+    bool waitFor(int n)
+    {
         std::unique_lock lock(mutex);
         return changed.wait_for(lock, std::chrono::seconds(20), [&] { return count >= n; });
     }
 };
 
-std::shared_ptr<FramePacket> colouredFrame(glm::vec3 colour) {
+std::shared_ptr<FramePacket> colouredFrame(glm::vec3 colour)
+{
     auto packet = std::make_shared<FramePacket>();
     packet->camera.world = glm::inverse(glm::lookAt(glm::vec3(0, 0, 3), glm::vec3(0), glm::vec3(0, 1, 0)));
     DrawItem quad;
@@ -52,7 +55,8 @@ std::shared_ptr<FramePacket> colouredFrame(glm::vec3 colour) {
     return packet;
 }
 
-TEST(RenderThread, drawsEachPublishedPacketOnceOnItsOwnThread) {
+TEST(RenderThread, drawsEachPublishedPacketOnceOnItsOwnThread)
+{
     auto surface = std::make_unique<HeadlessSurface>(32, 16);
     HeadlessSurface* view = surface.get();
     RenderThread thread(std::move(surface));
@@ -64,20 +68,21 @@ TEST(RenderThread, drawsEachPublishedPacketOnceOnItsOwnThread) {
     EXPECT_NE(presented.thread, std::this_thread::get_id());
     auto frame = view->lastFrame();
     ASSERT_EQ(frame.size(), 32u * 16u * 4u);
-    EXPECT_GT(frame[(8 * 32 + 16) * 4], 250);   // red
+    EXPECT_GT(frame[(8 * 32 + 16) * 4], 250); // red
     EXPECT_LT(frame[(8 * 32 + 16) * 4 + 1], 5);
 
     thread.publish(colouredFrame({0, 1, 0}));
     ASSERT_TRUE(presented.waitFor(2));
     frame = view->lastFrame();
-    EXPECT_GT(frame[(8 * 32 + 16) * 4 + 1], 250);  // green now
+    EXPECT_GT(frame[(8 * 32 + 16) * 4 + 1], 250); // green now
 
     // Nothing new published: nothing drawn.
     std::this_thread::sleep_for(std::chrono::milliseconds(250));
     EXPECT_EQ(thread.presentedFrames(), 2u);
 }
 
-TEST(RenderThread, theMainThreadGetsPipelinesMadeOnTheRenderThread) {
+TEST(RenderThread, theMainThreadGetsPipelinesMadeOnTheRenderThread)
+{
     RenderThread thread(std::make_unique<HeadlessSurface>(8, 8));
     auto device = gpu::GpuDevice::systemDefault();
     EXPECT_EQ(device, thread.device());
@@ -92,7 +97,8 @@ TEST(RenderThread, theMainThreadGetsPipelinesMadeOnTheRenderThread) {
     }
 }
 
-TEST(RenderThread, noDeviceOnceTheRenderThreadHasEnded) {
+TEST(RenderThread, noDeviceOnceTheRenderThreadHasEnded)
+{
     std::shared_ptr<gpu::GpuDevice> device;
     {
         RenderThread thread(std::make_unique<HeadlessSurface>(8, 8));

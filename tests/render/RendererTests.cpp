@@ -28,10 +28,15 @@ constexpr int size = 64;
 
 class RendererTest : public ::testing::Test {
 protected:
-    RendererTest() : device(gloam::gpu::GpuDevice::create()), renderer(device), target(size, size) {}
+    RendererTest()
+        : device(gloam::gpu::GpuDevice::create())
+        , renderer(device)
+        , target(size, size)
+    {}
 
     // Renders and keeps the HDR colour (bottom row first) and the output.
-    void draw(const FramePacket& packet) {
+    void draw(const FramePacket& packet)
+    {
         renderer.render(packet, {target.framebuffer(), size, size, 1.0f});
         hdr = renderer.sceneColor()->readFloats();
         shown = target.readPixels();
@@ -39,26 +44,31 @@ protected:
     }
 
     // The HDR colour where a world point lands.
-    glm::vec3 hdrAt(const FramePacket& packet, glm::vec3 world) const {
-        const glm::vec4 clip = Renderer::projection(packet.camera, 1.0f) * glm::inverse(packet.camera.world) *
-                               glm::vec4(world, 1.0f);
+    glm::vec3 hdrAt(const FramePacket& packet, glm::vec3 world) const
+    {
+        const glm::vec4 clip =
+            Renderer::projection(packet.camera, 1.0f) * glm::inverse(packet.camera.world) * glm::vec4(world, 1.0f);
         const glm::vec2 ndc = glm::vec2(clip) / clip.w;
         const int x = std::clamp(static_cast<int>((ndc.x * 0.5f + 0.5f) * size), 0, size - 1);
         const int y = std::clamp(static_cast<int>((ndc.y * 0.5f + 0.5f) * size), 0, size - 1);
         return hdrPixel(x, y);
     }
-    glm::vec3 hdrPixel(int x, int y) const {  // y from the bottom
+    glm::vec3 hdrPixel(int x, int y) const
+    { // y from the bottom
         const size_t i = (static_cast<size_t>(y) * size + static_cast<size_t>(x)) * 4;
         return {hdr[i], hdr[i + 1], hdr[i + 2]};
     }
-    glm::ivec3 shownPixel(int x, int y) const {  // y from the top
+    glm::ivec3 shownPixel(int x, int y) const
+    { // y from the top
         const size_t i = (static_cast<size_t>(y) * size + static_cast<size_t>(x)) * 4;
         return {shown[i], shown[i + 1], shown[i + 2]};
     }
 
-    static FramePacket lookingAt(glm::vec3 eye, glm::vec3 centre, float fovDegrees = 40.0f) {
+    static FramePacket lookingAt(glm::vec3 eye, glm::vec3 centre, float fovDegrees = 40.0f)
+    {
         FramePacket packet;
-        const glm::vec3 up = std::abs(glm::normalize(centre - eye).y) > 0.99f ? glm::vec3(0, 0, -1) : glm::vec3(0, 1, 0);
+        const glm::vec3 up =
+            std::abs(glm::normalize(centre - eye).y) > 0.99f ? glm::vec3(0, 0, -1) : glm::vec3(0, 1, 0);
         packet.camera.world = glm::inverse(glm::lookAt(eye, centre, up));
         packet.camera.verticalFieldOfView = glm::radians(fovDegrees);
         packet.camera.nearPlane = 0.1f;
@@ -66,7 +76,8 @@ protected:
         return packet;
     }
 
-    static DrawItem unlitQuad(glm::vec3 colour, float z, float opacity = 1.0f, bool transparent = false) {
+    static DrawItem unlitQuad(glm::vec3 colour, float z, float opacity = 1.0f, bool transparent = false)
+    {
         DrawItem item;
         item.mesh = PrimitiveMeshes::box({4.0f, 4.0f, 0.01f});
         item.world = glm::translate(glm::mat4(1.0f), glm::vec3(0, 0, z));
@@ -85,15 +96,23 @@ protected:
     std::vector<std::uint8_t> shown;
 };
 
-float luminance(glm::vec3 c) { return 0.2126f * c.r + 0.7152f * c.g + 0.0722f * c.b; }
+float luminance(glm::vec3 c)
+{
+    return 0.2126f * c.r + 0.7152f * c.g + 0.0722f * c.b;
+}
 
-float toneMapped(float x) { return std::clamp((x * (2.51f * x + 0.03f)) / (x * (2.43f * x + 0.59f) + 0.14f), 0.0f, 1.0f); }
-int displayCode(float linear) {
+float toneMapped(float x)
+{
+    return std::clamp((x * (2.51f * x + 0.03f)) / (x * (2.43f * x + 0.59f) + 0.14f), 0.0f, 1.0f);
+}
+int displayCode(float linear)
+{
     const float c = linear <= 0.0031308f ? linear * 12.92f : 1.055f * std::pow(linear, 1.0f / 2.4f) - 0.055f;
     return static_cast<int>(std::lround(c * 255.0f));
 }
 
-TEST_F(RendererTest, aLitSphereIsBrighterOnTheLightSide) {
+TEST_F(RendererTest, aLitSphereIsBrighterOnTheLightSide)
+{
     auto packet = lookingAt({0, 0, 5}, {0, 0, 0});
     DrawItem sphere;
     sphere.mesh = PrimitiveMeshes::sphere(1.0f);
@@ -107,7 +126,8 @@ TEST_F(RendererTest, aLitSphereIsBrighterOnTheLightSide) {
     EXPECT_LT(dark, lit * 0.05f);
 }
 
-TEST_F(RendererTest, emissiveAboveOneExceedsWhiteBeforeToneMapping) {
+TEST_F(RendererTest, emissiveAboveOneExceedsWhiteBeforeToneMapping)
+{
     for (float intensity : {0.5f, 4.0f}) {
         auto packet = lookingAt({0, 0, 5}, {0, 0, 0});
         DrawItem sphere;
@@ -126,7 +146,8 @@ TEST_F(RendererTest, emissiveAboveOneExceedsWhiteBeforeToneMapping) {
     }
 }
 
-TEST_F(RendererTest, aShadowDarkensTheGroundUnderItsCasterOnlyWhenItCasts) {
+TEST_F(RendererTest, aShadowDarkensTheGroundUnderItsCasterOnlyWhenItCasts)
+{
     for (bool casts : {true, false}) {
         auto packet = lookingAt({0, 12, 0.01f}, {0, 0, 0}, 30.0f);
         DrawItem ground;
@@ -138,8 +159,8 @@ TEST_F(RendererTest, aShadowDarkensTheGroundUnderItsCasterOnlyWhenItCasts) {
         caster.castsShadow = casts;
         packet.draws.push_back(caster);
         // Light slanting towards +x: the shadow falls 1.5 m to the right.
-        packet.directionalLight = DirectionalLightRecord{glm::normalize(glm::vec3(1, -1, 0)), {1, 1, 1}, 3000.0f,
-                                                         true, 30.0f, 1.0f};
+        packet.directionalLight =
+            DirectionalLightRecord{glm::normalize(glm::vec3(1, -1, 0)), {1, 1, 1}, 3000.0f, true, 30.0f, 1.0f};
         draw(packet);
         const float shadowed = luminance(hdrAt(packet, {0.0f, 0.0f, 0.0f}));
         const float open = luminance(hdrAt(packet, {2.0f, 0.0f, 2.0f}));
@@ -151,7 +172,8 @@ TEST_F(RendererTest, aShadowDarkensTheGroundUnderItsCasterOnlyWhenItCasts) {
     }
 }
 
-TEST_F(RendererTest, transparentDrawsMixWithWhatLiesBehindBackToFront) {
+TEST_F(RendererTest, transparentDrawsMixWithWhatLiesBehindBackToFront)
+{
     struct Case {
         const char* name;
         std::vector<DrawItem> draws;
@@ -191,7 +213,8 @@ TEST_F(RendererTest, transparentDrawsMixWithWhatLiesBehindBackToFront) {
     }
 }
 
-TEST_F(RendererTest, lightsFollowTheOnePhotometricCalibration) {
+TEST_F(RendererTest, lightsFollowTheOnePhotometricCalibration)
+{
     // A rough white-ish surface seen head-on, no specular: exactly
     // albedo / π × illuminance × exposure.
     const float albedo = 0.5f;
@@ -215,12 +238,13 @@ TEST_F(RendererTest, lightsFollowTheOnePhotometricCalibration) {
     lamp.pointLights.push_back({{0, 0, 1}, {1, 1, 1}, 60000.0f, 100.0f});
     draw(lamp);
     const float window = std::pow(1.0f - std::pow(1.0f / 10000.0f, 2.0f), 2.0f);
-    const float expectedLamp = albedo / std::numbers::pi_v<float> * 60000.0f / (4.0f * std::numbers::pi_v<float>) *
-                               window * exposure;
+    const float expectedLamp =
+        albedo / std::numbers::pi_v<float> * 60000.0f / (4.0f * std::numbers::pi_v<float>)*window * exposure;
     EXPECT_NEAR(hdrPixel(size / 2, size / 2).g, expectedLamp, expectedLamp * 0.03f);
 }
 
-TEST_F(RendererTest, pointLightsReachNoFurtherThanTheirRadius) {
+TEST_F(RendererTest, pointLightsReachNoFurtherThanTheirRadius)
+{
     auto packet = lookingAt({0, 10, 0.01f}, {0, 0, 0}, 40.0f);
     DrawItem ground;
     ground.mesh = PrimitiveMeshes::plane(10, 10);
@@ -231,7 +255,8 @@ TEST_F(RendererTest, pointLightsReachNoFurtherThanTheirRadius) {
     EXPECT_EQ(luminance(hdrAt(packet, {2.5f, 0, 0})), 0.0f);
 }
 
-TEST_F(RendererTest, dozensOfPointLightsEachLightTheirOwnSpot) {
+TEST_F(RendererTest, dozensOfPointLightsEachLightTheirOwnSpot)
+{
     auto packet = lookingAt({0, 12, 0.01f}, {0, 0, 0}, 40.0f);
     DrawItem ground;
     ground.mesh = PrimitiveMeshes::plane(10, 10);
@@ -252,7 +277,8 @@ TEST_F(RendererTest, dozensOfPointLightsEachLightTheirOwnSpot) {
     }
 }
 
-TEST_F(RendererTest, unlitColoursCanSkipToneMapping) {
+TEST_F(RendererTest, unlitColoursCanSkipToneMapping)
+{
     const glm::vec3 colour{0.5f, 0.25f, 0.75f};
     for (bool mapped : {false, true}) {
         auto packet = lookingAt({0, 0, 4}, {0, 0, 0}, 20.0f);
@@ -268,7 +294,8 @@ TEST_F(RendererTest, unlitColoursCanSkipToneMapping) {
     }
 }
 
-TEST_F(RendererTest, picturesStandUprightOnMeshes) {
+TEST_F(RendererTest, picturesStandUprightOnMeshes)
+{
     // Top half red, bottom half green; v = 1 is the picture's top.
     auto picture = std::make_shared<ImageData>();
     picture->id = ImageData::nextId();
@@ -285,13 +312,14 @@ TEST_F(RendererTest, picturesStandUprightOnMeshes) {
     quad.material.baseColorTexture = picture;
     packet.draws.push_back(quad);
     draw(packet);
-    EXPECT_GT(shownPixel(32, 10).r, 200);  // upper part of the frame
+    EXPECT_GT(shownPixel(32, 10).r, 200); // upper part of the frame
     EXPECT_LT(shownPixel(32, 10).g, 60);
-    EXPECT_GT(shownPixel(32, 54).g, 200);  // lower part
+    EXPECT_GT(shownPixel(32, 54).g, 200); // lower part
     EXPECT_LT(shownPixel(32, 54).r, 60);
 }
 
-TEST_F(RendererTest, slantedEdgesAreSmoothedOnTheDisplay) {
+TEST_F(RendererTest, slantedEdgesAreSmoothedOnTheDisplay)
+{
     // A white square turned 30° on black: its stair-stepped edge must show
     // in-between values after presentation, while the HDR target has only
     // black and white.
@@ -306,20 +334,23 @@ TEST_F(RendererTest, slantedEdgesAreSmoothedOnTheDisplay) {
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
             const float h = hdrPixel(x, y).g;
-            if (h > 0.02f && h < 0.9f) ++hdrBetween;
+            if (h > 0.02f && h < 0.9f)
+                ++hdrBetween;
             const int v = shownPixel(x, y).g;
-            if (v > 20 && v < 235) ++shownBetween;
+            if (v > 20 && v < 235)
+                ++shownBetween;
         }
     }
     EXPECT_EQ(hdrBetween, 0);
     EXPECT_GT(shownBetween, 40);
 }
 
-TEST_F(RendererTest, labelsAreWhiteTextOnATranslucentPlate) {
+TEST_F(RendererTest, labelsAreWhiteTextOnATranslucentPlate)
+{
     auto packet = lookingAt({0, 0, 4}, {0, 0, 0}, 20.0f);
     auto quad = unlitQuad({1, 1, 1}, 0);
     quad.material.toneMapped = false;
-    packet.draws.push_back(quad);  // a white frame
+    packet.draws.push_back(quad); // a white frame
     packet.labels.push_back({"Hi", {0.5f, 0.5f}, 12.0f, true});
     draw(packet);
     // Where the plate is and the glyphs are not: white darkened by 55 %.
@@ -327,13 +358,16 @@ TEST_F(RendererTest, labelsAreWhiteTextOnATranslucentPlate) {
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
             const int v = shownPixel(x, y).g;
-            if (std::abs(v - 115) <= 4) ++plate;
-            if (v >= 250) ++untouched;
+            if (std::abs(v - 115) <= 4)
+                ++plate;
+            if (v >= 250)
+                ++untouched;
         }
     }
     // The glyphs: white again inside the plate's row band.
     for (int x = 20; x < 44; ++x) {
-        if (shownPixel(x, 32).g > 200) ++glyph;
+        if (shownPixel(x, 32).g > 200)
+            ++glyph;
     }
     EXPECT_GT(plate, 60);
     EXPECT_GT(glyph, 2);
@@ -348,15 +382,18 @@ TEST_F(RendererTest, labelsAreWhiteTextOnATranslucentPlate) {
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
             const int v = shownPixel(x, y).g;
-            if (v > 200) ++lit;
-            if (v > 5 && v <= 200) ++grey;
+            if (v > 200)
+                ++lit;
+            if (v > 5 && v <= 200)
+                ++grey;
         }
     }
     EXPECT_GT(lit, 5);
-    EXPECT_LT(grey, lit * 3);  // antialiased glyph edges only
+    EXPECT_LT(grey, lit * 3); // antialiased glyph edges only
 }
 
-TEST_F(RendererTest, thePostProcessOutputIsWhatGetsPresented) {
+TEST_F(RendererTest, thePostProcessOutputIsWhatGetsPresented)
+{
     auto library = ShaderLibrary::fromSource("Post.glsl", R"(
 #pragma kernel paint
 layout(binding = 0) uniform sampler2D sourceColor;
@@ -408,7 +445,8 @@ void paint() {
     EXPECT_EQ(renderer.postTarget()->readFloats(), renderer.sceneColor()->readFloats());
 }
 
-TEST_F(RendererTest, customMaterialsRunTheirSurfaceFunction) {
+TEST_F(RendererTest, customMaterialsRunTheirSurfaceFunction)
+{
     auto library = std::make_shared<ShaderLibrary>(ShaderLibrary::fromSource("Fade.glsl", R"(
 #pragma surface fade
 void fade(inout Surface s) {
@@ -433,7 +471,8 @@ void fade(inout Surface s) {
     EXPECT_NEAR(hdrPixel(32, 32).r, 0.5f, 0.01f);
 }
 
-TEST_F(RendererTest, skinnedMeshesFollowTheirJoints) {
+TEST_F(RendererTest, skinnedMeshesFollowTheirJoints)
+{
     auto mesh = std::make_shared<MeshData>(*PrimitiveMeshes::box({0.5f, 0.5f, 0.5f}));
     mesh->id = 0;
     mesh->jointIndices.assign(mesh->positions.size(), glm::u16vec4(1, 0, 0, 0));
@@ -450,7 +489,8 @@ TEST_F(RendererTest, skinnedMeshesFollowTheirJoints) {
     EXPECT_NEAR(luminance(hdrAt(packet, {1.2f, 0, 0.25f})), 1.0f, 0.01f);
 }
 
-TEST_F(RendererTest, aUniformEnvironmentLightsEveryDirectionAlike) {
+TEST_F(RendererTest, aUniformEnvironmentLightsEveryDirectionAlike)
+{
     auto image = std::make_shared<ImageData>();
     image->id = ImageData::nextId();
     image->width = 16;
@@ -464,7 +504,7 @@ TEST_F(RendererTest, aUniformEnvironmentLightsEveryDirectionAlike) {
 
     auto packet = lookingAt({0, 0, 5}, {0, 0, 0});
     packet.environment.image = image;
-    packet.environment.intensityExponent = -1.0f;  // half as bright
+    packet.environment.intensityExponent = -1.0f; // half as bright
     DrawItem sphere;
     sphere.mesh = PrimitiveMeshes::sphere(1.0f);
     sphere.material.baseColor = {0.8f, 0.8f, 0.8f, 1};
@@ -488,23 +528,25 @@ TEST_F(RendererTest, aUniformEnvironmentLightsEveryDirectionAlike) {
 // samples the map, a rough one takes the irradiance in the mirror
 // direction; both see the sky on top and nothing underneath, at like
 // strength.
-TEST_F(RendererTest, smoothAndRoughSpheresReflectTheEnvironmentAlike) {
+TEST_F(RendererTest, smoothAndRoughSpheresReflectTheEnvironmentAlike)
+{
     auto image = std::make_shared<ImageData>();
     image->id = ImageData::nextId();
     image->width = 32;
     image->height = 16;
     image->encoding = ImageData::Encoding::float32;
     image->floats.assign(32 * 16 * 4, 0.0f);
-    for (int row = 0; row < 8; ++row) {  // the upper half of the sky
+    for (int row = 0; row < 8; ++row) { // the upper half of the sky
         for (int column = 0; column < 32; ++column) {
-            for (int c = 0; c < 3; ++c) image->floats[static_cast<std::size_t>((row * 32 + column) * 4 + c)] = 1.0f;
+            for (int c = 0; c < 3; ++c)
+                image->floats[static_cast<std::size_t>((row * 32 + column) * 4 + c)] = 1.0f;
         }
     }
     auto seen = [&](float roughness) {
         auto packet = lookingAt({0, 0, 5}, {0, 0, 0});
         packet.exposureEv100 = Photometry::referenceEv100;
         packet.environment.image = image;
-        packet.environment.intensityExponent = 1.0f;  // both paths take the scale once
+        packet.environment.intensityExponent = 1.0f; // both paths take the scale once
         DrawItem sphere;
         sphere.mesh = PrimitiveMeshes::sphere(1.0f);
         sphere.material.baseColor = {1.0f, 1.0f, 1.0f, 1};

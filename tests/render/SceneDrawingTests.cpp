@@ -30,7 +30,11 @@ constexpr int size = 48;
 class SceneDrawing : public ::testing::Test {
 protected:
     SceneDrawing()
-        : device(gpu::GpuDevice::create()), renderer(device), target(size, size), view(platform::Rect{0, 0, size, size}) {
+        : device(gpu::GpuDevice::create())
+        , renderer(device)
+        , target(size, size)
+        , view(platform::Rect{0, 0, size, size})
+    {
         anchor = platform::AnchorEntity::make();
         view.scene().addAnchor(anchor);
         auto camera = platform::PerspectiveCamera::make("camera");
@@ -40,7 +44,8 @@ protected:
         view.environment().background = {0, 0, 0, 1};
     }
 
-    glm::vec3 centre() {
+    glm::vec3 centre()
+    {
         auto packet = builder.build(view, 0.0);
         renderer.render(packet, {target.framebuffer(), size, size, 1.0f});
         auto hdr = renderer.sceneColor()->readFloats();
@@ -49,7 +54,10 @@ protected:
         return {hdr[i], hdr[i + 1], hdr[i + 2]};
     }
 
-    static Material unlit(glm::vec3 colour) { return platform::UnlitMaterial(platform::rgb(colour.r, colour.g, colour.b)); }
+    static Material unlit(glm::vec3 colour)
+    {
+        return platform::UnlitMaterial(platform::rgb(colour.r, colour.g, colour.b));
+    }
 
     render::HeadlessContext context;
     std::shared_ptr<gpu::GpuDevice> device;
@@ -60,7 +68,8 @@ protected:
     render::FramePacketBuilder builder;
 };
 
-TEST_F(SceneDrawing, aDisabledParentHidesItsChildren) {
+TEST_F(SceneDrawing, aDisabledParentHidesItsChildren)
+{
     auto parent = platform::Entity::make("parent");
     auto child = platform::ModelEntity::make(platform::MeshResource::generateSphere(1.0f), {unlit({0, 1, 0})}, "child");
     parent->addChild(child);
@@ -76,8 +85,10 @@ TEST_F(SceneDrawing, aDisabledParentHidesItsChildren) {
     EXPECT_EQ(centre().g, 0.0f);
 }
 
-TEST_F(SceneDrawing, opacityIsInheritedFromAncestors) {
-    auto back = platform::ModelEntity::make(platform::MeshResource::generateBox(glm::vec3(10.0f, 10.0f, 0.01f)), {unlit({1, 0, 0})});
+TEST_F(SceneDrawing, opacityIsInheritedFromAncestors)
+{
+    auto back = platform::ModelEntity::make(platform::MeshResource::generateBox(glm::vec3(10.0f, 10.0f, 0.01f)),
+                                            {unlit({1, 0, 0})});
     back->setPosition({0, 0, -2});
     anchor->addChild(back);
     auto faded = platform::Entity::make("faded");
@@ -93,15 +104,16 @@ TEST_F(SceneDrawing, opacityIsInheritedFromAncestors) {
     EXPECT_NEAR(c.b, 0.25f, 0.01f);
 }
 
-TEST_F(SceneDrawing, lightsComeFromTheirEntities) {
+TEST_F(SceneDrawing, lightsComeFromTheirEntities)
+{
     platform::PhysicallyBasedMaterial grey;
     grey.baseColor.tint = {0.5f, 0.5f, 0.5f, 1};
     anchor->addChild(platform::ModelEntity::make(platform::MeshResource::generateSphere(1.0f), {grey}));
-    EXPECT_EQ(centre().g, 0.0f);  // no light, no environment: black
+    EXPECT_EQ(centre().g, 0.0f); // no light, no environment: black
 
     auto sun = platform::DirectionalLight::make("sun");
     sun->light().intensity = 3000.0f;
-    sun->look({0, 0, 0}, {0, 0, 5}, {0, 1, 0}, nullptr);  // shining along −z, at the camera's side
+    sun->look({0, 0, 0}, {0, 0, 5}, {0, 1, 0}, nullptr); // shining along −z, at the camera's side
     anchor->addChild(sun);
     EXPECT_GT(centre().g, 0.1f);
     sun->setEnabled(false);
@@ -113,9 +125,11 @@ TEST_F(SceneDrawing, lightsComeFromTheirEntities) {
 // The surface libraries the forge ships: each compiles, and draws what its
 // custom value asks for. A library that failed to compile would draw its
 // base material instead, which each case below tells apart.
-TEST_F(SceneDrawing, shippedSurfaceFunctionsFollowTheirCustomValues) {
+TEST_F(SceneDrawing, shippedSurfaceFunctionsFollowTheirCustomValues)
+{
     const std::filesystem::path shaders = std::filesystem::path(GLOAMYARD_SOURCE_DIR) / "forge" / "shaders";
-    auto ball = platform::ModelEntity::make(platform::MeshResource::generateSphere(1.0f), {unlit({0.2f, 0.4f, 0.6f})}, "ball");
+    auto ball =
+        platform::ModelEntity::make(platform::MeshResource::generateSphere(1.0f), {unlit({0.2f, 0.4f, 0.6f})}, "ball");
     anchor->addChild(ball);
     const glm::vec3 plain = centre();
     ASSERT_GT(plain.b, 0.1f);
@@ -127,16 +141,18 @@ TEST_F(SceneDrawing, shippedSurfaceFunctionsFollowTheirCustomValues) {
     fade.blending = platform::Blending::transparent(1.0f);
     struct Case {
         glm::vec4 value;
-        float expectedShare;  // of the plain colour, before glow
+        float expectedShare; // of the plain colour, before glow
         float glow;
     };
-    for (const Case& c : {Case{{0, 0, 1, 0}, 0.0f, 0.0f}, Case{{1, 0, 1, 0}, 1.0f, 0.0f}, Case{{1, 0, 0.5f, 0}, 0.5f, 0.0f},
-                          Case{{1, 1, 1, 0}, 1.0f, 1.0f}}) {
+    for (const Case& c : {Case{{0, 0, 1, 0}, 0.0f, 0.0f}, Case{{1, 0, 1, 0}, 1.0f, 0.0f},
+                          Case{{1, 0, 0.5f, 0}, 0.5f, 0.0f}, Case{{1, 1, 1, 0}, 1.0f, 1.0f}}) {
         fade.custom.value = c.value;
         ball->model().materials = {fade};
         const glm::vec3 seen = centre();
-        EXPECT_NEAR(seen.r, plain.r * c.expectedShare + 0.55f * c.glow * c.expectedShare, 0.03f) << c.value.x << " " << c.value.z;
-        EXPECT_NEAR(seen.b, plain.b * c.expectedShare + 1.0f * c.glow * c.expectedShare, 0.03f) << c.value.x << " " << c.value.z;
+        EXPECT_NEAR(seen.r, plain.r * c.expectedShare + 0.55f * c.glow * c.expectedShare, 0.03f)
+            << c.value.x << " " << c.value.z;
+        EXPECT_NEAR(seen.b, plain.b * c.expectedShare + 1.0f * c.glow * c.expectedShare, 0.03f)
+            << c.value.x << " " << c.value.z;
     }
 
     // The opening's atmosphere shows the panorama texture whatever the
@@ -144,8 +160,8 @@ TEST_F(SceneDrawing, shippedSurfaceFunctionsFollowTheirCustomValues) {
     std::vector<std::uint8_t> grey(8 * 8 * 4, 160);
     platform::UnlitMaterial panorama(platform::rgb(0.0f, 0.0f, 0.0f));
     panorama.color.texture = platform::TextureResource::fromPixels(8, 8, grey, "panorama");
-    platform::CustomMaterial atmosphere(panorama,
-                                        platform::SurfaceShader::load(shaders / "OpeningAtmosphere.glsl", "openingAtmosphere"));
+    platform::CustomMaterial atmosphere(
+        panorama, platform::SurfaceShader::load(shaders / "OpeningAtmosphere.glsl", "openingAtmosphere"));
     ball->model().materials = {atmosphere};
     const glm::vec3 early = centre();
     EXPECT_GT(early.r + early.g + early.b, 0.3f) << "the panorama shows through a black tint";

@@ -13,7 +13,8 @@ using namespace gloam::platform;
 
 namespace {
 
-AnimationChannel channel(AnimationChannel::Interpolation interpolation, std::vector<float> times, std::vector<glm::vec4> values,
+AnimationChannel channel(AnimationChannel::Interpolation interpolation, std::vector<float> times,
+                         std::vector<glm::vec4> values,
                          AnimationChannel::Path path = AnimationChannel::Path::translation)
 {
     AnimationChannel c;
@@ -32,17 +33,30 @@ TEST(AnimationSampling, AtAndBetweenKeys)
     const auto step = channel(I::step, {0, 1, 2}, {{0, 0, 0, 0}, {1, 0, 0, 0}, {5, 0, 0, 0}});
     const auto linear = channel(I::linear, {1, 3}, {{0, 0, 0, 0}, {4, 0, 0, 0}});
     // Cubic spline keys: in-tangent, value, out-tangent.
-    const auto cubic = channel(I::cubicSpline, {0, 2}, {{0, 0, 0, 0}, {0, 0, 0, 0}, {1, 0, 0, 0}, {0, 0, 0, 0}, {1, 0, 0, 0}, {0, 0, 0, 0}});
+    const auto cubic = channel(I::cubicSpline, {0, 2},
+                               {{0, 0, 0, 0}, {0, 0, 0, 0}, {1, 0, 0, 0}, {0, 0, 0, 0}, {1, 0, 0, 0}, {0, 0, 0, 0}});
     struct Case {
         const AnimationChannel* channel;
         float t;
         float x;
     };
     const Case cases[] = {
-        {&step, 0.0f, 0}, {&step, 0.99f, 0}, {&step, 1.0f, 1}, {&step, 1.5f, 1}, {&step, 2.0f, 5}, {&step, 9.0f, 5},
-        {&linear, 0.0f, 0}, {&linear, 1.0f, 0}, {&linear, 2.0f, 2}, {&linear, 2.5f, 3}, {&linear, 3.0f, 4}, {&linear, 4.0f, 4},
+        {&step, 0.0f, 0},
+        {&step, 0.99f, 0},
+        {&step, 1.0f, 1},
+        {&step, 1.5f, 1},
+        {&step, 2.0f, 5},
+        {&step, 9.0f, 5},
+        {&linear, 0.0f, 0},
+        {&linear, 1.0f, 0},
+        {&linear, 2.0f, 2},
+        {&linear, 2.5f, 3},
+        {&linear, 3.0f, 4},
+        {&linear, 4.0f, 4},
         // Hermite with p0 = 0, p1 = 1, m0 = out-tangent × interval = 2, m1 = 0: at u = 0.5, 0.5 + 0.125 × 2.
-        {&cubic, 0.0f, 0}, {&cubic, 1.0f, 0.75f}, {&cubic, 2.0f, 1},
+        {&cubic, 0.0f, 0},
+        {&cubic, 1.0f, 0.75f},
+        {&cubic, 2.0f, 1},
     };
     for (const auto& c : cases) {
         EXPECT_NEAR(c.channel->sample(c.t).x, c.x, 1e-5f) << "t = " << c.t;
@@ -51,7 +65,8 @@ TEST(AnimationSampling, AtAndBetweenKeys)
     // Rotations take the shorter arc and stay unit length.
     const glm::quat a = glm::angleAxis(0.0f, glm::vec3(0, 1, 0));
     const glm::quat b = glm::angleAxis(glm::radians(90.0f), glm::vec3(0, 1, 0));
-    const auto rotation = channel(I::linear, {0, 1}, {{a.x, a.y, a.z, a.w}, {-b.x, -b.y, -b.z, -b.w}}, AnimationChannel::Path::rotation);
+    const auto rotation =
+        channel(I::linear, {0, 1}, {{a.x, a.y, a.z, a.w}, {-b.x, -b.y, -b.z, -b.w}}, AnimationChannel::Path::rotation);
     const glm::vec4 half = rotation.sample(0.5f);
     const glm::quat q(half.w, half.x, half.y, half.z);
     EXPECT_NEAR(glm::length(half), 1.0f, 1e-5f);

@@ -140,7 +140,8 @@ TEST(Textures, PngFilesLoadWithTheirSemanticOnTheWorker)
     }
     TexturePtr loaded;
     auto handle = gloam::async::spawn([](std::filesystem::path file, TexturePtr& out) -> gloam::async::Task<void> {
-        out = co_await TextureResource::loadAsync(file, "", {TextureSemantic::normal, TextureMipmapsMode::allocateAndGenerateAll});
+        out = co_await TextureResource::loadAsync(
+            file, "", {TextureSemantic::normal, TextureMipmapsMode::allocateAndGenerateAll});
     }(path, loaded));
     ASSERT_TRUE(gloam::testing::runEventsUntil([&] { return loaded != nullptr; }));
     EXPECT_EQ(loaded->name(), "gloam-test-normal.png");
@@ -161,9 +162,10 @@ TEST(Environment, EquirectangularImagesBecomeLinearLight)
     std::vector<std::uint8_t> rgba(4 * 2 * 4, 188);
     auto picture = TextureResource::fromPixels(4, 2, rgba, "sky");
     std::shared_ptr<const EnvironmentResource> environment;
-    auto handle = gloam::async::spawn([](TexturePtr image, std::shared_ptr<const EnvironmentResource>& out) -> gloam::async::Task<void> {
-        out = co_await EnvironmentResource::make(image, "StudyLight");
-    }(picture, environment));
+    auto handle = gloam::async::spawn(
+        [](TexturePtr image, std::shared_ptr<const EnvironmentResource>& out) -> gloam::async::Task<void> {
+            out = co_await EnvironmentResource::make(image, "StudyLight");
+        }(picture, environment));
     ASSERT_TRUE(gloam::testing::runEventsUntil([&] { return environment != nullptr; }));
     EXPECT_EQ(environment->name(), "StudyLight");
     const auto& image = environment->equirectangular();

@@ -49,8 +49,16 @@ TEST(MeshResource, InvalidDescriptorsAreRejectedWithTheReason)
     };
     const Case cases[] = {
         {"index out of range", [](MeshDescriptor& d) { d.indices[2] = 3; }, "out of range"},
-        {"too few normals", [](MeshDescriptor& d) { d.normals = {{0, 0, 1}}; }, "normals"},
-        {"uv count", [](MeshDescriptor& d) { d.textureCoordinates = {{0, 0}, {1, 1}}; }, "texture coordinates"},
+        {"too few normals",
+         [](MeshDescriptor& d) {
+             d.normals = {{0, 0, 1}};
+         },
+         "normals"},
+        {"uv count",
+         [](MeshDescriptor& d) {
+             d.textureCoordinates = {{0, 0}, {1, 1}};
+         },
+         "texture coordinates"},
         {"no triangles", [](MeshDescriptor& d) { d.indices.clear(); }, "no triangles"},
         {"no positions", [](MeshDescriptor& d) { d.positions.clear(); }, "no positions"},
         {"partial triangle", [](MeshDescriptor& d) { d.indices.push_back(0); }, "multiple of three"},
@@ -158,5 +166,7 @@ TEST(MeshGenerators, TextureCoordinatesCountUpFromTheImageBottom)
     EXPECT_EQ(uvAt(floor, [](glm::vec3 p) { return p.x < 0 && p.z < 0; }), glm::vec2(0, 1));
     EXPECT_EQ(uvAt(floor, [](glm::vec3 p) { return p.x > 0 && p.z > 0; }), glm::vec2(1, 0));
     EXPECT_NEAR(uvAt(MeshResource::generateSphere(1.0f), [](glm::vec3 p) { return p.y > 0.999f; }).y, 1.0f, 1e-6f);
-    EXPECT_NEAR(uvAt(MeshResource::generateCylinder(1.0f, 1.0f), [](glm::vec3 p) { return p.y > 0.49f && p.z > 0.99f; }).y, 1.0f, 1e-6f);
+    EXPECT_NEAR(
+        uvAt(MeshResource::generateCylinder(1.0f, 1.0f), [](glm::vec3 p) { return p.y > 0.49f && p.z > 0.99f; }).y,
+        1.0f, 1e-6f);
 }

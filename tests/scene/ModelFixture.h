@@ -23,30 +23,45 @@ inline GlbWriter vehicleFixture()
     const int topPositions = w.floats({0, 2, 0, 1, 2, 0, 1, 3, 0, 0, 3, 0}, "VEC3", true);
 
     // 2 × 2 texture: red, green / blue, white.
-    const int texture = w.pngTexture(pngBytes(2, 2, {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255}), "RubberImage");
+    const int texture = w.pngTexture(
+        pngBytes(2, 2, {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255}), "RubberImage");
 
-    const int paint = w.material({{"name", "Paint"},
-                                  {"pbrMetallicRoughness", {{"baseColorFactor", {0.8, 0.1, 0.1, 1.0}}, {"metallicFactor", 0.9}, {"roughnessFactor", 0.3}}},
-                                  {"emissiveFactor", {1.0, 0.5, 0.0}},
-                                  {"extensions", {{"KHR_materials_emissive_strength", {{"emissiveStrength", 3.0}}}}}});
-    const int glass = w.material({{"name", "Glass"}, {"alphaMode", "BLEND"}, {"doubleSided", true},
+    const int paint =
+        w.material({{"name", "Paint"},
+                    {"pbrMetallicRoughness",
+                     {{"baseColorFactor", {0.8, 0.1, 0.1, 1.0}}, {"metallicFactor", 0.9}, {"roughnessFactor", 0.3}}},
+                    {"emissiveFactor", {1.0, 0.5, 0.0}},
+                    {"extensions", {{"KHR_materials_emissive_strength", {{"emissiveStrength", 3.0}}}}}});
+    const int glass = w.material({{"name", "Glass"},
+                                  {"alphaMode", "BLEND"},
+                                  {"doubleSided", true},
                                   {"pbrMetallicRoughness", {{"baseColorFactor", {0.2, 0.3, 0.4, 0.25}}}}});
     const int rubber = w.material({{"name", "BonesSkin_2"},
                                    {"pbrMetallicRoughness", {{"baseColorTexture", {{"index", texture}}}}},
                                    {"normalTexture", {{"index", texture}}}});
 
-    const int bodyMesh = w.mesh("BodyMesh", json::array({{{"attributes", {{"POSITION", quadPositions}, {"TEXCOORD_0", quadUvs}}}, {"indices", quadIndices}, {"material", paint}},
-                                                        {{"attributes", {{"POSITION", topPositions}}}, {"indices", quadIndices}, {"material", glass}}}));
-    const int wheelMesh = w.mesh("WheelMesh", json::array({{{"attributes", {{"POSITION", quadPositions}, {"TEXCOORD_0", quadUvs}}}, {"indices", quadIndices}, {"material", rubber}}}));
+    const int bodyMesh = w.mesh(
+        "BodyMesh",
+        json::array({{{"attributes", {{"POSITION", quadPositions}, {"TEXCOORD_0", quadUvs}}},
+                      {"indices", quadIndices},
+                      {"material", paint}},
+                     {{"attributes", {{"POSITION", topPositions}}}, {"indices", quadIndices}, {"material", glass}}}));
+    const int wheelMesh =
+        w.mesh("WheelMesh", json::array({{{"attributes", {{"POSITION", quadPositions}, {"TEXCOORD_0", quadUvs}}},
+                                          {"indices", quadIndices},
+                                          {"material", rubber}}}));
 
     // Skinned arm: the lower two vertices follow Bone0, the upper two Bone1.
     const int armJoints = w.joints({0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0});
     const int armWeights = w.floats({1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}, "VEC4");
-    const int armMesh = w.mesh("ArmMesh", json::array({{{"attributes", {{"POSITION", quadPositions}, {"JOINTS_0", armJoints}, {"WEIGHTS_0", armWeights}}},
-                                                        {"indices", quadIndices}, {"material", paint}}}));
+    const int armMesh = w.mesh(
+        "ArmMesh",
+        json::array({{{"attributes", {{"POSITION", quadPositions}, {"JOINTS_0", armJoints}, {"WEIGHTS_0", armWeights}}},
+                      {"indices", quadIndices},
+                      {"material", paint}}}));
     // Bone0 at the origin, Bone1 at y = 1: inverse binds undo those.
-    const int inverseBinds = w.floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1,
-                                       1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, -1, 0, 1}, "MAT4");
+    const int inverseBinds = w.floats(
+        {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, -1, 0, 1}, "MAT4");
 
     const int vehicle = w.node({{"name", "Vehicle"}});
     const int body = w.node({{"name", "Env_Body"}, {"mesh", bodyMesh}});
@@ -68,14 +83,16 @@ inline GlbWriter vehicleFixture()
     const float s = 0.70710678f;
     const int turnValues = w.floats({0, 0, 0, 1, 0, s, 0, s}, "VEC4");
     const int slideValues = w.floats({0, 0, 0, /*v0*/ 0, 1, 0, /*out0*/ 2, 0, 0,
-                                      /*in1*/ 0, 0, 0, /*v1*/ 1, 1, 0, 0, 0, 0}, "VEC3");
-    w.animation({{"name", "Drive"},
-                 {"samplers", json::array({{{"input", stepTimes}, {"output", stepValues}, {"interpolation", "STEP"}},
-                                           {{"input", turnTimes}, {"output", turnValues}, {"interpolation", "LINEAR"}},
-                                           {{"input", turnTimes}, {"output", slideValues}, {"interpolation", "CUBICSPLINE"}}})},
-                 {"channels", json::array({{{"sampler", 0}, {"target", {{"node", body}, {"path", "translation"}}}},
-                                           {{"sampler", 1}, {"target", {{"node", wheel}, {"path", "rotation"}}}},
-                                           {{"sampler", 2}, {"target", {{"node", bone1}, {"path", "translation"}}}}})}});
+                                      /*in1*/ 0, 0, 0, /*v1*/ 1, 1, 0, 0, 0, 0},
+                                     "VEC3");
+    w.animation(
+        {{"name", "Drive"},
+         {"samplers", json::array({{{"input", stepTimes}, {"output", stepValues}, {"interpolation", "STEP"}},
+                                   {{"input", turnTimes}, {"output", turnValues}, {"interpolation", "LINEAR"}},
+                                   {{"input", turnTimes}, {"output", slideValues}, {"interpolation", "CUBICSPLINE"}}})},
+         {"channels", json::array({{{"sampler", 0}, {"target", {{"node", body}, {"path", "translation"}}}},
+                                   {{"sampler", 1}, {"target", {{"node", wheel}, {"path", "rotation"}}}},
+                                   {{"sampler", 2}, {"target", {{"node", bone1}, {"path", "translation"}}}}})}});
     return w;
 }
 

@@ -152,10 +152,12 @@ TEST_F(ModelFile, BadFilesSayWhichFileAndWhatIsWrong)
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     };
     const std::vector<std::vector<std::uint8_t>> cases = {
-        std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(full.size() / 2)), // truncated
-        std::vector<std::uint8_t>(full.begin(), full.begin() + 10),                                            // header only
-        std::vector<std::uint8_t>{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!', '!', '!', '!'},  // not glTF
-        {},                                                                                                    // empty
+        std::vector<std::uint8_t>(full.begin(),
+                                  full.begin() + static_cast<std::ptrdiff_t>(full.size() / 2)), // truncated
+        std::vector<std::uint8_t>(full.begin(), full.begin() + 10),                             // header only
+        std::vector<std::uint8_t>{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!', '!', '!',
+                                  '!'}, // not glTF
+        {},                             // empty
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         writeBytes(cases[i]);
@@ -169,13 +171,14 @@ TEST_F(ModelFile, LoadsOnTheWorkerAndResumesOnTheMainThread)
 {
     EntityPtr loaded;
     std::string failure;
-    auto handle = gloam::async::spawn([](std::filesystem::path file, EntityPtr& out, std::string& error) -> gloam::async::Task<void> {
-        try {
-            out = co_await ModelLoader::load(file, "Corsel");
-        } catch (const std::exception& e) {
-            error = e.what();
-        }
-    }(path, loaded, failure));
+    auto handle = gloam::async::spawn(
+        [](std::filesystem::path file, EntityPtr& out, std::string& error) -> gloam::async::Task<void> {
+            try {
+                out = co_await ModelLoader::load(file, "Corsel");
+            } catch (const std::exception& e) {
+                error = e.what();
+            }
+        }(path, loaded, failure));
     ASSERT_TRUE(gloam::testing::runEventsUntil([&] { return loaded || !failure.empty(); }));
     EXPECT_EQ(failure, "");
     ASSERT_NE(loaded, nullptr);

@@ -174,15 +174,16 @@ TEST(TriangleBVH, AgreesWithTestingEveryTriangle)
         return best;
     };
     std::vector<Ray> rays = {
-        {{0, 5, 0}, {0, -1, 0}},       // straight down through grid lines
-        {{0.25f, 5, -0.5f}, {0, -1, 0}},
-        {{0, 0.05f, -10}, {0, 0, 1}},  // along z at x = 0, skimming the bumps
-        {{-10, 0.1f, 0}, {1, 0, 0}},
-        {{3, 3, 3}, glm::normalize(glm::vec3(-1, -1, -1))},
-        {{20, 5, 0}, {0, -1, 0}},      // misses
+        {{0, 5, 0}, {0, -1, 0}},                                       // straight down through grid lines
+        {{0.25f, 5, -0.5f}, {0, -1, 0}}, {{0, 0.05f, -10}, {0, 0, 1}}, // along z at x = 0, skimming the bumps
+        {{-10, 0.1f, 0}, {1, 0, 0}},     {{3, 3, 3}, glm::normalize(glm::vec3(-1, -1, -1))},
+        {{20, 5, 0}, {0, -1, 0}}, // misses
     };
     unsigned seed = 7;
-    auto random = [&] { seed = seed * 1664525u + 1013904223u; return static_cast<float>(seed >> 8) / 16777216.0f; };
+    auto random = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<float>(seed >> 8) / 16777216.0f;
+    };
     for (int k = 0; k < 200; ++k) {
         const glm::vec3 origin(random() * 10 - 5, 2.0f, random() * 10 - 5);
         rays.push_back({origin, glm::normalize(glm::vec3(random() - 0.5f, -1.0f, random() - 0.5f))});
@@ -223,7 +224,8 @@ TEST(View3DState, CameraChoicePostProcessSlotAndEmptyViews)
 
     // The post-process slot hands out what was installed until it is cleared.
     int calls = 0;
-    s.view.setPostProcess([&](const gloam::render::PostProcessContext& context) { calls += static_cast<int>(context.time); });
+    s.view.setPostProcess(
+        [&](const gloam::render::PostProcessContext& context) { calls += static_cast<int>(context.time); });
     auto callback = s.view.postProcess();
     ASSERT_NE(callback, nullptr);
     gloam::render::PostProcessContext context;

@@ -33,7 +33,8 @@ MeshDescriptor terrain(int triangles)
             const float x = 10.0f * static_cast<float>(i) / static_cast<float>(n) - 5.0f;
             const float z = 10.0f * static_cast<float>(j) / static_cast<float>(n) - 5.0f;
             d.positions.emplace_back(x, 0.3f * std::sin(x * 3.0f) * std::cos(z * 2.0f), z);
-            d.textureCoordinates.emplace_back(static_cast<float>(i) / static_cast<float>(n), static_cast<float>(j) / static_cast<float>(n));
+            d.textureCoordinates.emplace_back(static_cast<float>(i) / static_cast<float>(n),
+                                              static_cast<float>(j) / static_cast<float>(n));
         }
     }
     for (int j = 0; j < n; ++j) {
@@ -67,9 +68,13 @@ void LoadGlb100kTriangles(benchmark::State& state)
             const int nrm = w.floats(normals, "VEC3");
             const int uv = w.floats(uvs, "VEC2");
             const int idx = w.indices(part.indices);
-            const int m = w.mesh("Tile" + std::to_string(k),
-                                 nlohmann::json::array({{{"attributes", {{"POSITION", p}, {"NORMAL", nrm}, {"TEXCOORD_0", uv}}}, {"indices", idx}, {"material", material}}}));
-            nodes.push_back(w.node({{"name", "Tile" + std::to_string(k)}, {"mesh", m}, {"translation", {10.0 * k, 0.0, 0.0}}}));
+            const int m =
+                w.mesh("Tile" + std::to_string(k),
+                       nlohmann::json::array({{{"attributes", {{"POSITION", p}, {"NORMAL", nrm}, {"TEXCOORD_0", uv}}},
+                                               {"indices", idx},
+                                               {"material", material}}}));
+            nodes.push_back(
+                w.node({{"name", "Tile" + std::to_string(k)}, {"mesh", m}, {"translation", {10.0 * k, 0.0, 0.0}}}));
         }
         w.scene(nodes);
         w.write(path);

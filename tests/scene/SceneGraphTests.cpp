@@ -182,7 +182,10 @@ TEST(SceneUpdate, HandlersRunEachFrameUntilCancelled)
     Scene scene;
     int first = 0, second = 0;
     double lastDelta = 0;
-    auto a = scene.subscribeToUpdate([&](double dt) { ++first; lastDelta = dt; });
+    auto a = scene.subscribeToUpdate([&](double dt) {
+        ++first;
+        lastDelta = dt;
+    });
     {
         auto b = scene.subscribeToUpdate([&](double) { ++second; });
         scene.update(0.25);

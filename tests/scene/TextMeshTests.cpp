@@ -20,7 +20,9 @@ int frontCover(const MeshResource& mesh, glm::vec2 p)
             const glm::vec2 a(part.positions[part.indices[i]]);
             const glm::vec2 b(part.positions[part.indices[i + 1]]);
             const glm::vec2 c(part.positions[part.indices[i + 2]]);
-            auto side = [](glm::vec2 u, glm::vec2 v, glm::vec2 w) { return (v.x - u.x) * (w.y - u.y) - (v.y - u.y) * (w.x - u.x); };
+            auto side = [](glm::vec2 u, glm::vec2 v, glm::vec2 w) {
+                return (v.x - u.x) * (w.y - u.y) - (v.y - u.y) * (w.x - u.x);
+            };
             const float d1 = side(a, b, p), d2 = side(b, c, p), d3 = side(c, a, p);
             if ((d1 >= 0 && d2 >= 0 && d3 >= 0) || (d1 <= 0 && d2 <= 0 && d3 <= 0)) {
                 ++covered;
@@ -54,7 +56,8 @@ TEST(TextMesh, LettersKeepTheirHolesAndFaceTheRightWay)
     const auto& part = word->parts()[0];
     for (std::size_t i = 0; i < part.indices.size(); i += 3) {
         const glm::vec3 a = part.positions[part.indices[i]];
-        const glm::vec3 n = glm::cross(part.positions[part.indices[i + 1]] - a, part.positions[part.indices[i + 2]] - a);
+        const glm::vec3 n =
+            glm::cross(part.positions[part.indices[i + 1]] - a, part.positions[part.indices[i + 2]] - a);
         if (glm::length(n) > 1e-12f) {
             ASSERT_GT(glm::dot(n, part.normals[part.indices[i]]), 0.0f) << "triangle " << i / 3;
         }

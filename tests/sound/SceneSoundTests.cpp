@@ -19,7 +19,9 @@ namespace {
 // A player that plays nothing and remembers what it was told.
 class FakePlayer final : public platform::AudioPlayer {
 public:
-    explicit FakePlayer(double duration) : duration_(duration) {}
+    explicit FakePlayer(double duration)
+        : duration_(duration)
+    {}
     void prepareToPlay() override { prepared = true; }
     bool play() override
     {
@@ -83,7 +85,10 @@ SoundCueAges agesOf(SoundCue cue, double age)
 
 class SceneSoundTest : public ::testing::Test {
 protected:
-    void SetUp() override { fs::remove(GloamyardPreferences::sharedStoreFile(GloamyardPreferences::configDirectory())); }
+    void SetUp() override
+    {
+        fs::remove(GloamyardPreferences::sharedStoreFile(GloamyardPreferences::configDirectory()));
+    }
 
     std::unique_ptr<SceneSound> makeSound(SoundMode mode = SoundMode::app)
     {

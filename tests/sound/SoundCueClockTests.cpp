@@ -25,8 +25,8 @@ TEST(SoundCueTest, CueTable)
     EXPECT_EQ(file(SoundCue::titleThunder), "thunder.wav");
     EXPECT_EQ(file(SoundCue::hillThunder), "hill-thunder.wav");
     EXPECT_EQ(file(SoundCue::openingWitch), "witch.wav");
-    for (SoundCue cue : {SoundCue::thunder, SoundCue::witch, SoundCue::pumpkin, SoundCue::ghost, SoundCue::hand, SoundCue::charger,
-                         SoundCue::bats}) {
+    for (SoundCue cue : {SoundCue::thunder, SoundCue::witch, SoundCue::pumpkin, SoundCue::ghost, SoundCue::hand,
+                         SoundCue::charger, SoundCue::bats}) {
         EXPECT_EQ(file(cue), std::string(rawValue(cue)) + ".wav");
     }
     EXPECT_FLOAT_EQ(gain(SoundCue::hand), 0.32F);
@@ -51,7 +51,8 @@ TEST(SoundCueClockTest, StartRules)
         std::vector<Step> steps;
     } cases[] = {
         {"fresh event starts", {{ages({{SoundCue::thunder, 0.0}}), only(SoundCue::thunder)}}},
-        {"an event already 0.25 s old does not", {{ages({{SoundCue::thunder, 1.0}}), {}}, {ages({{SoundCue::thunder, 1.1}}), {}}}},
+        {"an event already 0.25 s old does not",
+         {{ages({{SoundCue::thunder, 1.0}}), {}}, {ages({{SoundCue::thunder, 1.1}}), {}}}},
         {"continuing event does not start again",
          {{ages({{SoundCue::pumpkin, 0.1}}), only(SoundCue::pumpkin)}, {ages({{SoundCue::pumpkin, 0.2}}), {}}}},
         {"crossing zero starts even late",
@@ -61,7 +62,9 @@ TEST(SoundCueClockTest, StartRules)
         {"an older age past the window does not",
          {{ages({{SoundCue::ghost, 1.0}}), {}}, {ages({{SoundCue::ghost, 0.5}}), {}}}},
         {"after a gap the cue is fresh again",
-         {{ages({{SoundCue::hand, 0.1}}), only(SoundCue::hand)}, {ages({}), {}}, {ages({{SoundCue::hand, 0.0}}), only(SoundCue::hand)}}},
+         {{ages({{SoundCue::hand, 0.1}}), only(SoundCue::hand)},
+          {ages({}), {}},
+          {ages({{SoundCue::hand, 0.0}}), only(SoundCue::hand)}}},
     };
     for (const auto& c : cases) {
         SoundCueClock clock;

@@ -22,7 +22,8 @@ public:
     GlbWriter()
     {
         doc_["asset"] = {{"version", "2.0"}, {"generator", "gloam tests"}};
-        for (const char* key : {"accessors", "bufferViews", "meshes", "materials", "nodes", "skins", "animations", "images", "textures"}) {
+        for (const char* key : {"accessors", "bufferViews", "meshes", "materials", "nodes", "skins", "animations",
+                                "images", "textures"}) {
             doc_[key] = json::array();
         }
     }
@@ -32,7 +33,8 @@ public:
     {
         const int view = bytes(values.data(), values.size() * sizeof(float));
         const std::size_t width = componentsOf(type);
-        json accessor = {{"bufferView", view}, {"componentType", 5126}, {"count", values.size() / width}, {"type", type}};
+        json accessor = {
+            {"bufferView", view}, {"componentType", 5126}, {"count", values.size() / width}, {"type", type}};
         if (withBounds) {
             std::vector<float> lo(width, 1e30f), hi(width, -1e30f);
             for (std::size_t i = 0; i < values.size(); ++i) {
@@ -49,14 +51,16 @@ public:
     int indices(const std::vector<std::uint32_t>& values)
     {
         const int view = bytes(values.data(), values.size() * sizeof(std::uint32_t));
-        doc_["accessors"].push_back({{"bufferView", view}, {"componentType", 5125}, {"count", values.size()}, {"type", "SCALAR"}});
+        doc_["accessors"].push_back(
+            {{"bufferView", view}, {"componentType", 5125}, {"count", values.size()}, {"type", "SCALAR"}});
         return static_cast<int>(doc_["accessors"].size()) - 1;
     }
 
     int joints(const std::vector<std::uint16_t>& values)
     {
         const int view = bytes(values.data(), values.size() * sizeof(std::uint16_t));
-        doc_["accessors"].push_back({{"bufferView", view}, {"componentType", 5123}, {"count", values.size() / 4}, {"type", "VEC4"}});
+        doc_["accessors"].push_back(
+            {{"bufferView", view}, {"componentType", 5123}, {"count", values.size() / 4}, {"type", "VEC4"}});
         return static_cast<int>(doc_["accessors"].size()) - 1;
     }
 
@@ -148,10 +152,14 @@ public:
 private:
     static std::size_t componentsOf(const std::string& type)
     {
-        if (type == "VEC2") return 2;
-        if (type == "VEC3") return 3;
-        if (type == "VEC4") return 4;
-        if (type == "MAT4") return 16;
+        if (type == "VEC2")
+            return 2;
+        if (type == "VEC3")
+            return 3;
+        if (type == "VEC4")
+            return 4;
+        if (type == "MAT4")
+            return 16;
         return 1;
     }
 

@@ -41,8 +41,8 @@ TEST(AtmosphereTimelineTest, EnvelopeInterpolatesBetweenItsPoints)
     };
     const float between = 0.9F + (0.05F - 0.9F) * static_cast<float>((0.2 - 0.167) / (0.233 - 0.167));
     const Case cases[] = {
-        {0.0, 0.0F}, {0.067, 1.0F}, {0.2, between}, {1.6, 1.0F}, {2.2, 0.61F}, {3.1999, 0.0F},
-        {3.2, 0.0F}, {5.0, 0.0F},   {-0.1, 0.0F},
+        {0.0, 0.0F},    {0.067, 1.0F}, {0.2, between}, {1.6, 1.0F},  {2.2, 0.61F},
+        {3.1999, 0.0F}, {3.2, 0.0F},   {5.0, 0.0F},    {-0.1, 0.0F},
     };
     for (const auto& c : cases) {
         EXPECT_NEAR(strikeAt(c.age).strength(), c.expected, 2e-4F) << "age " << c.age;

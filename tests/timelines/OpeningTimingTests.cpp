@@ -32,12 +32,12 @@ TEST(OpeningTimingTest, EasingCurves)
         float expected;
     };
     const Case cases[] = {
-        {OpeningTiming::ease(-1.0), 0.0F},           {OpeningTiming::ease(0.25), 0.15625F},
-        {OpeningTiming::ease(2.0), 1.0F},            {OpeningTiming::dissolve(14.15), 0.0F},
-        {OpeningTiming::dissolve(14.775), 0.5F},     {OpeningTiming::dissolve(15.4), 1.0F},
-        {OpeningTiming::pan(9.8), 0.0F},             {OpeningTiming::pan(11.1), 0.5F},
-        {OpeningTiming::pan(12.4), 1.0F},            {OpeningTiming::titleOpacity(6.1), 1.0F},
-        {OpeningTiming::titleOpacity(6.8), 0.5F},    {OpeningTiming::titleOpacity(7.5), 0.0F},
+        {OpeningTiming::ease(-1.0), 0.0F},        {OpeningTiming::ease(0.25), 0.15625F},
+        {OpeningTiming::ease(2.0), 1.0F},         {OpeningTiming::dissolve(14.15), 0.0F},
+        {OpeningTiming::dissolve(14.775), 0.5F},  {OpeningTiming::dissolve(15.4), 1.0F},
+        {OpeningTiming::pan(9.8), 0.0F},          {OpeningTiming::pan(11.1), 0.5F},
+        {OpeningTiming::pan(12.4), 1.0F},         {OpeningTiming::titleOpacity(6.1), 1.0F},
+        {OpeningTiming::titleOpacity(6.8), 0.5F}, {OpeningTiming::titleOpacity(7.5), 0.0F},
         {OpeningTiming::titleOpacity(0.0), 1.0F},
     };
     for (const auto& c : cases) {

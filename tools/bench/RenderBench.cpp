@@ -23,7 +23,8 @@ namespace {
 constexpr int width = 1200;
 constexpr int height = 540;
 
-FramePacket referenceScene(bool transparentShare, int lights = 20) {
+FramePacket referenceScene(bool transparentShare, int lights = 20)
+{
     FramePacket packet;
     packet.camera.world = glm::inverse(glm::lookAt(glm::vec3(0, 6, 16), glm::vec3(0, 0.5f, 0), glm::vec3(0, 1, 0)));
     packet.camera.verticalFieldOfView = glm::radians(35.0f);
@@ -65,8 +66,8 @@ FramePacket referenceScene(bool transparentShare, int lights = 20) {
                                       3000.0f + 500.0f * i,
                                       6.0f});
     }
-    packet.directionalLight = DirectionalLightRecord{glm::normalize(glm::vec3(0.4f, -1.0f, -0.5f)), {1, 1, 1}, 2000.0f,
-                                                     true, 30.0f, 1.0f};
+    packet.directionalLight =
+        DirectionalLightRecord{glm::normalize(glm::vec3(0.4f, -1.0f, -0.5f)), {1, 1, 1}, 2000.0f, true, 30.0f, 1.0f};
     return packet;
 }
 
@@ -77,11 +78,12 @@ struct Bench {
     OffscreenTarget target{width, height};
 };
 
-void BM_Frame(benchmark::State& state) {
+void BM_Frame(benchmark::State& state)
+{
     Bench bench;
     const FramePacket packet = referenceScene(true, static_cast<int>(state.range(0)));
     const Renderer::Output output{bench.target.framebuffer(), width, height, 1.0f};
-    bench.renderer.render(packet, output);  // uploads and program builds
+    bench.renderer.render(packet, output); // uploads and program builds
     glFinish();
     for (auto _ : state) {
         bench.renderer.render(packet, output);

@@ -36,18 +36,36 @@ void* operator new(std::size_t size)
     }
     throw std::bad_alloc();
 }
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void* operator new[](std::size_t size)
+{
+    return operator new(size);
+}
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
 
 namespace {
 
 using namespace gloam;
 using Clock = std::chrono::steady_clock;
 
-double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 double processCpuSeconds()
 {
@@ -65,7 +83,9 @@ double median(std::vector<double> values)
 double percentile(std::vector<double> values, double p)
 {
     std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[std::min(values.size() - 1, static_cast<std::size_t>(p * static_cast<double>(values.size())))];
+    return values.empty()
+               ? 0.0
+               : values[std::min(values.size() - 1, static_cast<std::size_t>(p * static_cast<double>(values.size())))];
 }
 
 struct Options {
@@ -80,19 +100,18 @@ Options parse(int argc, char** argv)
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--size" && i + 1 < argc && std::sscanf(argv[i + 1], "%dx%d", &options.width, &options.height) == 2
-            && options.width > 0 && options.height > 0) {
+        if (a == "--size" && i + 1 < argc && std::sscanf(argv[i + 1], "%dx%d", &options.width, &options.height) == 2 &&
+            options.width > 0 && options.height > 0) {
             ++i;
         } else if (a == "--updates" && i + 1 < argc && (options.updates = std::atoi(argv[i + 1])) > 0) {
             ++i;
         } else if (a == "--frames" && i + 1 < argc && (options.drawn = std::atoi(argv[i + 1])) > 0) {
             ++i;
         } else {
-            std::fprintf(stderr,
-                         "Usage: gloamyard-scene-bench [--size WxH] [--updates N] [--frames N]\n"
-                         "  --size     drawn frame size (default 1200x540)\n"
-                         "  --updates  frame updates timed without drawing (default 6000)\n"
-                         "  --frames   drawn frames timed after the warm-up (default 12)\n");
+            std::fprintf(stderr, "Usage: gloamyard-scene-bench [--size WxH] [--updates N] [--frames N]\n"
+                                 "  --size     drawn frame size (default 1200x540)\n"
+                                 "  --updates  frame updates timed without drawing (default 6000)\n"
+                                 "  --frames   drawn frames timed after the warm-up (default 12)\n");
             std::exit(2);
         }
     }
@@ -189,7 +208,8 @@ int main(int argc, char** argv)
         std::printf("  post-process warm-up          %8d frames, %.2f s\n", warmup, warmupSeconds);
         std::printf("  drawn frame, bloom and fog    %8.1f ms median wall, %.1f ms CPU (process), %d frames\n",
                     median(drawnWall) * 1e3, drawnCpu * 1e3, options.drawn);
-        std::printf("  one frame's stages            shadow %.0f ms, opaque %.0f ms, transparent %.0f ms, post-process %.0f ms, "
+        std::printf("  one frame's stages            shadow %.0f ms, opaque %.0f ms, transparent %.0f ms, post-process "
+                    "%.0f ms, "
                     "present %.0f ms\n",
                     stages.shadow, stages.opaque, stages.transparent, stages.postProcess, stages.present);
         std::printf("  frame update alone            %8.4f ms median, %.4f ms p99, %d updates (%.1f s of scene)\n",

@@ -39,7 +39,10 @@ double processCpuMs()
 // Reports the process CPU time per iteration as the counter "cpu_ms".
 class CpuClock {
 public:
-    explicit CpuClock(benchmark::State& state) : state_(state), start_(processCpuMs()) {}
+    explicit CpuClock(benchmark::State& state)
+        : state_(state)
+        , start_(processCpuMs())
+    {}
     ~CpuClock()
     {
         const double iterations = double(std::max<benchmark::IterationCount>(state_.iterations(), 1));
@@ -54,7 +57,9 @@ private:
 // One rendered frame of the night scene and a post-process ready for it.
 struct Fixture {
     Fixture(int width, int height)
-        : device(gloam::gpu::GpuDevice::create()), renderer(device), target(width, height)
+        : device(gloam::gpu::GpuDevice::create())
+        , renderer(device)
+        , target(width, height)
     {
         gloam::gpu::GpuDevice::setSystemDefault(device);
         folder = fs::temp_directory_path() / ("gloamyard-bloom-bench-" + std::to_string(::getpid()));
@@ -121,9 +126,10 @@ void processFrame(benchmark::State& state)
 {
     context();
     Fixture fixture(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    fixture.frame();  // builds the images, the blur and the fog volume
+    fixture.frame(); // builds the images, the blur and the fog volume
     CpuClock cpu(state);
-    for (auto _ : state) fixture.frame();
+    for (auto _ : state)
+        fixture.frame();
     state.counters["pixels"] = double(state.range(0) * state.range(1));
 }
 
@@ -135,7 +141,8 @@ void plainCopy(benchmark::State& state)
     fixture.bloom->setSceneVisibility(0.0f);
     fixture.frame();
     CpuClock cpu(state);
-    for (auto _ : state) fixture.frame();
+    for (auto _ : state)
+        fixture.frame();
 }
 
 // Each pass alone, to see where the time goes: range(2) 0 = extract
@@ -151,8 +158,8 @@ void pass(benchmark::State& state)
     auto bright = fixture.device->makeTexture(half);
     auto blurred = fixture.device->makeTexture(half);
     gloam::gpu::GaussianBlur blur(fixture.device, float(width) * 9.0f / 2400.0f);
-    auto fog = fixture.device->makeTexture({gloam::gpu::TextureKind::texture3D, gloam::gpu::PixelFormat::r8Unorm, 128,
-                                            64, 128, "fog"});
+    auto fog = fixture.device->makeTexture(
+        {gloam::gpu::TextureKind::texture3D, gloam::gpu::PixelFormat::r8Unorm, 128, 64, 128, "fog"});
     const auto bytes = gloam::tools::FogNoiseVolume::generate();
     fog->replace(bytes.data(), bytes.size(), 128, 128 * 64);
     gloam::FogUniforms uniforms;

@@ -28,24 +28,23 @@ namespace {
 
 void usage()
 {
-    std::printf(
-        "Usage: gloamyard-bloom-preview --out FILE.png [options]\n"
-        "\n"
-        "Renders one frame headless through the bloom and volumetric fog post-process.\n"
-        "  --size WxH          picture size (default 1200x540)\n"
-        "  --vehicle NAME      whose shader library: corsel (default), vantre, brusker, spirra\n"
-        "  --scene night|test  the small night scene (default) or the renderer's test scene\n"
-        "  --yaw RAD           orbit the night scene's camera (default -0.955)\n"
-        "  --elevation RAD     the camera's elevation (default 0.044)\n"
-        "  --time S            scene time: the fog drifts with it (default 30)\n"
-        "  --flash F --pumpkins P --hover H   atmosphere values 0..1 (default 0)\n"
-        "  --visibility V      scene visibility 0..1 (default 1)\n"
-        "  --fog FILE          a fog volume file (default: the resource folder's, else\n"
-        "                      generated noise)\n"
-        "  --noise-fog         the generated noise volume even when the forged one exists\n"
-        "  --no-fog            a fog volume of zero density: bloom only\n"
-        "  --plain             no post-process at all: the frame as rendered\n"
-        "  --resources DIR     where the shader libraries are (default: the resource folder)\n");
+    std::printf("Usage: gloamyard-bloom-preview --out FILE.png [options]\n"
+                "\n"
+                "Renders one frame headless through the bloom and volumetric fog post-process.\n"
+                "  --size WxH          picture size (default 1200x540)\n"
+                "  --vehicle NAME      whose shader library: corsel (default), vantre, brusker, spirra\n"
+                "  --scene night|test  the small night scene (default) or the renderer's test scene\n"
+                "  --yaw RAD           orbit the night scene's camera (default -0.955)\n"
+                "  --elevation RAD     the camera's elevation (default 0.044)\n"
+                "  --time S            scene time: the fog drifts with it (default 30)\n"
+                "  --flash F --pumpkins P --hover H   atmosphere values 0..1 (default 0)\n"
+                "  --visibility V      scene visibility 0..1 (default 1)\n"
+                "  --fog FILE          a fog volume file (default: the resource folder's, else\n"
+                "                      generated noise)\n"
+                "  --noise-fog         the generated noise volume even when the forged one exists\n"
+                "  --no-fog            a fog volume of zero density: bloom only\n"
+                "  --plain             no post-process at all: the frame as rendered\n"
+                "  --resources DIR     where the shader libraries are (default: the resource folder)\n");
 }
 
 } // namespace
@@ -127,8 +126,10 @@ int main(int argc, char** argv)
         if (noFog) {
             std::vector<char> zeros(1 << 20, 0);
             std::ofstream(folder / gloam::resources::fogDensity, std::ios::binary).write(zeros.data(), 1 << 20);
-        } else if (!fogFile.empty() || (!noiseFog && std::filesystem::exists(libraries / gloam::resources::fogDensity))) {
-            if (fogFile.empty()) fogFile = libraries / gloam::resources::fogDensity;
+        } else if (!fogFile.empty() ||
+                   (!noiseFog && std::filesystem::exists(libraries / gloam::resources::fogDensity))) {
+            if (fogFile.empty())
+                fogFile = libraries / gloam::resources::fogDensity;
             std::filesystem::copy_file(fogFile, folder / gloam::resources::fogDensity,
                                        std::filesystem::copy_options::overwrite_existing);
         } else {
@@ -141,18 +142,16 @@ int main(int argc, char** argv)
         {
             gloam::render::Renderer renderer(device);
             gloam::render::OffscreenTarget target(width, height);
-            const auto packet = scene == "test"
-                                    ? gloam::render::TestScene::build(float(width) / float(height))
-                                    : gloam::tools::NightScene::build(yaw, elevation, time);
+            const auto packet = scene == "test" ? gloam::render::TestScene::build(float(width) / float(height))
+                                                : gloam::tools::NightScene::build(yaw, elevation, time);
             auto bloom = gloam::GhostBloom::create(folder);
             if (!plain) {
                 bloom->select(gloam::GhostBloom::prepare(vehicle, folder));
                 bloom->setCamera(packet.camera.world);
                 bloom->setAtmosphere(time, flash, pumpkins, hover);
                 bloom->setSceneVisibility(visibility);
-                renderer.setPostProcess([bloom](const gloam::render::PostProcessContext& frame) {
-                    bloom->process(frame);
-                });
+                renderer.setPostProcess(
+                    [bloom](const gloam::render::PostProcessContext& frame) { bloom->process(frame); });
             }
             renderer.render(packet, {target.framebuffer(), width, height, 1.0f});
             gloam::render::ImageFile::writePng(out, width, height, target.readPixels());

@@ -30,13 +30,16 @@ std::uint32_t hash(std::uint32_t x, std::uint32_t y, std::uint32_t z, std::uint3
 
 double lattice(int x, int y, int z, std::uint32_t seed)
 {
-    return static_cast<double>(hash(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y),
-                                    static_cast<std::uint32_t>(z), seed) &
-                               0xFFFFFFu) /
+    return static_cast<double>(
+               hash(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y), static_cast<std::uint32_t>(z), seed) &
+               0xFFFFFFu) /
            static_cast<double>(0xFFFFFF);
 }
 
-double fade(double t) { return t * t * t * (t * (t * 6.0 - 15.0) + 10.0); }
+double fade(double t)
+{
+    return t * t * t * (t * (t * 6.0 - 15.0) + 10.0);
+}
 
 // Value noise with cells of `cell` texels across and `cellY` texels high,
 // wrapping in x and z.
@@ -49,9 +52,7 @@ double valueNoise(int x, int y, int z, int cell, int cellY, std::uint32_t seed)
     const int x0 = static_cast<int>(std::floor(fx)), y0 = static_cast<int>(std::floor(fy)),
               z0 = static_cast<int>(std::floor(fz));
     const double tx = fade(fx - x0), ty = fade(fy - y0), tz = fade(fz - z0);
-    auto at = [&](int dx, int dy, int dz) {
-        return lattice((x0 + dx) % periodX, y0 + dy, (z0 + dz) % periodZ, seed);
-    };
+    auto at = [&](int dx, int dy, int dz) { return lattice((x0 + dx) % periodX, y0 + dy, (z0 + dz) % periodZ, seed); };
     auto lerp = [](double a, double b, double t) { return a + (b - a) * t; };
     const double x00 = lerp(at(0, 0, 0), at(1, 0, 0), tx), x10 = lerp(at(0, 1, 0), at(1, 1, 0), tx);
     const double x01 = lerp(at(0, 0, 1), at(1, 0, 1), tx), x11 = lerp(at(0, 1, 1), at(1, 1, 1), tx);
@@ -102,7 +103,8 @@ void FogNoiseVolume::write(const std::filesystem::path& folder, std::uint32_t se
     const auto bytes = generate(seed);
     std::ofstream out(folder / resources::fogDensity, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write the fog volume into " + folder.string());
+    if (!out)
+        throw std::runtime_error("cannot write the fog volume into " + folder.string());
 }
 
 } // namespace gloam::tools

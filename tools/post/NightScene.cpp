@@ -50,10 +50,10 @@ render::FramePacket NightScene::build(float yaw, float elevation, double time)
     packet.draws.push_back(item(render::PrimitiveMeshes::plane(140.0f, 140.0f), {0, 0, 0}, {0.16f, 0.17f, 0.15f, 1}));
 
     // The vehicle under its cover, front towards −x, rear lights at x = 2.56.
-    packet.draws.push_back(item(render::PrimitiveMeshes::box({4.9f, 0.9f, 1.9f}), {0, 0.55f, 0}, {0.05f, 0.05f, 0.06f, 1},
-                                0.35f));
-    render::DrawItem cover = glowing(render::PrimitiveMeshes::box({3.2f, 0.55f, 1.8f}), {0.3f, 1.25f, 0},
-                                     {0.35f, 0.85f, 1.0f}, 0.9f);
+    packet.draws.push_back(
+        item(render::PrimitiveMeshes::box({4.9f, 0.9f, 1.9f}), {0, 0.55f, 0}, {0.05f, 0.05f, 0.06f, 1}, 0.35f));
+    render::DrawItem cover =
+        glowing(render::PrimitiveMeshes::box({3.2f, 0.55f, 1.8f}), {0.3f, 1.25f, 0}, {0.35f, 0.85f, 1.0f}, 0.9f);
     cover.material.baseColor = {0.3f, 0.6f, 0.7f, 1.0f};
     packet.draws.push_back(cover);
     for (float z : {-0.7f, 0.7f}) {
@@ -65,8 +65,7 @@ render::FramePacket NightScene::build(float yaw, float elevation, double time)
     const glm::vec3 away = glm::normalize(glm::vec3(0.8163f, 0.0f, -0.5776f));
     const glm::vec3 side = glm::normalize(glm::vec3(0.5776f, 0.0f, 0.8163f));
     packet.draws.push_back(item(render::PrimitiveMeshes::box({6.0f, 3.6f, 5.0f}),
-                                away * 16.0f + side * 4.5f + glm::vec3(0, 1.8f, 0),
-                                {0.11f, 0.1f, 0.1f, 1}));
+                                away * 16.0f + side * 4.5f + glm::vec3(0, 1.8f, 0), {0.11f, 0.1f, 0.1f, 1}));
     packet.draws.push_back(glowing(render::PrimitiveMeshes::box({0.5f, 0.7f, 0.5f}),
                                    away * 13.4f + side * 3.5f + glm::vec3(0, 1.9f, 0), {1.0f, 0.62f, 0.25f}, 2.2f));
     for (int i = 0; i < 9; ++i) {
@@ -91,8 +90,8 @@ render::FramePacket NightScene::build(float yaw, float elevation, double time)
         packet.draws.push_back(glowing(firefly, {radius * std::cos(angle), height, radius * std::sin(angle)},
                                        {0.75f, 1.0f, 0.45f}, 14.0f));
     }
-    packet.draws.push_back(glowing(render::PrimitiveMeshes::sphere(0.55f), away * 23.0f + side * -0.96f + glm::vec3(0, 2.46f, 0),
-                                   {0.85f, 0.92f, 1.0f}, 3.0f));
+    packet.draws.push_back(glowing(render::PrimitiveMeshes::sphere(0.55f),
+                                   away * 23.0f + side * -0.96f + glm::vec3(0, 2.46f, 0), {0.85f, 0.92f, 1.0f}, 3.0f));
 
     // Moonlight and the vehicle's cyan fill lights.
     render::DirectionalLightRecord moon;

@@ -28,23 +28,23 @@
 
 namespace {
 
-void usage() {
-    std::printf(
-        "Usage: gloamyard-render --out FILE.png [--size WIDTHxHEIGHT] [--test-scene]\n"
-        "       gloamyard-render --model FILE.glb --out FILE.png [--size WxH] [--yaw DEG] [--elevation DEG]\n"
-        "\n"
-        "Renders headless (OpenGL through EGL, no display needed) and writes a PNG.\n"
-        "  --test-scene        the renderer's reference scene (the default): spheres from\n"
-        "                      rough to polished and metal, a glowing sphere, a\n"
-        "                      transparent sphere, point lights and a shadowing sun\n"
-        "  --model FILE.glb    a glTF model, framed by a camera on an orbit around it,\n"
-        "                      lit by a key light with shadow and a soft sky\n"
-        "  --yaw DEG           the camera's angle around the model (default 35)\n"
-        "  --elevation DEG     the camera's height angle (default 15)\n"
-        "  --exposure EV100    the camera exposure (default: the calibrated night value)\n"
-        "  --label TEXT        a centred status label on a translucent plate\n"
-        "  --size WxH          picture size in pixels (default 1200x540)\n"
-        "  --out FILE.png      where to write the picture\n");
+void usage()
+{
+    std::printf("Usage: gloamyard-render --out FILE.png [--size WIDTHxHEIGHT] [--test-scene]\n"
+                "       gloamyard-render --model FILE.glb --out FILE.png [--size WxH] [--yaw DEG] [--elevation DEG]\n"
+                "\n"
+                "Renders headless (OpenGL through EGL, no display needed) and writes a PNG.\n"
+                "  --test-scene        the renderer's reference scene (the default): spheres from\n"
+                "                      rough to polished and metal, a glowing sphere, a\n"
+                "                      transparent sphere, point lights and a shadowing sun\n"
+                "  --model FILE.glb    a glTF model, framed by a camera on an orbit around it,\n"
+                "                      lit by a key light with shadow and a soft sky\n"
+                "  --yaw DEG           the camera's angle around the model (default 35)\n"
+                "  --elevation DEG     the camera's height angle (default 15)\n"
+                "  --exposure EV100    the camera exposure (default: the calibrated night value)\n"
+                "  --label TEXT        a centred status label on a translucent plate\n"
+                "  --size WxH          picture size in pixels (default 1200x540)\n"
+                "  --out FILE.png      where to write the picture\n");
 }
 
 using namespace gloam;
@@ -52,7 +52,8 @@ using namespace gloam;
 // A model on an anchor, a camera on an orbit that frames it, a key light
 // with shadow and the studio sky.
 render::FramePacket modelPacket(const std::string& file, float aspect, float yawDegrees, float elevationDegrees,
-                                platform::View3D& view, render::FramePacketBuilder& builder) {
+                                platform::View3D& view, render::FramePacketBuilder& builder)
+{
     auto anchor = platform::AnchorEntity::make();
     view.scene().addAnchor(anchor);
     auto model = platform::ModelLoader::loadNow(file);
@@ -82,9 +83,9 @@ render::FramePacket modelPacket(const std::string& file, float aspect, float yaw
     anchor->addChild(sun);
 
     view.environment().background = {0.03f, 0.035f, 0.05f, 1.0f};
-    auto sky = platform::TextureResource::fromFloatPixels(render::StudioEnvironment::width,
-                                                          render::StudioEnvironment::height,
-                                                          render::StudioEnvironment::pixels(), "studio");
+    auto sky =
+        platform::TextureResource::fromFloatPixels(render::StudioEnvironment::width, render::StudioEnvironment::height,
+                                                   render::StudioEnvironment::pixels(), "studio");
     view.environment().lighting.resource = platform::EnvironmentResource::makeNow(sky, "studio");
     view.environment().lighting.intensityExponent = -1.0f;
     return builder.build(view, 0.0);
@@ -92,7 +93,8 @@ render::FramePacket modelPacket(const std::string& file, float aspect, float yaw
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (wantsScene(argc, argv)) {
         return renderScene(argc, argv);
     }
@@ -156,8 +158,10 @@ int main(int argc, char** argv) {
             render::FramePacketBuilder builder;
             auto packet = model.empty() ? render::TestScene::build(aspect)
                                         : modelPacket(model, aspect, yaw, elevation, view, builder);
-            if (exposure) packet.exposureEv100 = exposure;
-            if (!label.empty()) packet.labels.push_back({label, {0.5f, 0.5f}, 15.0f, true});
+            if (exposure)
+                packet.exposureEv100 = exposure;
+            if (!label.empty())
+                packet.labels.push_back({label, {0.5f, 0.5f}, 15.0f, true});
             renderer.render(packet, {target.framebuffer(), width, height, 1.0f});
             render::ImageFile::writePng(out, width, height, target.readPixels());
             device->waitUntilIdle();

@@ -22,28 +22,27 @@ using namespace gloam;
 
 void usage()
 {
-    std::printf(
-        "Usage: gloamyard-render --out FILE.png [--size WxH] [--at SECONDS] [options]\n"
-        "\n"
-        "Renders the Gloamyard scene headless and writes a PNG. The scene is built\n"
-        "and stepped at a fixed frame rate from its construction to --at, so the\n"
-        "same command always gives the same picture.\n"
-        "  --at SECONDS         scene time of the picture (default 20)\n"
-        "  --size WxH           picture size in pixels (default 1200x540)\n"
-        "  --fps N              frames per second of the stepping (default 30)\n"
-        "  --vehicle NAME       corsel, vantre, brusker or spirra (default corsel)\n"
-        "  --yaw RAD            camera orbit angle (default -0.955)\n"
-        "  --elevation RAD      camera elevation, 0.025 to 0.85 (default 0.044)\n"
-        "  --skip-opening       skip the title sequence as soon as the scene can show\n"
-        "  --manual             no automatic effects: only the --trigger ones happen\n"
-        "  --seed N             the surprise schedule's seed (default 1)\n"
-        "  --trigger WHAT@T     start an effect at scene time T (repeatable); WHAT is\n"
-        "                       lightning, pumpkins, ghost (the tallest grave in view),\n"
-        "                       ghost=ID, witch, hand, skyrell or amperle\n"
-        "  --log                print the scene's log lines\n"
-        "\n"
-        "The studio modes: gloamyard-render --test-scene ... and --model FILE.glb ...\n"
-        "(see gloamyard-render --test-scene --help).\n");
+    std::printf("Usage: gloamyard-render --out FILE.png [--size WxH] [--at SECONDS] [options]\n"
+                "\n"
+                "Renders the Gloamyard scene headless and writes a PNG. The scene is built\n"
+                "and stepped at a fixed frame rate from its construction to --at, so the\n"
+                "same command always gives the same picture.\n"
+                "  --at SECONDS         scene time of the picture (default 20)\n"
+                "  --size WxH           picture size in pixels (default 1200x540)\n"
+                "  --fps N              frames per second of the stepping (default 30)\n"
+                "  --vehicle NAME       corsel, vantre, brusker or spirra (default corsel)\n"
+                "  --yaw RAD            camera orbit angle (default -0.955)\n"
+                "  --elevation RAD      camera elevation, 0.025 to 0.85 (default 0.044)\n"
+                "  --skip-opening       skip the title sequence as soon as the scene can show\n"
+                "  --manual             no automatic effects: only the --trigger ones happen\n"
+                "  --seed N             the surprise schedule's seed (default 1)\n"
+                "  --trigger WHAT@T     start an effect at scene time T (repeatable); WHAT is\n"
+                "                       lightning, pumpkins, ghost (the tallest grave in view),\n"
+                "                       ghost=ID, witch, hand, skyrell or amperle\n"
+                "  --log                print the scene's log lines\n"
+                "\n"
+                "The studio modes: gloamyard-render --test-scene ... and --model FILE.glb ...\n"
+                "(see gloamyard-render --test-scene --help).\n");
 }
 
 struct Trigger {
@@ -134,8 +133,8 @@ int renderScene(int argc, char** argv)
         } else if (a == "--out" && hasValue) {
             out = argv[++i];
         } else if (a == "--size" && hasValue) {
-            if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0 || width > 8192
-                || height > 8192) {
+            if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0 || width > 8192 ||
+                height > 8192) {
                 fail("--size wants WIDTHxHEIGHT between 1 and 8192, e.g. 1200x540");
             }
         } else if (a == "--at" && hasValue) {
@@ -168,8 +167,8 @@ int renderScene(int argc, char** argv)
             const auto atSign = spec.rfind('@');
             Trigger trigger;
             trigger.what = spec.substr(0, atSign);
-            if (atSign == std::string::npos || !knownTrigger(trigger.what)
-                || !parseDouble(spec.substr(atSign + 1).c_str(), trigger.at) || trigger.at < 0) {
+            if (atSign == std::string::npos || !knownTrigger(trigger.what) ||
+                !parseDouble(spec.substr(atSign + 1).c_str(), trigger.at) || trigger.at < 0) {
                 fail("--trigger wants WHAT@SECONDS, e.g. pumpkins@20 (see --help), not \u201c" + spec + "\u201d");
             }
             triggers.push_back(trigger);

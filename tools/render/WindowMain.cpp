@@ -29,15 +29,15 @@ using namespace gloam;
 
 namespace {
 
-void usage() {
-    std::printf(
-        "Usage: gloamyard-render-window [--model FILE.glb] [--window-id XID] [--grab FILE.png --frames N]\n"
-        "\n"
-        "Shows the renderer's reference scene (or a glTF model) in a window; drag to orbit.\n"
-        "  --model FILE.glb   a model instead of the reference scene\n"
-        "  --window-id XID    draw inside an existing X11 window (decimal or 0x hex)\n"
-        "  --grab FILE.png    after N presented frames, save a screenshot of the screen and quit\n"
-        "  --frames N         frames before the grab (default 30)\n");
+void usage()
+{
+    std::printf("Usage: gloamyard-render-window [--model FILE.glb] [--window-id XID] [--grab FILE.png --frames N]\n"
+                "\n"
+                "Shows the renderer's reference scene (or a glTF model) in a window; drag to orbit.\n"
+                "  --model FILE.glb   a model instead of the reference scene\n"
+                "  --window-id XID    draw inside an existing X11 window (decimal or 0x hex)\n"
+                "  --grab FILE.png    after N presented frames, save a screenshot of the screen and quit\n"
+                "  --frames N         frames before the grab (default 30)\n");
 }
 
 struct Orbit {
@@ -45,7 +45,8 @@ struct Orbit {
     float distance = 8.0f;
     float yaw = 0.0f;
     float elevation = 0.3f;
-    glm::mat4 world() const {
+    glm::mat4 world() const
+    {
         const glm::vec3 eye = centre + distance * glm::vec3(std::sin(yaw) * std::cos(elevation), std::sin(elevation),
                                                             std::cos(yaw) * std::cos(elevation));
         return glm::inverse(glm::lookAt(eye, centre, glm::vec3(0, 1, 0)));
@@ -54,7 +55,8 @@ struct Orbit {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QGuiApplication app(argc, argv);
     QString model, grab;
     WId foreign = 0;
@@ -126,7 +128,8 @@ int main(int argc, char** argv) {
     if (foreign != 0) {
         window = render::RenderWindow::embedded(foreign);
         if (!window) {
-            std::fprintf(stderr, "gloamyard-render-window: no window 0x%llx\n", static_cast<unsigned long long>(foreign));
+            std::fprintf(stderr, "gloamyard-render-window: no window 0x%llx\n",
+                         static_cast<unsigned long long>(foreign));
             return 1;
         }
     } else {
@@ -168,7 +171,8 @@ int main(int argc, char** argv) {
     };
     window->onMouseRelease = [&](QMouseEvent*) { dragging = false; };
     window->onMouseMove = [&](QMouseEvent* e) {
-        if (!dragging) return;
+        if (!dragging)
+            return;
         const QPointF step = e->position() - last;
         last = e->position();
         orbit.yaw -= static_cast<float>(step.x()) * 0.01f;

@@ -79,16 +79,20 @@ int main(int argc, char** argv)
                          static_cast<float>(window.height() - event->position().y()));
     };
     window.onMousePress = [&](QMouseEvent* event) {
-        if (view && event->button() == Qt::LeftButton) view->mouseDown(point(event));
+        if (view && event->button() == Qt::LeftButton)
+            view->mouseDown(point(event));
     };
     window.onMouseMove = [&](QMouseEvent* event) {
-        if (view && (event->buttons() & Qt::LeftButton)) view->mouseDragged(point(event));
+        if (view && (event->buttons() & Qt::LeftButton))
+            view->mouseDragged(point(event));
     };
     window.onMouseRelease = [&](QMouseEvent* event) {
-        if (view && event->button() == Qt::LeftButton) view->mouseUp(point(event));
+        if (view && event->button() == Qt::LeftButton)
+            view->mouseUp(point(event));
     };
     window.onKeyPress = [&](QKeyEvent* event) {
-        if (view) view->keyDown(event->key() == Qt::Key_Escape ? GhostView::Key::escape : GhostView::Key::other);
+        if (view)
+            view->keyDown(event->key() == Qt::Key_Escape ? GhostView::Key::escape : GhostView::Key::other);
     };
 
     window.show();

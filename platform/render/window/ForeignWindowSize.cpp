@@ -5,18 +5,24 @@
 namespace gloam::render {
 
 namespace {
-int ignoreErrors(Display*, XErrorEvent*) { return 0; }
+int ignoreErrors(Display*, XErrorEvent*)
+{
+    return 0;
+}
 } // namespace
 
-std::optional<PixelSize> foreignWindowSize(unsigned long windowId) {
+std::optional<PixelSize> foreignWindowSize(unsigned long windowId)
+{
     Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) return std::nullopt;
+    if (display == nullptr)
+        return std::nullopt;
     auto previous = XSetErrorHandler(ignoreErrors);
     XWindowAttributes attributes{};
     const bool found = XGetWindowAttributes(display, windowId, &attributes) != 0;
     XSetErrorHandler(previous);
     XCloseDisplay(display);
-    if (!found) return std::nullopt;
+    if (!found)
+        return std::nullopt;
     return PixelSize{attributes.width, attributes.height};
 }
 

@@ -10,7 +10,8 @@ namespace gloam::render {
 
 namespace {
 
-QSurfaceFormat glFormat() {
+QSurfaceFormat glFormat()
+{
     QSurfaceFormat format;
     format.setRenderableType(QSurfaceFormat::OpenGL);
     format.setVersion(4, 5);
@@ -23,45 +24,59 @@ QSurfaceFormat glFormat() {
 
 } // namespace
 
-QtRenderSurface::QtRenderSurface(QWindow* window) : window_(window) {}
+QtRenderSurface::QtRenderSurface(QWindow* window)
+    : window_(window)
+{}
 
 QtRenderSurface::~QtRenderSurface() = default;
 
-void QtRenderSurface::configure(QWindow* window) {
+void QtRenderSurface::configure(QWindow* window)
+{
     window->setSurfaceType(QSurface::OpenGLSurface);
     window->setFormat(glFormat());
 }
 
-void QtRenderSurface::updateSize(int pixelWidth, int pixelHeight, float devicePixelRatio, bool exposed) {
+void QtRenderSurface::updateSize(int pixelWidth, int pixelHeight, float devicePixelRatio, bool exposed)
+{
     width_ = pixelWidth;
     height_ = pixelHeight;
     ratio_ = devicePixelRatio;
     exposed_ = exposed;
 }
 
-void QtRenderSurface::makeCurrent() {
+void QtRenderSurface::makeCurrent()
+{
     if (!context_) {
         context_ = std::make_unique<QOpenGLContext>();
         context_->setFormat(glFormat());
-        if (!context_->create()) throw std::runtime_error("No OpenGL 4.5 context for the window.");
+        if (!context_->create())
+            throw std::runtime_error("No OpenGL 4.5 context for the window.");
         const auto made = context_->format();
         if (made.majorVersion() * 10 + made.minorVersion() < 45) {
             throw std::runtime_error("The window's OpenGL is older than 4.5.");
         }
     }
-    if (!context_->makeCurrent(window_)) throw std::runtime_error("The window's OpenGL context cannot be made current.");
+    if (!context_->makeCurrent(window_))
+        throw std::runtime_error("The window's OpenGL context cannot be made current.");
 }
 
-void QtRenderSurface::doneCurrent() {
-    if (!context_) return;
+void QtRenderSurface::doneCurrent()
+{
+    if (!context_)
+        return;
     context_->doneCurrent();
     context_.reset();
 }
 
-void QtRenderSurface::swapBuffers() {
-    if (context_ && exposed_) context_->swapBuffers(window_);
+void QtRenderSurface::swapBuffers()
+{
+    if (context_ && exposed_)
+        context_->swapBuffers(window_);
 }
 
-unsigned QtRenderSurface::framebuffer() const { return context_ ? context_->defaultFramebufferObject() : 0; }
+unsigned QtRenderSurface::framebuffer() const
+{
+    return context_ ? context_->defaultFramebufferObject() : 0;
+}
 
 } // namespace gloam::render

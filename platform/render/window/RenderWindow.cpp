@@ -16,30 +16,38 @@
 namespace gloam::render {
 
 namespace {
-constexpr qint64 frameIntervalMs = 16;  // at most ~60 frames a second
+constexpr qint64 frameIntervalMs = 16; // at most ~60 frames a second
 }
 
-RenderWindow::RenderWindow(QWindow* parent) : QWindow(parent) {
+RenderWindow::RenderWindow(QWindow* parent)
+    : QWindow(parent)
+{
     QtRenderSurface::configure(this);
     clock_.start();
     // Moving to a screen of another scale changes the pixel size.
     QObject::connect(this, &QWindow::screenChanged, this, [this] {
         recordSize();
-        if (thread_) thread_->requestRedraw();
+        if (thread_)
+            thread_->requestRedraw();
     });
 }
 
-RenderWindow::~RenderWindow() {
+RenderWindow::~RenderWindow()
+{
     thread_.reset();
     // The foreign window must not delete this window as its child.
-    if (foreign_) setParent(static_cast<QWindow*>(nullptr));
+    if (foreign_)
+        setParent(static_cast<QWindow*>(nullptr));
 }
 
-std::unique_ptr<RenderWindow> RenderWindow::embedded(WId foreignWindow) {
+std::unique_ptr<RenderWindow> RenderWindow::embedded(WId foreignWindow)
+{
     const auto size = foreignWindowSize(foreignWindow);
-    if (!size) return nullptr;
+    if (!size)
+        return nullptr;
     std::unique_ptr<QWindow> foreign(QWindow::fromWinId(foreignWindow));
-    if (!foreign) return nullptr;
+    if (!foreign)
+        return nullptr;
     auto window = std::make_unique<RenderWindow>(foreign.get());
     const qreal ratio = window->devicePixelRatio();
     window->setGeometry(0, 0, static_cast<int>(size->width / ratio), static_cast<int>(size->height / ratio));
@@ -51,7 +59,8 @@ std::unique_ptr<RenderWindow> RenderWindow::embedded(WId foreignWindow) {
         if (const auto now = foreignWindowSize(foreignWindow)) {
             const qreal r = inner->devicePixelRatio();
             const QSize wanted(static_cast<int>(now->width / r), static_cast<int>(now->height / r));
-            if (wanted != inner->size()) inner->resize(wanted);
+            if (wanted != inner->size())
+                inner->resize(wanted);
         }
     });
     watch->start(500);
@@ -59,20 +68,26 @@ std::unique_ptr<RenderWindow> RenderWindow::embedded(WId foreignWindow) {
     return window;
 }
 
-void RenderWindow::setPostProcess(Renderer::PostProcess callback) {
+void RenderWindow::setPostProcess(Renderer::PostProcess callback)
+{
     postProcess_ = callback;
-    if (thread_) thread_->setPostProcess(std::move(callback));
+    if (thread_)
+        thread_->setPostProcess(std::move(callback));
 }
 
-void RenderWindow::recordSize() {
-    if (!surface_) return;
+void RenderWindow::recordSize()
+{
+    if (!surface_)
+        return;
     const qreal ratio = devicePixelRatio();
-    surface_->updateSize(std::max(1, static_cast<int>(width() * ratio)), std::max(1, static_cast<int>(height() * ratio)),
-                         static_cast<float>(ratio), isExposed());
+    surface_->updateSize(std::max(1, static_cast<int>(width() * ratio)),
+                         std::max(1, static_cast<int>(height() * ratio)), static_cast<float>(ratio), isExposed());
 }
 
-void RenderWindow::start() {
-    if (thread_ || failed_) return;
+void RenderWindow::start()
+{
+    if (thread_ || failed_)
+        return;
     auto surface = std::make_unique<QtRenderSurface>(this);
     surface_ = surface.get();
     recordSize();
@@ -81,19 +96,24 @@ void RenderWindow::start() {
     } catch (const std::exception& error) {
         surface_ = nullptr;
         failed_ = true;
-        if (onFailure) onFailure(error.what());
+        if (onFailure)
+            onFailure(error.what());
         return;
     }
-    if (postProcess_) thread_->setPostProcess(postProcess_);
+    if (postProcess_)
+        thread_->setPostProcess(postProcess_);
     thread_->setPresentedHandler([this] {
         // Render thread: hand the next frame update to the main thread.
-        QMetaObject::invokeMethod(this, [this] { framePresented(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { framePresented(); }, Qt::QueuedConnection);
     });
     nextFrame();
 }
 
-void RenderWindow::framePresented() {
-    if (frameQueued_) return;
+void RenderWindow::framePresented()
+{
+    if (frameQueued_)
+        return;
     const qint64 wait = lastFrame_ < 0 ? 0 : frameIntervalMs - (clock_.elapsed() - lastFrame_);
     if (wait > 0) {
         frameQueued_ = true;
@@ -106,45 +126,59 @@ void RenderWindow::framePresented() {
     }
 }
 
-void RenderWindow::nextFrame() {
-    if (!thread_) return;
+void RenderWindow::nextFrame()
+{
+    if (!thread_)
+        return;
     const qint64 now = clock_.elapsed();
     const double delta = lastFrame_ < 0 ? 0.0 : static_cast<double>(std::max<qint64>(now - lastFrame_, 0)) / 1000.0;
     lastFrame_ = now;
     std::shared_ptr<const FramePacket> packet = frameUpdate_ ? frameUpdate_(delta) : nullptr;
-    if (!packet) packet = std::make_shared<FramePacket>();
+    if (!packet)
+        packet = std::make_shared<FramePacket>();
     thread_->publish(std::move(packet));
 }
 
-void RenderWindow::exposeEvent(QExposeEvent* event) {
+void RenderWindow::exposeEvent(QExposeEvent* event)
+{
     QWindow::exposeEvent(event);
-    if (isExposed()) start();
+    if (isExposed())
+        start();
     recordSize();
-    if (thread_) thread_->requestRedraw();
+    if (thread_)
+        thread_->requestRedraw();
 }
 
-void RenderWindow::resizeEvent(QResizeEvent* event) {
+void RenderWindow::resizeEvent(QResizeEvent* event)
+{
     QWindow::resizeEvent(event);
     recordSize();
-    if (thread_) thread_->requestRedraw();
+    if (thread_)
+        thread_->requestRedraw();
 }
 
-bool RenderWindow::event(QEvent* event) {
+bool RenderWindow::event(QEvent* event)
+{
     switch (event->type()) {
     case QEvent::MouseButtonPress:
-        if (onMousePress) onMousePress(static_cast<QMouseEvent*>(event));
+        if (onMousePress)
+            onMousePress(static_cast<QMouseEvent*>(event));
         return true;
     case QEvent::MouseMove:
-        if (onMouseMove) onMouseMove(static_cast<QMouseEvent*>(event));
+        if (onMouseMove)
+            onMouseMove(static_cast<QMouseEvent*>(event));
         return true;
     case QEvent::MouseButtonRelease:
-        if (onMouseRelease) onMouseRelease(static_cast<QMouseEvent*>(event));
+        if (onMouseRelease)
+            onMouseRelease(static_cast<QMouseEvent*>(event));
         return true;
     case QEvent::Wheel:
-        if (onWheel) onWheel(static_cast<QWheelEvent*>(event));
+        if (onWheel)
+            onWheel(static_cast<QWheelEvent*>(event));
         return true;
     case QEvent::KeyPress:
-        if (onKeyPress) onKeyPress(static_cast<QKeyEvent*>(event));
+        if (onKeyPress)
+            onKeyPress(static_cast<QKeyEvent*>(event));
         return true;
     case QEvent::PlatformSurface:
         recordSize();

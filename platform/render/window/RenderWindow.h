@@ -54,7 +54,7 @@ private:
     void framePresented();
     void recordSize();
 
-    QtRenderSurface* surface_ = nullptr;  // owned by the render thread
+    QtRenderSurface* surface_ = nullptr; // owned by the render thread
     std::unique_ptr<RenderThread> thread_;
     std::unique_ptr<QWindow> foreign_;
     FrameUpdate frameUpdate_;
