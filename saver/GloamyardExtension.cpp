@@ -1,0 +1,297 @@
+#include "saver/GloamyardExtension.h"
+
+#include "engine/scene/HalloweenResources.h"
+#include "platform/render/window/RenderWindow.h"
+#include "saver/DisplayPowerWatch.h"
+#include "saver/GloamyardConfiguration.h"
+#include "saver/GloamyardNativeView.h"
+#include "saver/GloamyardViewController.h"
+#include "saver/SaverProcessServices.h"
+#include "saver/SaverSurface.h"
+#include "saver/SignalPipe.h"
+#include "saver/SystemSleepWatch.h"
+#include "saver/X11HostWindow.h"
+#include "saver/X11SessionWatch.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QEvent>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <X11/Xlib.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace gloam::saver {
+
+namespace {
+
+constexpr const char* program = "gloamyard-saver";
+
+void fail(const std::string& message)
+{
+    std::fprintf(stderr, "%s: %s\n", program, message.c_str());
+}
+
+int lostServer(Display*)
+{
+    // Xlib must not get control back from here.
+    static const char line[] = "gloamyard-saver: lost the connection to the X server\n";
+    [[maybe_unused]] const auto written = ::write(STDERR_FILENO, line, sizeof line - 1);
+    ::_exit(EXIT_FAILURE);
+}
+
+// Ends the process if the orderly stop has not finished by the deadline.
+// By then the scene is stopped and the records are written; what can be
+// left is the render thread finishing a slow frame.
+void armStopDeadline()
+{
+    std::thread([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(GloamyardExtension::stopDeadlineMs));
+        std::fflush(nullptr);
+        ::_exit(EXIT_SUCCESS);
+    }).detach();
+}
+
+// Calls `changed` when a window of the saver's own is resized.
+class ResizeFilter : public QObject {
+public:
+    explicit ResizeFilter(std::function<void()> changed)
+        : changed_(std::move(changed))
+    {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize && changed_) {
+            changed_();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> changed_;
+};
+
+} // namespace
+
+int GloamyardExtension::main(int argc, char** argv)
+{
+    std::vector<std::string> arguments;
+    for (int index = 1; index < argc; ++index) {
+        arguments.emplace_back(argv[index]);
+    }
+    const SaverCommandLine commandLine = SaverCommandLine::parse(arguments, std::getenv("XSCREENSAVER_WINDOW"));
+    if (commandLine.error) {
+        fail(*commandLine.error);
+        std::fputs(SaverCommandLine::usage(), stderr);
+        return 2;
+    }
+    switch (commandLine.mode) {
+    case SaverCommandLine::Mode::help:
+        std::fputs(SaverCommandLine::usage(), stdout);
+        return 0;
+    case SaverCommandLine::Mode::configure:
+        return configure(argc, argv);
+    default:
+        return draw(commandLine, argc, argv);
+    }
+}
+
+int GloamyardExtension::configure(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        fail("no display to show the options on (DISPLAY is not set)");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(QStringLiteral("Gloamyard"));
+
+    GloamyardConfiguration configuration;
+    QDialog sheet(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    sheet.setWindowTitle(configuration.settings.window->windowTitle());
+    auto* layout = new QVBoxLayout(&sheet);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(configuration.view());
+    sheet.setFixedSize(configuration.preferredContentSize());
+    configuration.onSheetDidEnd = [&sheet] { sheet.accept(); };
+
+    configuration.configureSheetWillPresent();
+    sheet.show();
+    QTimer::singleShot(0, &sheet, [&configuration] { configuration.viewDidAppear(); });
+    sheet.exec();
+    return 0;
+}
+
+int GloamyardExtension::draw(const SaverCommandLine& commandLine, int argc, char** argv)
+{
+    const char* displayName = std::getenv("DISPLAY");
+    if (displayName == nullptr || *displayName == '\0') {
+        fail("no X display to draw on (DISPLAY is not set)");
+        return 1;
+    }
+    // XScreenSaver's windows are X windows: draw through Qt's X11 platform,
+    // also in a Wayland session (XWayland).
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+    unsigned long hostWindow = commandLine.window;
+    {
+        Display* probe = XOpenDisplay(nullptr);
+        if (probe == nullptr) {
+            fail(std::string("cannot open the X display ") + displayName);
+            return 1;
+        }
+        if (commandLine.mode == SaverCommandLine::Mode::root) {
+            hostWindow = DefaultRootWindow(probe);
+        }
+        XCloseDisplay(probe);
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(QStringLiteral("Gloamyard"));
+    const bool ownWindow = commandLine.mode == SaverCommandLine::Mode::ownWindow;
+    QApplication::setQuitOnLastWindowClosed(ownWindow);
+    XSetIOErrorHandler(lostServer);
+
+    std::unique_ptr<X11HostWindow> host;
+    if (!ownWindow) {
+        try {
+            host = std::make_unique<X11HostWindow>(hostWindow);
+        } catch (const X11HostWindow::Error& error) {
+            fail(error.what());
+            return 1;
+        }
+    }
+    // Stops the program with a message when the resource folder is missing.
+    halloweenResources();
+
+    SaverProcessServices services;
+
+    std::unique_ptr<render::RenderWindow> renderWindow;
+    if (host) {
+        renderWindow = render::RenderWindow::embedded(host->id());
+        if (!renderWindow) {
+            fail("cannot draw into the window " + X11HostWindow::describe(host->id()));
+            return 1;
+        }
+        // The host ends the saver on any input; the saver takes none.
+        renderWindow->setFlag(Qt::WindowTransparentForInput, true);
+    } else {
+        renderWindow = std::make_unique<render::RenderWindow>();
+        renderWindow->setTitle(QStringLiteral("Gloamyard"));
+        renderWindow->resize(1200, 540);
+    }
+    render::RenderWindow* drawn = renderWindow.get();
+    renderWindow->onFailure = [](const std::string& reason) {
+        fail(reason);
+        QApplication::exit(1);
+    };
+    X11HostWindow* hostPointer = host.get();
+    std::function<QRect()> geometry = [drawn, hostPointer] {
+        if (hostPointer == nullptr) {
+            return drawn->geometry();
+        }
+        const qreal ratio = drawn->devicePixelRatio();
+        const QRect pixels = hostPointer->rootGeometry();
+        return QRect(static_cast<int>(pixels.x() / ratio), static_cast<int>(pixels.y() / ratio),
+                     static_cast<int>(pixels.width() / ratio), static_cast<int>(pixels.height() / ratio));
+    };
+    auto surface = std::make_shared<SaverSurface>(std::move(renderWindow), geometry, host != nullptr);
+
+    const auto frameSize = [drawn, hostPointer]() -> SaverSize {
+        if (hostPointer == nullptr) {
+            return {static_cast<double>(drawn->width()), static_cast<double>(drawn->height())};
+        }
+        const qreal ratio = drawn->devicePixelRatio();
+        return {hostPointer->pixelSize().width() / ratio, hostPointer->pixelSize().height() / ratio};
+    };
+
+    auto controller = std::make_unique<GloamyardViewController>(services);
+    GloamyardNativeView& view = *controller->view();
+    view.setFrameSize(frameSize());
+
+    bool stopping = false;
+    SignalPipe signalPipe([&](int) {
+        if (stopping) {
+            return;
+        }
+        stopping = true;
+        armStopDeadline();
+        view.stopAnimation();
+        QApplication::exit(0);
+    });
+
+    std::unique_ptr<ResizeFilter> resizeFilter;
+    if (host) {
+        host->onMapChanged = [&view, surface](bool mapped) {
+            view.moveToWindow(mapped ? surface : nullptr);
+            if (mapped) {
+                view.layout();
+            }
+        };
+        host->onResized = [&view, drawn, frameSize](QSize pixels) {
+            const qreal ratio = drawn->devicePixelRatio();
+            drawn->resize(QSize(static_cast<int>(pixels.width() / ratio), static_cast<int>(pixels.height() / ratio)));
+            view.setFrameSize(frameSize());
+            view.layout();
+        };
+        host->onDestroyed = [&view] {
+            // Nothing is left to draw in; a destroyed window never comes back.
+            view.moveToWindow(nullptr);
+            QApplication::exit(0);
+        };
+        host->onReplaced = [&view] { view.replacedByAnotherProcess(); };
+        host->claim();
+    } else {
+        resizeFilter = std::make_unique<ResizeFilter>([&view, frameSize] {
+            view.setFrameSize(frameSize());
+            view.layout();
+        });
+        drawn->installEventFilter(resizeFilter.get());
+        drawn->show();
+    }
+
+    X11SessionWatch session(
+        [&services](const std::string& name, bool started) { services.notifications().postSession(name, started); });
+    DisplayPowerWatch displayPower([&services](bool asleep) { services.notifications().postDisplay(asleep); });
+    SystemSleepWatch systemSleep([&services](bool asleep) { services.notifications().postDisplay(asleep); });
+
+    if (!host || host->mapped()) {
+        view.moveToWindow(surface);
+    }
+    view.layout();
+    view.startAnimation();
+
+    const int result = QApplication::exec();
+    if (!stopping) {
+        // Ended by the window closing or going away: the same bounded stop.
+        armStopDeadline();
+        view.stopAnimation();
+    }
+    if (resizeFilter) {
+        drawn->removeEventFilter(resizeFilter.get());
+    }
+    if (host) {
+        host->onMapChanged = nullptr;
+        host->onResized = nullptr;
+        host->onDestroyed = nullptr;
+        host->onReplaced = nullptr;
+    }
+    // The controller drops the view: its records are written here.
+    controller.reset();
+    surface.reset();
+    return result;
+}
+
+} // namespace gloam::saver

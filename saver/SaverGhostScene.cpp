@@ -1,0 +1,67 @@
+#include "saver/SaverGhostScene.h"
+
+#include "engine/scene/GhostView.h"
+
+namespace gloam::saver {
+
+namespace {
+
+platform::Rect rect(SaverSize size)
+{
+    return {0.0F, 0.0F, static_cast<float>(size.width), static_cast<float>(size.height)};
+}
+
+} // namespace
+
+SaverGhostScene::SaverGhostScene(SaverSize frame, Vehicle vehicle)
+    : view_(GhostView::make(rect(frame), false, vehicle, SoundMode::saver))
+{}
+
+SaverGhostScene::~SaverGhostScene()
+{
+    view_->stop();
+}
+
+Vehicle SaverGhostScene::vehicle() const
+{
+    return view_->vehicle();
+}
+
+int SaverGhostScene::updateCount() const
+{
+    return view_->updateCount();
+}
+
+void SaverGhostScene::setFrame(SaverSize size)
+{
+    if (!(view_->frame() == rect(size))) {
+        view_->setFrame(rect(size));
+    }
+}
+
+void SaverGhostScene::setOnReady(std::function<void()> callback)
+{
+    view_->onReady = std::move(callback);
+}
+
+void SaverGhostScene::refreshSoundPreferences()
+{
+    view_->sound().refreshPreferences();
+}
+
+void SaverGhostScene::allowSoundOutput(bool allowed)
+{
+    view_->sound().allowOutput(allowed);
+}
+
+void SaverGhostScene::startOpening()
+{
+    view_->startOpening();
+}
+
+void SaverGhostScene::stop()
+{
+    view_->stop();
+}
+
+} // namespace gloam::saver

@@ -1,0 +1,102 @@
+#include "saver/SaverProcessServices.h"
+
+#include "engine/prefs/SaverDiagnostics.h"
+#include "engine/prefs/VehiclePreference.h"
+#include "saver/GloamyardScreenSaverIsRunning.h"
+#include "saver/ProcessActivity.h"
+#include "saver/SaverGhostScene.h"
+#include "saver/SaverTimer.h"
+
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
+
+#include <cmath>
+
+namespace gloam::saver {
+
+namespace {
+
+// A QTimer that may be cancelled or dropped from inside its own callback.
+class QtSaverTimer : public SaverTimer {
+public:
+    QtSaverTimer(double seconds, bool repeats, std::function<void()> action)
+        : timer_(new QTimer)
+    {
+        timer_->setTimerType(Qt::PreciseTimer);
+        timer_->setSingleShot(!repeats);
+        timer_->setInterval(static_cast<int>(std::lround(seconds * 1000.0)));
+        QObject::connect(timer_, &QTimer::timeout, timer_, std::move(action));
+        timer_->start();
+    }
+    ~QtSaverTimer() override { cancel(); }
+
+    void cancel() override
+    {
+        if (timer_) {
+            timer_->stop();
+            timer_->deleteLater();
+            timer_ = nullptr;
+        }
+    }
+
+private:
+    QPointer<QTimer> timer_;
+};
+
+} // namespace
+
+std::unique_ptr<SaverTimer> SaverProcessServices::schedule(double seconds, bool repeats, std::function<void()> action)
+{
+    return std::make_unique<QtSaverTimer>(seconds, repeats, std::move(action));
+}
+
+std::shared_ptr<SaverScene> SaverProcessServices::makeScene(SaverSize frame, Vehicle vehicle)
+{
+    return std::make_shared<SaverGhostScene>(frame, vehicle);
+}
+
+Vehicle SaverProcessServices::storedVehicle()
+{
+    return VehiclePreference::selected();
+}
+
+bool SaverProcessServices::screenSaverRunning()
+{
+    return GloamyardScreenSaverIsRunning() != 0;
+}
+
+std::optional<SaverScreen> SaverProcessServices::describeScreen(const QScreen* screen)
+{
+    if (screen == nullptr) {
+        return std::nullopt;
+    }
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    const auto index = screens.indexOf(const_cast<QScreen*>(screen));
+    SaverScreen result;
+    if (index >= 0) {
+        result.number = index;
+    }
+    result.frame = {static_cast<double>(screen->geometry().width()), static_cast<double>(screen->geometry().height())};
+    result.scale = screen->devicePixelRatio();
+    return result;
+}
+
+std::optional<SaverScreen> SaverProcessServices::firstScreen()
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    return screens.isEmpty() ? std::nullopt : describeScreen(screens.first());
+}
+
+std::shared_ptr<void> SaverProcessServices::beginActivity(const std::string& reason)
+{
+    return std::make_shared<ProcessActivity>(reason);
+}
+
+void SaverProcessServices::record(const std::function<std::string()>& message)
+{
+    saverRecord(message);
+}
+
+} // namespace gloam::saver

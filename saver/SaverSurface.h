@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/render/FramePacketBuilder.h"
+#include "saver/SaverWindow.h"
+
+#include <QRect>
+
+#include <functional>
+#include <memory>
+
+namespace gloam::render {
+class RenderWindow;
+}
+
+namespace gloam::saver {
+
+class SaverGhostScene;
+
+// A saver window that draws: the scene the view adds runs its frame
+// updates in a render window (inside the host's X window, or a window of
+// the saver's own) and is drawn there. Without a scene the render window is
+// hidden, so nothing is drawn and the host's black shows.
+class SaverSurface : public SaverWindow {
+public:
+    // `geometry` gives the window's place on the X screen in points, to
+    // find its monitor. `hideWhenEmpty`: hide the render window while no
+    // scene is shown (inside a host's window; a window of the saver's own
+    // stays up).
+    SaverSurface(std::unique_ptr<render::RenderWindow> window, std::function<QRect()> geometry, bool hideWhenEmpty);
+    ~SaverSurface() override;
+
+    std::optional<SaverScreen> screen() const override;
+    void addScene(const std::shared_ptr<SaverScene>& scene) override;
+    void removeScene(const SaverScene& scene) override;
+
+    render::RenderWindow& renderWindow() { return *window_; }
+    bool showsScene() const { return scene_ != nullptr; }
+
+private:
+    std::unique_ptr<render::RenderWindow> window_;
+    std::function<QRect()> geometry_;
+    bool hideWhenEmpty_;
+    std::shared_ptr<SaverGhostScene> scene_;
+    render::FramePacketBuilder builder_;
+    double time_ = 0;
+};
+
+} // namespace gloam::saver

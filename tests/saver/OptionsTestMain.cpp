@@ -1,0 +1,25 @@
+// The options sheet's tests: widgets on Qt's offscreen platform, against a
+// private config and cache directory, never the user's own.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+int main(int argc, char** argv)
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "gloamyard-options-XXXXXX").string();
+    const std::filesystem::path home = ::mkdtemp(pattern.data());
+    ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::unsetenv("HALLOWEEN_SAVER_DIAGNOSTICS");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    const int result = RUN_ALL_TESTS();
+    std::filesystem::remove_all(home);
+    return result;
+}
