@@ -157,13 +157,18 @@ TEST_F(OptionsSheetTest, ReturnSavesAndEscapeCancels)
     settings.finish = [&](int response) { responses.push_back(response); };
     settings.prepare();
     settings.window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(settings.window));
     settings.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(settings.window));
+    // Through the window system, so the keys meet the shortcuts as typed keys do.
+    QWindow* window = settings.window->windowHandle();
     settings.picker->setCurrentIndex(2);
-    QTest::keyClick(settings.window, Qt::Key_Escape);
+    QTest::keyClick(window, Qt::Key_Escape);
+    // A button's shortcut clicks it the way a pointer would, after showing it pressed.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !responses.empty(); }));
     EXPECT_EQ(responses, std::vector<int>{QDialog::Rejected});
     EXPECT_FALSE(stored().contains(QStringLiteral("vehicle")));
-    QTest::keyClick(settings.window, Qt::Key_Return);
+    QTest::keyClick(window, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return responses.size() > 1; }));
     EXPECT_EQ(responses, (std::vector<int>{QDialog::Rejected, QDialog::Accepted}));
     EXPECT_EQ(stored().value(QStringLiteral("vehicle")).toString(), QStringLiteral("brusker"));
 }
