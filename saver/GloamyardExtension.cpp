@@ -222,15 +222,16 @@ int GloamyardExtension::draw(const SaverCommandLine& commandLine, int argc, char
     view.setFrameSize(frameSize());
 
     bool stopping = false;
-    SignalPipe signalPipe([&](int) {
-        if (stopping) {
-            return;
-        }
-        stopping = true;
-        armStopDeadline();
-        view.stopAnimation();
-        QApplication::exit(0);
-    });
+    SignalPipe signalPipe(
+        [&](int) {
+            if (stopping) {
+                return;
+            }
+            stopping = true;
+            view.stopAnimation();
+            QApplication::exit(0);
+        },
+        std::chrono::milliseconds(stopDeadlineMs));
 
     std::unique_ptr<ResizeFilter> resizeFilter;
     if (host) {
@@ -290,8 +291,12 @@ int GloamyardExtension::draw(const SaverCommandLine& commandLine, int argc, char
     }
     // The controller drops the view: its records are written here.
     controller.reset();
-    surface.reset();
-    return result;
+    // The scene is stopped and every record is written. The windows and the
+    // GL context go with the process; an orderly teardown would first wait
+    // for the render thread to finish its frame, which on software GL can
+    // take longer than XScreenSaver waits for a display mode to go.
+    std::fflush(nullptr);
+    ::_exit(result);
 }
 
 } // namespace gloam::saver

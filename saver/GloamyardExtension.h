@@ -15,10 +15,11 @@ class GloamyardExtension {
 public:
     static int main(int argc, char** argv);
 
-    // How long an orderly stop may take before the process ends anyway:
-    // XScreenSaver expects a display mode to be gone within a second of
-    // SIGTERM, and a software-rendered frame can take longer than that.
-    static constexpr int stopDeadlineMs = 800;
+    // How long after SIGTERM (or the host's window going away) an orderly
+    // stop may take before the process ends anyway: XScreenSaver expects a
+    // display mode to be gone within a second, and a software-rendered
+    // frame can take longer than that.
+    static constexpr int stopDeadlineMs = 750;
 
 private:
     static int draw(const SaverCommandLine& commandLine, int argc, char** argv);

@@ -34,9 +34,9 @@ int SaverGhostScene::updateCount() const
 
 void SaverGhostScene::setFrame(SaverSize size)
 {
-    if (!(view_->frame() == rect(size))) {
-        view_->setFrame(rect(size));
-    }
+    // Always: setting the frame also lays out the status label and the
+    // camera, which a new view has not done yet.
+    view_->setFrame(rect(size));
 }
 
 void SaverGhostScene::setOnReady(std::function<void()> callback)
