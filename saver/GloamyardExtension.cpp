@@ -252,7 +252,13 @@ int GloamyardExtension::draw(const SaverCommandLine& commandLine, int argc, char
             view.moveToWindow(nullptr);
             QApplication::exit(0);
         };
-        host->onReplaced = [&view] { view.replacedByAnotherProcess(); };
+        host->onReplaced = [&view, hostPointer] {
+            // A newer saver process draws in this window now; this one has
+            // nothing left to do (and must not come back on the next map).
+            view.replacedByAnotherProcess();
+            fail("another gloamyard-saver took over the window " + X11HostWindow::describe(hostPointer->id()));
+            QApplication::exit(0);
+        };
         host->claim();
     } else {
         resizeFilter = std::make_unique<ResizeFilter>([&view, frameSize] {

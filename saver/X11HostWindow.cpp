@@ -53,12 +53,14 @@ X11HostWindow::X11HostWindow(unsigned long window)
     mapped_ = attributes.map_state != IsUnmapped;
     size_ = QSize(attributes.width, attributes.height);
     claimAtom_ = XInternAtom(display_, claimProperty, False);
+    // 31 bits: property values of format 32 travel as 32-bit numbers.
     std::random_device random;
-    nonce_ = (static_cast<unsigned long>(random()) << 1U) | 1U;
+    nonce_ = (static_cast<unsigned long>(random()) & 0x7FFFFFFFUL) | 1UL;
 
     notifier_ = std::make_unique<QSocketNotifier>(ConnectionNumber(display_), QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { readEvents(); });
     XFlush(display_);
+    handleQueuedEvents();
 }
 
 X11HostWindow::~X11HostWindow()
@@ -85,14 +87,28 @@ QRect X11HostWindow::rootGeometry() const
     if (display_ == nullptr || destroyed_) {
         return {};
     }
-    X11ErrorTrap trap(display_);
     int x = 0;
     int y = 0;
-    Window child = 0;
-    if (!XTranslateCoordinates(display_, window_, DefaultRootWindow(display_), 0, 0, &x, &y, &child) || trap.failed()) {
-        return QRect(QPoint(0, 0), size_);
+    bool found = false;
+    {
+        X11ErrorTrap trap(display_);
+        Window child = 0;
+        found = XTranslateCoordinates(display_, window_, DefaultRootWindow(display_), 0, 0, &x, &y, &child) &&
+                !trap.failed();
     }
-    return QRect(x, y, size_.width(), size_.height());
+    handleQueuedEvents();
+    return found ? QRect(x, y, size_.width(), size_.height()) : QRect(QPoint(0, 0), size_);
+}
+
+void X11HostWindow::handleQueuedEvents() const
+{
+    // A round trip may have read events off the connection into Xlib's
+    // queue, where the socket notifier would not see them.
+    if (display_ != nullptr && XEventsQueued(display_, QueuedAlready) > 0) {
+        auto* self = const_cast<X11HostWindow*>(this);
+        QMetaObject::invokeMethod(
+            notifier_.get(), [self] { self->readEvents(); }, Qt::QueuedConnection);
+    }
 }
 
 void X11HostWindow::claim()
@@ -103,10 +119,13 @@ void X11HostWindow::claim()
     // Two values: this process and a number of its own, so that a process
     // of the same id on another machine of the display cannot be mistaken.
     const long value[2] = {static_cast<long>(::getpid()), static_cast<long>(nonce_)};
-    X11ErrorTrap trap(display_);
-    XChangeProperty(display_, window_, claimAtom_, XA_CARDINAL, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(value), 2);
-    claimed_ = !trap.failed();
+    {
+        X11ErrorTrap trap(display_);
+        XChangeProperty(display_, window_, claimAtom_, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(value), 2);
+        claimed_ = !trap.failed();
+    }
+    handleQueuedEvents();
 }
 
 bool X11HostWindow::claimedByUs()

@@ -52,6 +52,7 @@ public:
 
 private:
     void readEvents();
+    void handleQueuedEvents() const;
     bool claimedByUs();
 
     Display* display_ = nullptr;

@@ -20,6 +20,10 @@ X11SessionWatch::X11SessionWatch(std::function<void(const std::string& name, boo
     notifier_ = std::make_unique<QSocketNotifier>(ConnectionNumber(display_), QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { readEvents(); });
     XFlush(display_);
+    if (XEventsQueued(display_, QueuedAlready) > 0) {
+        QMetaObject::invokeMethod(
+            notifier_.get(), [this] { readEvents(); }, Qt::QueuedConnection);
+    }
 }
 
 X11SessionWatch::~X11SessionWatch()
@@ -48,22 +52,26 @@ std::optional<X11SessionWatch::Change> X11SessionWatch::change(std::optional<XSc
 
 void X11SessionWatch::readEvents()
 {
-    bool statusChanged = false;
+    // Reading the status is a round trip that may queue further events:
+    // go on until none is left.
     while (XPending(display_) > 0) {
-        XEvent event{};
-        XNextEvent(display_, &event);
-        if (event.type == PropertyNotify && event.xproperty.atom == statusAtom_) {
-            statusChanged = true;
+        bool statusChanged = false;
+        while (XPending(display_) > 0) {
+            XEvent event{};
+            XNextEvent(display_, &event);
+            if (event.type == PropertyNotify && event.xproperty.atom == statusAtom_) {
+                statusChanged = true;
+            }
         }
-    }
-    if (!statusChanged) {
-        return;
-    }
-    const auto now = XScreenSaverStatus::state(display_);
-    const auto found = change(state_, now);
-    state_ = now;
-    if (found && changed_) {
-        changed_(found->name, found->started);
+        if (!statusChanged) {
+            continue;
+        }
+        const auto now = XScreenSaverStatus::state(display_);
+        const auto found = change(state_, now);
+        state_ = now;
+        if (found && changed_) {
+            changed_(found->name, found->started);
+        }
     }
 }
 
