@@ -57,7 +57,7 @@ void armStopDeadline()
 {
     std::thread([] {
         std::this_thread::sleep_for(std::chrono::milliseconds(GloamyardExtension::stopDeadlineMs));
-        std::fflush(nullptr);
+        // No stdio here: the main thread may hold a stream's lock.
         ::_exit(EXIT_SUCCESS);
     }).detach();
 }

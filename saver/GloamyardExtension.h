@@ -19,7 +19,7 @@ public:
     // stop may take before the process ends anyway: XScreenSaver expects a
     // display mode to be gone within a second, and a software-rendered
     // frame can take longer than that.
-    static constexpr int stopDeadlineMs = 750;
+    static constexpr int stopDeadlineMs = 600;
 
 private:
     static int draw(const SaverCommandLine& commandLine, int argc, char** argv);

@@ -4,10 +4,11 @@
 
 namespace gloam::saver {
 
-// Held while the saver shows a scene. It keeps the process's timers
-// precise (the kernel's default timer slack) while frames are drawn, and
-// lets them coalesce generously while the saver only waits, the way an
-// idle program should. It never keeps the system awake: idle sleep and
+// Held while the saver shows a scene. It keeps the main thread's timers
+// (the frame loop's and the lifecycle's) precise, with the kernel's default
+// timer slack, while frames are drawn, and lets them coalesce generously
+// while the saver only waits, the way an idle program should. Main thread
+// only: the slack is a per-thread setting. It never keeps the system awake: idle sleep and
 // the display's power saving stay the host's business.
 class ProcessActivity {
 public:

@@ -59,7 +59,7 @@ SignalPipe::SignalPipe(std::function<void(int signal)> received, std::chrono::mi
             ::close(readEnd);
             if (got == 1) {
                 std::this_thread::sleep_for(deadline);
-                std::fflush(nullptr);
+                // No stdio here: the main thread may hold a stream's lock.
                 ::_exit(EXIT_SUCCESS);
             }
         }).detach();

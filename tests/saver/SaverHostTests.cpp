@@ -2,6 +2,7 @@
 // XScreenSaver means, the process check, record formatting and the
 // notification centre.
 #include "saver/GloamyardScreenSaverIsRunning.h"
+#include "saver/ProcessActivity.h"
 #include "saver/SaverCommandLine.h"
 #include "saver/SaverGeometry.h"
 #include "saver/SaverNotifications.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -121,6 +123,25 @@ TEST(ScreenSaverRunningTest, FindsOnlyThisUsersProcessOfThatName)
     EXPECT_TRUE(userProcessRunning("xscreensaver", root.string()));
     EXPECT_FALSE(userProcessRunning("xscreensaver", (root / "missing").string()));
     std::filesystem::remove_all(root);
+}
+
+TEST(ProcessActivityTest, TimersArePreciseExactlyWhileAnActivityIsHeld)
+{
+    const auto slack = [] { return static_cast<unsigned long>(::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0)); };
+    const unsigned long defaultSlack = slack();
+    {
+        ProcessActivity first("Render the visible Gloamyard screensaver");
+        {
+            ProcessActivity second("another view");
+            EXPECT_EQ(ProcessActivity::held(), 2);
+        }
+        EXPECT_EQ(ProcessActivity::held(), 1);
+        EXPECT_EQ(slack(), defaultSlack) << "still one activity: timers stay precise";
+        EXPECT_EQ(first.reason(), "Render the visible Gloamyard screensaver");
+    }
+    EXPECT_EQ(ProcessActivity::held(), 0);
+    EXPECT_EQ(slack(), ProcessActivity::idleTimerSlack);
+    ::prctl(PR_SET_TIMERSLACK, 0UL, 0UL, 0UL, 0UL);
 }
 
 TEST(SaverGeometryTest, SizesAndScalesPrintAsDecimals)
