@@ -32,15 +32,12 @@ const char* SaverCommandLine::usage()
 SaverCommandLine SaverCommandLine::parse(const std::vector<std::string>& arguments, const char* xscreensaverWindow)
 {
     SaverCommandLine result;
-    bool chosen = false;
-    const auto choose = [&](Mode mode) {
-        if (chosen && result.mode != mode) {
-            result.error = "choose one of -window-id, -root, --window and --configure";
-        }
-        chosen = true;
-        result.mode = mode;
-    };
-    for (std::size_t index = 0; index < arguments.size() && !result.error; ++index) {
+    bool root = false;
+    bool ownWindow = false;
+    bool configure = false;
+    bool help = false;
+    std::optional<unsigned long> window;
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
         std::string option = arguments[index];
         if (option.rfind("--", 0) == 0) {
             option.erase(0, 1);
@@ -48,29 +45,49 @@ SaverCommandLine SaverCommandLine::parse(const std::vector<std::string>& argumen
         if (option == "-window-id") {
             if (index + 1 >= arguments.size()) {
                 result.error = "-window-id needs a window id";
-                break;
+                return result;
             }
             const std::string& text = arguments[++index];
-            const auto id = parseWindowId(text);
-            if (!id) {
+            window = parseWindowId(text);
+            if (!window) {
                 result.error = "the window id \"" + text + "\" is not a window number";
-                break;
+                return result;
             }
-            choose(Mode::hostWindow);
-            result.window = *id;
         } else if (option == "-root") {
-            choose(Mode::root);
+            root = true;
         } else if (option == "-window") {
-            choose(Mode::ownWindow);
+            ownWindow = true;
         } else if (option == "-configure") {
-            choose(Mode::configure);
+            configure = true;
         } else if (option == "-help" || option == "-h") {
-            choose(Mode::help);
+            help = true;
         } else {
             result.error = "unknown option \"" + arguments[index] + "\"";
+            return result;
         }
     }
-    if (result.error || (chosen && result.mode != Mode::root)) {
+    if (help) {
+        result.mode = Mode::help;
+        return result;
+    }
+    // The settings program adds -window-id to the mode's own command line
+    // (which may say -root): the window given wins.
+    const int drawing = (window || root ? 1 : 0) + (ownWindow ? 1 : 0) + (configure ? 1 : 0);
+    if (drawing > 1) {
+        result.error = "choose one of -window-id or -root, --window and --configure";
+        return result;
+    }
+    if (configure) {
+        result.mode = Mode::configure;
+        return result;
+    }
+    if (ownWindow) {
+        result.mode = Mode::ownWindow;
+        return result;
+    }
+    if (window) {
+        result.mode = Mode::hostWindow;
+        result.window = *window;
         return result;
     }
     // Started by XScreenSaver: the window is in the environment, and "the
@@ -83,7 +100,9 @@ SaverCommandLine SaverCommandLine::parse(const std::vector<std::string>& argumen
         }
         result.mode = Mode::hostWindow;
         result.window = *id;
+        return result;
     }
+    result.mode = root ? Mode::root : Mode::ownWindow;
     return result;
 }
 

@@ -40,6 +40,8 @@ TEST(SaverCommandLineTest, ReadsTheHostsWaysOfNamingTheWindow)
         {{"--window"}, "0x2c00001", Mode::ownWindow, 0},
         {{"-window"}, nullptr, Mode::ownWindow, 0},
         {{"--configure"}, "0x2c00001", Mode::configure, 0},
+        {{"--root", "-window-id", "0x3e00003"}, "0x2c00001", Mode::hostWindow, 0x3e00003},
+        {{"-window-id", "0x3e00003", "-root"}, nullptr, Mode::hostWindow, 0x3e00003},
         {{"--help"}, nullptr, Mode::help, 0},
     };
     for (const Case& c : cases) {
@@ -66,7 +68,8 @@ TEST(SaverCommandLineTest, RefusesWhatIsNotAWindowNumberOrNotAnOption)
         {{"-window-id", "99999999999"}, nullptr, "the window id \"99999999999\" is not a window number"},
         {{"-window-id"}, nullptr, "-window-id needs a window id"},
         {{"--frobnicate"}, nullptr, "unknown option \"--frobnicate\""},
-        {{"--window", "--configure"}, nullptr, "choose one of -window-id, -root, --window and --configure"},
+        {{"--window", "--configure"}, nullptr, "choose one of -window-id or -root, --window and --configure"},
+        {{"--root", "--window"}, nullptr, "choose one of -window-id or -root, --window and --configure"},
         {{}, "nonsense", "XSCREENSAVER_WINDOW \"nonsense\" is not a window number"},
     };
     for (const Case& c : cases) {
