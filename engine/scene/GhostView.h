@@ -41,6 +41,7 @@ class MeshResource;
 namespace gloam {
 
 class GhostBloom;
+class GraveGhostEffect;
 class LightningEffect;
 class OpeningSequence;
 class PersistentEffects;
@@ -165,6 +166,7 @@ public:
     const std::shared_ptr<platform::PerspectiveCamera>& camera() const { return camera_; }
     double chargerRetryAt() const { return chargerRetryAt_; }
     LightningEffect* lightning() const { return lightning_.get(); }
+    GraveGhostEffect* graveGhost() const { return graveGhost_.get(); }
     PersistentEffects* persistent() const { return persistent_.get(); }
     const std::shared_ptr<platform::ModelEntity>& contactShadow() const { return contactShadow_; }
 
@@ -270,6 +272,7 @@ private:
     std::shared_ptr<platform::ModelEntity> contactShadow_;
     std::unique_ptr<PersistentEffects> persistent_;
     std::unique_ptr<LightningEffect> lightning_;
+    std::unique_ptr<GraveGhostEffect> graveGhost_;
     double startupElapsed_ = 0;
     std::string shownStatus_;
     bool pendingSkip_ = false;
