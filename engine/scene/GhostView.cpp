@@ -3,6 +3,7 @@
 #include "engine/effects/GraveGhostEffect.h"
 #include "engine/effects/LightningEffect.h"
 #include "engine/effects/OpeningSequence.h"
+#include "engine/effects/WitchEffect.h"
 #include "engine/effects/PersistentEffects.h"
 #include "engine/post/GhostBloom.h"
 #include "engine/prefs/VehiclePreference.h"

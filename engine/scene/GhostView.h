@@ -43,6 +43,7 @@ namespace gloam {
 class GhostBloom;
 class GraveGhostEffect;
 class LightningEffect;
+class WitchEffect;
 class OpeningSequence;
 class PersistentEffects;
 
@@ -167,6 +168,7 @@ public:
     double chargerRetryAt() const { return chargerRetryAt_; }
     LightningEffect* lightning() const { return lightning_.get(); }
     GraveGhostEffect* graveGhost() const { return graveGhost_.get(); }
+    WitchEffect* witch() const { return witch_.get(); }
     PersistentEffects* persistent() const { return persistent_.get(); }
     const std::shared_ptr<platform::ModelEntity>& contactShadow() const { return contactShadow_; }
 
@@ -273,6 +275,7 @@ private:
     std::unique_ptr<PersistentEffects> persistent_;
     std::unique_ptr<LightningEffect> lightning_;
     std::unique_ptr<GraveGhostEffect> graveGhost_;
+    std::unique_ptr<WitchEffect> witch_;
     double startupElapsed_ = 0;
     std::string shownStatus_;
     bool pendingSkip_ = false;

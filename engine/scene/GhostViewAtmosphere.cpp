@@ -5,6 +5,7 @@
 #include "engine/effects/LightningEffect.h"
 #include "engine/effects/OpeningSequence.h"
 #include "engine/effects/PersistentEffects.h"
+#include "engine/effects/WitchEffect.h"
 #include "engine/post/GhostBloom.h"
 
 #include <algorithm>
@@ -42,6 +43,9 @@ void GhostView::applyAtmosphere(double delta)
         }
     }
 
+    if (witch_) {
+        witch_->update(characters_.witchAge());
+    }
     if (lightning_) {
         lightning_->update(timeline_.strength());
     }

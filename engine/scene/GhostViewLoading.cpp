@@ -6,6 +6,7 @@
 #include "engine/effects/GraveGhostEffect.h"
 #include "engine/effects/LightningEffect.h"
 #include "engine/effects/PersistentEffects.h"
+#include "engine/effects/WitchEffect.h"
 #include "engine/post/GhostBloom.h"
 #include "engine/scene/DoubleText.h"
 #include "platform/assets/ModelLoader.h"
@@ -126,6 +127,19 @@ async::Task<void> GhostView::loadScene(platform::EntityPtr anchor)
             throw;
         } catch (const std::exception& error) {
             log(std::string("E4 REACTIONS FAILED ") + error.what(), false);
+        }
+
+        try {
+            platform::EntityPtr witchModel =
+                co_await platform::ModelLoader::load(resources_ / std::string(resources::witchModel));
+            checkpoint();
+            witch_ = std::make_unique<WitchEffect>(std::move(witchModel));
+            anchor->addChild(witch_->root());
+            anchor->addChild(witch_->moonHit());
+        } catch (const async::CancellationError&) {
+            throw;
+        } catch (const std::exception& error) {
+            log(std::string("E4 WITCH FAILED ") + error.what(), false);
         }
 
         finishLoading();

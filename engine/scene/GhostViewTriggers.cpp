@@ -3,6 +3,7 @@
 #include "engine/scene/GhostView.h"
 
 #include "engine/effects/OpeningSequence.h"
+#include "engine/effects/WitchEffect.h"
 #include "engine/scene/DoubleText.h"
 
 #include <algorithm>
@@ -11,9 +12,7 @@ namespace gloam {
 
 namespace {
 
-// Where the witch crosses the moon and where the hand reaches out of the
-// ground (the witch's and the hand's own fixed points).
-const glm::vec3 moonPosition{18.219704F, 2.4613976F, -14.070088F};
+// Where the hand reaches out of the ground (the hand's own fixed point).
 const glm::vec3 wristPosition{-0.25219727F, 0.39178744F, 2.8839676F};
 constexpr float characterInset = 12.0F;
 constexpr float graveInsetX = 24.0F;
@@ -100,7 +99,7 @@ void GhostView::triggerGhost(const std::optional<std::string>& requested)
 
 bool GhostView::characterVisible(const std::string& name) const
 {
-    const glm::vec3 spot = name == "MoonReaction" ? moonPosition : wristPosition;
+    const glm::vec3 spot = name == "MoonReaction" ? WitchEffect::moonPosition() : wristPosition;
     const auto point = render_->project(spot);
     if (!point || !inside(*point, render_->bounds(), characterInset, characterInset)) {
         return false;
