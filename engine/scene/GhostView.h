@@ -42,6 +42,7 @@ namespace gloam {
 
 class GhostBloom;
 class GraveGhostEffect;
+class HandEffect;
 class LightningEffect;
 class WitchEffect;
 class OpeningSequence;
@@ -169,6 +170,7 @@ public:
     LightningEffect* lightning() const { return lightning_.get(); }
     GraveGhostEffect* graveGhost() const { return graveGhost_.get(); }
     WitchEffect* witch() const { return witch_.get(); }
+    HandEffect* hand() const { return hand_.get(); }
     PersistentEffects* persistent() const { return persistent_.get(); }
     const std::shared_ptr<platform::ModelEntity>& contactShadow() const { return contactShadow_; }
 
@@ -276,6 +278,7 @@ private:
     std::unique_ptr<LightningEffect> lightning_;
     std::unique_ptr<GraveGhostEffect> graveGhost_;
     std::unique_ptr<WitchEffect> witch_;
+    std::unique_ptr<HandEffect> hand_;
     double startupElapsed_ = 0;
     std::string shownStatus_;
     bool pendingSkip_ = false;

@@ -2,6 +2,7 @@
 #include "engine/scene/GhostView.h"
 
 #include "engine/effects/GraveGhostEffect.h"
+#include "engine/effects/HandEffect.h"
 #include "engine/effects/LightningEffect.h"
 #include "engine/effects/OpeningSequence.h"
 #include "engine/effects/PersistentEffects.h"
@@ -45,6 +46,9 @@ void GhostView::applyAtmosphere(double delta)
 
     if (witch_) {
         witch_->update(characters_.witchAge());
+    }
+    if (hand_) {
+        hand_->update(characters_.handAge());
     }
     if (lightning_) {
         lightning_->update(timeline_.strength());

@@ -4,6 +4,7 @@
 
 #include "engine/effects/ContactShadow.h"
 #include "engine/effects/GraveGhostEffect.h"
+#include "engine/effects/HandEffect.h"
 #include "engine/effects/LightningEffect.h"
 #include "engine/effects/PersistentEffects.h"
 #include "engine/effects/WitchEffect.h"
@@ -140,6 +141,11 @@ async::Task<void> GhostView::loadScene(platform::EntityPtr anchor)
             throw;
         } catch (const std::exception& error) {
             log(std::string("E4 WITCH FAILED ") + error.what(), false);
+        }
+
+        if (handAsset_) {
+            hand_ = std::make_unique<HandEffect>(handAsset_, *anchor, materialTextures_,
+                                                 [this](const std::string& line) { log(line, false); });
         }
 
         finishLoading();
