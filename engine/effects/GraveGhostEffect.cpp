@@ -236,7 +236,12 @@ GraveGhostEffect::GraveGhostEffect(Log log)
     body_->components.set(platform::DynamicLightShadowComponent{false});
     root_->addChild(body_);
 
-    const platform::UnlitMaterial face(platform::rgb(0.008F, 0.008F, 0.008F));
+    // Fully opaque, but blended like the body: the renderer then draws the
+    // openings after the cloth (they are nearer the camera) instead of
+    // depth-testing the cloth against holes only 3 mm in front of it, which
+    // flickers at the distance the graves are seen from.
+    platform::UnlitMaterial face(platform::rgb(0.008F, 0.008F, 0.008F));
+    face.blending = platform::Blending::transparent(1.0F);
     for (const Opening& hole : openings) {
         EggMesh::model(opening(hole), face, glm::vec3(0.0F), *root_);
     }

@@ -138,6 +138,7 @@ TEST(GraveGhostEffectTest, BuildsAHiddenGhostWithItsFace)
         platform::asUnlit(ghost.root()->children()[1]->components.get<platform::ModelComponent>()->materials.front());
     ASSERT_NE(face, nullptr);
     EXPECT_FLOAT_EQ(face->color.tint.r, 0.008F);
+    EXPECT_FLOAT_EQ(face->color.tint.a * face->blending.opacity, 1.0F) << "the holes are fully dark";
 }
 
 TEST(GraveGhostEffectTest, RiseStandsInFrontOfTheStoneFacingTheCamera)
