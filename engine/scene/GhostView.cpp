@@ -1,8 +1,11 @@
 #include "engine/scene/GhostView.h"
 
+#include "engine/effects/GraveGhostEffect.h"
+#include "engine/effects/HandEffect.h"
 #include "engine/effects/LightningEffect.h"
 #include "engine/effects/OpeningSequence.h"
 #include "engine/effects/PersistentEffects.h"
+#include "engine/effects/WitchEffect.h"
 #include "engine/post/GhostBloom.h"
 #include "engine/prefs/VehiclePreference.h"
 #include "engine/scene/HalloweenResources.h"
@@ -313,6 +316,9 @@ void GhostView::stop()
     atmosphereUpdates_.cancel();
     if (playback_) {
         playback_->stop();
+    }
+    if (hand_) {
+        hand_->stop();
     }
     render_->clearPostProcess();
     render_->scene().removeAllAnchors();

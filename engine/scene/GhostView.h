@@ -41,7 +41,10 @@ class MeshResource;
 namespace gloam {
 
 class GhostBloom;
+class GraveGhostEffect;
+class HandEffect;
 class LightningEffect;
+class WitchEffect;
 class OpeningSequence;
 class PersistentEffects;
 
@@ -165,6 +168,9 @@ public:
     const std::shared_ptr<platform::PerspectiveCamera>& camera() const { return camera_; }
     double chargerRetryAt() const { return chargerRetryAt_; }
     LightningEffect* lightning() const { return lightning_.get(); }
+    GraveGhostEffect* graveGhost() const { return graveGhost_.get(); }
+    WitchEffect* witch() const { return witch_.get(); }
+    HandEffect* hand() const { return hand_.get(); }
     PersistentEffects* persistent() const { return persistent_.get(); }
     const std::shared_ptr<platform::ModelEntity>& contactShadow() const { return contactShadow_; }
 
@@ -270,6 +276,9 @@ private:
     std::shared_ptr<platform::ModelEntity> contactShadow_;
     std::unique_ptr<PersistentEffects> persistent_;
     std::unique_ptr<LightningEffect> lightning_;
+    std::unique_ptr<GraveGhostEffect> graveGhost_;
+    std::unique_ptr<WitchEffect> witch_;
+    std::unique_ptr<HandEffect> hand_;
     double startupElapsed_ = 0;
     std::string shownStatus_;
     bool pendingSkip_ = false;

@@ -1,9 +1,12 @@
 // Turning the clocks' strengths and ages into what is seen and heard.
 #include "engine/scene/GhostView.h"
 
+#include "engine/effects/GraveGhostEffect.h"
+#include "engine/effects/HandEffect.h"
 #include "engine/effects/LightningEffect.h"
 #include "engine/effects/OpeningSequence.h"
 #include "engine/effects/PersistentEffects.h"
+#include "engine/effects/WitchEffect.h"
 #include "engine/post/GhostBloom.h"
 
 #include <algorithm>
@@ -41,6 +44,12 @@ void GhostView::applyAtmosphere(double delta)
         }
     }
 
+    if (witch_) {
+        witch_->update(characters_.witchAge());
+    }
+    if (hand_) {
+        hand_->update(characters_.handAge());
+    }
     if (lightning_) {
         lightning_->update(timeline_.strength());
     }
@@ -98,6 +107,24 @@ void GhostView::applyAtmosphere(double delta)
             light->light().intensity = 300.0F + 500.0F * s;
         }
         lastPumpkinStrength_ = s;
+    }
+
+    if (graveGhost_) {
+        // The ghost's grave, unless its prop is hidden on the camera's side.
+        const PropTarget* grave = nullptr;
+        if (reactions_.graveID) {
+            for (const PropTarget& target : targets_) {
+                if (target.id != *reactions_.graveID) {
+                    continue;
+                }
+                const auto found = targetEntities_.find(target.id);
+                if (found != targetEntities_.end() && found->second && found->second->isEnabled()) {
+                    grave = &target;
+                    break;
+                }
+            }
+        }
+        graveGhost_->update(grave, reactions_.ghostAge(), camera_->position(nullptr));
     }
 }
 

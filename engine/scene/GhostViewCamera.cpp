@@ -4,6 +4,7 @@
 #include "resources/SceneLandmarks.h"
 
 #include "engine/effects/LightningEffect.h"
+#include "engine/effects/WitchEffect.h"
 #include "engine/post/GhostBloom.h"
 
 #include <glm/geometric.hpp>
@@ -98,6 +99,10 @@ void GhostView::updateCamera()
     houseVisible_ = glm::dot(d, houseDirection()) < facingThreshold;
     if (lightning_) {
         lightning_->setHouseVisible(houseVisible_);
+    }
+    if (witch_) {
+        witch_->setFrontVisible(houseVisible_);
+        witch_->setCameraPosition(position);
     }
 
     for (const PropTarget& target : targets_) {

@@ -3,8 +3,11 @@
 #include "engine/scene/GhostView.h"
 
 #include "engine/effects/ContactShadow.h"
+#include "engine/effects/GraveGhostEffect.h"
+#include "engine/effects/HandEffect.h"
 #include "engine/effects/LightningEffect.h"
 #include "engine/effects/PersistentEffects.h"
+#include "engine/effects/WitchEffect.h"
 #include "engine/post/GhostBloom.h"
 #include "engine/scene/DoubleText.h"
 #include "platform/assets/ModelLoader.h"
@@ -118,11 +121,31 @@ async::Task<void> GhostView::loadScene(platform::EntityPtr anchor)
         try {
             targets_ = PropTarget::loadList(resources_ / std::string(resources::propTargets));
             loadPropTargets(anchor);
+            graveGhost_ = std::make_unique<GraveGhostEffect>([this](const std::string& line) { log(line, false); });
+            anchor->addChild(graveGhost_->root());
             log("E4 reaction targets=" + std::to_string(targets_.size()), false);
         } catch (const async::CancellationError&) {
             throw;
         } catch (const std::exception& error) {
             log(std::string("E4 REACTIONS FAILED ") + error.what(), false);
+        }
+
+        try {
+            platform::EntityPtr witchModel =
+                co_await platform::ModelLoader::load(resources_ / std::string(resources::witchModel));
+            checkpoint();
+            witch_ = std::make_unique<WitchEffect>(std::move(witchModel));
+            anchor->addChild(witch_->root());
+            anchor->addChild(witch_->moonHit());
+        } catch (const async::CancellationError&) {
+            throw;
+        } catch (const std::exception& error) {
+            log(std::string("E4 WITCH FAILED ") + error.what(), false);
+        }
+
+        if (handAsset_) {
+            hand_ = std::make_unique<HandEffect>(handAsset_, *anchor, materialTextures_,
+                                                 [this](const std::string& line) { log(line, false); });
         }
 
         finishLoading();

@@ -2,7 +2,9 @@
 // moon or the hand in view, which graves are, may a surprise begin now.
 #include "engine/scene/GhostView.h"
 
+#include "engine/effects/HandEffect.h"
 #include "engine/effects/OpeningSequence.h"
+#include "engine/effects/WitchEffect.h"
 #include "engine/scene/DoubleText.h"
 
 #include <algorithm>
@@ -11,10 +13,6 @@ namespace gloam {
 
 namespace {
 
-// Where the witch crosses the moon and where the hand reaches out of the
-// ground (the witch's and the hand's own fixed points).
-const glm::vec3 moonPosition{18.219704F, 2.4613976F, -14.070088F};
-const glm::vec3 wristPosition{-0.25219727F, 0.39178744F, 2.8839676F};
 constexpr float characterInset = 12.0F;
 constexpr float graveInsetX = 24.0F;
 constexpr float graveInsetY = 12.0F;
@@ -100,7 +98,7 @@ void GhostView::triggerGhost(const std::optional<std::string>& requested)
 
 bool GhostView::characterVisible(const std::string& name) const
 {
-    const glm::vec3 spot = name == "MoonReaction" ? moonPosition : wristPosition;
+    const glm::vec3 spot = name == "MoonReaction" ? WitchEffect::moonPosition() : HandEffect::wrist();
     const auto point = render_->project(spot);
     if (!point || !inside(*point, render_->bounds(), characterInset, characterInset)) {
         return false;

@@ -3,6 +3,7 @@
 // whether such frames allocate, what a drawn frame with bloom and fog costs
 // headless, and the process's peak memory.
 
+#include "engine/effects/GraveGhostEffect.h"
 #include "engine/post/GhostBloom.h"
 #include "engine/scene/GhostView.h"
 #include "engine/scene/HeadlessSceneDriver.h"
@@ -200,6 +201,40 @@ int main(int argc, char** argv)
             allocatingFrames += count > 0 ? 1 : 0;
         }
 
+        // A ghost rising, over and over from the tallest grave in view, with
+        // the other automatic effects off: the frames that re-sample its
+        // cloth and the frames in between, which only move it.
+        view->setAutomatic(false);
+        std::vector<double> ghostWall;
+        std::vector<double> rebuildWall;
+        std::vector<double> betweenWall;
+        int betweenAllocating = 0;
+        const GraveGhostEffect* ghost = view->graveGhost();
+        if (ghost != nullptr) {
+            for (int i = 0; i < options.updates; ++i) {
+                if (!view->reactions().ghostAge()) {
+                    view->triggerGhost(std::nullopt);
+                }
+                if (!view->reactions().ghostAge()) {
+                    break; // no grave in view
+                }
+                now += step;
+                const long meshFrame = ghost->lastMeshFrame();
+                const long before = allocations.load(std::memory_order_relaxed);
+                const Clock::time_point start = Clock::now();
+                view->render().scene().update(step);
+                const double wall = secondsSince(start);
+                const long count = allocations.load(std::memory_order_relaxed) - before;
+                ghostWall.push_back(wall);
+                if (ghost->lastMeshFrame() != meshFrame) {
+                    rebuildWall.push_back(wall);
+                } else {
+                    betweenWall.push_back(wall);
+                    betweenAllocating += count > 0 ? 1 : 0;
+                }
+            }
+        }
+
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
 
@@ -217,6 +252,16 @@ int main(int argc, char** argv)
                     options.updates * step);
         std::printf("  updates that allocated        %8d of %d (%ld allocations)\n", allocatingFrames, options.updates,
                     allocated);
+        if (ghostWall.empty()) {
+            std::printf("  ghost rising                  no grave in view\n");
+        } else {
+            std::printf("  frame update, ghost rising    %8.4f ms median, %.4f ms p99, %zu updates\n",
+                        median(ghostWall) * 1e3, percentile(ghostWall, 0.99) * 1e3, ghostWall.size());
+            std::printf("    cloth re-sampled            %8.4f ms median, %zu updates\n", median(rebuildWall) * 1e3,
+                        rebuildWall.size());
+            std::printf("    cloth kept                  %8.4f ms median, %zu updates, %d allocated\n",
+                        median(betweenWall) * 1e3, betweenWall.size(), betweenAllocating);
+        }
         std::printf("  peak memory (max RSS)         %8.1f MB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
         view->stop();
     } catch (const std::exception& error) {
