@@ -40,6 +40,7 @@ class MeshResource;
 
 namespace gloam {
 
+class EasterEggEffects;
 class GhostBloom;
 class LightningEffect;
 class OpeningSequence;
@@ -165,6 +166,7 @@ public:
     const std::shared_ptr<platform::PerspectiveCamera>& camera() const { return camera_; }
     double chargerRetryAt() const { return chargerRetryAt_; }
     LightningEffect* lightning() const { return lightning_.get(); }
+    EasterEggEffects* eggEffects() const { return eggEffects_.get(); }
     PersistentEffects* persistent() const { return persistent_.get(); }
     const std::shared_ptr<platform::ModelEntity>& contactShadow() const { return contactShadow_; }
 
@@ -250,8 +252,11 @@ private:
     ReactionTimeline reactions_;
     CharacterTimeline characters_;
     EasterEggTimeline easterEggs_;
+    std::unique_ptr<EasterEggEffects> eggEffects_;
     std::optional<EasterEgg> shownEgg_;
     double chargerRetryAt_ = 0;
+    // Automatic tries in a row in which the charging station found no place.
+    int chargerMisses_ = 0;
     std::vector<PropTarget> targets_;
     std::map<std::string, platform::EntityPtr> targetEntities_;
     std::vector<PumpkinMaterial> pumpkinMaterials_;

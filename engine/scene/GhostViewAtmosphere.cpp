@@ -2,6 +2,7 @@
 #include "engine/scene/GhostView.h"
 
 #include "engine/effects/LightningEffect.h"
+#include "engine/eggs/EasterEggEffects.h"
 #include "engine/effects/OpeningSequence.h"
 #include "engine/effects/PersistentEffects.h"
 #include "engine/post/GhostBloom.h"
@@ -32,6 +33,10 @@ void GhostView::applyAtmosphere(double delta)
 
     if (isReady_ || playing) {
         sound_->sync(soundAges(), delta);
+    }
+
+    if (eggEffects_) {
+        eggEffects_->update(easterEggs_.active, easterEggs_.age());
     }
 
     if (easterEggs_.active != shownEgg_) {
