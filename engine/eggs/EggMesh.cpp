@@ -11,10 +11,14 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <utility>
 
 namespace gloam {
 
 namespace {
+
+// Normals shorter than this come from vertices on degenerate triangles only.
+constexpr float shortestNormal = 1e-6F;
 
 void noShadow(platform::Entity& entity)
 {
@@ -65,42 +69,49 @@ void subdivide(glm::vec2 t0, glm::vec2 t1, glm::vec2 t2, int depth, std::vector<
 
 } // namespace
 
-platform::MeshPtr EggMesh::mesh(const std::string& name, const std::vector<glm::vec3>& positions,
-                                const std::vector<std::uint32_t>& indices)
+std::vector<glm::vec3> EggMesh::smoothNormals(const std::vector<glm::vec3>& positions,
+                                              const std::vector<std::uint32_t>& indices)
 {
     std::vector<glm::vec3> normals(positions.size(), glm::vec3(0.0F));
-    const std::size_t complete = indices.size() - indices.size() % 3;
-    for (std::size_t t = 0; t < complete; t += 3) {
-        const std::uint32_t i0 = indices[t];
-        const std::uint32_t i1 = indices[t + 1];
-        const std::uint32_t i2 = indices[t + 2];
-        if (i0 >= positions.size() || i1 >= positions.size() || i2 >= positions.size()) {
-            throw platform::MeshError("mesh \"" + name + "\": triangle " + std::to_string(t / 3) +
-                                      " uses a position that does not exist");
+    const std::size_t count = positions.size();
+    for (std::size_t i = 0; i + 2 < indices.size(); i += 3) {
+        const std::uint32_t a = indices[i];
+        const std::uint32_t b = indices[i + 1];
+        const std::uint32_t c = indices[i + 2];
+        if (a >= count || b >= count || c >= count) {
+            continue; // the mesh check below reports it
         }
         // Not normalised: larger triangles weigh more.
-        const glm::vec3 n = glm::cross(positions[i1] - positions[i0], positions[i2] - positions[i0]);
-        normals[i0] += n;
-        normals[i1] += n;
-        normals[i2] += n;
+        const glm::vec3 n = glm::cross(positions[b] - positions[a], positions[c] - positions[a]);
+        normals[a] += n;
+        normals[b] += n;
+        normals[c] += n;
     }
     for (glm::vec3& n : normals) {
         const float length = glm::length(n);
-        n = length > 1e-6F ? n / length : glm::vec3(0.0F, 1.0F, 0.0F);
+        n = length > shortestNormal ? n / length : glm::vec3(0.0F, 1.0F, 0.0F);
     }
+    return normals;
+}
+
+platform::MeshPtr EggMesh::mesh(std::string name, std::vector<glm::vec3> positions, std::vector<std::uint32_t> indices)
+{
+    indices.resize(indices.size() - indices.size() % 3);
     platform::MeshDescriptor descriptor;
-    descriptor.name = name;
-    descriptor.positions = positions;
-    descriptor.normals = std::move(normals);
-    descriptor.indices.assign(indices.begin(), indices.begin() + static_cast<std::ptrdiff_t>(complete));
+    descriptor.name = std::move(name);
+    descriptor.normals = smoothNormals(positions, indices);
+    descriptor.positions = std::move(positions);
+    descriptor.indices = std::move(indices);
     return platform::MeshResource::generate(std::move(descriptor));
 }
 
-std::shared_ptr<platform::ModelEntity> EggMesh::model(platform::MeshPtr mesh, const platform::Material& material,
+std::shared_ptr<platform::ModelEntity> EggMesh::model(platform::MeshPtr mesh, platform::Material material,
                                                       glm::vec3 position, platform::Entity& parent)
 {
-    auto entity = attach(std::move(mesh), material, parent);
+    auto entity = platform::ModelEntity::make(std::move(mesh), {std::move(material)});
+    entity->components.set(platform::DynamicLightShadowComponent{false});
     entity->setPosition(position);
+    parent.addChild(entity);
     return entity;
 }
 

@@ -15,28 +15,39 @@
 
 namespace gloam {
 
-// Builders of the surprises' procedural meshes and model entities: meshes
-// from positions and triangle indices with smooth, area-weighted normals,
-// and the shapes the surprise models are assembled from (cylinders between
-// two points, ellipsoids, carvings that hug a ribbed pumpkin, the charging
-// station's lofted housing). Every model entity made here has one material,
-// casts no dynamic-light shadow and is added to the given parent. They run
-// once while the scene loads.
+// Builders of named procedural meshes and the model entities that show
+// them. Positions are given, normals always derived; indices are three per
+// triangle, counter-clockwise seen from the front. Every model made here has
+// one material, casts no dynamic-light shadow and is added to the given
+// parent.
+//
+// Sections below: general meshes and models; primitives placed in space;
+// the surprises' own shapes.
 class EggMesh {
 public:
     EggMesh() = delete;
 
-    // A mesh named `name`; indices are triangles, counter-clockwise from the
-    // front (a trailing incomplete triple is ignored). Normals are the
-    // area-weighted sums of the triangles' normals, (0, 1, 0) where that
-    // sum vanishes. Throws platform::MeshError when the mesh is refused.
-    static platform::MeshPtr mesh(const std::string& name, const std::vector<glm::vec3>& positions,
-                                  const std::vector<std::uint32_t>& indices);
+    // --- General meshes and models ---
 
-    // A model entity of `mesh` with the one material, at `position` in
-    // `parent`'s space.
-    static std::shared_ptr<platform::ModelEntity> model(platform::MeshPtr mesh, const platform::Material& material,
+    // A mesh from positions and triangle indices with smooth, area-weighted
+    // normals (a vertex used by one triangle only gets that triangle's flat
+    // normal; a vertex on no usable triangle gets +y). A trailing incomplete
+    // triple is ignored. Throws platform::MeshError when the mesh is rejected
+    // (no positions or triangles, an index out of range, a position that is
+    // not finite).
+    static platform::MeshPtr mesh(std::string name, std::vector<glm::vec3> positions,
+                                  std::vector<std::uint32_t> indices);
+
+    // The normals `mesh` derives, for callers that check or reuse them.
+    static std::vector<glm::vec3> smoothNormals(const std::vector<glm::vec3>& positions,
+                                                const std::vector<std::uint32_t>& indices);
+
+    // A model entity with the mesh and the one material, at `position`
+    // (local to `parent`), added to `parent`.
+    static std::shared_ptr<platform::ModelEntity> model(platform::MeshPtr mesh, platform::Material material,
                                                         glm::vec3 position, platform::Entity& parent);
+
+    // --- Primitives placed in space ---
 
     // A cylinder of `radius` from `a` to `b`: a unit-height cylinder placed
     // at the middle, stretched along its axis and turned from +y onto b − a.
@@ -46,6 +57,8 @@ public:
     // An ellipsoid: a unit sphere at `center` scaled by the semi-axes `radii`.
     static std::shared_ptr<platform::ModelEntity> sphere(glm::vec3 radii, glm::vec3 center,
                                                          const platform::Material& material, platform::Entity& parent);
+
+    // --- The surprises' own shapes ---
 
     // A carved-face piece (eye, nose, mouth) whose outline, in the x-y plane
     // of a pumpkin of ten ellipsoidal ribs, is turned counter-clockwise,

@@ -1,5 +1,6 @@
 #include "engine/scene/GhostView.h"
 
+#include "engine/effects/GraveGhostEffect.h"
 #include "engine/effects/LightningEffect.h"
 #include "engine/effects/OpeningSequence.h"
 #include "engine/effects/PersistentEffects.h"

@@ -42,6 +42,7 @@ namespace gloam {
 
 class EasterEggEffects;
 class GhostBloom;
+class GraveGhostEffect;
 class LightningEffect;
 class OpeningSequence;
 class PersistentEffects;
@@ -166,6 +167,7 @@ public:
     const std::shared_ptr<platform::PerspectiveCamera>& camera() const { return camera_; }
     double chargerRetryAt() const { return chargerRetryAt_; }
     LightningEffect* lightning() const { return lightning_.get(); }
+    GraveGhostEffect* graveGhost() const { return graveGhost_.get(); }
     EasterEggEffects* eggEffects() const { return eggEffects_.get(); }
     PersistentEffects* persistent() const { return persistent_.get(); }
     const std::shared_ptr<platform::ModelEntity>& contactShadow() const { return contactShadow_; }
@@ -275,6 +277,7 @@ private:
     std::shared_ptr<platform::ModelEntity> contactShadow_;
     std::unique_ptr<PersistentEffects> persistent_;
     std::unique_ptr<LightningEffect> lightning_;
+    std::unique_ptr<GraveGhostEffect> graveGhost_;
     double startupElapsed_ = 0;
     std::string shownStatus_;
     bool pendingSkip_ = false;

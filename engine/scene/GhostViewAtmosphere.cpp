@@ -1,6 +1,7 @@
 // Turning the clocks' strengths and ages into what is seen and heard.
 #include "engine/scene/GhostView.h"
 
+#include "engine/effects/GraveGhostEffect.h"
 #include "engine/effects/LightningEffect.h"
 #include "engine/eggs/EasterEggEffects.h"
 #include "engine/effects/OpeningSequence.h"
@@ -103,6 +104,24 @@ void GhostView::applyAtmosphere(double delta)
             light->light().intensity = 300.0F + 500.0F * s;
         }
         lastPumpkinStrength_ = s;
+    }
+
+    if (graveGhost_) {
+        // The ghost's grave, unless its prop is hidden on the camera's side.
+        const PropTarget* grave = nullptr;
+        if (reactions_.graveID) {
+            for (const PropTarget& target : targets_) {
+                if (target.id != *reactions_.graveID) {
+                    continue;
+                }
+                const auto found = targetEntities_.find(target.id);
+                if (found != targetEntities_.end() && found->second && found->second->isEnabled()) {
+                    grave = &target;
+                    break;
+                }
+            }
+        }
+        graveGhost_->update(grave, reactions_.ghostAge(), camera_->position(nullptr));
     }
 }
 

@@ -3,6 +3,7 @@
 #include "engine/scene/GhostView.h"
 
 #include "engine/effects/ContactShadow.h"
+#include "engine/effects/GraveGhostEffect.h"
 #include "engine/effects/LightningEffect.h"
 #include "engine/effects/PersistentEffects.h"
 #include "engine/eggs/EasterEggEffects.h"
@@ -119,6 +120,8 @@ async::Task<void> GhostView::loadScene(platform::EntityPtr anchor)
         try {
             targets_ = PropTarget::loadList(resources_ / std::string(resources::propTargets));
             loadPropTargets(anchor);
+            graveGhost_ = std::make_unique<GraveGhostEffect>([this](const std::string& line) { log(line, false); });
+            anchor->addChild(graveGhost_->root());
             log("E4 reaction targets=" + std::to_string(targets_.size()), false);
         } catch (const async::CancellationError&) {
             throw;

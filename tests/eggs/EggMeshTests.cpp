@@ -19,6 +19,13 @@ using namespace gloam;
 
 namespace {
 
+void expectVec(glm::vec3 actual, glm::vec3 expected, float tolerance = 1e-6F)
+{
+    EXPECT_NEAR(actual.x, expected.x, tolerance);
+    EXPECT_NEAR(actual.y, expected.y, tolerance);
+    EXPECT_NEAR(actual.z, expected.z, tolerance);
+}
+
 const platform::MeshResource::Part& onlyPart(const platform::MeshPtr& mesh)
 {
     EXPECT_EQ(mesh->parts().size(), 1U);
@@ -61,42 +68,80 @@ std::vector<glm::vec2> mouth()
 
 } // namespace
 
-TEST(EggMesh, NormalsAreAreaWeightedAndFallBackToUp)
+TEST(EggMeshTest, OneTriangleFacesItsCounterClockwiseSide)
 {
-    // One triangle: its flat normal on all three corners.
-    const auto single = EggMesh::mesh("one", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {0, 1, 2});
-    EXPECT_EQ(single->name(), "one");
-    for (const glm::vec3 n : onlyPart(single).normals) {
-        expectNear(n, {0, 0, 1});
+    const platform::MeshPtr mesh = EggMesh::mesh("One", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {0, 1, 2});
+    ASSERT_EQ(mesh->parts().size(), 1U);
+    const auto& part = mesh->parts().front();
+    EXPECT_EQ(mesh->name(), "One");
+    ASSERT_EQ(part.normals.size(), 3U);
+    for (const glm::vec3& n : part.normals) {
+        expectVec(n, {0, 0, 1});
     }
-
-    // A shared corner leans towards the larger triangle; a degenerate
-    // triangle adds nothing, and a corner used only by it points up; a
-    // trailing incomplete triple is no triangle.
-    const std::vector<glm::vec3> positions{{0, 0, 0}, {4, 0, 0}, {0, 4, 0},  // big, facing +z
-                                           {0, 0, 1}, {0, 0, 0}, {0, -1, 0}, // small, facing +x
-                                           {5, 5, 5}};                       // only in the degenerate one
-    const auto mesh = EggMesh::mesh("mixed", positions, {0, 1, 2, 0, 3, 5, 6, 6, 6, 0, 1});
-    const auto& part = onlyPart(mesh);
-    EXPECT_EQ(part.triangleCount(), 3U);
-    const glm::vec3 expected = glm::normalize(glm::vec3(1, 0, 16));
-    expectNear(part.normals[0], expected);
-    expectNear(part.normals[3], {1, 0, 0});
-    // Corner 4 is in no triangle; corner 6 only in the degenerate one.
-    expectNear(part.normals[4], {0, 1, 0});
-    expectNear(part.normals[6], {0, 1, 0});
 }
 
-TEST(EggMesh, RefusedMeshesThrow)
+TEST(EggMeshTest, SharedVerticesAreSmoothAndWeightedByArea)
 {
-    EXPECT_THROW(EggMesh::mesh("outOfRange", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {0, 1, 3}), platform::MeshError);
-    EXPECT_THROW(EggMesh::mesh("empty", {}, {}), platform::MeshError);
+    // Two triangles folded along the x axis: a small one facing +z and a
+    // four times larger one facing +y. The shared edge leans towards the larger.
+    const std::vector<glm::vec3> positions{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, -2}, {2, 0, 0}};
+    const std::vector<std::uint32_t> indices{0, 1, 2, 0, 4, 3};
+    const std::vector<glm::vec3> normals = EggMesh::smoothNormals(positions, indices);
+    expectVec(normals[2], {0, 0, 1});
+    expectVec(normals[3], {0, 1, 0});
+    expectVec(normals[0], glm::normalize(glm::vec3(0, 4, 1)));
+    // The mesh carries exactly those normals.
+    const platform::MeshPtr mesh = EggMesh::mesh("Fold", positions, indices);
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        expectVec(mesh->parts().front().normals[i], normals[i]);
+    }
+}
+
+TEST(EggMeshTest, DegenerateTrianglesAndATrailingPairAddNothing)
+{
+    // Vertex 3 is used only by a triangle whose corners coincide; the last
+    // two indices are an incomplete triple and are dropped.
+    const std::vector<glm::vec3> positions{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {5, 5, 5}};
+    const platform::MeshPtr mesh = EggMesh::mesh("Degenerate", positions, {0, 1, 2, 3, 3, 3, 0, 1});
+    const auto& part = mesh->parts().front();
+    EXPECT_EQ(part.indices.size(), 6U);
+    expectVec(part.normals[3], {0, 1, 0});
+    expectVec(part.normals[0], {0, 0, 1});
+}
+
+TEST(EggMeshTest, RejectedMeshesThrow)
+{
+    EXPECT_THROW(EggMesh::mesh("Empty", {}, {}), platform::MeshError);
+    EXPECT_THROW(EggMesh::mesh("OutOfRange", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {0, 1, 7}), platform::MeshError);
+    EXPECT_THROW(EggMesh::mesh("NotFinite", {{0, 0, 0}, {1, 0, 0}, {0, NAN, 0}}, {0, 1, 2}), platform::MeshError);
+}
+
+TEST(EggMeshTest, ModelsJoinTheirParentWithOneMaterialAndNoShadow)
+{
+    auto parent = platform::Entity::make("Parent");
+    const platform::MeshPtr mesh = EggMesh::mesh("One", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {0, 1, 2});
+    const auto model =
+        EggMesh::model(mesh, platform::UnlitMaterial(platform::rgb(1, 0, 0)), glm::vec3(0.5F, 1.0F, 0.0F), *parent);
+    ASSERT_EQ(parent->children().size(), 1U);
+    EXPECT_EQ(parent->children().front(), model);
+    EXPECT_EQ(model->position(), glm::vec3(0.5F, 1.0F, 0.0F));
+    const auto* component = model->components.get<platform::ModelComponent>();
+    ASSERT_NE(component, nullptr);
+    EXPECT_EQ(component->mesh, mesh);
+    EXPECT_EQ(component->materials.size(), 1U);
+    const auto* shadow = model->components.get<platform::DynamicLightShadowComponent>();
+    ASSERT_NE(shadow, nullptr);
+    EXPECT_FALSE(shadow->castsShadow);
+}
+
+TEST(EggMeshTest, CarvingsWithoutAnEarThrow)
+{
     EXPECT_THROW(EggMesh::pumpkinCarving({{0, 0}, {1, 0}}), platform::MeshError);
     EXPECT_THROW(EggMesh::pumpkinCarving({{0, 0}, {0.01F, 0}, {0.02F, 0}, {0.03F, 0}}), platform::MeshError)
         << "a collinear outline has no ear";
 }
 
-TEST(EggMesh, ModelsCarryOneMaterialNoShadowAndTheirPlace)
+TEST(EggMeshTest, SegmentsAndEllipsoidsArePlacedScaledAndTurned)
 {
     auto parent = platform::Entity::make("parent");
     const platform::Material material = platform::UnlitMaterial(platform::rgb(0.1F, 0.2F, 0.3F));
@@ -137,7 +182,7 @@ TEST(EggMesh, ModelsCarryOneMaterialNoShadowAndTheirPlace)
     }
 }
 
-TEST(EggMesh, TheCarvingSurfaceHugsTheFrontRibs)
+TEST(EggMeshTest, TheCarvingSurfaceHugsTheFrontRibs)
 {
     expectNear(EggMesh::pumpkinSurface({0, 0}), {0, 0, 0.1918F});
     expectNear(EggMesh::pumpkinSurface({0, 0.2F}), {0, 0.2F, -0.9982F});
@@ -147,7 +192,7 @@ TEST(EggMesh, TheCarvingSurfaceHugsTheFrontRibs)
     expectNear(EggMesh::pumpkinSurface({0.05F, 0}), {0.05F, 0, 0.095F + 0.095F * std::sqrt(q) + 0.0018F});
 }
 
-TEST(EggMesh, CarvingsAreTurnedClippedAndSubdivided)
+TEST(EggMeshTest, CarvingsAreTurnedClippedAndSubdivided)
 {
     const std::vector<glm::vec2> clockwise{{-0.02F, 0.02F}, {0.02F, 0.02F}, {0.02F, -0.02F}, {-0.02F, -0.02F}};
     std::vector<glm::vec2> counterClockwise(clockwise.rbegin(), clockwise.rend());
@@ -188,7 +233,7 @@ TEST(EggMesh, CarvingsAreTurnedClippedAndSubdivided)
     EXPECT_EQ(mouthPart.triangleCount(), 4608U);
 }
 
-TEST(EggMesh, OutlinesAreRoundedRectanglesCounterClockwise)
+TEST(EggMeshTest, OutlinesAreRoundedRectanglesCounterClockwise)
 {
     const auto points = EggMesh::outline(1.0F, 1.0F, 0.1F, 0.0F);
     ASSERT_EQ(points.size(), 68U);
@@ -208,7 +253,7 @@ TEST(EggMesh, OutlinesAreRoundedRectanglesCounterClockwise)
     EXPECT_NEAR(high, 1.11F, 1e-6F);
 }
 
-TEST(EggMesh, TheHousingIsEightLoftedPiecesFacingOutwards)
+TEST(EggMeshTest, TheHousingIsEightLoftedPiecesFacingOutwards)
 {
     auto station = platform::Entity::make("station");
     const platform::Material white = platform::UnlitMaterial(platform::rgb(0.72F, 0.75F, 0.75F));

@@ -1,0 +1,21 @@
+#pragma once
+
+// Counts the heap allocations of the whole test program, so that a test can
+// check that a piece of per-frame work allocates nothing. Link
+// AllocationCounter.cpp into the test program (it replaces operator new).
+
+namespace gloam::testing {
+
+// Allocations made by operator new since the program started.
+long allocationCount();
+
+// Allocations made while `work` runs.
+template <typename Work>
+long allocationsDuring(Work&& work)
+{
+    const long before = allocationCount();
+    work();
+    return allocationCount() - before;
+}
+
+} // namespace gloam::testing
