@@ -99,6 +99,14 @@ void expectSoundStaging(EasterEggEffects& eggs, const glm::mat4& camera, float a
 {
     eggs.update(EasterEgg::amperle, 5.0);
     ASSERT_TRUE(eggs.charging()->isEnabled());
+    // Mirrored by swapping places only: the models keep their handedness, so
+    // the sign still reads left to right.
+    const float side = eggs.stageSide();
+    ASSERT_TRUE(side == 1.0F || side == -1.0F);
+    EXPECT_NEAR(eggs.station()->position().x, side * -0.24F, 1e-6F);
+    EXPECT_NEAR(eggs.pumpkin()->position().x, side * 0.34F, 1e-6F);
+    EXPECT_GT(eggs.charging()->scale().x, 0.0F);
+    EXPECT_EQ(eggs.station()->scale(), glm::vec3(1.0F));
 
     // Fully in the picture: every part's corners.
     eggs.charging()->visit([&](platform::Entity& part) {
@@ -208,6 +216,7 @@ TEST_F(EasterEggStagingTest, PlacesAreOnScreenClearAndVisibleAroundTheOrbit)
     const std::array<float, 3> aspects{1200.0F / 540.0F, 16.0F / 9.0F, 4.0F / 3.0F};
     int found = 0;
     int left = 0;
+    int mirrored = 0;
     int cases = 0;
     for (const Vehicle vehicle : allVehicles) {
         for (const float yaw : yaws) {
@@ -234,12 +243,13 @@ TEST_F(EasterEggStagingTest, PlacesAreOnScreenClearAndVisibleAroundTheOrbit)
                     EXPECT_GE(frame.y, 0.045);
                     EXPECT_LE(frame.maxY(), 0.94);
                     left += frame.x + frame.width * 0.5 < 0.5 ? 1 : 0;
+                    mirrored += eggs().stageSide() < 0.0F ? 1 : 0;
                     expectSoundStaging(eggs(), camera, aspect, vehicle, obstacles);
                 }
             }
         }
     }
-    std::cout << "staged " << found << " of " << cases << ", " << left << " on the left\n";
+    std::cout << "staged " << found << " of " << cases << ", " << left << " on the left, " << mirrored << " mirrored\n";
 }
 
 TEST_F(EasterEggStagingTest, NoPlaceLeavesTheSurpriseUnstaged)
