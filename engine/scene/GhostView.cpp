@@ -6,6 +6,7 @@
 #include "engine/effects/OpeningSequence.h"
 #include "engine/effects/PersistentEffects.h"
 #include "engine/effects/WitchEffect.h"
+#include "engine/eggs/EasterEggEffects.h"
 #include "engine/post/GhostBloom.h"
 #include "engine/prefs/VehiclePreference.h"
 #include "engine/scene/HalloweenResources.h"
@@ -31,6 +32,9 @@ double systemUptime()
 constexpr double openingHoldTime = 13.9;
 // How long the screen saver says that its sound is off.
 constexpr double soundOffNoticeSeconds = 8.0;
+// Automatic tries of the charging surprise (the first and its retry)
+// before the sky surprise takes its turn.
+constexpr int chargerTries = 2;
 
 const char* const waitingText = "Preparing the scene\u2026";
 const char* const soundOffText = "Sound off \u00b7 Enable in Screen Saver Options";
@@ -227,7 +231,20 @@ void GhostView::advanceEvents(double delta)
 
     if (eggStarts && !timeline_.lightningStart && !reactions_.pumpkinStart && !reactions_.ghostAge() &&
         !characters_.witchAge() && !characters_.handAge()) {
-        beginEgg(easterEggs_.nextKind);
+        const EasterEgg kind = easterEggs_.nextKind;
+        beginEgg(kind);
+        if (kind == EasterEgg::amperle) {
+            // A view in which the charging station never finds a place (a
+            // camera parked where the props crowd the ground, or the screen
+            // saver's fixed view) would keep it due for ever and the sky
+            // surprise would never come again: after its retry has failed
+            // too, the sky surprise takes the turn; the station comes next.
+            chargerMisses_ = easterEggs_.active ? 0 : chargerMisses_ + 1;
+            if (chargerMisses_ >= chargerTries) {
+                chargerMisses_ = 0;
+                easterEggs_.nextKind = EasterEgg::skyrell;
+            }
+        }
     }
 }
 
@@ -301,6 +318,7 @@ void GhostView::stop()
     }
     vehicleCollisionTasks_.clear();
     easterEggs_.cancel();
+    eggEffects_.reset();
     onEggChanged = nullptr;
     onOpeningChanged = nullptr;
     onReady = nullptr;

@@ -40,6 +40,7 @@ class MeshResource;
 
 namespace gloam {
 
+class EasterEggEffects;
 class GhostBloom;
 class GraveGhostEffect;
 class HandEffect;
@@ -171,6 +172,7 @@ public:
     GraveGhostEffect* graveGhost() const { return graveGhost_.get(); }
     WitchEffect* witch() const { return witch_.get(); }
     HandEffect* hand() const { return hand_.get(); }
+    EasterEggEffects* eggEffects() const { return eggEffects_.get(); }
     PersistentEffects* persistent() const { return persistent_.get(); }
     const std::shared_ptr<platform::ModelEntity>& contactShadow() const { return contactShadow_; }
 
@@ -256,8 +258,11 @@ private:
     ReactionTimeline reactions_;
     CharacterTimeline characters_;
     EasterEggTimeline easterEggs_;
+    std::unique_ptr<EasterEggEffects> eggEffects_;
     std::optional<EasterEgg> shownEgg_;
     double chargerRetryAt_ = 0;
+    // Automatic tries in a row in which the charging station found no place.
+    int chargerMisses_ = 0;
     std::vector<PropTarget> targets_;
     std::map<std::string, platform::EntityPtr> targetEntities_;
     std::vector<PumpkinMaterial> pumpkinMaterials_;

@@ -4,6 +4,7 @@
 #include "engine/effects/GraveGhostEffect.h"
 #include "engine/effects/HandEffect.h"
 #include "engine/effects/LightningEffect.h"
+#include "engine/eggs/EasterEggEffects.h"
 #include "engine/effects/OpeningSequence.h"
 #include "engine/effects/PersistentEffects.h"
 #include "engine/effects/WitchEffect.h"
@@ -35,6 +36,10 @@ void GhostView::applyAtmosphere(double delta)
 
     if (isReady_ || playing) {
         sound_->sync(soundAges(), delta);
+    }
+
+    if (eggEffects_) {
+        eggEffects_->update(easterEggs_.active, easterEggs_.age());
     }
 
     if (easterEggs_.active != shownEgg_) {

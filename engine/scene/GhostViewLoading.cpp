@@ -8,6 +8,7 @@
 #include "engine/effects/LightningEffect.h"
 #include "engine/effects/PersistentEffects.h"
 #include "engine/effects/WitchEffect.h"
+#include "engine/eggs/EasterEggEffects.h"
 #include "engine/post/GhostBloom.h"
 #include "engine/scene/DoubleText.h"
 #include "platform/assets/ModelLoader.h"
@@ -147,6 +148,16 @@ async::Task<void> GhostView::loadScene(platform::EntityPtr anchor)
             hand_ = std::make_unique<HandEffect>(handAsset_, *anchor, materialTextures_,
                                                  [this](const std::string& line) { log(line, false); });
         }
+
+        // Without the surprises the scene does not start at all.
+        try {
+            eggEffects_ = std::make_unique<EasterEggEffects>(resources_);
+        } catch (const std::exception& error) {
+            log(std::string("EASTER EGG LOAD FAILED ") + error.what(), false);
+            showLoadFailure(error.what());
+            co_return;
+        }
+        anchor->addChild(eggEffects_->root());
 
         finishLoading();
     } catch (const async::CancellationError&) {

@@ -5,6 +5,7 @@
 #include "engine/effects/HandEffect.h"
 #include "engine/effects/OpeningSequence.h"
 #include "engine/effects/WitchEffect.h"
+#include "engine/eggs/EasterEggEffects.h"
 #include "engine/scene/DoubleText.h"
 
 #include <algorithm>
@@ -17,6 +18,9 @@ constexpr float characterInset = 12.0F;
 constexpr float graveInsetX = 24.0F;
 constexpr float graveInsetY = 12.0F;
 constexpr double chargerRetryDelay = 2.0;
+// The hand reaching out of its grave, kept clear by the charging station.
+const glm::vec3 handObstacleOffset{0.0F, 0.22F, 0.0F};
+const glm::vec3 handObstacleSize{0.7F, 0.9F, 0.7F};
 
 const char* boolText(bool value)
 {
@@ -137,11 +141,25 @@ std::vector<std::string> GhostView::visibleGraves() const
 void GhostView::beginEgg(EasterEgg kind)
 {
     if (kind == EasterEgg::amperle) {
-        // The charging station needs a free place beside the vehicle; the
-        // staging that finds one joins with the surprise's effects. Until
-        // a place is found, try again two seconds of egg clock later.
-        chargerRetryAt_ = easterEggs_.time + chargerRetryDelay;
-        return;
+        // The charging station needs a free place beside the vehicle, clear
+        // of the props that are shown and of the hand. Without one, try
+        // again two seconds of egg clock later.
+        std::vector<EasterEggEffects::Box> obstacles;
+        obstacles.reserve(targets_.size() + 1);
+        for (const PropTarget& target : targets_) {
+            const auto hit = targetEntities_.find(target.id);
+            if (hit != targetEntities_.end() && hit->second && !hit->second->isEnabled()) {
+                continue;
+            }
+            obstacles.push_back({target.position(), target.dimensions()});
+        }
+        obstacles.push_back({HandEffect::wrist() + handObstacleOffset, handObstacleSize});
+        const platform::Rect box = render_->bounds();
+        const float aspect = box.width / std::max(box.height, 1.0F);
+        if (!eggEffects_ || !eggEffects_->prepareCharging(camera_->worldMatrix(), aspect, vehicle_, obstacles)) {
+            chargerRetryAt_ = easterEggs_.time + chargerRetryDelay;
+            return;
+        }
     }
     if (!easterEggs_.trigger(kind)) {
         return;

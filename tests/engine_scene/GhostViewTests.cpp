@@ -1,6 +1,7 @@
 #include "engine/effects/LightningEffect.h"
 #include "engine/effects/OpeningSequence.h"
 #include "engine/effects/PersistentEffects.h"
+#include "engine/eggs/EasterEggEffects.h"
 #include "engine/post/GhostBloom.h"
 #include "engine/prefs/GloamyardPreferences.h"
 #include "engine/scene/GhostView.h"
@@ -573,4 +574,121 @@ TEST_F(GhostViewTest, LightningFlashesBesideTheHouseAndTheShadowBreathes)
 
     const float k = PersistentEffects::hover(scene.view->ambientTime()) / 0.09F;
     EXPECT_NEAR(scene.view->contactShadow()->scale().z, 1.0F + 0.075F * k, 1e-5F);
+}
+
+TEST_F(GhostViewTest, FailingSurprisesFailTheWholeLoad)
+{
+    SceneHarness scene;
+    fs::remove(scene.resources() / "CameoFade.glsl"); // before the load's first turn
+    bool ready = false;
+    scene.view->onReady = [&] { ready = true; };
+    ASSERT_TRUE(runEventsUntil([&] { return scene.view->isStopped(); }, 20.0));
+    EXPECT_FALSE(scene.view->isReady());
+    EXPECT_FALSE(ready);
+    EXPECT_EQ(scene.countLines("E4 reaction targets="), 1) << "everything before the surprises loaded";
+    EXPECT_EQ(scene.countLines("E4 ENVIRONMENT FAILED"), 0);
+    ASSERT_GE(scene.log.size(), 2U);
+    const std::string failed = scene.log[scene.log.size() - 2];
+    const std::string prefix = "EASTER EGG LOAD FAILED ";
+    ASSERT_EQ(failed.rfind(prefix, 0), 0U) << failed;
+    EXPECT_NE(failed.find("CameoFade.glsl"), std::string::npos) << "the error names the file";
+    EXPECT_EQ(scene.log.back(), "Halloween scene unavailable: " + failed.substr(prefix.size()));
+    ASSERT_TRUE(scene.view->failureLabel().has_value());
+    EXPECT_EQ(scene.view->failureLabel()->text, "Unable to load the Halloween scene.");
+    EXPECT_EQ(scene.view->eggEffects(), nullptr);
+    EXPECT_TRUE(scene.view->render().scene().anchors().empty());
+}
+
+// The charging station stands clear of the props that are shown: a prop on
+// its first place moves it, and the same prop hidden no longer does.
+TEST_F(GhostViewTest, ChargingPreviewStagesTheStationClearOfShownProps)
+{
+    // A lone stone far behind the vehicle, out of the station's way.
+    const std::string farStone =
+        R"([{"id": "FarStone", "kind": "stone", "center": [6, 0.5, -6], "size": [0.6, 1, 0.3]})";
+    glm::vec3 place(0.0F);
+    {
+        SceneHarness scene(true, farStone + "]");
+        scene.runScene();
+        std::vector<std::optional<EasterEgg>> reported;
+        scene.view->onEggChanged = [&](std::optional<EasterEgg> egg) { reported.push_back(egg); };
+        scene.view->triggerLightning();
+        scene.view->previewEgg(EasterEgg::amperle);
+        ASSERT_EQ(scene.view->easterEggs().active, EasterEgg::amperle);
+        EXPECT_FALSE(scene.view->timeline().lightningStart.has_value()) << "the preview ends the strike";
+        EXPECT_EQ(reported, std::vector<std::optional<EasterEgg>>{EasterEgg::amperle});
+        EasterEggEffects* eggs = scene.view->eggEffects();
+        ASSERT_NE(eggs, nullptr);
+        EXPECT_TRUE(eggs->stagePrepared());
+        EXPECT_TRUE(eggs->charging()->isEnabled());
+        EXPECT_FALSE(eggs->skyrell()->isEnabled());
+        place = eggs->stagePosition();
+        scene.frames(2);
+        EXPECT_DOUBLE_EQ(*scene.view->soundAges()[SoundCue::charger], scene.view->easterEggs().age().value() - 3.8);
+        scene.ticks(19 * 4 + 1, 0.25);
+        EXPECT_FALSE(scene.view->easterEggs().active.has_value());
+        EXPECT_EQ(reported.back(), std::nullopt);
+        EXPECT_FALSE(eggs->charging()->isEnabled());
+    }
+
+    std::string targets = farStone;
+    targets += ", {\"id\": \"Blocker\", \"kind\": \"stone\", \"center\": [" + std::to_string(place.x) + ", 0.3, " +
+               std::to_string(place.z) + "], \"size\": [1.0, 0.6, 1.0]}]";
+    SceneHarness scene(true, targets);
+    scene.runScene();
+    scene.view->previewEgg(EasterEgg::amperle);
+    ASSERT_EQ(scene.view->easterEggs().active, EasterEgg::amperle);
+    EasterEggEffects* eggs = scene.view->eggEffects();
+    EXPECT_GT(glm::length(eggs->stagePosition() - place), 0.5F) << "moved off the prop";
+    scene.ticks(19 * 4 + 1, 0.25);
+    ASSERT_FALSE(scene.view->easterEggs().active.has_value());
+
+    scene.view->targetEntities().at("Blocker")->setEnabled(false);
+    scene.view->previewEgg(EasterEgg::amperle);
+    ASSERT_EQ(scene.view->easterEggs().active, EasterEgg::amperle);
+    EXPECT_EQ(eggs->stagePosition(), place) << "a hidden prop is no obstacle";
+}
+
+// When the charging station finds no place, the preview starts nothing and
+// the automatic turn passes to the sky surprise after the retry, instead of
+// the station staying due for ever and no surprise playing again.
+TEST_F(GhostViewTest, AnUnstageableChargingSurpriseHandsItsTurnOn)
+{
+    std::string targets = gloam::testing::defaultTargets();
+    targets.erase(targets.rfind(']'));
+    targets += R"(, {"id": "Everywhere", "kind": "stone", "center": [0, 0.02, 0], "size": [60, 0.04, 60]}])";
+    SceneHarness scene(true, targets);
+    scene.runScene();
+    auto moon = platform::Entity::make("MoonReaction");
+    moon->setPosition({18.219704F, 2.4613976F, -14.070088F});
+    moon->components.set(platform::CollisionComponent({platform::ShapeResource::generateSphere(0.7F)}));
+    scene.view->anchor()->addChild(moon);
+
+    scene.log.clear();
+    scene.view->previewEgg(EasterEgg::amperle);
+    EXPECT_FALSE(scene.view->easterEggs().active.has_value());
+    EXPECT_DOUBLE_EQ(scene.view->chargerRetryAt(), scene.view->easterEggs().time + 2.0);
+    EXPECT_FALSE(scene.view->eggEffects()->stagePrepared());
+    EXPECT_TRUE(scene.log.empty()) << "no message";
+
+    scene.view->previewEgg(EasterEgg::skyrell);
+    ASSERT_EQ(scene.view->easterEggs().active, EasterEgg::skyrell);
+    EXPECT_TRUE(scene.view->eggEffects()->skyrell()->isEnabled());
+    const double due = scene.view->easterEggs().nextAt;
+    ASSERT_EQ(scene.view->easterEggs().nextKind, EasterEgg::amperle);
+
+    bool chargingPlayed = false;
+    std::vector<double> retries;
+    while (scene.view->easterEggs().active != EasterEgg::skyrell || scene.view->easterEggs().time < due) {
+        scene.ticks(1, 0.25);
+        chargingPlayed = chargingPlayed || scene.view->easterEggs().active == EasterEgg::amperle;
+        if (retries.empty() || retries.back() != scene.view->chargerRetryAt()) {
+            retries.push_back(scene.view->chargerRetryAt());
+        }
+        ASSERT_LT(scene.view->easterEggs().time, due + 40.0) << "the sky surprise never came";
+    }
+    EXPECT_FALSE(chargingPlayed);
+    ASSERT_GE(retries.size(), 3U) << "the preview's retry time, then a miss and its retry";
+    EXPECT_GE(scene.view->easterEggs().start, retries[retries.size() - 2]) << "only once the retry has failed";
+    EXPECT_EQ(scene.view->easterEggs().nextKind, EasterEgg::amperle) << "the station comes next";
 }

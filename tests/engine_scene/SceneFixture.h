@@ -1,7 +1,7 @@
 #pragma once
 
 // A small resource folder for scene-view tests: a ground plate for a
-// graveyard, a hand, and prop targets with graves of several heights, a
+// graveyard, a hand, a witch, the surprises' fade library, and prop targets with graves of several heights, a
 // broken pumpkin and a matched stone. Everything the view loads besides
 // these is absent, as in a partly built scene.
 
@@ -66,6 +66,9 @@ inline std::filesystem::path makeSceneResources(const std::string& targets = def
         writePlate(folder / vehicle, "Body", 1.5F, 1.2F);
     }
     writePlate(folder / "RearLights.glb", "AmberCore", 0.1F, 0.98F);
+    writePlate(folder / "Witch.glb", "WitchBody", 0.3F, 0.0F);
+    std::filesystem::copy_file(std::filesystem::path(GLOAMYARD_SOURCE_DIR) / "forge" / "shaders" / "CameoFade.glsl",
+                               folder / "CameoFade.glsl");
     for (const char* raw : {"corsel", "vantre", "brusker", "spirra"}) {
         const std::string library = std::string(raw) + "-ScenePostprocess.glsl";
         std::filesystem::copy_file(std::filesystem::path(GLOAMYARD_SOURCE_DIR) / "forge" / "shaders" / library,

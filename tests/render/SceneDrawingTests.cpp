@@ -134,25 +134,30 @@ TEST_F(SceneDrawing, shippedSurfaceFunctionsFollowTheirCustomValues)
     const glm::vec3 plain = centre();
     ASSERT_GT(plain.b, 0.1f);
 
-    // The fade: hidden at reveal 0, the source at 1, glow adds light, and
-    // the source opacity scales what shows.
+    // The fade: hidden at reveal 0, the source at 1, the glow scales the
+    // emissive colour, and the source opacity scales what shows; an opaque
+    // material fades too (it dissolves rather than blends).
     platform::UnlitMaterial source(platform::rgb(0.2f, 0.4f, 0.6f));
     platform::CustomMaterial fade(source, platform::SurfaceShader::load(shaders / "CameoFade.glsl", "cameoFade"));
-    fade.blending = platform::Blending::transparent(1.0f);
+    fade.emissiveColor.color = {0.3f, 0.2f, 0.1f};
+    fade.emissiveIntensity = 1.0f;
     struct Case {
         glm::vec4 value;
-        float expectedShare; // of the plain colour, before glow
+        bool transparent;
+        float expectedShare; // of the plain colour and of the glow
         float glow;
     };
-    for (const Case& c : {Case{{0, 0, 1, 0}, 0.0f, 0.0f}, Case{{1, 0, 1, 0}, 1.0f, 0.0f},
-                          Case{{1, 0, 0.5f, 0}, 0.5f, 0.0f}, Case{{1, 1, 1, 0}, 1.0f, 1.0f}}) {
+    for (const Case& c : {Case{{0, 0, 1, 0}, true, 0.0f, 0.0f}, Case{{1, 0, 1, 0}, true, 1.0f, 0.0f},
+                          Case{{1, 0, 0.5f, 0}, true, 0.5f, 0.0f}, Case{{1, 2, 1, 0}, true, 1.0f, 2.0f},
+                          Case{{0, 2, 1, 0}, false, 0.0f, 2.0f}, Case{{1, 0, 1, 0}, false, 1.0f, 0.0f}}) {
         fade.custom.value = c.value;
+        fade.blending = c.transparent ? platform::Blending::transparent(1.0f) : platform::Blending::opaque();
         ball->model().materials = {fade};
         const glm::vec3 seen = centre();
-        EXPECT_NEAR(seen.r, plain.r * c.expectedShare + 0.55f * c.glow * c.expectedShare, 0.03f)
-            << c.value.x << " " << c.value.z;
-        EXPECT_NEAR(seen.b, plain.b * c.expectedShare + 1.0f * c.glow * c.expectedShare, 0.03f)
-            << c.value.x << " " << c.value.z;
+        EXPECT_NEAR(seen.r, (plain.r + 0.3f * c.glow) * c.expectedShare, 0.03f)
+            << c.value.x << " " << c.value.z << " " << c.transparent;
+        EXPECT_NEAR(seen.b, (plain.b + 0.1f * c.glow) * c.expectedShare, 0.03f)
+            << c.value.x << " " << c.value.z << " " << c.transparent;
     }
 
     // The opening's atmosphere shows the panorama texture whatever the

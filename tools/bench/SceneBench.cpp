@@ -1,13 +1,16 @@
 // The whole scene's benchmark: how long a view takes from construction to
 // ready, what one frame update costs with everything loaded (no drawing),
 // whether such frames allocate, what a drawn frame with bloom and fog costs
-// headless, and the process's peak memory.
+// headless, what the charging surprise's staging search and the frames of
+// each surprise cost, and the process's peak memory.
 
 #include "engine/effects/GraveGhostEffect.h"
+#include "engine/eggs/EasterEggEffects.h"
 #include "engine/post/GhostBloom.h"
 #include "engine/scene/GhostView.h"
 #include "engine/scene/HeadlessSceneDriver.h"
 #include "platform/render/Renderer.h"
+#include "resources/SceneLandmarks.h"
 
 #include <QCoreApplication>
 
@@ -75,10 +78,58 @@ double processCpuSeconds()
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
+double threadCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+// The charging station's obstacles as the view gathers them: the shown
+// props and the hand.
+std::vector<EasterEggEffects::Box> chargerObstacles(const GhostView& view)
+{
+    std::vector<EasterEggEffects::Box> boxes;
+    for (const PropTarget& target : view.targets()) {
+        const auto hit = view.targetEntities().find(target.id);
+        if (hit != view.targetEntities().end() && hit->second && !hit->second->isEnabled()) {
+            continue;
+        }
+        boxes.push_back({target.position(), target.dimensions()});
+    }
+    const glm::vec3 wrist{landmarks::handWrist.x, landmarks::handWrist.y, landmarks::handWrist.z};
+    boxes.push_back({wrist + glm::vec3(0.0F, 0.22F, 0.0F), {0.7F, 0.9F, 0.7F}});
+    return boxes;
+}
+
+struct UpdateCost {
+    std::vector<double> wall;
+    int allocatingFrames = 0;
+    long allocations = 0;
+};
+
+// Frame updates alone, as the scene's update event calls them.
+UpdateCost timeUpdates(GhostView& view, double& now, double step, int count)
+{
+    UpdateCost cost;
+    cost.wall.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        now += step;
+        const long before = allocations.load(std::memory_order_relaxed);
+        const Clock::time_point start = Clock::now();
+        view.render().scene().update(step);
+        cost.wall.push_back(secondsSince(start));
+        const long made = allocations.load(std::memory_order_relaxed) - before;
+        cost.allocations += made;
+        cost.allocatingFrames += made > 0 ? 1 : 0;
+    }
+    return cost;
 }
 
 double percentile(std::vector<double> values, double p)
@@ -186,19 +237,59 @@ int main(int argc, char** argv)
             now += step;
             view->render().scene().update(step);
         }
-        std::vector<double> updateWall;
-        updateWall.reserve(static_cast<std::size_t>(options.updates));
-        int allocatingFrames = 0;
-        long allocated = 0;
-        for (int i = 0; i < options.updates; ++i) {
-            now += step;
-            const long before = allocations.load(std::memory_order_relaxed);
-            const Clock::time_point start = Clock::now();
-            view->render().scene().update(step);
-            updateWall.push_back(secondsSince(start));
-            const long count = allocations.load(std::memory_order_relaxed) - before;
-            allocated += count;
-            allocatingFrames += count > 0 ? 1 : 0;
+        const UpdateCost plain = timeUpdates(*view, now, step, options.updates);
+        const std::vector<double>& updateWall = plain.wall;
+        const int allocatingFrames = plain.allocatingFrames;
+        const long allocated = plain.allocations;
+
+        // The charging station's staging search from three points of the
+        // orbit (the default view first), the props and the hand in the way.
+        struct Staging {
+            float yaw;
+            double milliseconds;
+            double cpuMilliseconds;
+            bool found;
+        };
+        std::vector<Staging> stagings;
+        EasterEggEffects& eggs = *view->eggEffects();
+        const float aspect = static_cast<float>(options.width) / static_cast<float>(options.height);
+        for (const float yaw : {-0.955F, 0.6F, 2.4F}) {
+            view->setCameraAngles(yaw, 0.044F);
+            const auto obstacles = chargerObstacles(*view);
+            std::vector<double> runs;
+            std::vector<double> cpu;
+            bool found = false;
+            for (int i = 0; i < 15; ++i) {
+                const Clock::time_point start = Clock::now();
+                const double cpuStart = threadCpuSeconds();
+                found = eggs.prepareCharging(view->camera()->worldMatrix(), aspect, view->vehicle(), obstacles);
+                cpu.push_back(threadCpuSeconds() - cpuStart);
+                runs.push_back(secondsSince(start));
+            }
+            stagings.push_back({yaw, median(runs) * 1e3, median(cpu) * 1e3, found});
+        }
+        view->setCameraAngles(-0.955F, 0.044F);
+
+        // Frame updates while each surprise plays (the preview starts it at
+        // once; the frame of the start itself is not timed).
+        struct EggCost {
+            EasterEgg egg;
+            UpdateCost cost;
+        };
+        std::vector<EggCost> eggCosts;
+        for (const EasterEgg egg : allEasterEggs) {
+            while (view->easterEggs().active) {
+                now += step;
+                view->render().scene().update(step);
+            }
+            view->previewEgg(egg);
+            if (view->easterEggs().active != egg) {
+                std::fprintf(stderr, "gloamyard-scene-bench: the %s surprise did not start\n",
+                             std::string(rawValue(egg)).c_str());
+                continue;
+            }
+            const int frames = static_cast<int>(duration(egg) / step) - 1;
+            eggCosts.push_back({egg, timeUpdates(*view, now, step, frames)});
         }
 
         // A ghost rising, over and over from the tallest grave in view, with
@@ -261,6 +352,17 @@ int main(int argc, char** argv)
                         rebuildWall.size());
             std::printf("    cloth kept                  %8.4f ms median, %zu updates, %d allocated\n",
                         median(betweenWall) * 1e3, betweenWall.size(), betweenAllocating);
+        }
+        for (const Staging& staging : stagings) {
+            std::printf("  charging staging search       %8.2f ms median wall, %.2f ms CPU, yaw %.3f, %s\n",
+                        staging.milliseconds, staging.cpuMilliseconds, staging.yaw,
+                        staging.found ? "placed" : "no place");
+        }
+        for (const EggCost& egg : eggCosts) {
+            std::printf("  frame update, %-8s         %8.4f ms median, %.4f ms p99, %d of %zu allocated (%ld)\n",
+                        std::string(rawValue(egg.egg)).c_str(), median(egg.cost.wall) * 1e3,
+                        percentile(egg.cost.wall, 0.99) * 1e3, egg.cost.allocatingFrames, egg.cost.wall.size(),
+                        egg.cost.allocations);
         }
         std::printf("  peak memory (max RSS)         %8.1f MB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
         view->stop();

@@ -1,0 +1,60 @@
+#pragma once
+
+// A small resource folder for the surprises: the shipped fade surface
+// library and a stand-in witch (one named plate), and the scene camera as
+// the orbit places it.
+
+#include "engine/prefs/Vehicle.h"
+#include "tests/support/GlbWriter.h"
+
+#include <glm/ext/matrix_transform.hpp>
+#include <glm/mat4x4.hpp>
+#include <glm/matrix.hpp>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace gloam::testing {
+
+inline void writeWitch(const std::filesystem::path& file)
+{
+    using json = nlohmann::json;
+    GlbWriter w;
+    const int positions = w.floats({-0.4F, 0, 0, 0.4F, 0, 0, 0, 0.6F, 0}, "VEC3", true);
+    const int normals = w.floats({0, 0, 1, 0, 0, 1, 0, 0, 1}, "VEC3");
+    const int indices = w.indices({0, 1, 2});
+    const int material = w.material({{"name", "WitchCloth"}, {"pbrMetallicRoughness", {{"roughnessFactor", 0.8}}}});
+    const int mesh = w.mesh("WitchMesh", json::array({{{"attributes", {{"POSITION", positions}, {"NORMAL", normals}}},
+                                                       {"indices", indices},
+                                                       {"material", material}}}));
+    const int cape = w.node({{"name", "WitchCape"}, {"mesh", mesh}, {"translation", {0, 0.2, 0}}});
+    const int body = w.node({{"name", "WitchBody"}, {"mesh", mesh}, {"children", {cape}}});
+    w.scene({body});
+    w.write(file);
+}
+
+// A folder with "CameoFade.glsl" and "Witch.glb"; removed by the caller.
+inline std::filesystem::path makeEggResources()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "gloamyard-eggs-XXXXXX").string();
+    const std::filesystem::path folder = ::mkdtemp(pattern.data());
+    std::filesystem::copy_file(std::filesystem::path(GLOAMYARD_SOURCE_DIR) / "forge" / "shaders" / "CameoFade.glsl",
+                               folder / "CameoFade.glsl");
+    writeWitch(folder / "Witch.glb");
+    return folder;
+}
+
+// The scene camera's world transform on its orbit round the target
+// (0, 1.05, 0): columns are its x, y, z axes (it looks along −z) and its
+// position.
+inline glm::mat4 orbitCamera(float yaw, float elevation, float distance)
+{
+    const glm::vec3 target{0.0F, 1.05F, 0.0F};
+    const glm::vec3 direction{std::sin(yaw) * std::cos(elevation), std::sin(elevation),
+                              std::cos(yaw) * std::cos(elevation)};
+    return glm::inverse(glm::lookAt(target + distance * direction, target, glm::vec3(0.0F, 1.0F, 0.0F)));
+}
+
+} // namespace gloam::testing
