@@ -118,7 +118,7 @@ TEST_F(RendererTest, aLitSphereIsBrighterOnTheLightSide)
     sphere.mesh = PrimitiveMeshes::sphere(1.0f);
     sphere.material.roughness = 0.6f;
     packet.draws.push_back(sphere);
-    packet.directionalLight = DirectionalLightRecord{{-1, 0, 0}, {1, 1, 1}, 3000.0f, false, 20.0f, 1.0f};
+    packet.directionalLights = {DirectionalLightRecord{{-1, 0, 0}, {1, 1, 1}, 3000.0f, false, 20.0f, 1.0f}};
     draw(packet);
     const float lit = luminance(hdrAt(packet, {0.7f, 0.0f, 0.7f}));
     const float dark = luminance(hdrAt(packet, {-0.7f, 0.0f, 0.7f}));
@@ -159,8 +159,8 @@ TEST_F(RendererTest, aShadowDarkensTheGroundUnderItsCasterOnlyWhenItCasts)
         caster.castsShadow = casts;
         packet.draws.push_back(caster);
         // Light slanting towards +x: the shadow falls 1.5 m to the right.
-        packet.directionalLight =
-            DirectionalLightRecord{glm::normalize(glm::vec3(1, -1, 0)), {1, 1, 1}, 3000.0f, true, 30.0f, 1.0f};
+        packet.directionalLights = {
+            DirectionalLightRecord{glm::normalize(glm::vec3(1, -1, 0)), {1, 1, 1}, 3000.0f, true, 30.0f, 1.0f}};
         draw(packet);
         const float shadowed = luminance(hdrAt(packet, {0.0f, 0.0f, 0.0f}));
         const float open = luminance(hdrAt(packet, {2.0f, 0.0f, 2.0f}));
@@ -228,7 +228,7 @@ TEST_F(RendererTest, lightsFollowTheOnePhotometricCalibration)
     base.draws.push_back(wall);
 
     auto sun = base;
-    sun.directionalLight = DirectionalLightRecord{{0, 0, -1}, {1, 1, 1}, 3000.0f, false, 20.0f, 1.0f};
+    sun.directionalLights = {DirectionalLightRecord{{0, 0, -1}, {1, 1, 1}, 3000.0f, false, 20.0f, 1.0f}};
     draw(sun);
     const float expectedSun = albedo / std::numbers::pi_v<float> * 3000.0f * exposure;
     EXPECT_NEAR(hdrPixel(size / 2, size / 2).g, expectedSun, expectedSun * 0.03f);

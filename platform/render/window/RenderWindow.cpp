@@ -11,13 +11,10 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 
 namespace gloam::render {
-
-namespace {
-constexpr qint64 frameIntervalMs = 16; // at most ~60 frames a second
-}
 
 RenderWindow::RenderWindow(QWindow* parent)
     : QWindow(parent)
@@ -68,6 +65,13 @@ std::unique_ptr<RenderWindow> RenderWindow::embedded(WId foreignWindow)
     return window;
 }
 
+void RenderWindow::setQualityTier(std::optional<QualityTier> tier)
+{
+    qualityTier_ = tier;
+    if (thread_)
+        thread_->setQualityTier(tier);
+}
+
 void RenderWindow::setPostProcess(Renderer::PostProcess callback)
 {
     postProcess_ = callback;
@@ -102,6 +106,8 @@ void RenderWindow::start()
     }
     if (postProcess_)
         thread_->setPostProcess(postProcess_);
+    if (qualityTier_)
+        thread_->setQualityTier(qualityTier_);
     thread_->setPresentedHandler([this] {
         // Render thread: hand the next frame update to the main thread.
         QMetaObject::invokeMethod(
@@ -110,11 +116,22 @@ void RenderWindow::start()
     nextFrame();
 }
 
+qint64 RenderWindow::frameInterval() const
+{
+    if (!thread_)
+        return 16;
+    // At most the tier's rate (60 or 30 frames a second), and never more
+    // than one core's worth of CPU time: a frame that cost the process
+    // 50 ms waits 50 ms before the next begins.
+    const double interval = std::max(thread_->minimumFrameInterval(), thread_->lastFrameCost());
+    return static_cast<qint64>(std::ceil(std::min(interval, 1000.0)));
+}
+
 void RenderWindow::framePresented()
 {
     if (frameQueued_)
         return;
-    const qint64 wait = lastFrame_ < 0 ? 0 : frameIntervalMs - (clock_.elapsed() - lastFrame_);
+    const qint64 wait = lastFrame_ < 0 ? 0 : frameInterval() - (clock_.elapsed() - lastFrame_);
     if (wait > 0) {
         frameQueued_ = true;
         QTimer::singleShot(static_cast<int>(wait), this, [this] {
