@@ -146,6 +146,12 @@ std::uint64_t RenderThread::presentedFrames() const
     return presentedFrames_;
 }
 
+std::uint64_t RenderThread::wakeups() const
+{
+    std::lock_guard lock(mutex_);
+    return wakeups_;
+}
+
 void RenderThread::run(std::promise<void>& started)
 {
     try {
@@ -182,6 +188,7 @@ void RenderThread::run(std::promise<void>& started)
             std::unique_lock lock(mutex_);
             wake_.wait_for(lock, std::chrono::milliseconds(250),
                            [&] { return stopping_ || pending_ || redraw_ || !commands_.empty() || resized(); });
+            ++wakeups_;
             if (stopping_)
                 break;
             commands.swap(commands_);

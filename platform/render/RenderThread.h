@@ -70,6 +70,9 @@ public:
 
     const std::shared_ptr<gpu::GpuDevice>& device() const { return device_; }
     std::uint64_t presentedFrames() const;
+    // How often the thread has woken up (for work, or to look at the
+    // surface's size): a thread with nothing to do barely wakes.
+    std::uint64_t wakeups() const;
 
 private:
     void run(std::promise<void>& started);
@@ -97,6 +100,7 @@ private:
     bool redraw_ = false;
     bool stopping_ = false;
     std::uint64_t presentedFrames_ = 0;
+    std::uint64_t wakeups_ = 0;
     std::atomic<QualityTier> tier_{QualityTier::full};
     std::atomic<double> lastFrameCost_{0.0};
     std::atomic<float> scale_{1.0f};
