@@ -1,6 +1,7 @@
 #include "platform/render/window/RenderWindow.h"
 
 #include "platform/render/RenderThread.h"
+#include "platform/render/window/CoveredWindowWatch.h"
 #include "platform/render/window/ForeignWindowSize.h"
 #include "platform/render/window/QtRenderSurface.h"
 
@@ -31,6 +32,7 @@ RenderWindow::RenderWindow(QWindow* parent)
 
 RenderWindow::~RenderWindow()
 {
+    coverWatch_.reset();
     thread_.reset();
     // The foreign window must not delete this window as its child.
     if (foreign_)
@@ -84,14 +86,22 @@ void RenderWindow::recordSize()
     if (!surface_)
         return;
     const qreal ratio = devicePixelRatio();
+    const bool covered = coverWatch_ && coverWatch_->covered();
     surface_->updateSize(std::max(1, static_cast<int>(width() * ratio)),
-                         std::max(1, static_cast<int>(height() * ratio)), static_cast<float>(ratio), isExposed());
+                         std::max(1, static_cast<int>(height() * ratio)), static_cast<float>(ratio),
+                         isExposed() && !covered);
 }
 
 void RenderWindow::start()
 {
     if (thread_ || failed_)
         return;
+    // A window wholly covered by others draws nothing, like a hidden one.
+    coverWatch_ = std::make_unique<CoveredWindowWatch>(winId(), [this](bool covered) {
+        recordSize();
+        if (!covered && thread_)
+            thread_->requestRedraw();
+    });
     auto surface = std::make_unique<QtRenderSurface>(this);
     surface_ = surface.get();
     recordSize();

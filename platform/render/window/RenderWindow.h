@@ -12,6 +12,7 @@
 
 namespace gloam::render {
 
+class CoveredWindowWatch;
 class QtRenderSurface;
 class RenderThread;
 
@@ -64,6 +65,7 @@ private:
     QtRenderSurface* surface_ = nullptr; // owned by the render thread
     std::unique_ptr<RenderThread> thread_;
     std::unique_ptr<QWindow> foreign_;
+    std::unique_ptr<CoveredWindowWatch> coverWatch_;
     FrameUpdate frameUpdate_;
     Renderer::PostProcess postProcess_;
     std::optional<QualityTier> qualityTier_;
