@@ -178,24 +178,35 @@ void GhostBloom::process(const render::PostProcessContext& context)
     }
     const gpu::GpuTexture& source = *context.sourceColorTexture;
 
-    // Warm-up: this frame counts once its GPU work has completed.
+    // Warm-up: this frame counts once its GPU work has completed; a failed
+    // frame does not count, and is reported.
     int remaining = 0;
     {
         std::lock_guard lock(cameraLock_);
         remaining = warmupRemaining_;
     }
-    if (remaining > 0) {
-        context.commandBuffer->addCompletedHandler([weak = weak_from_this()](gpu::CommandBufferStatus status) {
-            if (status != gpu::CommandBufferStatus::completed)
+    context.commandBuffer->addCompletedHandler(
+        [weak = weak_from_this(), counts = remaining > 0](gpu::CommandBufferStatus status) {
+            auto self = weak.lock();
+            if (!self)
                 return;
-            if (auto self = weak.lock())
-                self->countCompletedFrame();
+            if (status == gpu::CommandBufferStatus::completed) {
+                if (counts)
+                    self->countCompletedFrame();
+            } else {
+                self->frameFailed();
+            }
         });
-    }
 
-    // Resources follow the frame's size.
+    // Resources follow the frame's size (and the blur the quality tier).
     if (!bright_ || bright_->width() != source.width() || bright_->height() != source.height()) {
         rebuild(context);
+    } else if (blur_ && blur_->size() != blurSize(context)) {
+        blur_ = std::make_unique<gpu::GaussianBlur>(context.device, blur_->sigma(), blurSize(context));
+    }
+    if (passesFailed_) { // the passes' GPU work failed at this size
+        copyUnmodified(context);
+        return;
     }
 
     Pipelines pipelines;
@@ -263,6 +274,7 @@ void GhostBloom::rebuild(const render::PostProcessContext& context)
     bright_.reset();
     blurred_.reset();
     blur_.reset();
+    passesFailed_ = false;
     try {
         gpu::TextureDescriptor descriptor{gpu::TextureKind::texture2D, gpu::PixelFormat::rgba16Float, width, height, 1,
                                           "bloom highlights"};
@@ -291,7 +303,27 @@ void GhostBloom::rebuild(const render::PostProcessContext& context)
     }
 
     // Sigma 9 at a frame width of 2400 pixels.
-    blur_ = std::make_unique<gpu::GaussianBlur>(context.device, static_cast<float>(width) * 9.0f / 2400.0f);
+    blur_ = std::make_unique<gpu::GaussianBlur>(context.device, static_cast<float>(width) * 9.0f / 2400.0f,
+                                                blurSize(context));
+}
+
+gpu::GaussianBlur::Size GhostBloom::blurSize(const render::PostProcessContext& context)
+{
+    // A software GPU blurs a half-size copy of the highlights; the
+    // highlight images themselves keep the frame's size.
+    return context.quality == render::QualityTier::software ? gpu::GaussianBlur::Size::half
+                                                            : gpu::GaussianBlur::Size::full;
+}
+
+void GhostBloom::frameFailed()
+{
+    // Until the frame's size changes, frames are copied: they no longer
+    // run the passes whose work failed, and count towards the warm-up.
+    passesFailed_ = true;
+    if (!reportedFailure_) {
+        reportedFailure_ = true;
+        log("E4 BLOOM FAILED The GPU could not complete a frame's post-process.");
+    }
 }
 
 void GhostBloom::loadFogVolume(gpu::GpuDevice& device)

@@ -2,6 +2,7 @@
 
 #include "engine/post/FogUniforms.h"
 #include "engine/prefs/Vehicle.h"
+#include "platform/gpu/GaussianBlur.h"
 
 #include <glm/mat4x4.hpp>
 #include <glm/vec4.hpp>
@@ -14,7 +15,6 @@
 
 namespace gloam::gpu {
 class ComputePipeline;
-class GaussianBlur;
 class GpuDevice;
 class GpuTexture;
 } // namespace gloam::gpu
@@ -34,7 +34,9 @@ namespace gloam {
 // kernel "groundMist" combines the frame, the blurred highlights, the depth
 // buffer and the fog volume "FogDensity.r8" into the target. Until every
 // resource is there, or while the scene is not shown, the frame is copied
-// unchanged.
+// unchanged. On the renderer's software tier the blur runs on a half-size
+// copy of the highlights. A frame whose GPU work fails is reported once
+// ("E4 BLOOM FAILED ") and later frames of that size are copied.
 //
 // The values shared with the main thread (pipelines, camera, atmosphere,
 // scene visibility, warm-up counter) live behind one plain lock,
@@ -110,6 +112,8 @@ private:
     void rebuild(const render::PostProcessContext& context);
     void loadFogVolume(gpu::GpuDevice& device);
     void countCompletedFrame();
+    void frameFailed();
+    static gpu::GaussianBlur::Size blurSize(const render::PostProcessContext& context);
     void log(const std::string& line) const;
 
     const std::filesystem::path resources_;
@@ -121,7 +125,9 @@ private:
     std::unique_ptr<gpu::GaussianBlur> blur_;
     std::shared_ptr<gpu::GpuTexture> fogMask_;
     bool reported_ = false;
-    int failedWidth_ = 0; // a size whose textures could not be made
+    bool reportedFailure_ = false;
+    bool passesFailed_ = false; // a frame's GPU work failed; copies until the size changes
+    int failedWidth_ = 0;       // a size whose textures could not be made
     int failedHeight_ = 0;
 
     // Guarded by cameraLock_.

@@ -8,7 +8,20 @@
 #include "platform/render/Renderer.h"
 #include "platform/render/headless/HeadlessContext.h"
 
+#include <ctime>
+
 namespace gloam {
+
+namespace {
+
+double processCpuMilliseconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) * 1e-6;
+}
+
+} // namespace
 
 HeadlessSceneDriver::HeadlessSceneDriver(int width, int height)
     : width_(std::max(width, 1))
@@ -35,10 +48,25 @@ HeadlessSceneDriver::~HeadlessSceneDriver()
 
 void HeadlessSceneDriver::present(GhostView& view, double step)
 {
+    // The frame's cost, as a window host measures it: the process's CPU
+    // time for the update, the packet, the drawing and the GPU's work.
+    const double start = processCpuMilliseconds();
     view.render().scene().update(step);
     time_ += step;
-    const render::FramePacket packet = builder_->build(view.render(), time_);
-    renderer_->render(packet, {target_->framebuffer(), width_, height_, 1.0F});
+    packet_ = std::make_shared<render::FramePacket>(builder_->build(view.render(), time_));
+    draw();
+    renderer_->frameFinished(processCpuMilliseconds() - start);
+}
+
+void HeadlessSceneDriver::redraw()
+{
+    if (packet_)
+        draw();
+}
+
+void HeadlessSceneDriver::draw()
+{
+    renderer_->render(*packet_, {target_->framebuffer(), width_, height_, 1.0F});
     device_->waitUntilIdle();
     device_->pollCompletions();
 }

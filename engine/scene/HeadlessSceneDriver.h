@@ -9,6 +9,7 @@ namespace gloam::gpu {
 class GpuDevice;
 }
 namespace gloam::render {
+struct FramePacket;
 class FramePacketBuilder;
 class HeadlessContext;
 class OffscreenTarget;
@@ -36,6 +37,9 @@ public:
     // One frame. `step` is what the host passes to the scene's update event
     // (animations advance by it); the view takes its own step from its clock.
     void present(GhostView& view, double step);
+    // Draws the last frame's packet again (with the renderer's current
+    // quality), without a frame update: the same scene time, for comparing.
+    void redraw();
 
     // The last presented frame: RGBA bytes, top row first.
     std::vector<std::uint8_t> readPixels() const;
@@ -47,6 +51,8 @@ public:
     render::Renderer& renderer() { return *renderer_; }
 
 private:
+    void draw();
+
     int width_;
     int height_;
     double time_ = 0;
@@ -55,6 +61,7 @@ private:
     std::unique_ptr<render::Renderer> renderer_;
     std::unique_ptr<render::OffscreenTarget> target_;
     std::unique_ptr<render::FramePacketBuilder> builder_;
+    std::shared_ptr<const render::FramePacket> packet_;
 };
 
 } // namespace gloam

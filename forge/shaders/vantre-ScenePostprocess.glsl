@@ -69,11 +69,11 @@ const vec3 LUMA = vec3(0.2126, 0.7152, 0.0722);
 
 // The frame's colour, cleaned of negative, infinite and NaN values so that a
 // single broken pixel cannot flood the bloom.
-vec3 sceneColor(ivec2 p) {
-    vec3 c = texelFetch(frameColor, p, 0).rgb;
+vec3 cleanColor(vec3 c) {
     c = mix(c, vec3(0.0), bvec3(isnan(c.r) || isinf(c.r), isnan(c.g) || isinf(c.g), isnan(c.b) || isinf(c.b)));
     return clamp(c, vec3(0.0), vec3(BLOOM_CLAMP));
 }
+vec3 sceneColor(ivec2 p) { return cleanColor(texelFetch(frameColor, p, 0).rgb); }
 
 #ifdef GLOAM_KERNEL_cyanHighlights
 
@@ -210,8 +210,10 @@ void groundMist() {
     ivec2 p = ivec2(gl_GlobalInvocationID.xy);
     vec2 size = vec2(textureSize(frameColor, 0));
     vec2 uv = (vec2(p) + 0.5) / size;
-    vec3 scene = sceneColor(p);
-    float alpha = texelFetch(frameColor, p, 0).a;
+    // Each input is read once per pixel: a software GPU pays for every fetch.
+    vec4 frame = texelFetch(frameColor, p, 0);
+    vec3 scene = cleanColor(frame.rgb);
+    float alpha = frame.a;
     float visibility = clamp(presentation.x, 0.0, 1.0);
     float time = atmosphere.x;
     float flash = clamp(atmosphere.y, 0.0, 1.0);

@@ -37,8 +37,10 @@ struct PointLightRecord {
     float attenuationRadius = 10.0f;
 };
 
-// The sun-like light: direction the light travels, illuminance in lux,
+// A sun-like light: direction the light travels, illuminance in lux,
 // optional shadow within `shadowMaximumDistance` metres of the camera.
+// The first one that casts a shadow gets the shadow map; the others light
+// without shadow.
 struct DirectionalLightRecord {
     glm::vec3 direction{0.0f, -1.0f, 0.0f};
     glm::vec3 color{1.0f};
@@ -79,7 +81,7 @@ struct FramePacket {
     CameraRecord camera;
     std::vector<DrawItem> draws;
     std::vector<PointLightRecord> pointLights;
-    std::optional<DirectionalLightRecord> directionalLight;
+    std::vector<DirectionalLightRecord> directionalLights; // every enabled one, in scene order
     EnvironmentRecord environment;
     std::optional<float> exposureEv100; // the calibrated default when unset
     std::vector<OverlayLabel> labels;

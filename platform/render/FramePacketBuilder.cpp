@@ -118,8 +118,7 @@ FramePacket FramePacketBuilder::build(const platform::View3D& view, double time)
             packet.pointLights.push_back(
                 {glm::vec3(world[3]), glm::vec3(light->color), light->intensity, light->attenuationRadius});
         }
-        if (const auto* light = entity.components.get<platform::DirectionalLightComponent>();
-            light && !packet.directionalLight) {
+        if (const auto* light = entity.components.get<platform::DirectionalLightComponent>()) {
             DirectionalLightRecord record;
             record.direction = -glm::normalize(glm::vec3(world[2]));
             record.color = glm::vec3(light->color);
@@ -130,7 +129,7 @@ FramePacket FramePacketBuilder::build(const platform::View3D& view, double time)
                 record.shadowMaximumDistance = shadow->maximumDistance;
                 record.shadowDepthBias = shadow->depthBias;
             }
-            packet.directionalLight = record;
+            packet.directionalLights.push_back(record);
         }
         const auto* model = entity.components.get<platform::ModelComponent>();
         if (!model || !model->mesh || opacity <= 0.0f)

@@ -20,7 +20,8 @@ namespace gloam::render {
 // Turns what a 3D view shows into an immutable frame packet, on the main
 // thread after the frame update: every model part of every entity enabled
 // in the hierarchy (with its world transform, inherited opacity, shadow
-// flag, material values and joint matrices), the lights, the camera, the
+// flag, material values and joint matrices), every light (all the
+// directional ones too, in scene order), the camera, the
 // environment and the view's post-process slot.
 //
 // Meshes and pictures are converted once and shared by later packets for

@@ -150,10 +150,24 @@ GpuResourceCache::Texture& GpuResourceCache::upload(const ImagePtr& image)
     glTextureParameteri(texture.name, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTextureParameteri(texture.name, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTextureParameteri(texture.name, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    if (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic")) {
-        glTextureParameterf(texture.name, GL_TEXTURE_MAX_ANISOTROPY_EXT, 4.0f);
-    }
+    applyAnisotropy(texture.name);
     return textures_[image->id] = texture;
+}
+
+void GpuResourceCache::applyAnisotropy(unsigned name) const
+{
+    if (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic"))
+        glTextureParameterf(name, GL_TEXTURE_MAX_ANISOTROPY_EXT, maxAnisotropy_);
+}
+
+void GpuResourceCache::setMaxAnisotropy(float maximum)
+{
+    maximum = std::max(maximum, 1.0f);
+    if (maximum == maxAnisotropy_)
+        return;
+    maxAnisotropy_ = maximum;
+    for (const auto& [id, texture] : textures_)
+        applyAnisotropy(texture.name);
 }
 
 unsigned GpuResourceCache::texture(const ImagePtr& image, Fallback fallback)

@@ -39,6 +39,11 @@ public:
     // Releases what no packet refers to any more.
     void collect();
 
+    // The most anisotropic filtering a texture gets (1: none); applies to
+    // the textures made so far too.
+    void setMaxAnisotropy(float maximum);
+    float maxAnisotropy() const { return maxAnisotropy_; }
+
 private:
     struct Texture {
         unsigned name = 0;
@@ -46,11 +51,13 @@ private:
         std::weak_ptr<const ImageData> source;
     };
     Texture& upload(const ImagePtr& image);
+    void applyAnisotropy(unsigned name) const;
 
     std::unordered_map<std::uint64_t, Mesh> meshes_;
     std::unordered_map<std::uint64_t, Texture> textures_;
     unsigned white_ = 0;
     unsigned flatNormal_ = 0;
+    float maxAnisotropy_ = 4.0f;
 };
 
 } // namespace gloam::render

@@ -2,7 +2,10 @@
 
 #include <epoxy/gl.h>
 
+#include <cstdio>
 #include <cstring>
+#include <stdexcept>
+#include <string>
 
 namespace gloam::render {
 
@@ -14,6 +17,15 @@ OffscreenTarget::OffscreenTarget(int width, int height)
     glTextureStorage2D(color_, 1, GL_RGBA8, width, height);
     glCreateFramebuffers(1, &framebuffer_);
     glNamedFramebufferTexture(framebuffer_, GL_COLOR_ATTACHMENT0, color_, 0);
+    const GLenum status = glCheckNamedFramebufferStatus(framebuffer_, GL_FRAMEBUFFER);
+    if (status != GL_FRAMEBUFFER_COMPLETE) {
+        glDeleteFramebuffers(1, &framebuffer_);
+        glDeleteTextures(1, &color_);
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%04X", status);
+        throw std::runtime_error("An off-screen target of " + std::to_string(width) + " × " + std::to_string(height) +
+                                 " pixels cannot be made (framebuffer status " + code + ").");
+    }
 }
 
 OffscreenTarget::~OffscreenTarget()

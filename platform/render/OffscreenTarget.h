@@ -9,6 +9,8 @@ namespace gloam::render {
 // renders, tests, the render tool), with read-back. Context thread only.
 class OffscreenTarget {
 public:
+    // Throws std::runtime_error when the framebuffer is not complete (a
+    // size the GL cannot make, for one).
     OffscreenTarget(int width, int height);
     ~OffscreenTarget();
     OffscreenTarget(const OffscreenTarget&) = delete;

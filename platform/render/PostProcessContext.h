@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/render/RenderQuality.h"
+
 #include <glm/mat4x4.hpp>
 
 #include <memory>
@@ -17,7 +19,9 @@ namespace gloam::render {
 // light, not yet tone mapped) and depth (32-bit float, 0 near to 1 far),
 // the texture it must write completely (RGBA16F, same size), the frame's
 // projection matrix and the frame's command buffer. The renderer tone maps
-// and presents what the callback wrote.
+// and presents what the callback wrote. `quality` is the renderer's tier
+// (the software tier blurs at half size). The textures may be smaller than
+// the output: the renderer scales what the callback wrote up.
 struct PostProcessContext {
     std::shared_ptr<gpu::GpuDevice> device;
     std::shared_ptr<gpu::CommandBuffer> commandBuffer;
@@ -26,6 +30,7 @@ struct PostProcessContext {
     std::shared_ptr<gpu::GpuTexture> targetColorTexture;
     glm::mat4 projection{1.0f};
     double time = 0.0;
+    QualityTier quality = QualityTier::full;
 };
 
 } // namespace gloam::render

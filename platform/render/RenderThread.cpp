@@ -4,9 +4,32 @@
 #include "platform/render/RenderSurface.h"
 
 #include <cstdio>
+#include <ctime>
 #include <exception>
 
 namespace gloam::render {
+
+namespace {
+
+double processCpuMilliseconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) * 1e-6;
+}
+
+std::string describe(const std::exception_ptr& error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "an unknown error";
+    }
+}
+
+} // namespace
 
 RenderThread::RenderThread(std::unique_ptr<RenderSurface> surface)
     : surface_(std::move(surface))
@@ -78,10 +101,55 @@ void RenderThread::setPostProcess(Renderer::PostProcess callback)
     post([this, callback = std::move(callback)]() mutable { renderer_->setPostProcess(std::move(callback)); });
 }
 
+void RenderThread::setQualityTier(std::optional<QualityTier> tier)
+{
+    post([this, tier] {
+        renderer_->setQualityTier(RenderQuality::choose(device_->rendererName(), tier));
+        tier_ = renderer_->quality().tier;
+    });
+}
+
+void RenderThread::report(const char* what, const std::exception_ptr& error, bool& reported)
+{
+    if (reported)
+        return;
+    reported = true;
+    std::fprintf(stderr, "render: %s failed, going on: %s\n", what, describe(error).c_str());
+}
+
+void RenderThread::runCommand(std::function<void()>& command)
+{
+    try {
+        command();
+    } catch (...) {
+        // A job posted through GpuDevice::perform hands its own error back;
+        // anything else that escapes stops here.
+        report("a render-thread command", std::current_exception(), reportedCommandFailure_);
+    }
+}
+
+bool RenderThread::drawFrame(const FramePacket& packet, int width, int height)
+{
+    try {
+        renderer_->render(packet, {surface_->framebuffer(), width, height, surface_->devicePixelRatio()});
+        surface_->swapBuffers();
+        return true;
+    } catch (...) {
+        report("drawing a frame", std::current_exception(), reportedFrameFailure_);
+        return false;
+    }
+}
+
 std::uint64_t RenderThread::presentedFrames() const
 {
     std::lock_guard lock(mutex_);
     return presentedFrames_;
+}
+
+std::uint64_t RenderThread::wakeups() const
+{
+    std::lock_guard lock(mutex_);
+    return wakeups_;
 }
 
 void RenderThread::run(std::promise<void>& started)
@@ -94,6 +162,7 @@ void RenderThread::run(std::promise<void>& started)
             return gate->owner != nullptr && gate->owner->post(std::move(job));
         });
         renderer_ = std::make_unique<Renderer>(device_);
+        tier_ = renderer_->quality().tier;
         gpu::GpuDevice::setSystemDefault(device_);
     } catch (...) {
         renderer_.reset();
@@ -105,41 +174,64 @@ void RenderThread::run(std::promise<void>& started)
     started.set_value();
 
     int lastWidth = 0, lastHeight = 0;
+    // A size change seen by polling counts only while there is something
+    // to show: a hidden window whose size changed must not wake the loop
+    // over and over (the host asks for a redraw when it shows it again).
+    auto resized = [&] {
+        return last_ && surface_->isExposed() &&
+               (surface_->pixelWidth() != lastWidth || surface_->pixelHeight() != lastHeight);
+    };
     for (;;) {
         std::shared_ptr<const FramePacket> packet;
         std::deque<std::function<void()>> commands;
         {
             std::unique_lock lock(mutex_);
-            wake_.wait_for(lock, std::chrono::milliseconds(100), [&] {
-                return stopping_ || pending_ || redraw_ || !commands_.empty() ||
-                       (last_ && (surface_->pixelWidth() != lastWidth || surface_->pixelHeight() != lastHeight));
-            });
+            wake_.wait_for(lock, std::chrono::milliseconds(250),
+                           [&] { return stopping_ || pending_ || redraw_ || !commands_.empty() || resized(); });
+            ++wakeups_;
             if (stopping_)
                 break;
             commands.swap(commands_);
             packet = std::move(pending_);
             pending_.reset();
-            if (!packet && (redraw_ || surface_->pixelWidth() != lastWidth || surface_->pixelHeight() != lastHeight)) {
+            if (!packet && (redraw_ || resized()))
                 packet = last_;
-            }
             redraw_ = false;
         }
         for (auto& command : commands)
-            command();
-        device_->pollCompletions();
-        if (!packet || !surface_->isExposed())
+            runCommand(command);
+        try {
+            device_->pollCompletions();
+        } catch (...) {
+            report("a completion handler", std::current_exception(), reportedCommandFailure_);
+        }
+        if (!packet)
             continue;
+        // Kept, so that showing the window again draws it.
         last_ = packet;
+        if (!surface_->isExposed()) {
+            cpuAtLastFrame_ = -1.0; // the time in between is not a frame's cost
+            continue;
+        }
         lastWidth = surface_->pixelWidth();
         lastHeight = surface_->pixelHeight();
         if (lastWidth <= 0 || lastHeight <= 0)
             continue;
-        renderer_->render(*packet, {surface_->framebuffer(), lastWidth, lastHeight, surface_->devicePixelRatio()});
-        surface_->swapBuffers();
+        const bool drawn = drawFrame(*packet, lastWidth, lastHeight);
+        // What the frame cost the process (this thread, the main thread's
+        // frame update, the software rasteriser's threads), since the last.
+        const double cpu = processCpuMilliseconds();
+        if (cpuAtLastFrame_ >= 0.0 && drawn) {
+            lastFrameCost_ = cpu - cpuAtLastFrame_;
+            renderer_->frameFinished(cpu - cpuAtLastFrame_);
+            scale_ = renderer_->renderScale();
+        }
+        cpuAtLastFrame_ = cpu;
         std::function<void()> presented;
         {
             std::lock_guard lock(mutex_);
-            ++presentedFrames_;
+            if (drawn)
+                ++presentedFrames_;
             presented = presented_;
         }
         if (presented)
@@ -153,7 +245,7 @@ void RenderThread::run(std::promise<void>& started)
         leftovers.swap(commands_);
     }
     for (auto& command : leftovers)
-        command();
+        runCommand(command);
     device_->waitUntilIdle();
     renderer_.reset();
     last_.reset();

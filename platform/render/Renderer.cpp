@@ -22,7 +22,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <unordered_map>
+#include <ctime>
+#include <limits>
+#include <stdexcept>
 
 namespace gloam::render {
 
@@ -39,6 +41,10 @@ struct FrameBlock {
     glm::vec4 shadowParameters;
     glm::vec4 environment;
     glm::vec4 irradiance[9];
+    // The directional lights beyond the first, unshadowed: direction and
+    // colour × lux × exposure; their count is `environment.z`.
+    glm::vec4 extraLightDirection[Renderer::maxExtraDirectionalLights];
+    glm::vec4 extraLightColor[Renderer::maxExtraDirectionalLights];
 };
 
 struct DrawBlock {
@@ -51,6 +57,63 @@ struct DrawBlock {
     glm::vec4 flags;
     glm::vec4 textures;
 };
+
+// A bounding sphere against the six planes of a (perspective or
+// orthographic) clip matrix: false when it lies wholly outside one.
+struct Frustum {
+    glm::vec4 planes[6];
+
+    explicit Frustum(const glm::mat4& m)
+    {
+        const glm::mat4 t = glm::transpose(m);
+        planes[0] = t[3] + t[0];
+        planes[1] = t[3] - t[0];
+        planes[2] = t[3] + t[1];
+        planes[3] = t[3] - t[1];
+        planes[4] = t[3] + t[2];
+        planes[5] = t[3] - t[2];
+        for (auto& plane : planes)
+            plane /= std::max(glm::length(glm::vec3(plane)), 1e-12f);
+    }
+
+    bool touches(const glm::vec3& centre, float radius) const
+    {
+        for (const auto& plane : planes) {
+            if (glm::dot(glm::vec3(plane), centre) + plane.w < -radius)
+                return false;
+        }
+        return true;
+    }
+};
+
+// The world-space bounding sphere of a draw. Skinned meshes move away from
+// their bind-pose bounds, so they are never culled (radius infinite).
+void worldSphere(const DrawItem& item, glm::vec3& centre, float& radius)
+{
+    const glm::vec3 low = item.mesh->boundsMin, high = item.mesh->boundsMax;
+    centre = glm::vec3(item.world * glm::vec4((low + high) * 0.5f, 1.0f));
+    const float scale = std::max({glm::length(glm::vec3(item.world[0])), glm::length(glm::vec3(item.world[1])),
+                                  glm::length(glm::vec3(item.world[2]))});
+    radius =
+        item.jointMatrices.empty() ? glm::length(high - low) * 0.5f * scale : std::numeric_limits<float>::infinity();
+}
+
+void checkFramebuffer(unsigned framebuffer, const char* what)
+{
+    const GLenum status = glCheckNamedFramebufferStatus(framebuffer, GL_FRAMEBUFFER);
+    if (status != GL_FRAMEBUFFER_COMPLETE) {
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%04X", status);
+        throw std::runtime_error(std::string("The ") + what + " framebuffer is not complete (status " + code + ").");
+    }
+}
+
+double cpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) * 1e-6;
+}
 
 double nowMs()
 {
@@ -125,6 +188,16 @@ Renderer::Renderer(std::shared_ptr<gpu::GpuDevice> device)
     }
     glCreateFramebuffers(1, &sceneFramebuffer_);
     glCreateFramebuffers(1, &shadowFramebuffer_);
+    setQualityTier(RenderQuality::choose(device_->rendererName()));
+}
+
+void Renderer::makeShadowMap(int size)
+{
+    if (shadowMap_ != 0 && size == shadowSize_)
+        return;
+    if (shadowMap_ != 0)
+        glDeleteTextures(1, &shadowMap_);
+    shadowSize_ = size;
     glCreateTextures(GL_TEXTURE_2D, 1, &shadowMap_);
     glTextureStorage2D(shadowMap_, 1, GL_DEPTH_COMPONENT32F, shadowSize_, shadowSize_);
     glTextureParameteri(shadowMap_, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
@@ -135,6 +208,16 @@ Renderer::Renderer(std::shared_ptr<gpu::GpuDevice> device)
     glTextureParameteri(shadowMap_, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
     glNamedFramebufferTexture(shadowFramebuffer_, GL_DEPTH_ATTACHMENT, shadowMap_, 0);
     glNamedFramebufferDrawBuffer(shadowFramebuffer_, GL_NONE);
+    checkFramebuffer(shadowFramebuffer_, "shadow map");
+}
+
+void Renderer::setQualityTier(QualityTier tier)
+{
+    quality_ = RenderQuality::of(tier);
+    makeShadowMap(quality_.shadowMapSize);
+    resources_->setMaxAnisotropy(quality_.maxAnisotropy);
+    resolution_.setEnabled(quality_.dynamicResolution);
+    resolution_.setBudget(quality_.minimumFrameInterval);
 }
 
 Renderer::~Renderer()
@@ -173,6 +256,15 @@ void Renderer::ensureTargets(int width, int height)
         device_->makeTexture({TextureKind::texture2D, PixelFormat::rgba16Float, width, height, 1, "post target"});
     glNamedFramebufferTexture(sceneFramebuffer_, GL_COLOR_ATTACHMENT0, sceneColor_->glName(), 0);
     glNamedFramebufferTexture(sceneFramebuffer_, GL_DEPTH_ATTACHMENT, sceneDepth_->glName(), 0);
+    try {
+        checkFramebuffer(sceneFramebuffer_, "scene");
+    } catch (...) {
+        // Made again, and checked again, by the next frame.
+        sceneColor_.reset();
+        sceneDepth_.reset();
+        postTarget_.reset();
+        throw;
+    }
 }
 
 const Renderer::DrawProgram& Renderer::drawProgram(std::uint32_t features, bool skinned, const MaterialValues& material)
@@ -207,7 +299,7 @@ const Renderer::DrawProgram& Renderer::drawProgram(std::uint32_t features, bool 
     return *(programs_[key] = std::move(entry));
 }
 
-void Renderer::mark(double& stage)
+void Renderer::mark(double& stage, double& cpuStage)
 {
     if (!measuring_)
         return;
@@ -215,9 +307,12 @@ void Renderer::mark(double& stage)
     const double now = nowMs();
     stage = now - stageStart_;
     stageStart_ = now;
+    const double cpu = cpuMs();
+    cpuStage = cpu - stageCpuStart_;
+    stageCpuStart_ = cpu;
 }
 
-void Renderer::renderShadow(const FramePacket& packet, const glm::mat4& lightMatrix)
+void Renderer::renderShadow(const FramePacket& packet, const glm::mat4& lightMatrix, float depthBias)
 {
     const auto& shadowProgram = device_->cachedProgram("gloam.shadow", [] {
         return gpu::GlProgram("shadow", {{GL_VERTEX_SHADER, SceneShaders::shadowVertex(false)},
@@ -235,13 +330,22 @@ void Renderer::renderShadow(const FramePacket& packet, const glm::mat4& lightMat
     glClear(GL_DEPTH_BUFFER_BIT);
     glDisable(GL_CULL_FACE); // thin and open meshes still cast
     glEnable(GL_POLYGON_OFFSET_FILL);
-    const float bias = packet.directionalLight ? packet.directionalLight->shadowDepthBias : 1.0f;
-    glPolygonOffset(1.5f * bias, 2.0f * bias);
+    glPolygonOffset(1.5f * depthBias, 2.0f * depthBias);
+    // Casters outside the light's box throw no shadow into the view.
+    const Frustum box(lightMatrix);
     for (const DrawItem& item : packet.draws) {
-        if (!item.castsShadow || !item.mesh || item.opacity <= 0.0f)
+        if (!item.castsShadow || !item.mesh || item.opacity <= 0.0f || item.mesh->positions.empty())
             continue;
         if (item.material.transparent && item.material.opacity * item.material.baseColor.a < 0.5f)
             continue;
+        glm::vec3 centre;
+        float radius = 0.0f;
+        worldSphere(item, centre, radius);
+        if (!box.touches(centre, radius)) {
+            ++counts_.shadowCulled;
+            continue;
+        }
+        ++counts_.shadowCasters;
         const auto& mesh = resources_->mesh(item.mesh);
         if (mesh.indexCount == 0)
             continue;
@@ -253,6 +357,7 @@ void Renderer::renderShadow(const FramePacket& packet, const glm::mat4& lightMat
                               item.jointMatrices.data(), GL_STREAM_DRAW);
             glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 4, jointBuffer_);
         }
+        counts_.shadowTriangles += mesh.indexCount / 3;
         const glm::mat4 mvp = lightMatrix * item.world;
         glUniformMatrix4fv(0, 1, GL_FALSE, glm::value_ptr(mvp));
         glBindVertexArray(mesh.vertexArray);
@@ -370,6 +475,7 @@ void Renderer::drawItems(const FramePacket& packet, const std::vector<const Draw
         glBindTextureUnit(4, resources_->texture(m.occlusionTexture));
         glBindTextureUnit(5, resources_->texture(m.customTexture));
         glDepthMask(m.writesDepth && !transparent ? GL_TRUE : GL_FALSE);
+        counts_.triangles += mesh.indexCount / 3;
         glBindVertexArray(mesh.vertexArray);
         glDrawElements(GL_TRIANGLES, mesh.indexCount, GL_UNSIGNED_INT, nullptr);
     }
@@ -462,14 +568,20 @@ void Renderer::render(const FramePacket& packet, const Output& output)
 {
     ++frameNumber_;
     device_->pollCompletions();
-    const int width = std::max(output.width, 1);
-    const int height = std::max(output.height, 1);
+    const int outputWidth = std::max(output.width, 1);
+    const int outputHeight = std::max(output.height, 1);
+    // The scene and the post-process draw at the chosen scale of the output.
+    const float scale = resolution_.scale();
+    const int width = DynamicResolution::scaled(outputWidth, scale);
+    const int height = DynamicResolution::scaled(outputHeight, scale);
     ensureTargets(width, height);
     auto commandBuffer = device_->makeCommandBuffer();
     times_ = {};
+    cpuTimes_ = {};
+    counts_ = {};
     stageStart_ = nowMs();
     if (measuring_)
-        glFinish(), stageStart_ = nowMs();
+        glFinish(), stageStart_ = nowMs(), stageCpuStart_ = cpuMs();
 
     const float aspect = static_cast<float>(width) / static_cast<float>(height);
     const glm::mat4 view = glm::inverse(packet.camera.world);
@@ -482,10 +594,36 @@ void Renderer::render(const FramePacket& packet, const Output& output)
     frame.projection = proj;
     frame.viewProjection = proj * view;
     frame.cameraPosition = glm::vec4(glm::vec3(packet.camera.world[3]), exposure);
+
+    // Directional lights: the first shadowed one (else the first) is the
+    // main light, with the shadow map; the others light unshadowed. Dark
+    // ones (a lightning flash between strikes) cost nothing.
+    const DirectionalLightRecord* mainLight = nullptr;
+    for (const auto& light : packet.directionalLights) {
+        if (light.castsShadow && light.intensity > 0.0f) {
+            mainLight = &light;
+            break;
+        }
+    }
+    int extraLights = 0;
+    for (const auto& light : packet.directionalLights) {
+        if (light.intensity <= 0.0f || &light == mainLight)
+            continue;
+        if (mainLight == nullptr) {
+            mainLight = &light;
+            continue;
+        }
+        if (extraLights == maxExtraDirectionalLights)
+            break;
+        frame.extraLightDirection[extraLights] = glm::vec4(glm::normalize(light.direction), 0.0f);
+        frame.extraLightColor[extraLights] = glm::vec4(light.color * light.intensity * exposure, 0.0f);
+        ++extraLights;
+    }
+    frame.environment.z = static_cast<float>(extraLights);
     glm::mat4 lightMatrix(1.0f);
-    const bool shadowed = packet.directionalLight && packet.directionalLight->castsShadow;
-    if (packet.directionalLight) {
-        const auto& light = *packet.directionalLight;
+    const bool shadowed = mainLight != nullptr && mainLight->castsShadow;
+    if (mainLight != nullptr) {
+        const auto& light = *mainLight;
         frame.lightDirection = glm::vec4(glm::normalize(light.direction), 1.0f);
         frame.lightColor = glm::vec4(light.color * light.intensity * exposure, shadowed ? 1.0f : 0.0f);
         if (shadowed)
@@ -499,15 +637,16 @@ void Renderer::render(const FramePacket& packet, const Output& output)
     const float environmentScale =
         std::exp2(packet.environment.intensityExponent) * exposure / Photometry::exposure(Photometry::referenceEv100);
     if (environmentImage) {
-        static std::unordered_map<std::uint64_t, EnvironmentLight> lights;
-        auto found = lights.find(environmentImage->id);
-        if (found == lights.end()) {
-            if (lights.size() > 8)
-                lights.clear();
-            found =
-                lights.emplace(environmentImage->id, EnvironmentLight::fromEquirectangular(*environmentImage)).first;
+        auto found = environmentLights_.find(environmentImage->id);
+        if (found == environmentLights_.end()) {
+            if (environmentLights_.size() > 8)
+                environmentLights_.clear();
+            found = environmentLights_
+                        .emplace(environmentImage->id, EnvironmentLight::fromEquirectangular(*environmentImage))
+                        .first;
         }
-        frame.environment = glm::vec4(1.0f, environmentScale, 0.0f, 0.0f);
+        frame.environment.x = 1.0f;
+        frame.environment.y = environmentScale;
         for (int k = 0; k < 9; ++k)
             frame.irradiance[k] = glm::vec4(found->second.irradiance[k] * environmentScale, 0.0f);
         frame.shadowParameters.w = static_cast<float>(resources_->mipLevels(environmentImage));
@@ -522,8 +661,10 @@ void Renderer::render(const FramePacket& packet, const Output& output)
     }
     frame.environment.w = static_cast<float>(lights.size() / 2);
     using F = SceneShaders::Feature;
-    frameFeatures_ = (packet.directionalLight ? F::sun : 0u) | (shadowed ? F::sunShadow : 0u) |
-                     (environmentImage ? F::environment : 0u) | (lights.empty() ? 0u : F::pointLights);
+    frameFeatures_ = (mainLight != nullptr ? F::sun : 0u) | (shadowed ? F::sunShadow : 0u) |
+                     (shadowed && quality_.singleShadowTap ? F::singleShadowTap : 0u) |
+                     (extraLights > 0 ? F::extraSuns : 0u) | (environmentImage ? F::environment : 0u) |
+                     (lights.empty() ? 0u : F::pointLights);
     if (lights.empty())
         lights.emplace_back(0.0f);
     glNamedBufferData(pointLightBuffer_, static_cast<GLsizeiptr>(lights.size() * sizeof(glm::vec4)), lights.data(),
@@ -538,8 +679,8 @@ void Renderer::render(const FramePacket& packet, const Output& output)
 
     // Shadow.
     if (shadowed)
-        renderShadow(packet, lightMatrix);
-    mark(times_.shadow);
+        renderShadow(packet, lightMatrix, mainLight->shadowDepthBias);
+    mark(times_.shadow, cpuTimes_.shadow);
 
     // Scene: opaque first, then transparent back to front.
     glBindFramebuffer(GL_FRAMEBUFFER, sceneFramebuffer_);
@@ -558,30 +699,42 @@ void Renderer::render(const FramePacket& packet, const Output& output)
     glBindTextureUnit(8, shadowMap_);
     glBindTextureUnit(9, resources_->texture(environmentImage));
 
-    std::vector<const DrawItem*> opaque;
+    // Draws wholly outside the view are left out. Opaque ones go near to
+    // far, so that hidden pixels fail the depth test before shading; those
+    // around the camera (the sky dome, the backdrop, the ground) last, as
+    // near geometry covers much of them.
+    const Frustum frustum(frame.viewProjection);
+    const glm::vec3 eye(packet.camera.world[3]);
+    std::vector<std::pair<float, const DrawItem*>> opaqueByDepth;
     std::vector<std::pair<float, const DrawItem*>> blended;
     for (const DrawItem& item : packet.draws) {
         if (!item.mesh || item.mesh->positions.empty() || item.opacity <= 0.0f)
             continue;
-        const bool isTransparent = item.material.transparent || item.opacity < 1.0f;
-        if (!isTransparent) {
-            opaque.push_back(&item);
+        glm::vec3 centre;
+        float radius = 0.0f;
+        worldSphere(item, centre, radius);
+        if (!frustum.touches(centre, radius)) {
+            ++counts_.culled;
             continue;
         }
-        const glm::vec3 centre = (item.mesh->boundsMin + item.mesh->boundsMax) * 0.5f;
-        const float depth = (view * item.world * glm::vec4(centre, 1.0f)).z; // more negative = farther
-        blended.emplace_back(depth, &item);
+        ++counts_.drawn;
+        const float depth = (view * glm::vec4(centre, 1.0f)).z; // more negative = farther
+        const bool isTransparent = item.material.transparent || item.opacity < 1.0f;
+        if (isTransparent) {
+            blended.emplace_back(depth, &item);
+            continue;
+        }
+        const bool surrounds = std::isfinite(radius) && glm::length(centre - eye) < radius;
+        opaqueByDepth.emplace_back(surrounds ? -std::numeric_limits<float>::max() : depth, &item);
     }
-    // Near to far, so that hidden pixels fail the depth test before shading.
-    std::stable_sort(opaque.begin(), opaque.end(), [&](const DrawItem* a, const DrawItem* b) {
-        auto depthOf = [&](const DrawItem* item) {
-            const glm::vec3 centre = (item->mesh->boundsMin + item->mesh->boundsMax) * 0.5f;
-            return (view * item->world * glm::vec4(centre, 1.0f)).z;
-        };
-        return depthOf(a) > depthOf(b);
-    });
+    std::stable_sort(opaqueByDepth.begin(), opaqueByDepth.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<const DrawItem*> opaque;
+    opaque.reserve(opaqueByDepth.size());
+    for (const auto& [depth, item] : opaqueByDepth)
+        opaque.push_back(item);
     drawItems(packet, opaque, false);
-    mark(times_.opaque);
+    mark(times_.opaque, cpuTimes_.opaque);
     std::stable_sort(blended.begin(), blended.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<const DrawItem*> sorted;
     for (const auto& [depth, item] : blended)
@@ -590,33 +743,50 @@ void Renderer::render(const FramePacket& packet, const Output& output)
     glDisable(GL_CULL_FACE);
     glBindVertexArray(0);
     glUseProgram(0);
-    mark(times_.transparent);
+    mark(times_.transparent, cpuTimes_.transparent);
 
     // Post-process: the callback writes the post target, else a copy.
     glMemoryBarrier(GL_ALL_BARRIER_BITS);
-    const PostProcess& callback = packet.postProcess ? packet.postProcess : postProcess_;
-    if (callback) {
-        PostProcessContext context{device_, commandBuffer, sceneColor_, sceneDepth_, postTarget_, proj, packet.time};
-        callback(context);
-    } else {
-        commandBuffer->copy(*sceneColor_, *postTarget_);
-    }
+    runPostProcess(packet,
+                   {device_, commandBuffer, sceneColor_, sceneDepth_, postTarget_, proj, packet.time, quality_.tier});
     glMemoryBarrier(GL_ALL_BARRIER_BITS);
-    mark(times_.postProcess);
+    mark(times_.postProcess, cpuTimes_.postProcess);
 
     present(output);
     overlay_->draw(packet.labels, output.framebuffer, output.width, output.height, output.devicePixelRatio);
-    mark(times_.present);
+    mark(times_.present, cpuTimes_.present);
     commandBuffer->commit();
     if (frameNumber_ % 60 == 0)
         resources_->collect();
 }
 
+void Renderer::runPostProcess(const FramePacket& packet, const PostProcessContext& context)
+{
+    const PostProcess& callback = packet.postProcess ? packet.postProcess : postProcess_;
+    if (!callback) {
+        context.commandBuffer->copy(*sceneColor_, *postTarget_);
+        return;
+    }
+    try {
+        callback(context);
+    } catch (const std::exception& error) {
+        // The frame is shown as drawn; said once, not every frame.
+        if (!reportedPostProcessFailure_) {
+            reportedPostProcessFailure_ = true;
+            std::fprintf(stderr, "render: the post-process failed, frames shown without it: %s\n", error.what());
+        }
+        glMemoryBarrier(GL_ALL_BARRIER_BITS);
+        context.commandBuffer->copy(*sceneColor_, *postTarget_);
+    }
+}
+
 void Renderer::present(const Output& output)
 {
-    const auto& program = device_->cachedProgram("gloam.present", [] {
+    // Drawn below the output's size: the picture is filtered up.
+    const bool scaled = postTarget_->width() != output.width || postTarget_->height() != output.height;
+    const auto& program = device_->cachedProgram(scaled ? "gloam.present.scaled" : "gloam.present", [scaled] {
         return gpu::GlProgram("present", {{GL_VERTEX_SHADER, SceneShaders::fullscreenVertex()},
-                                          {GL_FRAGMENT_SHADER, SceneShaders::presentFragment()}});
+                                          {GL_FRAGMENT_SHADER, SceneShaders::presentFragment(scaled)}});
     });
     glBindFramebuffer(GL_FRAMEBUFFER, output.framebuffer);
     glViewport(0, 0, output.width, output.height);

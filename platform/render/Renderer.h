@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/render/DynamicResolution.h"
+#include "platform/render/EnvironmentLight.h"
 #include "platform/render/FramePacket.h"
 #include "platform/render/PostProcessContext.h"
+#include "platform/render/RenderQuality.h"
 
 #include <glm/mat4x4.hpp>
 
@@ -10,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 namespace gloam::gpu {
@@ -26,16 +30,23 @@ class OverlayPainter;
 // Draws frame packets with OpenGL 4.5 on the thread whose context is
 // current (the render thread).
 //
-// One frame: shadow map of the directional light → opaque draws → the
-// transparent draws back to front → the post-process callback (or a plain
-// copy) from the scene's colour and depth into the post target → tone
-// mapping, anti-aliasing and display encoding into the output framebuffer
-// → the frame's labels over it.
+// One frame: shadow map of the first shadowed directional light → opaque
+// draws → the transparent draws back to front → the post-process callback
+// (or a plain copy) from the scene's colour and depth into the post target
+// → tone mapping, anti-aliasing and display encoding into the output
+// framebuffer (scaled up when the scene drew below the output's size) →
+// the frame's labels over it, at the output's size.
 // The frame's GPU work is one command buffer whose
 // completion handlers say whether it succeeded.
+//
+// The quality tier is chosen from the GL renderer's name (see
+// RenderQuality); on the software tier the scene's scale follows the
+// frame costs the host reports (`frameFinished`).
 class Renderer {
 public:
     using PostProcess = std::function<void(const PostProcessContext&)>;
+    // Directional lights beyond the main one that a frame lights with.
+    static constexpr int maxExtraDirectionalLights = 3;
 
     struct Output {
         unsigned framebuffer = 0; // 0: the window's
@@ -59,7 +70,24 @@ public:
     void setPostProcess(PostProcess callback) { postProcess_ = std::move(callback); }
     bool hasPostProcess() const { return static_cast<bool>(postProcess_); }
     void setMeasuring(bool on) { measuring_ = on; }
+
+    void setQualityTier(QualityTier tier);
+    const RenderQuality& quality() const { return quality_; }
+    // The host's measure of the last frame's cost (process CPU time from
+    // one presented frame to the next), which the scale follows.
+    void frameFinished(double milliseconds) { resolution_.addFrame(milliseconds); }
+    DynamicResolution& resolution() { return resolution_; }
+    float renderScale() const { return resolution_.scale(); }
+    // What the last frame drew after culling (tests and tools).
+    struct DrawCounts {
+        int drawn = 0, culled = 0, shadowCasters = 0, shadowCulled = 0;
+        long triangles = 0, shadowTriangles = 0;
+    };
+    const DrawCounts& drawCounts() const { return counts_; }
     const StageTimes& stageTimes() const { return times_; }
+    // The same stages in CPU time of the whole process (a software GPU's
+    // threads included), which other programs' load does not inflate.
+    const StageTimes& stageCpuTimes() const { return cpuTimes_; }
 
     void render(const FramePacket& packet, const Output& output);
 
@@ -75,7 +103,9 @@ private:
     struct DrawProgram;
     const DrawProgram& drawProgram(std::uint32_t features, bool skinned, const MaterialValues& material);
     void ensureTargets(int width, int height);
-    void renderShadow(const FramePacket& packet, const glm::mat4& lightMatrix);
+    void makeShadowMap(int size);
+    void renderShadow(const FramePacket& packet, const glm::mat4& lightMatrix, float depthBias);
+    void runPostProcess(const FramePacket& packet, const PostProcessContext& context);
     // Lists the point lights per cluster: 32 × 32 pixel screen tiles times
     // 16 exponential depth slices.
     void buildLightTiles(const std::vector<glm::vec4>& lights, const glm::mat4& view, const glm::mat4& viewProjection,
@@ -86,7 +116,7 @@ private:
     void uploadDrawBlocks(const std::vector<const DrawItem*>& items, bool transparent);
     void drawItems(const FramePacket& packet, const std::vector<const DrawItem*>& items, bool transparent);
     void present(const Output& output);
-    void mark(double& stage);
+    void mark(double& stage, double& cpuStage);
 
     std::shared_ptr<gpu::GpuDevice> device_;
     std::unique_ptr<GpuResourceCache> resources_;
@@ -95,6 +125,12 @@ private:
     std::map<std::tuple<std::uint32_t, bool, std::string>, std::unique_ptr<DrawProgram>> programs_;
     std::uint32_t frameFeatures_ = 0;
     std::map<std::string, bool> reportedFailures_;
+    // The environment's irradiance, worked out once per picture.
+    std::unordered_map<std::uint64_t, EnvironmentLight> environmentLights_;
+    RenderQuality quality_;
+    DynamicResolution resolution_;
+    DrawCounts counts_;
+    bool reportedPostProcessFailure_ = false;
     std::shared_ptr<gpu::GpuTexture> sceneColor_, sceneDepth_, postTarget_;
     unsigned sceneFramebuffer_ = 0;
     unsigned shadowMap_ = 0, shadowFramebuffer_ = 0;
@@ -111,6 +147,8 @@ private:
     bool measuring_ = false;
     double stageStart_ = 0;
     StageTimes times_;
+    StageTimes cpuTimes_;
+    double stageCpuStart_ = 0;
     std::uint64_t frameNumber_ = 0;
 };
 

@@ -16,8 +16,10 @@ layout(std140, binding = 1) uniform Frame {
     vec4 lightDirection;   // xyz direction the light travels; w 1 when present
     vec4 lightColor;       // rgb colour × lux × exposure; w 1 when shadowed
     vec4 shadowParameters; // x texel size, y filter radius in texels, z depth bias, w environment mip count
-    vec4 environment;      // x 1 with image, y intensity scale, z unused, w point light count
+    vec4 environment;      // x 1 with image, y intensity scale, z extra directional lights, w point light count
     vec4 irradiance[9];    // spherical harmonics of the environment's irradiance / π
+    vec4 extraLightDirection[3]; // directional lights beyond the first, unshadowed
+    vec4 extraLightColor[3];
 };
 layout(std430, binding = 2) readonly buffer PointLights { vec4 pointLights[]; };
 // Per cluster (32 × 32 pixel tile × depth slice): (first index << 8) | count,
@@ -120,7 +122,9 @@ std::string SceneShaders::sceneFragment(std::uint32_t features, const std::strin
                                   "SUN_SHADOW",
                                   "ENVIRONMENT",
                                   "POINT_LIGHTS",
-                                  "GLOSSY_ENVIRONMENT"};
+                                  "GLOSSY_ENVIRONMENT",
+                                  "SINGLE_SHADOW_TAP",
+                                  "EXTRA_SUNS"};
     for (std::uint32_t bit = 0; bit < std::size(names); ++bit) {
         if ((features & (1u << bit)) != 0)
             text += std::string("#define ") + names[bit] + " 1\n";
@@ -204,6 +208,11 @@ float shadowVisibility(vec3 position, vec3 normal) {
     vec4 p = shadowMatrix * vec4(offsetPosition, 1.0);
     vec3 coord = p.xyz / p.w * 0.5 + 0.5;
     if (coord.z >= 1.0 || any(lessThan(coord.xy, vec2(0.0))) || any(greaterThan(coord.xy, vec2(1.0)))) return 1.0;
+#ifdef SINGLE_SHADOW_TAP
+    // One bilinear comparison (2 × 2 texels): a harder edge, a quarter of
+    // the fetches.
+    return texture(shadowMap, coord);
+#endif
     // Soft edges: four bilinear comparisons around the point, each
     // weighing 2 × 2 texels, spread over the filter radius.
     float radius = shadowParameters.y * texel;
@@ -337,6 +346,11 @@ void main() {
 #endif
     }
 #endif
+#ifdef EXTRA_SUNS
+    for (int i = 0; i < int(environment.z); ++i) {
+        color += brdf(n, v, -normalize(extraLightDirection[i].xyz), diffuseColor, f0, a) * extraLightColor[i].rgb;
+    }
+#endif
 #ifdef POINT_LIGHTS
     // Only the lights whose reach meets this pixel's cluster.
     ivec2 tile = ivec2(gl_FragCoord.xy) / 32;
@@ -432,9 +446,11 @@ void main() {
 )";
 }
 
-std::string SceneShaders::presentFragment()
+std::string SceneShaders::presentFragment(bool scaled)
 {
     std::string text = "#version 450 core\n";
+    if (scaled)
+        text += "#define SCALED 1\n";
     text += toneMapping;
     text += R"(
 layout(binding = 0) uniform sampler2D hdr;
@@ -444,6 +460,14 @@ in vec2 uv;
 out vec4 fragColor;
 
 vec3 fetch(ivec2 p) { return texelFetch(hdr, clamp(p, ivec2(0), textureSize(hdr, 0) - 1), 0).rgb; }
+// The picture around this pixel, `o` of its texels away: exact texels at
+// full size; filtered (bilinear) when the picture is smaller than the
+// output, which scales it up.
+#ifdef SCALED
+vec3 around(vec2 p, ivec2 o) { return textureLod(hdr, p + vec2(o) * texelSize, 0.0).rgb; }
+#else
+vec3 around(vec2 p, ivec2 o) { return fetch(ivec2(gl_FragCoord.xy) + o); }
+#endif
 // Edges are found on display-like brightness (HDR clamped to white).
 float luma(vec3 c) { return dot(min(c, vec3(1.0)), vec3(0.299, 0.587, 0.114)); }
 
@@ -452,12 +476,16 @@ float luma(vec3 c) { return dot(min(c, vec3(1.0)), vec3(0.299, 0.587, 0.114)); }
 // filtered taps along the edge; flat areas keep their own colour. Blending
 // happens in linear HDR, tone mapping once afterwards.
 vec3 antialiased(vec2 p) {
-    ivec2 q = ivec2(gl_FragCoord.xy);
-    vec3 rgbM = fetch(q);
-    float lumaNW = luma(fetch(q + ivec2(-1, 1)));
-    float lumaNE = luma(fetch(q + ivec2(1, 1)));
-    float lumaSW = luma(fetch(q + ivec2(-1, -1)));
-    float lumaSE = luma(fetch(q + ivec2(1, -1)));
+#ifdef SCALED
+    // Scaled up: the bilinear filter softens the edges already, and each
+    // fetch of a full-size pass is dear on a software GPU.
+    return around(p, ivec2(0));
+#endif
+    vec3 rgbM = around(p, ivec2(0));
+    float lumaNW = luma(around(p, ivec2(-1, 1)));
+    float lumaNE = luma(around(p, ivec2(1, 1)));
+    float lumaSW = luma(around(p, ivec2(-1, -1)));
+    float lumaSE = luma(around(p, ivec2(1, -1)));
     float lumaM = luma(rgbM);
     float lumaMin = min(lumaM, min(min(lumaNW, lumaNE), min(lumaSW, lumaSE)));
     float lumaMax = max(lumaM, max(max(lumaNW, lumaNE), max(lumaSW, lumaSE)));

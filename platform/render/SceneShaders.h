@@ -42,6 +42,10 @@ struct SceneShaders {
         // materials take the reflection from the irradiance. A software
         // renderer pays dearly for a per-pixel level of detail.
         glossyEnvironment = 1u << 12,
+        // One bilinear shadow comparison instead of four (software tier).
+        singleShadowTap = 1u << 13,
+        // Directional lights beyond the main one, unshadowed.
+        extraSuns = 1u << 14,
     };
     // `surface` is a spliced surface library (ShaderLibrary::surfaceSource)
     // or empty.
@@ -52,8 +56,9 @@ struct SceneShaders {
     // that shading runs once per pixel (depth test "equal").
     static std::string depthFragment();
     static std::string fullscreenVertex();
-    // Tone mapping, anti-aliasing (FXAA) and display encoding, HDR → output.
-    static std::string presentFragment();
+    // Tone mapping, anti-aliasing (FXAA) and display encoding, HDR → output;
+    // `scaled`: the picture is smaller than the output and filtered up.
+    static std::string presentFragment(bool scaled = false);
     // Overlay quads: textured by a coverage-and-colour image.
     static std::string overlayVertex();
     static std::string overlayFragment();

@@ -79,7 +79,7 @@ FramePacket TestScene::build(float aspectHint)
     sun.color = {1.0f, 0.95f, 0.9f};
     sun.intensity = 1500.0f;
     sun.shadowMaximumDistance = 15.0f;
-    packet.directionalLight = sun;
+    packet.directionalLights = {sun};
     return packet;
 }
 

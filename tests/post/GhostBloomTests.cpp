@@ -688,3 +688,66 @@ TEST_F(ShippedKernels, resizingRebuildsTheImagesAndBlurButKeepsTheFogAndTheLines
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ShippedKernels, aFailedFrameIsReportedOnceAndLaterFramesOfThatSizeAreCopied)
+{
+    writeFog(128);
+    const Frame frame = plainFrame();
+    bloom->beginSceneWarmup();
+    process(frame);
+    EXPECT_NE(frame.target->readFloats(), frame.source->readFloats()); // the passes ran
+    EXPECT_EQ(bloom->warmupRemaining(), 5);
+
+    const std::string failed = "E4 BLOOM FAILED The GPU could not complete a frame's post-process.";
+    process(frame, true, /*fail=*/true);
+    EXPECT_EQ(count(failed), 1);
+    EXPECT_EQ(bloom->warmupRemaining(), 5); // a failed frame does not count
+
+    // Copied now, and still counted towards the warm-up, so the scene shows.
+    process(frame);
+    EXPECT_EQ(frame.target->readFloats(), frame.source->readFloats());
+    EXPECT_EQ(bloom->warmupRemaining(), 4);
+    process(frame, true, /*fail=*/true);
+    EXPECT_EQ(count(failed), 1); // said once
+
+    // A new size tries the passes again.
+    const Frame other = plainFrame(40, 24);
+    process(other);
+    EXPECT_NE(other.target->readFloats(), other.source->readFloats());
+}
+
+TEST_F(ShippedKernels, theSoftwareTierBloomsAlikeWithItsHalfSizeBlur)
+{
+    writeFog(0);
+    // 800 pixels wide: blur sigma 3; one bright 2 × 2 spot.
+    const Frame frame = makeFrame(800, 100, [](int x, int y) {
+        return (x == 400 || x == 401) && (y == 50 || y == 51) ? glm::vec4(40.0f, 40.0f, 40.0f, 1.0f)
+                                                              : glm::vec4(0.0f, 0.0f, 0.0f, 1.0f);
+    });
+    std::vector<float> results[2];
+    for (int k = 0; k < 2; ++k) {
+        auto buffer = device->makeCommandBuffer();
+        gloam::render::PostProcessContext context{
+            device,       buffer,
+            frame.source, frame.depth,
+            frame.target, glm::perspective(glm::radians(40.0f), 8.0f, 0.1f, 500.0f),
+            0.0,          k == 0 ? gloam::render::QualityTier::full : gloam::render::QualityTier::software};
+        bloom->process(context);
+        buffer->commit();
+        buffer->waitUntilCompleted();
+        results[k] = frame.target->readFloats();
+    }
+    // Around the spot the glow is alike (within a quarter), fading alike.
+    for (int d : {3, 5, 8}) {
+        for (auto [x, y] : {std::pair{401 + d, 50}, {400 - d, 51}, {400, 51 + d}}) {
+            const glm::vec4 full = pixel(results[0], frame, x, y);
+            const glm::vec4 software = pixel(results[1], frame, x, y);
+            EXPECT_GT(full.g, 0.0f);
+            EXPECT_NEAR(software.g, full.g, 0.25f * full.g) << x << "," << y;
+        }
+    }
+}
+
+} // namespace

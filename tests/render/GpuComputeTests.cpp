@@ -314,3 +314,49 @@ TEST_F(GpuCompute, pipelinesCanBeMadeFromAnotherThreadThroughTheJobQueue)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(GpuCompute, aHalfSizeBlurSoftensLikeTheFullOneForAQuarterOfTheTexels)
+{
+    const auto block = ShaderLibrary::fromSource("Block.glsl", R"(
+#pragma kernel block
+layout(binding = 0, rgba16f) uniform image2D target;
+void block() {
+    ivec2 p = ivec2(gl_GlobalInvocationID.xy);
+    bool inside = all(greaterThanEqual(p, ivec2(32))) && all(lessThan(p, ivec2(34)));
+    imageStore(target, p, inside ? vec4(1.0) : vec4(0.0));
+}
+)");
+    auto source = image(66, 66);
+    run(block, "block", {source}, 66, 66);
+    GaussianBlur full(device, 4.0f);
+    GaussianBlur half(device, 4.0f, GaussianBlur::Size::half);
+    EXPECT_EQ(half.sigma(), 4.0f);
+    EXPECT_EQ(half.radius(), 6); // 3 × sigma / 2, in half-size texels
+    EXPECT_EQ(full.radius(), 12);
+    std::vector<float> results[2];
+    for (int k = 0; k < 2; ++k) {
+        auto blurred = image(66, 66);
+        auto buffer = device->makeCommandBuffer();
+        (k == 0 ? full : half).encode(*buffer, *source, *blurred);
+        buffer->waitUntilCompleted();
+        results[k] = blurred->readFloats();
+    }
+    double total[2] = {0, 0};
+    for (int k = 0; k < 2; ++k)
+        for (int y = 0; y < 66; ++y)
+            for (int x = 0; x < 66; ++x)
+                total[k] += at(results[k], 66, x, y);
+    EXPECT_NEAR(total[0], 4.0, 0.04);
+    EXPECT_NEAR(total[1], 4.0, 0.2);
+    // The same soft spot: alike at the centre and a blur width out, and
+    // symmetric about the block's centre.
+    for (auto [x, y] : {std::pair{32, 32}, {36, 33}, {33, 28}, {40, 40}}) {
+        EXPECT_NEAR(at(results[1], 66, x, y), at(results[0], 66, x, y), 0.25f * at(results[0], 66, 32, 32))
+            << x << "," << y;
+    }
+    EXPECT_NEAR(at(results[1], 66, 28, 32), at(results[1], 66, 37, 32), 1e-3f);
+}
+
+} // namespace

@@ -12,7 +12,9 @@
 #include <glm/gtc/matrix_transform.hpp>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <stdexcept>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -107,6 +109,74 @@ TEST(RenderThread, noDeviceOnceTheRenderThreadHasEnded)
     EXPECT_THROW(gpu::GpuDevice::systemDefault(), gpu::GpuError);
     const auto library = gpu::ShaderLibrary::fromSource("Lib.glsl", "#pragma kernel fill\nvoid fill() {}\n");
     EXPECT_THROW(device->makeComputePipeline(library, "fill"), gpu::GpuError);
+}
+
+} // namespace
+
+namespace {
+
+// A headless surface that can be hidden and resized, as a window can.
+class WindowLikeSurface : public HeadlessSurface {
+public:
+    WindowLikeSurface()
+        : HeadlessSurface(32, 16)
+    {}
+    int pixelWidth() const override { return width.load(); }
+    int pixelHeight() const override { return 16; }
+    bool isExposed() const override { return exposed.load(); }
+
+    std::atomic<int> width{32};
+    std::atomic<bool> exposed{true};
+};
+
+TEST(RenderThread, aHiddenSurfaceDrawsNothingAndItsResizeDoesNotKeepTheThreadAwake)
+{
+    auto surface = std::make_unique<WindowLikeSurface>();
+    WindowLikeSurface* window = surface.get();
+    RenderThread thread(std::move(surface));
+    Presented presented;
+    thread.setPresentedHandler([&] { presented.mark(); });
+    thread.publish(colouredFrame({1, 0, 0}));
+    ASSERT_TRUE(presented.waitFor(1));
+
+    window->exposed = false;
+    window->width = 31; // resized while hidden
+    thread.publish(colouredFrame({0, 1, 0}));
+    const std::uint64_t before = thread.wakeups();
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    // Woken by the packet, then only by its idle timer (four times a second).
+    EXPECT_LE(thread.wakeups() - before, 5u);
+    EXPECT_EQ(thread.presentedFrames(), 1u);
+
+    // Shown again: the packet published meanwhile is drawn.
+    window->exposed = true;
+    thread.requestRedraw();
+    ASSERT_TRUE(presented.waitFor(2));
+    EXPECT_EQ(thread.presentedFrames(), 2u);
+}
+
+TEST(RenderThread, whatACommandOrTheDrawingThrowsDoesNotEndTheThread)
+{
+    auto surface = std::make_unique<HeadlessSurface>(32, 16);
+    HeadlessSurface* view = surface.get();
+    RenderThread thread(std::move(surface));
+    Presented presented;
+    thread.setPresentedHandler([&] { presented.mark(); });
+
+    thread.post([] { throw std::runtime_error("a command failed"); });
+    thread.setPostProcess([](const PostProcessContext&) { throw std::logic_error("the post-process failed"); });
+    thread.publish(colouredFrame({0, 0, 1}));
+    ASSERT_TRUE(presented.waitFor(1));
+    auto frame = view->lastFrame();
+    ASSERT_EQ(frame.size(), 32u * 16u * 4u);
+    EXPECT_GT(frame[(8 * 32 + 16) * 4 + 2], 250); // blue: the plain frame
+
+    // Still drawing, and GPU jobs from other threads still run.
+    thread.publish(colouredFrame({1, 0, 0}));
+    ASSERT_TRUE(presented.waitFor(2));
+    bool ran = false;
+    thread.device()->perform([&] { ran = true; });
+    EXPECT_TRUE(ran);
 }
 
 } // namespace

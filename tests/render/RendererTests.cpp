@@ -17,6 +17,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <stdexcept>
 
 using namespace gloam::render;
 using gloam::gpu::CommandBufferStatus;
@@ -118,7 +119,7 @@ TEST_F(RendererTest, aLitSphereIsBrighterOnTheLightSide)
     sphere.mesh = PrimitiveMeshes::sphere(1.0f);
     sphere.material.roughness = 0.6f;
     packet.draws.push_back(sphere);
-    packet.directionalLight = DirectionalLightRecord{{-1, 0, 0}, {1, 1, 1}, 3000.0f, false, 20.0f, 1.0f};
+    packet.directionalLights = {DirectionalLightRecord{{-1, 0, 0}, {1, 1, 1}, 3000.0f, false, 20.0f, 1.0f}};
     draw(packet);
     const float lit = luminance(hdrAt(packet, {0.7f, 0.0f, 0.7f}));
     const float dark = luminance(hdrAt(packet, {-0.7f, 0.0f, 0.7f}));
@@ -159,8 +160,8 @@ TEST_F(RendererTest, aShadowDarkensTheGroundUnderItsCasterOnlyWhenItCasts)
         caster.castsShadow = casts;
         packet.draws.push_back(caster);
         // Light slanting towards +x: the shadow falls 1.5 m to the right.
-        packet.directionalLight =
-            DirectionalLightRecord{glm::normalize(glm::vec3(1, -1, 0)), {1, 1, 1}, 3000.0f, true, 30.0f, 1.0f};
+        packet.directionalLights = {
+            DirectionalLightRecord{glm::normalize(glm::vec3(1, -1, 0)), {1, 1, 1}, 3000.0f, true, 30.0f, 1.0f}};
         draw(packet);
         const float shadowed = luminance(hdrAt(packet, {0.0f, 0.0f, 0.0f}));
         const float open = luminance(hdrAt(packet, {2.0f, 0.0f, 2.0f}));
@@ -228,7 +229,7 @@ TEST_F(RendererTest, lightsFollowTheOnePhotometricCalibration)
     base.draws.push_back(wall);
 
     auto sun = base;
-    sun.directionalLight = DirectionalLightRecord{{0, 0, -1}, {1, 1, 1}, 3000.0f, false, 20.0f, 1.0f};
+    sun.directionalLights = {DirectionalLightRecord{{0, 0, -1}, {1, 1, 1}, 3000.0f, false, 20.0f, 1.0f}};
     draw(sun);
     const float expectedSun = albedo / std::numbers::pi_v<float> * 3000.0f * exposure;
     EXPECT_NEAR(hdrPixel(size / 2, size / 2).g, expectedSun, expectedSun * 0.03f);
@@ -563,6 +564,138 @@ TEST_F(RendererTest, smoothAndRoughSpheresReflectTheEnvironmentAlike)
     EXPECT_GT(roughTop, 0.4f * smoothTop);
     EXPECT_LT(roughTop, 1.5f * smoothTop);
     EXPECT_LT(roughBottom, 0.5f * roughTop);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(RendererTest, everyDirectionalLightLightsTheFirstShadowedOneCastsTheShadow)
+{
+    // A wall facing +z, a box between it and the second light.
+    const float albedo = 0.5f;
+    const float exposure = Photometry::exposure(Photometry::defaultEv100);
+    auto packet = lookingAt({0, 0, 5}, {0, 0, 0}, 20.0f);
+    DrawItem wall = unlitQuad({0, 0, 0}, 0);
+    wall.material = {};
+    wall.material.baseColor = {albedo, albedo, albedo, 1};
+    wall.material.roughness = 1.0f;
+    wall.material.specular = 0.0f;
+    packet.draws.push_back(wall);
+
+    // The key light shines away from the wall (it lights nothing seen);
+    // the flash shines onto it.
+    const DirectionalLightRecord key{{0, 0, 1}, {1, 1, 1}, 3000.0f, true, 20.0f, 1.0f};
+    const DirectionalLightRecord flash{{0, 0, -1}, {0.5f, 1.0f, 1.0f}, 2000.0f, false, 20.0f, 1.0f};
+    packet.directionalLights = {key};
+    draw(packet);
+    EXPECT_LT(hdrPixel(size / 2, size / 2).g, 1e-4f);
+
+    packet.directionalLights = {key, flash};
+    draw(packet);
+    const float expected = albedo / std::numbers::pi_v<float> * 2000.0f * exposure;
+    EXPECT_NEAR(hdrPixel(size / 2, size / 2).g, expected, expected * 0.03f);
+    EXPECT_NEAR(hdrPixel(size / 2, size / 2).r, expected * 0.5f, expected * 0.03f);
+
+    // A dark light costs nothing and adds nothing.
+    packet.directionalLights = {key, {{0, 0, -1}, {1, 1, 1}, 0.0f, false, 20.0f, 1.0f}};
+    draw(packet);
+    EXPECT_LT(hdrPixel(size / 2, size / 2).g, 1e-4f);
+
+    // The shadowed light keeps the shadow map wherever it is listed: a
+    // caster in front of the wall shades it from that light only.
+    DrawItem caster;
+    caster.mesh = PrimitiveMeshes::box({4.0f, 4.0f, 0.1f});
+    caster.world = glm::translate(glm::mat4(1.0f), glm::vec3(0, 0, 8)); // behind the camera
+    packet.draws.push_back(caster);
+    const DirectionalLightRecord shadowedFront{{0, 0, -1}, {1, 1, 1}, 3000.0f, true, 30.0f, 1.0f};
+    packet.directionalLights = {flash, shadowedFront};
+    draw(packet);
+    EXPECT_NEAR(hdrPixel(size / 2, size / 2).g, expected, expected * 0.05f); // the flash only: the other is blocked
+}
+
+TEST_F(RendererTest, belowFullScaleTheSceneDrawsSmallerAndIsScaledUpToTheOutput)
+{
+    auto packet = lookingAt({0, 0, 4}, {0, 0, 0}, 20.0f);
+    packet.draws.push_back(unlitQuad({0.2f, 0.6f, 0.3f}, 0));
+    packet.environment.background = {0, 0, 0, 1};
+    packet.labels.push_back({"Gloamyard", {0.5f, 0.85f}, 9.0f, false});
+    draw(packet);
+    const auto fullSize = shown;
+
+    renderer.resolution().pin(0.5f);
+    draw(packet);
+    EXPECT_EQ(renderer.sceneColor()->width(), size / 2);
+    EXPECT_EQ(renderer.postTarget()->height(), size / 2);
+    ASSERT_EQ(shown.size(), fullSize.size());
+    // The flat middle looks the same; the labels are drawn at full size.
+    for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(shownPixel(32, 32)[c], fullSize[(32 * size + 32) * 4 + static_cast<size_t>(c)], 2);
+    int labelDifferences = 0;
+    for (int y = 50; y < 60; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const size_t i = (static_cast<size_t>(y) * size + static_cast<size_t>(x)) * 4;
+            labelDifferences += std::abs(int(shown[i]) - int(fullSize[i])) > 3 ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(labelDifferences, 0);
+    renderer.resolution().pin(0.0f);
+}
+
+TEST_F(RendererTest, drawsOutsideTheViewAreCulledWithoutChangingThePicture)
+{
+    auto packet = lookingAt({0, 0, 4}, {0, 0, 0}, 20.0f);
+    packet.draws.push_back(unlitQuad({1, 1, 1}, 0));
+    draw(packet);
+    const auto alone = shown;
+    EXPECT_EQ(renderer.drawCounts().drawn, 1);
+    DrawItem behind = unlitQuad({1, 0, 0}, 10); // behind the camera
+    DrawItem aside = unlitQuad({0, 1, 0}, 0);
+    aside.world = glm::translate(glm::mat4(1.0f), glm::vec3(30, 0, 0));
+    packet.draws.push_back(behind);
+    packet.draws.push_back(aside);
+    draw(packet);
+    EXPECT_EQ(renderer.drawCounts().drawn, 1);
+    EXPECT_EQ(renderer.drawCounts().culled, 2);
+    EXPECT_EQ(shown, alone);
+}
+
+TEST_F(RendererTest, aPostProcessThatThrowsLeavesThePlainFrame)
+{
+    renderer.setPostProcess([](const PostProcessContext&) { throw std::runtime_error("kernel exploded"); });
+    auto packet = lookingAt({0, 0, 4}, {0, 0, 0}, 20.0f);
+    packet.draws.push_back(unlitQuad({1, 1, 1}, 0));
+    EXPECT_NO_THROW(draw(packet));
+    EXPECT_EQ(renderer.postTarget()->readFloats(), renderer.sceneColor()->readFloats());
+    EXPECT_NEAR(shownPixel(32, 32).g, displayCode(toneMapped(1.0f)), 2);
+}
+
+TEST_F(RendererTest, theQualityTierSetsTheSoftwareRenderersTradeOffs)
+{
+    renderer.setQualityTier(QualityTier::software);
+    EXPECT_EQ(renderer.quality().tier, QualityTier::software);
+    EXPECT_TRUE(renderer.resolution().enabled());
+    renderer.setQualityTier(QualityTier::full);
+    EXPECT_FALSE(renderer.resolution().enabled());
+    EXPECT_EQ(renderer.renderScale(), 1.0f);
+    // The tier reaches the post-process.
+    QualityTier seen = QualityTier::full;
+    renderer.setQualityTier(QualityTier::software);
+    renderer.setPostProcess([&](const PostProcessContext& frame) {
+        seen = frame.quality;
+        frame.commandBuffer->copy(*frame.sourceColorTexture, *frame.targetColorTexture);
+    });
+    draw(lookingAt({0, 0, 4}, {0, 0, 0}));
+    EXPECT_EQ(seen, QualityTier::software);
+}
+
+TEST(OffscreenTargetTest, aFramebufferTheGlCannotMakeIsAnError)
+{
+    gloam::render::HeadlessContext context;
+    auto device = gloam::gpu::GpuDevice::create();
+    EXPECT_THROW(OffscreenTarget(1 << 20, 4), std::runtime_error);
+    OffscreenTarget fine(8, 8);
+    EXPECT_NE(fine.framebuffer(), 0u);
 }
 
 } // namespace

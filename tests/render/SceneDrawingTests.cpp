@@ -120,6 +120,36 @@ TEST_F(SceneDrawing, lightsComeFromTheirEntities)
     EXPECT_EQ(centre().g, 0.0f);
 }
 
+TEST_F(SceneDrawing, thePacketCarriesEveryEnabledDirectionalLightInSceneOrder)
+{
+    auto key = platform::DirectionalLight::make("key");
+    key->light().intensity = 3000.0f;
+    key->setShadow(platform::DirectionalLightShadowComponent::automatic(30.0f));
+    anchor->addChild(key);
+    // Like the lightning's flash: a second light, unshadowed, under a parent.
+    auto strike = platform::Entity::make();
+    auto flash = platform::DirectionalLight::make("flash");
+    flash->light().intensity = 900.0f;
+    flash->light().color = platform::rgb(0.65f, 0.83f, 1.0f);
+    flash->look({0, 0, 0}, {0, 6, 8}, {0, 1, 0}, nullptr);
+    strike->addChild(flash);
+    anchor->addChild(strike);
+
+    auto packet = builder.build(view, 0.0);
+    ASSERT_EQ(packet.directionalLights.size(), 2u);
+    EXPECT_TRUE(packet.directionalLights[0].castsShadow);
+    EXPECT_EQ(packet.directionalLights[0].intensity, 3000.0f);
+    EXPECT_FALSE(packet.directionalLights[1].castsShadow);
+    EXPECT_EQ(packet.directionalLights[1].intensity, 900.0f);
+    EXPECT_NEAR(packet.directionalLights[1].color.b, 1.0f, 1e-6f);
+    // Travelling from (0, 6, 8) towards the origin.
+    const glm::vec3 expected = glm::normalize(glm::vec3(0, -6, -8));
+    EXPECT_NEAR(glm::dot(packet.directionalLights[1].direction, expected), 1.0f, 1e-4f);
+
+    strike->setEnabled(false);
+    EXPECT_EQ(builder.build(view, 0.0).directionalLights.size(), 1u);
+}
+
 } // namespace
 
 // The surface libraries the forge ships: each compiles, and draws what its

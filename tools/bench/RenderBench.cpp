@@ -66,8 +66,8 @@ FramePacket referenceScene(bool transparentShare, int lights = 20)
                                       3000.0f + 500.0f * i,
                                       6.0f});
     }
-    packet.directionalLight =
-        DirectionalLightRecord{glm::normalize(glm::vec3(0.4f, -1.0f, -0.5f)), {1, 1, 1}, 2000.0f, true, 30.0f, 1.0f};
+    packet.directionalLights = {
+        DirectionalLightRecord{glm::normalize(glm::vec3(0.4f, -1.0f, -0.5f)), {1, 1, 1}, 2000.0f, true, 30.0f, 1.0f}};
     return packet;
 }
 

@@ -1,14 +1,19 @@
 // The whole scene's benchmark: how long a view takes from construction to
-// ready, what one frame update costs with everything loaded (no drawing),
-// whether such frames allocate, what a drawn frame with bloom and fog costs
-// headless, what the charging surprise's staging search and the frames of
-// each surprise cost, and the process's peak memory.
+// ready, what a drawn frame with bloom and fog costs headless at each
+// output size (wall time, the process's CPU time, the scale the renderer
+// chose, and how far the picture is from the full-quality one of the same
+// scene time), what one frame update costs with everything loaded (no
+// drawing), whether such frames allocate, what a rising ghost's frames, the charging
+// surprise's staging search and the frames of each surprise cost, and the
+// process's peak memory.
 
 #include "engine/effects/GraveGhostEffect.h"
 #include "engine/eggs/EasterEggEffects.h"
 #include "engine/post/GhostBloom.h"
 #include "engine/scene/GhostView.h"
 #include "engine/scene/HeadlessSceneDriver.h"
+#include "platform/render/DynamicResolution.h"
+#include "platform/render/RenderQuality.h"
 #include "platform/render/Renderer.h"
 #include "resources/SceneLandmarks.h"
 
@@ -17,6 +22,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <optional>
+#include <stdexcept>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -140,34 +148,318 @@ double percentile(std::vector<double> values, double p)
                : values[std::min(values.size() - 1, static_cast<std::size_t>(p * static_cast<double>(values.size())))];
 }
 
-struct Options {
-    int width = 1200;
-    int height = 540;
-    int updates = 6000;
-    int drawn = 12;
+struct Size {
+    int width = 0;
+    int height = 0;
 };
+
+struct Options {
+    std::vector<Size> sizes;
+    int updates = 6000;
+    int drawn = 24;
+    std::optional<render::QualityTier> quality; // none: from the renderer
+    std::string pictures;                       // folder for the compared pictures
+    float scale = 0.0f;                         // pinned scale; 0: dynamic
+};
+
+[[noreturn]] void usage()
+{
+    std::fprintf(stderr, "Usage: gloamyard-scene-bench [--size WxH]... [--updates N] [--frames N]\n"
+                         "                            [--quality auto|full|software] [--pictures DIR]\n"
+                         "  --size      a drawn frame size; repeatable (default 1200x540 and 1920x1080)\n"
+                         "  --updates   frame updates timed without drawing (default 6000)\n"
+                         "  --frames    drawn frames timed after the warm-up (default 24)\n"
+                         "  --quality   the renderer's quality tier (default auto: from the GL renderer,\n"
+                         "              or GLOAMYARD_QUALITY)\n"
+                         "  --scale     draw at this scale (0.5 to 1) instead of the dynamic one\n"
+                         "  --pictures  write the compared frames there (tier.png and full.png per size)\n");
+    std::exit(2);
+}
 
 Options parse(int argc, char** argv)
 {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--size" && i + 1 < argc && std::sscanf(argv[i + 1], "%dx%d", &options.width, &options.height) == 2 &&
-            options.width > 0 && options.height > 0) {
+        Size size;
+        if (a == "--size" && i + 1 < argc && std::sscanf(argv[i + 1], "%dx%d", &size.width, &size.height) == 2 &&
+            size.width > 0 && size.height > 0 && size.width <= 8192 && size.height <= 8192) {
+            options.sizes.push_back(size);
             ++i;
         } else if (a == "--updates" && i + 1 < argc && (options.updates = std::atoi(argv[i + 1])) > 0) {
             ++i;
         } else if (a == "--frames" && i + 1 < argc && (options.drawn = std::atoi(argv[i + 1])) > 0) {
             ++i;
+        } else if (a == "--quality" && i + 1 < argc && render::RenderQuality::parse(argv[i + 1], options.quality)) {
+            ++i;
+        } else if (a == "--scale" && i + 1 < argc && (options.scale = std::strtof(argv[i + 1], nullptr)) >= 0.5f &&
+                   options.scale <= 1.0f) {
+            ++i;
+        } else if (a == "--pictures" && i + 1 < argc) {
+            options.pictures = argv[++i];
         } else {
-            std::fprintf(stderr, "Usage: gloamyard-scene-bench [--size WxH] [--updates N] [--frames N]\n"
-                                 "  --size     drawn frame size (default 1200x540)\n"
-                                 "  --updates  frame updates timed without drawing (default 6000)\n"
-                                 "  --frames   drawn frames timed after the warm-up (default 12)\n");
-            std::exit(2);
+            usage();
         }
     }
+    if (options.sizes.empty())
+        options.sizes = {{1200, 540}, {1920, 1080}};
     return options;
+}
+
+// Peak signal-to-noise ratio of two RGBA pictures over their colour, in dB.
+double psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b)
+{
+    if (a.size() != b.size() || a.empty())
+        return 0.0;
+    double sum = 0.0;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (i % 4 == 3)
+            continue;
+        const double d = static_cast<double>(a[i]) - static_cast<double>(b[i]);
+        sum += d * d;
+        ++count;
+    }
+    const double mse = sum / static_cast<double>(count);
+    return mse <= 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+double loadAverage()
+{
+    double load[1] = {0.0};
+    return getloadavg(load, 1) == 1 ? load[0] : -1.0;
+}
+
+struct Loaded {
+    std::shared_ptr<GhostView> view;
+    double readySeconds = 0;
+};
+
+Loaded load(int width, int height, double& now)
+{
+    GhostView::Environment environment;
+    environment.uptime = [&now] { return now; };
+    environment.eggSeed = 1;
+    environment.log = [](const std::string&, bool) {};
+    // Construction to ready: the load runs on the event loop, its file and
+    // shape work on the worker pool.
+    const Clock::time_point constructed = Clock::now();
+    auto view = GhostView::make({0, 0, static_cast<float>(width), static_cast<float>(height)}, true, Vehicle::corsel,
+                                SoundMode::preview, environment);
+    view->skipOpening();
+    while (!view->isReady() && !view->isStopped()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+    }
+    if (view->isStopped())
+        throw std::runtime_error("the scene could not be loaded");
+    return {view, secondsSince(constructed)};
+}
+
+// The drawn frames of one output size.
+void drawnFrames(const Options& options, Size size, bool first)
+{
+    HeadlessSceneDriver driver(size.width, size.height);
+    render::Renderer& renderer = driver.renderer();
+    if (options.quality)
+        renderer.setQualityTier(*options.quality);
+    const render::QualityTier tier = renderer.quality().tier;
+    renderer.resolution().pin(options.scale);
+    double now = 0;
+    Loaded loaded = load(size.width, size.height, now);
+    GhostView& view = *loaded.view;
+
+    // The first frames warm the post-process up; then the scale settles
+    // (no change over three of its decisions, or 90 frames).
+    const double step = 1.0 / 60.0;
+    int warmup = 0;
+    const Clock::time_point firstFrame = Clock::now();
+    while (!view.bloom()->sceneWarmed() && warmup < 60) {
+        now += step;
+        driver.present(view, step);
+        ++warmup;
+    }
+    const double warmupSeconds = secondsSince(firstFrame);
+    int settle = 0;
+    for (int unchanged = 0; settle < 90 && unchanged < 3 * render::DynamicResolution::framesPerDecision; ++settle) {
+        const float before = renderer.renderScale();
+        now += step;
+        driver.present(view, step);
+        unchanged = renderer.renderScale() == before ? unchanged + 1 : 0;
+    }
+
+    std::vector<double> wall;
+    float lowest = 1.0f, highest = 0.0f;
+    const double cpuBefore = processCpuSeconds();
+    for (int i = 0; i < options.drawn; ++i) {
+        now += step;
+        const Clock::time_point start = Clock::now();
+        driver.present(view, step);
+        wall.push_back(secondsSince(start));
+        lowest = std::min(lowest, renderer.renderScale());
+        highest = std::max(highest, renderer.renderScale());
+    }
+    const double cpu = (processCpuSeconds() - cpuBefore) / options.drawn;
+    const float scale = renderer.renderScale();
+
+    // One more frame with the GPU waited on between stages, for where the
+    // time goes (slower than a normal frame).
+    renderer.setMeasuring(true);
+    now += step;
+    driver.present(view, step);
+    const render::Renderer::StageTimes stages = renderer.stageTimes();
+    const render::Renderer::StageTimes stageCpu = renderer.stageCpuTimes();
+    const render::Renderer::DrawCounts counts = renderer.drawCounts();
+    renderer.setMeasuring(false);
+
+    // The same scene time at full quality and full size.
+    const std::vector<std::uint8_t> tierPicture = driver.readPixels();
+    const std::string folder = options.pictures.empty() ? "" : options.pictures + "/";
+    const std::string label = std::to_string(size.width) + "x" + std::to_string(size.height);
+    if (!folder.empty())
+        driver.writePng(folder + label + "-" + render::RenderQuality::name(tier) + ".png");
+    renderer.setQualityTier(render::QualityTier::full);
+    renderer.resolution().pin(0.0f);
+    driver.redraw();
+    const std::vector<std::uint8_t> fullPicture = driver.readPixels();
+    if (!folder.empty())
+        driver.writePng(folder + label + "-full.png");
+
+    if (first) {
+        std::printf("  construction to ready         %8.3f s\n", loaded.readySeconds);
+        std::printf("  post-process warm-up          %8d frames, %.2f s\n", warmup, warmupSeconds);
+    }
+    std::printf("  %s, %s tier (load average %.1f)\n", label.c_str(), render::RenderQuality::name(tier), loadAverage());
+    std::printf("    drawn frame, wall            %8.1f ms median, %.1f ms p90, %d frames after %d settling\n",
+                median(wall) * 1e3, percentile(wall, 0.9) * 1e3, options.drawn, settle);
+    std::printf("    drawn frame, CPU (process)   %8.1f ms\n", cpu * 1e3);
+    std::printf("    scale                        %8.2f (%.2f to %.2f while timed; %dx%d drawn)\n", scale, lowest,
+                highest, render::DynamicResolution::scaled(size.width, scale),
+                render::DynamicResolution::scaled(size.height, scale));
+    std::printf("    PSNR against full quality    %8.1f dB (same scene time)\n", psnr(tierPicture, fullPicture));
+    std::printf("    one frame's stages           shadow %.0f ms, opaque %.0f ms, transparent %.0f ms, "
+                "post-process %.0f ms, present %.0f ms\n",
+                stages.shadow, stages.opaque, stages.transparent, stages.postProcess, stages.present);
+    std::printf("    the same stages in CPU time  shadow %.0f ms, opaque %.0f ms, transparent %.0f ms, "
+                "post-process %.0f ms, present %.0f ms\n",
+                stageCpu.shadow, stageCpu.opaque, stageCpu.transparent, stageCpu.postProcess, stageCpu.present);
+    std::printf("    draws                        %d drawn (%ld triangles), %d culled; %d shadow casters (%ld "
+                "triangles), %d culled\n",
+                counts.drawn, counts.triangles, counts.culled, counts.shadowCasters, counts.shadowTriangles,
+                counts.shadowCulled);
+    view.stop();
+}
+
+// Frame updates alone: the clocks, the gating and the atmosphere with the
+// automatic effects running, as the scene's update event calls them.
+void frameUpdates(const Options& options)
+{
+    const Size size = options.sizes.front();
+    HeadlessSceneDriver driver(size.width, size.height);
+    double now = 0;
+    Loaded loaded = load(size.width, size.height, now);
+    GhostView& view = *loaded.view;
+    const double step = 1.0 / 60.0;
+    while (!view.bloom()->sceneWarmed()) {
+        now += step;
+        driver.present(view, step);
+    }
+    // Frame updates alone: the clocks, the gating and the atmosphere with
+    // the automatic effects running, as the scene's update event calls them.
+    for (int i = 0; i < 600; ++i) {
+        now += step;
+        view.render().scene().update(step);
+    }
+    const UpdateCost plain = timeUpdates(view, now, step, options.updates);
+    std::printf("  frame update alone            %8.4f ms median, %.4f ms p99, %d updates (%.1f s of scene)\n",
+                median(plain.wall) * 1e3, percentile(plain.wall, 0.99) * 1e3, options.updates, options.updates * step);
+    std::printf("  updates that allocated        %8d of %d (%ld allocations)\n", plain.allocatingFrames,
+                options.updates, plain.allocations);
+
+    // The charging station's staging search from three points of the orbit
+    // (the default view first), the props and the hand in the way.
+    EasterEggEffects& eggs = *view.eggEffects();
+    const float aspect = static_cast<float>(size.width) / static_cast<float>(size.height);
+    for (const float yaw : {-0.955F, 0.6F, 2.4F}) {
+        view.setCameraAngles(yaw, 0.044F);
+        const auto obstacles = chargerObstacles(view);
+        std::vector<double> runs;
+        std::vector<double> cpu;
+        bool found = false;
+        for (int i = 0; i < 15; ++i) {
+            const Clock::time_point start = Clock::now();
+            const double cpuStart = threadCpuSeconds();
+            found = eggs.prepareCharging(view.camera()->worldMatrix(), aspect, view.vehicle(), obstacles);
+            cpu.push_back(threadCpuSeconds() - cpuStart);
+            runs.push_back(secondsSince(start));
+        }
+        std::printf("  charging staging search       %8.2f ms median wall, %.2f ms CPU, yaw %.3f, %s\n",
+                    median(runs) * 1e3, median(cpu) * 1e3, yaw, found ? "placed" : "no place");
+    }
+    view.setCameraAngles(-0.955F, 0.044F);
+
+    // Frame updates while each surprise plays (the preview starts it at
+    // once; the frame of the start itself is not timed).
+    for (const EasterEgg egg : allEasterEggs) {
+        while (view.easterEggs().active) {
+            now += step;
+            view.render().scene().update(step);
+        }
+        view.previewEgg(egg);
+        if (view.easterEggs().active != egg) {
+            std::fprintf(stderr, "gloamyard-scene-bench: the %s surprise did not start\n",
+                         std::string(rawValue(egg)).c_str());
+            continue;
+        }
+        const int frames = static_cast<int>(duration(egg) / step) - 1;
+        const UpdateCost cost = timeUpdates(view, now, step, frames);
+        std::printf("  frame update, %-8s         %8.4f ms median, %.4f ms p99, %d of %zu allocated (%ld)\n",
+                    std::string(rawValue(egg)).c_str(), median(cost.wall) * 1e3, percentile(cost.wall, 0.99) * 1e3,
+                    cost.allocatingFrames, cost.wall.size(), cost.allocations);
+    }
+
+    // A ghost rising, over and over from the tallest grave in view, with the
+    // other automatic effects off: the frames that re-sample its cloth and
+    // the frames in between, which only move it.
+    view.setAutomatic(false);
+    std::vector<double> ghostWall;
+    std::vector<double> rebuildWall;
+    std::vector<double> betweenWall;
+    int betweenAllocating = 0;
+    if (const GraveGhostEffect* ghost = view.graveGhost()) {
+        for (int i = 0; i < options.updates; ++i) {
+            if (!view.reactions().ghostAge()) {
+                view.triggerGhost(std::nullopt);
+            }
+            if (!view.reactions().ghostAge()) {
+                break; // no grave in view
+            }
+            now += step;
+            const long meshFrame = ghost->lastMeshFrame();
+            const long before = allocations.load(std::memory_order_relaxed);
+            const Clock::time_point start = Clock::now();
+            view.render().scene().update(step);
+            const double wall = secondsSince(start);
+            const long count = allocations.load(std::memory_order_relaxed) - before;
+            ghostWall.push_back(wall);
+            if (ghost->lastMeshFrame() != meshFrame) {
+                rebuildWall.push_back(wall);
+            } else {
+                betweenWall.push_back(wall);
+                betweenAllocating += count > 0 ? 1 : 0;
+            }
+        }
+    }
+    if (ghostWall.empty()) {
+        std::printf("  ghost rising                  no grave in view\n");
+    } else {
+        std::printf("  frame update, ghost rising    %8.4f ms median, %.4f ms p99, %zu updates\n",
+                    median(ghostWall) * 1e3, percentile(ghostWall, 0.99) * 1e3, ghostWall.size());
+        std::printf("    cloth re-sampled            %8.4f ms median, %zu updates\n", median(rebuildWall) * 1e3,
+                    rebuildWall.size());
+        std::printf("    cloth kept                  %8.4f ms median, %zu updates, %d allocated\n",
+                    median(betweenWall) * 1e3, betweenWall.size(), betweenAllocating);
+    }
+    view.stop();
 }
 
 } // namespace
@@ -179,193 +471,16 @@ int main(int argc, char** argv)
     char* qtArgv[] = {argv[0], nullptr};
     QCoreApplication app(qtArgc, qtArgv);
     try {
-        HeadlessSceneDriver driver(options.width, options.height);
-        double now = 0;
-        GhostView::Environment environment;
-        environment.uptime = [&now] { return now; };
-        environment.eggSeed = 1;
-        environment.log = [](const std::string&, bool) {};
-
-        // Construction to ready: the load runs on the event loop, its file
-        // and shape work on the worker pool.
-        const Clock::time_point constructed = Clock::now();
-        auto view = GhostView::make({0, 0, static_cast<float>(options.width), static_cast<float>(options.height)}, true,
-                                    Vehicle::corsel, SoundMode::preview, environment);
-        view->skipOpening();
-        while (!view->isReady() && !view->isStopped()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+        std::printf("Gloamyard scene benchmark (corsel, opening skipped)\n");
+        bool first = true;
+        for (const Size& size : options.sizes) {
+            drawnFrames(options, size, first);
+            first = false;
         }
-        const double ready = secondsSince(constructed);
-        if (view->isStopped()) {
-            std::fprintf(stderr, "gloamyard-scene-bench: the scene could not be loaded\n");
-            return 1;
-        }
-
-        // Drawn frames: the first ones warm the post-process up; the timed
-        // ones are steady frames with bloom and fog.
-        const double step = 1.0 / 60.0;
-        int warmup = 0;
-        const Clock::time_point firstFrame = Clock::now();
-        while (!view->bloom()->sceneWarmed() && warmup < 60) {
-            now += step;
-            driver.present(*view, step);
-            ++warmup;
-        }
-        const double warmupSeconds = secondsSince(firstFrame);
-        std::vector<double> drawnWall;
-        const double cpuBefore = processCpuSeconds();
-        for (int i = 0; i < options.drawn; ++i) {
-            now += step;
-            const Clock::time_point start = Clock::now();
-            driver.present(*view, step);
-            drawnWall.push_back(secondsSince(start));
-        }
-        const double drawnCpu = (processCpuSeconds() - cpuBefore) / options.drawn;
-
-        // One more frame with the GPU waited on between stages, for where
-        // the time goes (slower than a normal frame).
-        driver.renderer().setMeasuring(true);
-        now += step;
-        driver.present(*view, step);
-        const render::Renderer::StageTimes stages = driver.renderer().stageTimes();
-        driver.renderer().setMeasuring(false);
-
-        // Frame updates alone: the clocks, the gating and the atmosphere
-        // with the automatic effects running, as the scene's update event
-        // calls them.
-        for (int i = 0; i < 600; ++i) {
-            now += step;
-            view->render().scene().update(step);
-        }
-        const UpdateCost plain = timeUpdates(*view, now, step, options.updates);
-        const std::vector<double>& updateWall = plain.wall;
-        const int allocatingFrames = plain.allocatingFrames;
-        const long allocated = plain.allocations;
-
-        // The charging station's staging search from three points of the
-        // orbit (the default view first), the props and the hand in the way.
-        struct Staging {
-            float yaw;
-            double milliseconds;
-            double cpuMilliseconds;
-            bool found;
-        };
-        std::vector<Staging> stagings;
-        EasterEggEffects& eggs = *view->eggEffects();
-        const float aspect = static_cast<float>(options.width) / static_cast<float>(options.height);
-        for (const float yaw : {-0.955F, 0.6F, 2.4F}) {
-            view->setCameraAngles(yaw, 0.044F);
-            const auto obstacles = chargerObstacles(*view);
-            std::vector<double> runs;
-            std::vector<double> cpu;
-            bool found = false;
-            for (int i = 0; i < 15; ++i) {
-                const Clock::time_point start = Clock::now();
-                const double cpuStart = threadCpuSeconds();
-                found = eggs.prepareCharging(view->camera()->worldMatrix(), aspect, view->vehicle(), obstacles);
-                cpu.push_back(threadCpuSeconds() - cpuStart);
-                runs.push_back(secondsSince(start));
-            }
-            stagings.push_back({yaw, median(runs) * 1e3, median(cpu) * 1e3, found});
-        }
-        view->setCameraAngles(-0.955F, 0.044F);
-
-        // Frame updates while each surprise plays (the preview starts it at
-        // once; the frame of the start itself is not timed).
-        struct EggCost {
-            EasterEgg egg;
-            UpdateCost cost;
-        };
-        std::vector<EggCost> eggCosts;
-        for (const EasterEgg egg : allEasterEggs) {
-            while (view->easterEggs().active) {
-                now += step;
-                view->render().scene().update(step);
-            }
-            view->previewEgg(egg);
-            if (view->easterEggs().active != egg) {
-                std::fprintf(stderr, "gloamyard-scene-bench: the %s surprise did not start\n",
-                             std::string(rawValue(egg)).c_str());
-                continue;
-            }
-            const int frames = static_cast<int>(duration(egg) / step) - 1;
-            eggCosts.push_back({egg, timeUpdates(*view, now, step, frames)});
-        }
-
-        // A ghost rising, over and over from the tallest grave in view, with
-        // the other automatic effects off: the frames that re-sample its
-        // cloth and the frames in between, which only move it.
-        view->setAutomatic(false);
-        std::vector<double> ghostWall;
-        std::vector<double> rebuildWall;
-        std::vector<double> betweenWall;
-        int betweenAllocating = 0;
-        const GraveGhostEffect* ghost = view->graveGhost();
-        if (ghost != nullptr) {
-            for (int i = 0; i < options.updates; ++i) {
-                if (!view->reactions().ghostAge()) {
-                    view->triggerGhost(std::nullopt);
-                }
-                if (!view->reactions().ghostAge()) {
-                    break; // no grave in view
-                }
-                now += step;
-                const long meshFrame = ghost->lastMeshFrame();
-                const long before = allocations.load(std::memory_order_relaxed);
-                const Clock::time_point start = Clock::now();
-                view->render().scene().update(step);
-                const double wall = secondsSince(start);
-                const long count = allocations.load(std::memory_order_relaxed) - before;
-                ghostWall.push_back(wall);
-                if (ghost->lastMeshFrame() != meshFrame) {
-                    rebuildWall.push_back(wall);
-                } else {
-                    betweenWall.push_back(wall);
-                    betweenAllocating += count > 0 ? 1 : 0;
-                }
-            }
-        }
-
+        frameUpdates(options);
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
-
-        std::printf("Gloamyard scene benchmark (%dx%d, corsel, opening skipped)\n", options.width, options.height);
-        std::printf("  construction to ready         %8.3f s\n", ready);
-        std::printf("  post-process warm-up          %8d frames, %.2f s\n", warmup, warmupSeconds);
-        std::printf("  drawn frame, bloom and fog    %8.1f ms median wall, %.1f ms CPU (process), %d frames\n",
-                    median(drawnWall) * 1e3, drawnCpu * 1e3, options.drawn);
-        std::printf("  one frame's stages            shadow %.0f ms, opaque %.0f ms, transparent %.0f ms, post-process "
-                    "%.0f ms, "
-                    "present %.0f ms\n",
-                    stages.shadow, stages.opaque, stages.transparent, stages.postProcess, stages.present);
-        std::printf("  frame update alone            %8.4f ms median, %.4f ms p99, %d updates (%.1f s of scene)\n",
-                    median(updateWall) * 1e3, percentile(updateWall, 0.99) * 1e3, options.updates,
-                    options.updates * step);
-        std::printf("  updates that allocated        %8d of %d (%ld allocations)\n", allocatingFrames, options.updates,
-                    allocated);
-        if (ghostWall.empty()) {
-            std::printf("  ghost rising                  no grave in view\n");
-        } else {
-            std::printf("  frame update, ghost rising    %8.4f ms median, %.4f ms p99, %zu updates\n",
-                        median(ghostWall) * 1e3, percentile(ghostWall, 0.99) * 1e3, ghostWall.size());
-            std::printf("    cloth re-sampled            %8.4f ms median, %zu updates\n", median(rebuildWall) * 1e3,
-                        rebuildWall.size());
-            std::printf("    cloth kept                  %8.4f ms median, %zu updates, %d allocated\n",
-                        median(betweenWall) * 1e3, betweenWall.size(), betweenAllocating);
-        }
-        for (const Staging& staging : stagings) {
-            std::printf("  charging staging search       %8.2f ms median wall, %.2f ms CPU, yaw %.3f, %s\n",
-                        staging.milliseconds, staging.cpuMilliseconds, staging.yaw,
-                        staging.found ? "placed" : "no place");
-        }
-        for (const EggCost& egg : eggCosts) {
-            std::printf("  frame update, %-8s         %8.4f ms median, %.4f ms p99, %d of %zu allocated (%ld)\n",
-                        std::string(rawValue(egg.egg)).c_str(), median(egg.cost.wall) * 1e3,
-                        percentile(egg.cost.wall, 0.99) * 1e3, egg.cost.allocatingFrames, egg.cost.wall.size(),
-                        egg.cost.allocations);
-        }
         std::printf("  peak memory (max RSS)         %8.1f MB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
-        view->stop();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "gloamyard-scene-bench: %s\n", error.what());
         return 1;

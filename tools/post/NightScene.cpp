@@ -99,7 +99,7 @@ render::FramePacket NightScene::build(float yaw, float elevation, double time)
     moon.color = {0.55f, 0.65f, 0.95f};
     moon.intensity = 1200.0f;
     moon.shadowMaximumDistance = 30.0f;
-    packet.directionalLight = moon;
+    packet.directionalLights = {moon};
     packet.pointLights.push_back({{1.0f, 2.0f, -3.0f}, {0.0f, 0.7f, 1.0f}, 6000.0f, 10.0f});
     packet.pointLights.push_back({{-2.0f, 0.25f, 2.0f}, {0.0f, 0.7f, 1.0f}, 1300.0f, 4.0f});
     return packet;

@@ -5,6 +5,9 @@
 #include "engine/prefs/Vehicle.h"
 #include "engine/scene/GhostView.h"
 #include "engine/scene/HeadlessSceneDriver.h"
+#include "platform/gpu/GpuDevice.h"
+#include "platform/render/RenderQuality.h"
+#include "platform/render/Renderer.h"
 
 #include <QCoreApplication>
 
@@ -39,6 +42,8 @@ void usage()
                 "  --trigger WHAT@T     start an effect at scene time T (repeatable); WHAT is\n"
                 "                       lightning, pumpkins, ghost (the tallest grave in view),\n"
                 "                       ghost=ID, witch, hand, skyrell or amperle\n"
+                "  --quality TIER       auto (default: from the GL renderer, or GLOAMYARD_QUALITY),\n"
+                "                       full or software\n"
                 "  --log                print the scene's log lines\n"
                 "\n"
                 "The studio modes: gloamyard-render --test-scene ... and --model FILE.glb ...\n"
@@ -122,6 +127,7 @@ int renderScene(int argc, char** argv)
     bool printLog = false;
     std::uint64_t seed = 1;
     std::vector<Trigger> triggers;
+    std::optional<render::QualityTier> quality;
 
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -172,6 +178,10 @@ int renderScene(int argc, char** argv)
                 fail("--trigger wants WHAT@SECONDS, e.g. pumpkins@20 (see --help), not \u201c" + spec + "\u201d");
             }
             triggers.push_back(trigger);
+        } else if (a == "--quality" && hasValue) {
+            if (!render::RenderQuality::parse(argv[++i], quality)) {
+                fail(std::string("--quality wants auto, full or software, not \u201c") + argv[i] + "\u201d");
+            }
         } else if (a == "--skip-opening") {
             skip = true;
         } else if (a == "--manual") {
@@ -192,6 +202,7 @@ int renderScene(int argc, char** argv)
     QCoreApplication app(qtArgc, qtArgv);
     try {
         HeadlessSceneDriver driver(width, height);
+        driver.renderer().setQualityTier(render::RenderQuality::choose(driver.device()->rendererName(), quality));
         double now = 0;
         GhostView::Environment environment;
         environment.uptime = [&now] { return now; };

@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -46,7 +47,22 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Gloamyard"));
 
+    std::optional<render::QualityTier> quality;
+    const QStringList arguments = QGuiApplication::arguments();
+    for (int i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == QStringLiteral("--quality") && i + 1 < arguments.size() &&
+            render::RenderQuality::parse(arguments[i + 1].toStdString(), quality)) {
+            ++i;
+        } else {
+            std::fprintf(stderr, "Usage: gloamyard-scene-window [--quality auto|full|software]\n"
+                                 "  --quality  the renderer's quality tier (default auto: from the GL renderer,\n"
+                                 "             or GLOAMYARD_QUALITY)\n");
+            return 2;
+        }
+    }
+
     render::RenderWindow window;
+    window.setQualityTier(quality);
     window.setTitle(QStringLiteral("Gloamyard"));
     window.resize(1200, 540);
     window.setMinimumSize(QSize(320, 160));

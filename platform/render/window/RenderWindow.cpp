@@ -1,6 +1,7 @@
 #include "platform/render/window/RenderWindow.h"
 
 #include "platform/render/RenderThread.h"
+#include "platform/render/window/CoveredWindowWatch.h"
 #include "platform/render/window/ForeignWindowSize.h"
 #include "platform/render/window/QtRenderSurface.h"
 
@@ -11,13 +12,10 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 
 namespace gloam::render {
-
-namespace {
-constexpr qint64 frameIntervalMs = 16; // at most ~60 frames a second
-}
 
 RenderWindow::RenderWindow(QWindow* parent)
     : QWindow(parent)
@@ -34,6 +32,7 @@ RenderWindow::RenderWindow(QWindow* parent)
 
 RenderWindow::~RenderWindow()
 {
+    coverWatch_.reset();
     thread_.reset();
     // The foreign window must not delete this window as its child.
     if (foreign_)
@@ -68,6 +67,13 @@ std::unique_ptr<RenderWindow> RenderWindow::embedded(WId foreignWindow)
     return window;
 }
 
+void RenderWindow::setQualityTier(std::optional<QualityTier> tier)
+{
+    qualityTier_ = tier;
+    if (thread_)
+        thread_->setQualityTier(tier);
+}
+
 void RenderWindow::setPostProcess(Renderer::PostProcess callback)
 {
     postProcess_ = callback;
@@ -80,14 +86,22 @@ void RenderWindow::recordSize()
     if (!surface_)
         return;
     const qreal ratio = devicePixelRatio();
+    const bool covered = coverWatch_ && coverWatch_->covered();
     surface_->updateSize(std::max(1, static_cast<int>(width() * ratio)),
-                         std::max(1, static_cast<int>(height() * ratio)), static_cast<float>(ratio), isExposed());
+                         std::max(1, static_cast<int>(height() * ratio)), static_cast<float>(ratio),
+                         isExposed() && !covered);
 }
 
 void RenderWindow::start()
 {
     if (thread_ || failed_)
         return;
+    // A window wholly covered by others draws nothing, like a hidden one.
+    coverWatch_ = std::make_unique<CoveredWindowWatch>(winId(), [this](bool covered) {
+        recordSize();
+        if (!covered && thread_)
+            thread_->requestRedraw();
+    });
     auto surface = std::make_unique<QtRenderSurface>(this);
     surface_ = surface.get();
     recordSize();
@@ -102,6 +116,8 @@ void RenderWindow::start()
     }
     if (postProcess_)
         thread_->setPostProcess(postProcess_);
+    if (qualityTier_)
+        thread_->setQualityTier(qualityTier_);
     thread_->setPresentedHandler([this] {
         // Render thread: hand the next frame update to the main thread.
         QMetaObject::invokeMethod(
@@ -110,11 +126,22 @@ void RenderWindow::start()
     nextFrame();
 }
 
+qint64 RenderWindow::frameInterval() const
+{
+    if (!thread_)
+        return 16;
+    // At most the tier's rate (60 or 30 frames a second), and never more
+    // than one core's worth of CPU time: a frame that cost the process
+    // 50 ms waits 50 ms before the next begins.
+    const double interval = std::max(thread_->minimumFrameInterval(), thread_->lastFrameCost());
+    return static_cast<qint64>(std::ceil(std::min(interval, 1000.0)));
+}
+
 void RenderWindow::framePresented()
 {
     if (frameQueued_)
         return;
-    const qint64 wait = lastFrame_ < 0 ? 0 : frameIntervalMs - (clock_.elapsed() - lastFrame_);
+    const qint64 wait = lastFrame_ < 0 ? 0 : frameInterval() - (clock_.elapsed() - lastFrame_);
     if (wait > 0) {
         frameQueued_ = true;
         QTimer::singleShot(static_cast<int>(wait), this, [this] {

@@ -8,9 +8,11 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace gloam::render {
 
+class CoveredWindowWatch;
 class QtRenderSurface;
 class RenderThread;
 
@@ -18,7 +20,10 @@ class RenderThread;
 // resizing and device-pixel ratio followed, pointer and key events handed
 // to the owner. The frame loop: each presented frame asks the owner, on the
 // main thread, for the next frame packet (`setFrameUpdate`), at most once
-// per display refresh.
+// per display refresh (swap interval 1), at most 30 times a second on the
+// software quality tier, and never faster than one core's worth of CPU
+// time allows. A window that is hidden, minimised or fully covered draws
+// nothing and runs no frame updates until it shows again.
 class RenderWindow : public QWindow {
 public:
     using FrameUpdate = std::function<std::shared_ptr<const FramePacket>(double deltaSeconds)>;
@@ -33,6 +38,8 @@ public:
 
     void setFrameUpdate(FrameUpdate update) { frameUpdate_ = std::move(update); }
     void setPostProcess(Renderer::PostProcess callback);
+    // None (the default): chosen from the GL renderer and GLOAMYARD_QUALITY.
+    void setQualityTier(std::optional<QualityTier> tier);
 
     std::function<void(QMouseEvent*)> onMousePress, onMouseMove, onMouseRelease;
     std::function<void(QWheelEvent*)> onWheel;
@@ -53,12 +60,15 @@ private:
     void nextFrame();
     void framePresented();
     void recordSize();
+    qint64 frameInterval() const;
 
     QtRenderSurface* surface_ = nullptr; // owned by the render thread
     std::unique_ptr<RenderThread> thread_;
     std::unique_ptr<QWindow> foreign_;
+    std::unique_ptr<CoveredWindowWatch> coverWatch_;
     FrameUpdate frameUpdate_;
     Renderer::PostProcess postProcess_;
+    std::optional<QualityTier> qualityTier_;
     QElapsedTimer clock_;
     qint64 lastFrame_ = -1;
     bool failed_ = false;
