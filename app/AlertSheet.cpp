@@ -16,8 +16,8 @@ AlertSheet::AlertSheet(QWidget* window, QString message, QString informative)
 void AlertSheet::present(std::coroutine_handle<> self, std::shared_ptr<async::CancellationState> cancellation)
 {
     cancellation_ = std::move(cancellation);
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Gloamyard"), message_, QMessageBox::Ok,
-                                window_.data());
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, QStringLiteral("Gloamyard"), message_, QMessageBox::Ok, window_.data());
     box->setInformativeText(informative_);
     box->setWindowModality(window_ ? Qt::WindowModal : Qt::ApplicationModal);
     box->setAttribute(Qt::WA_DeleteOnClose);

@@ -32,6 +32,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include <cstdio>
 #include <exception>
 #include <string>
 
@@ -80,6 +81,7 @@ GhostApp::GhostApp(Environment environment)
     if (!environment_.terminate) {
         environment_.terminate = [] { QCoreApplication::quit(); };
     }
+    launchClock_.start();
 }
 
 GhostApp::~GhostApp()
@@ -128,10 +130,19 @@ void GhostApp::applicationDidFinishLaunching()
             weak->onRenderFailure(reason);
             return;
         }
-        QMessageBox::critical(weak->window_.get(), QString::fromLatin1(appTitle),
-                              QStringLiteral("Gloamyard cannot draw its scene: %1").arg(QString::fromStdString(reason)));
+        QMessageBox::critical(
+            weak->window_.get(), QString::fromLatin1(appTitle),
+            QStringLiteral("Gloamyard cannot draw its scene: %1").arg(QString::fromStdString(reason)));
         QCoreApplication::exit(1);
     };
+    if (environment_.reportLaunchTimes) {
+        host->onFirstSceneFrame = [weak] {
+            if (weak) {
+                std::fprintf(stderr, "gloamyard: first frame after %.2f s\n",
+                             static_cast<double>(weak->launchClock_.nsecsElapsed()) * 1e-9);
+            }
+        };
+    }
     // The scene view prepares its post-process on the GPU, which the
     // window's renderer brings up with its first frame.
     if (environment_.drawScene) {
@@ -228,7 +239,13 @@ void GhostApp::createScene()
             weak->refreshSceneControls();
         }
     };
-    scene_->onReady = refresh;
+    scene_->onReady = [weak, refresh] {
+        if (weak && weak->environment_.reportLaunchTimes) {
+            std::fprintf(stderr, "gloamyard: ready after %.2f s\n",
+                         static_cast<double>(weak->launchClock_.nsecsElapsed()) * 1e-9);
+        }
+        refresh();
+    };
     scene_->onOpeningChanged = refresh;
     scene_->onEggChanged = [refresh](std::optional<EasterEgg>) { refresh(); };
     host->setScene(scene_);
@@ -280,7 +297,8 @@ void GhostApp::refreshSoundControls()
     // Before the scene exists the stored choice is what the sound will be.
     const bool enabled = scene_ ? scene_->sound().enabled() : SoundPreference::enabled(SoundMode::app);
     const float volume = scene_ ? scene_->sound().volume() : SoundPreference::volume(SoundMode::app);
-    soundButton_->setText(enabled ? QStringLiteral("Sound on \u00b7 Mute") : QStringLiteral("Sound off \u00b7 Turn on"));
+    soundButton_->setText(enabled ? QStringLiteral("Sound on \u00b7 Mute")
+                                  : QStringLiteral("Sound off \u00b7 Turn on"));
     soundButton_->setToolTip(QString::fromUtf8(soundTip));
     soundVolume_->setEnabled(enabled);
     window_->soundBar()->showVolume(volume);
@@ -288,8 +306,7 @@ void GhostApp::refreshSoundControls()
 
 bool GhostApp::sceneCanTakeCommands() const
 {
-    return scene_ && scene_->isReady() && !selectionTask_ && !scene_->openingPlaying() &&
-           !scene_->easterEggs().active;
+    return scene_ && scene_->isReady() && !selectionTask_ && !scene_->openingPlaying() && !scene_->easterEggs().active;
 }
 
 bool GhostApp::validateMenuItem(const QAction* item) const
@@ -440,8 +457,7 @@ void GhostApp::switchVehicle(Vehicle vehicle)
     selectionTask_ = async::spawn(changeVehicle(QPointer<GhostApp>(this), scene_, vehicle));
 }
 
-async::Task<void> GhostApp::changeVehicle(QPointer<GhostApp> app, std::weak_ptr<GhostView> weakScene,
-                                          Vehicle vehicle)
+async::Task<void> GhostApp::changeVehicle(QPointer<GhostApp> app, std::weak_ptr<GhostView> weakScene, Vehicle vehicle)
 {
     std::optional<std::string> failure;
     try {
@@ -483,6 +499,20 @@ void GhostApp::finishVehicleChange()
     refreshSceneControls();
 }
 
+void GhostApp::cancelVehicleChange()
+{
+    if (!selectionTask_) {
+        return;
+    }
+    // A task cancelled before it began never runs its body: forget it here
+    // rather than wait for its last step.
+    selectionTask_->cancel();
+    selectionTask_.reset();
+    if (window_) {
+        window_->setWindowTitle(QString::fromLatin1(appTitle));
+    }
+}
+
 void GhostApp::applicationDidBecomeActive()
 {
     if (!scene_) {
@@ -500,9 +530,7 @@ void GhostApp::applicationDidBecomeActive()
 
 void GhostApp::windowWillClose()
 {
-    if (selectionTask_) {
-        selectionTask_->cancel();
-    }
+    cancelVehicleChange();
     if (scene_) {
         scene_->stop();
     }
@@ -511,9 +539,7 @@ void GhostApp::windowWillClose()
 
 void GhostApp::applicationWillTerminate()
 {
-    if (selectionTask_) {
-        selectionTask_->cancel();
-    }
+    cancelVehicleChange();
     if (scene_) {
         scene_->stop();
     }

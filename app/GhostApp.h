@@ -6,6 +6,7 @@
 #include "platform/async/Task.h"
 #include "platform/async/TaskHandle.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
@@ -51,6 +52,9 @@ public:
         std::function<bool(const QUrl&)> openUrl;
         // Ends the application. Empty means QCoreApplication::quit.
         std::function<void()> terminate;
+        // Prints to standard error how long the launch took to the first
+        // frame of the scene and to the scene being ready.
+        bool reportLaunchTimes = false;
     };
 
     explicit GhostApp(Environment environment);
@@ -119,8 +123,8 @@ private:
     void applyPauseRule();
     void switchVehicle(Vehicle vehicle);
     void finishVehicleChange();
-    static async::Task<void> changeVehicle(QPointer<GhostApp> app, std::weak_ptr<GhostView> scene,
-                                           Vehicle vehicle);
+    void cancelVehicleChange();
+    static async::Task<void> changeVehicle(QPointer<GhostApp> app, std::weak_ptr<GhostView> scene, Vehicle vehicle);
     bool sceneCanTakeCommands() const;
     void openingPlayingGuard(void (GhostView::*trigger)());
     QString vehicleTitle(Vehicle vehicle) const;
@@ -142,6 +146,7 @@ private:
     std::vector<std::unique_ptr<SleepSource>> sleepSources_;
     bool displayAsleep_ = false;
     bool launched_ = false;
+    QElapsedTimer launchClock_;
 };
 
 } // namespace gloam::app

@@ -87,9 +87,9 @@ void GhostWindow::keepAspect()
                  static_cast<int>(std::lround(now.width() * static_cast<double>(contentHeight) / contentWidth)));
     if (wanted.height() < minimumContentHeight) {
         // Narrower than the minimum height allows: widen instead.
-        wanted = QSize(static_cast<int>(std::lround(minimumContentHeight * static_cast<double>(contentWidth) /
-                                                    contentHeight)),
-                       minimumContentHeight);
+        wanted = QSize(
+            static_cast<int>(std::lround(minimumContentHeight * static_cast<double>(contentWidth) / contentHeight)),
+            minimumContentHeight);
     }
     if (std::abs(wanted.height() - now.height()) <= 1 && std::abs(wanted.width() - now.width()) <= 1) {
         lastCorrection_ = QSize();

@@ -69,6 +69,8 @@ int main(int argc, char** argv)
 
     gloam::app::GhostApp::Environment environment;
     environment.view.resources = resources;
+    // For the timed launch (tools/app/launch-times.sh).
+    environment.reportLaunchTimes = hasValue("GLOAMYARD_LAUNCH_TIMES");
     gloam::app::GhostApp app(std::move(environment));
     app.applicationDidFinishLaunching();
     return QApplication::exec();

@@ -134,6 +134,12 @@ std::shared_ptr<const render::FramePacket> SceneHost::nextFrame(double delta)
     time_ += delta;
     auto packet = std::make_shared<render::FramePacket>(builder_.build(scene_->render(), time_));
     addLabels(*scene_, *packet);
+    if (!firstFrameReported_) {
+        firstFrameReported_ = true;
+        if (onFirstSceneFrame) {
+            onFirstSceneFrame();
+        }
+    }
     return packet;
 }
 

@@ -40,6 +40,8 @@ public:
 
     // Called once, from the first frame the renderer asks for.
     std::function<void()> onGpuReady;
+    // Called once, when the first frame of the scene goes to the renderer.
+    std::function<void()> onFirstSceneFrame;
     // Rendering could not start: the reason.
     std::function<void(const std::string&)> onFailure;
 
@@ -58,6 +60,7 @@ private:
     render::FramePacketBuilder builder_;
     double time_ = 0;
     bool gpuReported_ = false;
+    bool firstFrameReported_ = false;
 };
 
 } // namespace gloam::app

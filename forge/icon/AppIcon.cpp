@@ -115,7 +115,8 @@ Image appIcon(int size)
     const float pixel = 2.0F / static_cast<float>(size);
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
-            const glm::vec2 p((static_cast<float>(x) + 0.5F) * pixel - 1.0F, 1.0F - (static_cast<float>(y) + 0.5F) * pixel);
+            const glm::vec2 p((static_cast<float>(x) + 0.5F) * pixel - 1.0F,
+                              1.0F - (static_cast<float>(y) + 0.5F) * pixel);
             image.at(x, y) = shade(p, pixel);
         }
     }

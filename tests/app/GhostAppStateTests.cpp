@@ -170,12 +170,20 @@ TEST_F(GhostAppStateTest, GhostNeedsAGraveInViewAndWitchAndHandTheirSpots)
     EXPECT_TRUE(harness.app->validateMenuItem(item(harness, Effect::ghost)));
     EXPECT_FALSE(harness.app->validateMenuItem(item(harness, Effect::witch))) << "the moon is hidden";
     EXPECT_FALSE(harness.app->validateMenuItem(item(harness, Effect::hand)));
+}
 
-    // Turned round, the camera sees no grave.
-    harness.scene().setCameraAngles(harness.scene().yaw() + std::numbers::pi_v<float>, harness.scene().elevation());
+TEST_F(GhostAppStateTest, WithNoGraveInViewGhostIsDisabled)
+{
+    AppHarness::Options options;
+    options.targets =
+        R"([{"id": "LeftPumpkin", "kind": "pumpkin", "center": [-1.5, 0.2, -2.4], "size": [0.5, 0.4, 0.5]}])";
+    AppHarness harness(options);
+    harness.launch();
+    harness.runScene();
     ASSERT_TRUE(harness.scene().visibleGraves().empty());
     EXPECT_FALSE(harness.app->validateMenuItem(item(harness, Effect::ghost)));
     EXPECT_TRUE(harness.app->validateMenuItem(item(harness, Effect::lightning)));
+    EXPECT_TRUE(harness.app->validateMenuItem(item(harness, Effect::pumpkins)));
 }
 
 TEST_F(GhostAppStateTest, SwitchingVehicleShowsTheLoadingTitleAndStoresTheChoice)
@@ -189,7 +197,8 @@ TEST_F(GhostAppStateTest, SwitchingVehicleShowsTheLoadingTitleAndStoresTheChoice
     emit harness.app->picker()->activated(1);
     EXPECT_TRUE(harness.app->switchingVehicle());
     EXPECT_EQ(harness.window().windowTitle(), QStringLiteral("Gloamyard \u00b7 Loading Vantre\u2026"));
-    expectControls(*harness.app, {false, false, false, false, QStringLiteral("Replay opening")}, "switching");
+    // The checkbox stays usable: it changes nothing a vehicle change needs.
+    expectControls(*harness.app, {false, true, false, false, QStringLiteral("Replay opening")}, "switching");
     EXPECT_EQ(menuItems(harness), std::vector<bool>(7, false));
 
     harness.finishSwitch();
@@ -220,10 +229,12 @@ TEST_F(GhostAppStateTest, AFailedVehicleChangeAlertsAndKeepsTheVehicle)
 
     harness.app->selectVehicle(2);
     QMessageBox* alert = nullptr;
-    ASSERT_TRUE(runEventsUntil([&] {
-        alert = harness.window().findChild<QMessageBox*>();
-        return alert != nullptr && alert->isVisible();
-    }, 30.0));
+    ASSERT_TRUE(runEventsUntil(
+        [&] {
+            alert = harness.window().findChild<QMessageBox*>();
+            return alert != nullptr && alert->isVisible();
+        },
+        30.0));
     EXPECT_EQ(alert->text(), QStringLiteral("Couldn\u2019t load Brusker"));
     EXPECT_TRUE(alert->informativeText().startsWith(QStringLiteral("Your current vehicle is still selected. ")));
     EXPECT_GT(alert->informativeText().size(), 40) << "with the error's description";

@@ -33,7 +33,8 @@ protected:
         }
         write(std::string(resources::propTargets), "[]");
         write(std::string(resources::fogDensity),
-              std::string(static_cast<std::size_t>(resources::fogWidth * resources::fogHeight * resources::fogDepth), '\x10'));
+              std::string(static_cast<std::size_t>(resources::fogWidth * resources::fogHeight * resources::fogDepth),
+                          '\x10'));
     }
     void TearDown() override { fs::remove_all(folder); }
 
