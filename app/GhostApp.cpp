@@ -116,9 +116,6 @@ void GhostApp::applicationDidFinishLaunching()
     window_->onClose = [this] { windowWillClose(); };
     buildMenu();
     buildControls();
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
 
     SceneHost* host = window_->sceneHost();
     QPointer<GhostApp> weak(this);
@@ -151,7 +148,11 @@ void GhostApp::applicationDidFinishLaunching()
                 weak->createScene();
             }
         };
-    } else {
+    }
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+    if (!environment_.drawScene) {
         createScene();
     }
 
