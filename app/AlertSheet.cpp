@@ -7,8 +7,8 @@
 
 namespace gloam::app {
 
-AlertSheet::AlertSheet(QWidget* window, QString message, QString informative)
-    : window_(window)
+AlertSheet::AlertSheet(QMessageBox* box, QString message, QString informative)
+    : box_(box)
     , message_(std::move(message))
     , informative_(std::move(informative))
 {}
@@ -16,11 +16,7 @@ AlertSheet::AlertSheet(QWidget* window, QString message, QString informative)
 void AlertSheet::present(std::coroutine_handle<> self, std::shared_ptr<async::CancellationState> cancellation)
 {
     cancellation_ = std::move(cancellation);
-    auto* box =
-        new QMessageBox(QMessageBox::Warning, QStringLiteral("Gloamyard"), message_, QMessageBox::Ok, window_.data());
-    box->setInformativeText(informative_);
-    box->setWindowModality(window_ ? Qt::WindowModal : Qt::ApplicationModal);
-    box->setAttribute(Qt::WA_DeleteOnClose);
+    QMessageBox* box = box_.data();
 
     // Dismissed, rejected by a cancellation, or destroyed with its window:
     // the task resumes once, in a later turn of the event loop.
@@ -31,6 +27,13 @@ void AlertSheet::present(std::coroutine_handle<> self, std::shared_ptr<async::Ca
         async::CancellationState::CallbackId callback = 0;
     };
     auto wait = std::make_shared<Wait>(Wait{self, false, cancellation_, 0});
+    if (box == nullptr) {
+        // The window is gone: nothing to show, nothing to wait for.
+        async::MainActor::post([self] { self.resume(); });
+        return;
+    }
+    box->setText(message_);
+    box->setInformativeText(informative_);
     const auto resume = [wait] {
         if (wait->resumed) {
             return;
@@ -41,7 +44,7 @@ void AlertSheet::present(std::coroutine_handle<> self, std::shared_ptr<async::Ca
         }
         async::MainActor::post([task = wait->task] { task.resume(); });
     };
-    QObject::connect(box, &QDialog::finished, box, resume);
+    QObject::connect(box, &QDialog::finished, box, resume, Qt::SingleShotConnection);
     QObject::connect(box, &QObject::destroyed, resume);
     if (cancellation_) {
         QPointer<QMessageBox> weak(box);

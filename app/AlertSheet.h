@@ -10,20 +10,20 @@
 #include <memory>
 
 class QMessageBox;
-class QWidget;
 
 namespace gloam::app {
 
-// An alert shown window-modal on a window (the desktop's counterpart of a
+// An alert shown window-modal on its window (the desktop's counterpart of a
 // sheet) that a task waits on:
 //
-//     co_await AlertSheet(window, "Couldn’t load Vantre", details);
+//     co_await AlertSheet(box, "Couldn’t load Vantre", details);
 //
 // The task resumes on the main actor once the alert is dismissed. Cancelling
 // the task closes the alert and ends the task with CancellationError.
 class AlertSheet {
 public:
-    AlertSheet(QWidget* window, QString message, QString informative);
+    // `box`: the window's alert, shown again with these texts.
+    AlertSheet(QMessageBox* box, QString message, QString informative);
 
     bool await_ready() const noexcept { return false; }
     template <typename P>
@@ -36,7 +36,7 @@ public:
 private:
     void present(std::coroutine_handle<> self, std::shared_ptr<async::CancellationState> cancellation);
 
-    QPointer<QWidget> window_;
+    QPointer<QMessageBox> box_;
     QString message_;
     QString informative_;
     std::shared_ptr<async::CancellationState> cancellation_;

@@ -21,7 +21,6 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
@@ -30,7 +29,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
-#include <QVBoxLayout>
 
 #include <cstdio>
 #include <exception>
@@ -474,7 +472,8 @@ async::Task<void> GhostApp::changeVehicle(QPointer<GhostApp> app, std::weak_ptr<
         failure = error.what();
     }
     if (failure && app) {
-        AlertSheet alert(app->window_.get(), QStringLiteral("Couldn\u2019t load %1").arg(app->vehicleTitle(vehicle)),
+        AlertSheet alert(app->window_->alertBox(),
+                         QStringLiteral("Couldn\u2019t load %1").arg(app->vehicleTitle(vehicle)),
                          QStringLiteral("Your current vehicle is still selected. ") + QString::fromStdString(*failure));
         try {
             co_await alert;
@@ -563,12 +562,8 @@ QString GhostApp::helpText()
 
 void GhostApp::showHelp()
 {
-    auto* box = new QMessageBox(QMessageBox::Information, QString::fromLatin1(appTitle),
-                                QStringLiteral("Explore Gloamyard"), QMessageBox::Ok, window_.get());
+    QMessageBox* box = window_->helpBox();
     box->setInformativeText(helpText());
-    box->setWindowModality(Qt::WindowModal);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setObjectName(QStringLiteral("help"));
     box->open();
 }
 
@@ -581,35 +576,24 @@ void GhostApp::showCredits()
         return;
     }
     // Nothing opens text files here (or the file is gone): show it ourselves.
-    auto* dialog = new QDialog(window_.get());
-    dialog->setObjectName(QStringLiteral("credits"));
-    dialog->setWindowTitle(QStringLiteral("Sound credits"));
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    auto* layout = new QVBoxLayout(dialog);
-    auto* text = new QPlainTextEdit(dialog);
-    text->setReadOnly(true);
     QFile credits(path);
     if (credits.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        text->setPlainText(QString::fromUtf8(credits.readAll()));
+        window_->creditsText()->setPlainText(QString::fromUtf8(credits.readAll()));
     } else {
-        text->setPlainText(QStringLiteral("The sound credits file is missing: %1").arg(path));
+        window_->creditsText()->setPlainText(QStringLiteral("The sound credits file is missing: %1").arg(path));
     }
-    layout->addWidget(text);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
-    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    layout->addWidget(buttons);
-    dialog->resize(560, 420);
-    dialog->open();
+    window_->creditsDialog()->open();
 }
 
 void GhostApp::showAbout()
 {
-    QMessageBox::about(window_.get(), QStringLiteral("About Gloamyard"),
-                       QStringLiteral("<h3>Gloamyard</h3><p>Version %1</p>"
-                                      "<p>A Halloween night in 3D: a ghostly vehicle under its glowing cloth, a "
-                                      "house and its graveyard, pumpkins, a witch and a moon.</p>")
-                           .arg(QString::fromLatin1(GLOAMYARD_VERSION)));
+    QMessageBox* box = window_->aboutBox();
+    box->setIconPixmap(window_->windowIcon().pixmap(64, 64));
+    box->setText(QStringLiteral("<h3>Gloamyard</h3><p>Version %1</p>"
+                                "<p>A Halloween night in 3D: a ghostly vehicle under its glowing cloth, a "
+                                "house and its graveyard, pumpkins, a witch and a moon.</p>")
+                     .arg(QString::fromLatin1(GLOAMYARD_VERSION)));
+    box->open();
 }
 
 } // namespace gloam::app

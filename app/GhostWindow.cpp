@@ -6,8 +6,12 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -57,6 +61,39 @@ GhostWindow::GhostWindow(bool drawsScene, QWidget* parent)
     const int chrome = menuBar()->sizeHint().height() + SoundBar::barHeight;
     resize(contentWidth, contentHeight + chrome);
     move(80, 100);
+    makeDialogs();
+}
+
+void GhostWindow::makeDialogs()
+{
+    const auto sheet = [this](QDialog* dialog, const char* name) {
+        dialog->setObjectName(QString::fromLatin1(name));
+        dialog->setWindowModality(Qt::WindowModal);
+        // The native window is made now, before the scene's renderer
+        // starts: with Mesa's software GL on some X servers, windows first
+        // made while it draws are never shown with their contents.
+        dialog->winId();
+    };
+    helpBox_ = new QMessageBox(QMessageBox::Information, QStringLiteral("Gloamyard"),
+                               QStringLiteral("Explore Gloamyard"), QMessageBox::Ok, this);
+    sheet(helpBox_, "help");
+    aboutBox_ =
+        new QMessageBox(QMessageBox::NoIcon, QStringLiteral("About Gloamyard"), QString(), QMessageBox::Ok, this);
+    sheet(aboutBox_, "about");
+    alertBox_ = new QMessageBox(QMessageBox::Warning, QStringLiteral("Gloamyard"), QString(), QMessageBox::Ok, this);
+    sheet(alertBox_, "alert");
+
+    creditsDialog_ = new QDialog(this);
+    creditsDialog_->setWindowTitle(QStringLiteral("Sound credits"));
+    auto* layout = new QVBoxLayout(creditsDialog_);
+    creditsText_ = new QPlainTextEdit(creditsDialog_);
+    creditsText_->setReadOnly(true);
+    layout->addWidget(creditsText_);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, creditsDialog_);
+    connect(buttons, &QDialogButtonBox::rejected, creditsDialog_, &QDialog::reject);
+    layout->addWidget(buttons);
+    creditsDialog_->resize(560, 420);
+    sheet(creditsDialog_, "credits");
 }
 
 void GhostWindow::closeEvent(QCloseEvent* event)

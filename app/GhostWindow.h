@@ -5,7 +5,10 @@
 #include <functional>
 
 class QAction;
+class QDialog;
 class QMenu;
+class QMessageBox;
+class QPlainTextEdit;
 
 namespace gloam::app {
 
@@ -37,6 +40,14 @@ public:
     SceneHost* sceneHost() const { return sceneHost_; }
     QWidget* content() const { return content_; }
 
+    // The window's dialogs, shown window-modal and kept for reuse: the help,
+    // the about box, the alert of a failed change and the credits viewer.
+    QMessageBox* helpBox() const { return helpBox_; }
+    QMessageBox* aboutBox() const { return aboutBox_; }
+    QMessageBox* alertBox() const { return alertBox_; }
+    QDialog* creditsDialog() const { return creditsDialog_; }
+    QPlainTextEdit* creditsText() const { return creditsText_; }
+
     // Called when the window is about to close (before it does).
     std::function<void()> onClose;
 
@@ -46,6 +57,7 @@ protected:
 
 private:
     void keepAspect();
+    void makeDialogs();
 
     QMenu* appMenu_;
     QAction* about_;
@@ -56,6 +68,11 @@ private:
     QWidget* content_;
     SceneHost* sceneHost_;
     ControlRow* controls_;
+    QMessageBox* helpBox_ = nullptr;
+    QMessageBox* aboutBox_ = nullptr;
+    QMessageBox* alertBox_ = nullptr;
+    QDialog* creditsDialog_ = nullptr;
+    QPlainTextEdit* creditsText_ = nullptr;
     QSize lastCorrection_;
     bool closing_ = false;
 };

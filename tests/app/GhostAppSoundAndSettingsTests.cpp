@@ -249,8 +249,8 @@ TEST_F(GhostAppMenuTest, HelpIsAWindowModalMessageWithFiveParagraphs)
     AppHarness harness;
     harness.launch();
     harness.app->showHelp();
-    auto* help = harness.window().findChild<QMessageBox*>(QStringLiteral("help"));
-    ASSERT_NE(help, nullptr);
+    QMessageBox* help = harness.window().helpBox();
+    ASSERT_TRUE(help->isVisible());
     EXPECT_EQ(help->text(), QStringLiteral("Explore Gloamyard"));
     EXPECT_EQ(help->windowModality(), Qt::WindowModal);
     const QStringList paragraphs = help->informativeText().split(QStringLiteral("\n\n"));
@@ -274,23 +274,35 @@ TEST_F(GhostAppMenuTest, CreditsOpenWithTheDesktopOrInADialog)
     harness.window().creditsItem()->trigger();
     ASSERT_EQ(harness.opened.size(), 1U);
     EXPECT_EQ(harness.opened[0], QUrl::fromLocalFile(QString::fromStdString(credits.string())));
-    EXPECT_EQ(harness.window().findChild<QDialog*>(QStringLiteral("credits")), nullptr);
+    QDialog* dialog = harness.window().creditsDialog();
+    EXPECT_FALSE(dialog->isVisible());
 
     harness.opensFiles = false;
     harness.app->showCredits();
-    auto* dialog = harness.window().findChild<QDialog*>(QStringLiteral("credits"));
-    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
     EXPECT_EQ(dialog->findChild<QPlainTextEdit*>()->toPlainText(), QStringLiteral("Thunder: made by the forge.\n"));
-    dialog->close();
-    ASSERT_TRUE(
-        runEventsUntil([&] { return harness.window().findChild<QDialog*>(QStringLiteral("credits")) == nullptr; }));
+    dialog->reject();
 
     std::filesystem::remove(credits);
     harness.opensFiles = true;
     harness.app->showCredits();
-    dialog = harness.window().findChild<QDialog*>(QStringLiteral("credits"));
-    ASSERT_NE(dialog, nullptr) << "a missing file is said, not opened";
+    ASSERT_TRUE(dialog->isVisible()) << "a missing file is said, not opened";
     EXPECT_TRUE(dialog->findChild<QPlainTextEdit*>()->toPlainText().contains(QStringLiteral("missing")));
+    EXPECT_EQ(harness.opened.size(), 2U) << "a missing file is not handed to the desktop";
+    dialog->reject();
+}
+
+TEST_F(GhostAppMenuTest, AboutShowsTheVersion)
+{
+    AppHarness harness;
+    harness.launch();
+    harness.window().aboutItem()->trigger();
+    QMessageBox* about = harness.window().aboutBox();
+    ASSERT_TRUE(about->isVisible());
+    EXPECT_TRUE(about->text().contains(QStringLiteral("Version 0.")));
+    EXPECT_EQ(about->windowModality(), Qt::WindowModal);
+    about->accept();
 }
 
 } // namespace

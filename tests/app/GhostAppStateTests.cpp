@@ -231,7 +231,7 @@ TEST_F(GhostAppStateTest, AFailedVehicleChangeAlertsAndKeepsTheVehicle)
     QMessageBox* alert = nullptr;
     ASSERT_TRUE(runEventsUntil(
         [&] {
-            alert = harness.window().findChild<QMessageBox*>();
+            alert = harness.window().alertBox();
             return alert != nullptr && alert->isVisible();
         },
         30.0));
@@ -262,7 +262,7 @@ TEST_F(GhostAppStateTest, ClosingTheWindowCancelsTheChangeSilentlyAndQuits)
     EXPECT_EQ(harness.terminations, 1);
     EXPECT_TRUE(harness.scene().isStopped());
     ASSERT_TRUE(runEventsUntil([&] { return !harness.app->switchingVehicle(); }, 10.0));
-    EXPECT_EQ(harness.window().findChild<QMessageBox*>(), nullptr) << "a cancelled change shows nothing";
+    EXPECT_FALSE(harness.window().alertBox()->isVisible()) << "a cancelled change shows nothing";
     EXPECT_EQ(VehiclePreference::selected(), Vehicle::corsel);
 }
 
