@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "forge/ForgeStep.h"
+#include "forge/icon/AppIcon.h"
 #include "forge/vehicles/VehicleSteps.h"
 #include "forge/world/WorldSteps.h"
 #if defined(GLOAMYARD_FORGE_AUDIO)
@@ -35,6 +36,7 @@ gloam::forge::ForgeSteps allSteps()
     steps.push_back({"audio", gloam::forge::audio::writeAudioResources});
 #endif
     gloam::forge::addVehicleSteps(steps);
+    steps.push_back({"app-icon", gloam::forge::writeAppIcons});
     // Further writers (shader libraries) register here, one call each: a
     // step is a name and a function of the resource folder.
     return steps;

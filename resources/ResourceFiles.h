@@ -45,6 +45,12 @@ inline constexpr std::array<std::string_view, 8> soundFiles{
 inline constexpr std::string_view music = "orlenz.m4a";
 inline constexpr std::string_view soundCredits = "CREDITS.txt";
 
+// The app's icon, as the desktop's icon themes lay it out:
+// iconsFolder/hicolor/<n>x<n>/apps/<appIconName>.png for each size.
+inline constexpr std::string_view iconsFolder = "Icons";
+inline constexpr std::string_view appIconName = "gloamyard";
+inline constexpr std::array<int, 6> appIconSizes{16, 32, 48, 64, 128, 256};
+
 // Fog volume dimensions (bytes of density, x fastest).
 inline constexpr int fogWidth = 128;
 inline constexpr int fogHeight = 64;

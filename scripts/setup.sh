@@ -9,8 +9,8 @@ packages=(
   g++ cmake ninja-build pkg-config ccache git
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
-  # Qt 6 (event loop, widgets, settings, D-Bus)
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev
+  # Qt 6 (event loop, widgets, settings, D-Bus) and its X11 and offscreen platforms
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-qpa-plugins
   # maths, model files, images, JSON
   libglm-dev libtinygltf-dev libstb-dev nlohmann-json3-dev
   # OpenGL through libepoxy, headless EGL on Mesa
@@ -23,8 +23,8 @@ packages=(
   libopenal-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libstk-dev
   # screen saver host glue
   libx11-dev libxext-dev
-  # windowed tests and screenshots
-  xvfb xauth x11-apps
+  # windowed tests, scripted runs of the app and screenshots; desktop entry checks
+  xvfb xauth x11-apps xdotool desktop-file-utils
 )
 
 missing=()

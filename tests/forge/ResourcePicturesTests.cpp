@@ -155,5 +155,32 @@ TEST(FogVolume, HasTheExactSizeAndLiesLowAndClearsTheVehicle)
     EXPECT_LT(centre / n, 0.7 * everywhere / (nx * nz));
 }
 
+TEST(AppIcon, EverySizeIsASquareCarvedPumpkinOnAClearGround)
+{
+    for (int size : files::appIconSizes) {
+        const std::string side = std::to_string(size);
+        const std::string name = std::string(files::iconsFolder) + "/hicolor/" + side + "x" + side + "/apps/" +
+                                 std::string(files::appIconName) + ".png";
+        SCOPED_TRACE(name);
+        Picture p = load(name);
+        ASSERT_EQ(p.width, size);
+        ASSERT_EQ(p.height, size);
+        // The corners are clear, so the icon sits on any panel colour.
+        EXPECT_EQ(p.at(0, 0)[3], 0);
+        EXPECT_EQ(p.at(size - 1, size - 1)[3], 0);
+        // The pumpkin's body below the middle is opaque and orange.
+        const unsigned char* body = p.at(size / 2 - size / 4, size * 3 / 4 - size / 16);
+        EXPECT_EQ(body[3], 255);
+        EXPECT_GT(body[0], body[1]);
+        EXPECT_GT(body[1], body[2]);
+        // Its eyes glow yellow (a few pixels wide from 48 up).
+        if (size >= 48) {
+            const unsigned char* eye = p.at(static_cast<int>(size * 0.39), static_cast<int>(size * 0.55));
+            EXPECT_GT(eye[0], 200);
+            EXPECT_GT(eye[1], 170);
+        }
+    }
+}
+
 } // namespace
 } // namespace gloam::forge::testing

@@ -1,0 +1,152 @@
+#pragma once
+
+#include "app/WindowVisibility.h"
+#include "engine/prefs/Vehicle.h"
+#include "engine/scene/GhostView.h"
+#include "platform/async/Task.h"
+#include "platform/async/TaskHandle.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QPushButton;
+class QSlider;
+
+namespace gloam::app {
+
+class GhostWindow;
+class SleepSource;
+
+// The interactive app: builds the menu, the window with its sound bar and
+// control row, and one interactive scene view with the app's sound, and
+// keeps the controls in step with the scene. It holds the scene still while
+// the window is minimised or hidden or the machine or its displays sleep,
+// follows a vehicle chosen in the screen saver's options when the app
+// becomes active, and quits when its window closes.
+class GhostApp : public QObject {
+    Q_OBJECT
+public:
+    // What the app depends on beyond the desktop; the defaults are the real
+    // ones. Tests pass their own.
+    struct Environment {
+        // Resource folder, clock, audio and log of the scene view.
+        GhostView::Environment view;
+        // Whether the window draws the scene. Without drawing the scene is
+        // made at launch and whoever runs the app presents its frames.
+        bool drawScene = true;
+        // Whether to listen to logind and DPMS (tests feed their own
+        // sources through `addSleepSource`).
+        bool systemSleepSources = true;
+        // Opens a file with the desktop's default application; whether it
+        // could. Empty means QDesktopServices.
+        std::function<bool(const QUrl&)> openUrl;
+        // Ends the application. Empty means QCoreApplication::quit.
+        std::function<void()> terminate;
+        // Prints to standard error how long the launch took to the first
+        // frame of the scene and to the scene being ready.
+        bool reportLaunchTimes = false;
+    };
+
+    explicit GhostApp(Environment environment);
+    ~GhostApp() override;
+    GhostApp(const GhostApp&) = delete;
+    GhostApp& operator=(const GhostApp&) = delete;
+
+    // Application lifecycle.
+    void applicationDidFinishLaunching();
+    void applicationDidBecomeActive();
+    void applicationWillTerminate();
+    void windowWillClose();
+
+    // Actions of the menu and the controls.
+    void selectVehicle(int index);
+    void setAutomatic(bool on);
+    void flashNow();
+    void pumpkinsNow();
+    void ghostNow();
+    void witchNow();
+    void handNow();
+    void skyrellNow();
+    void chargerNow();
+    void openingAction();
+    void replayOpening();
+    void skipOpening();
+    void toggleSound();
+    void changeVolume();
+    void showHelp();
+    void showCredits();
+    void showAbout();
+    // Whether a menu item may be chosen now.
+    bool validateMenuItem(const QAction* item) const;
+
+    void refreshSceneControls();
+    void refreshSoundControls();
+
+    // A source of sleep and wake events; the app owns it from now on.
+    void addSleepSource(std::unique_ptr<SleepSource> source);
+
+    // For the app's owner and tests.
+    GhostWindow* window() const { return window_.get(); }
+    const std::shared_ptr<GhostView>& scene() const { return scene_; }
+    QComboBox* picker() const { return picker_; }
+    QPushButton* effectsButton() const { return effectsButton_; }
+    QPushButton* openingButton() const { return openingButton_; }
+    QCheckBox* automaticButton() const { return automaticButton_; }
+    QPushButton* soundButton() const { return soundButton_; }
+    QSlider* soundVolume() const { return soundVolume_; }
+    WindowVisibility& windowVisibility() { return visibility_; }
+    bool displayAsleep() const { return displayAsleep_; }
+    bool switchingVehicle() const { return selectionTask_.has_value(); }
+    const std::filesystem::path& resources() const { return resources_; }
+
+    // The help text's five paragraphs, separated by blank lines.
+    static QString helpText();
+
+    // Rendering could not start: the reason, once. Empty: a message and
+    // the end of the application.
+    std::function<void(const std::string&)> onRenderFailure;
+
+private:
+    void buildMenu();
+    void buildControls();
+    void createScene();
+    void applyPauseRule();
+    void switchVehicle(Vehicle vehicle);
+    void finishVehicleChange();
+    void cancelVehicleChange();
+    static async::Task<void> changeVehicle(QPointer<GhostApp> app, std::weak_ptr<GhostView> scene, Vehicle vehicle);
+    bool sceneCanTakeCommands() const;
+    void openingPlayingGuard(void (GhostView::*trigger)());
+    QString vehicleTitle(Vehicle vehicle) const;
+
+    Environment environment_;
+    std::filesystem::path resources_;
+
+    // In the order the app's state is described.
+    std::unique_ptr<GhostWindow> window_;
+    std::shared_ptr<GhostView> scene_;
+    WindowVisibility visibility_;
+    QComboBox* picker_ = nullptr;
+    std::optional<async::TaskHandle> selectionTask_;
+    QPushButton* effectsButton_ = nullptr;
+    QPushButton* openingButton_ = nullptr;
+    QCheckBox* automaticButton_ = nullptr;
+    QPushButton* soundButton_ = nullptr;
+    QSlider* soundVolume_ = nullptr;
+    std::vector<std::unique_ptr<SleepSource>> sleepSources_;
+    bool displayAsleep_ = false;
+    bool launched_ = false;
+    QElapsedTimer launchClock_;
+};
+
+} // namespace gloam::app

@@ -1,0 +1,77 @@
+// gloamyard: the interactive app. One window with the Halloween scene, its
+// controls and its sound bar.
+#include "app/GhostApp.h"
+#include "app/ResourceCheck.h"
+#include "engine/scene/HalloweenResources.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <X11/Xlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+bool hasValue(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+// Qt aborts with several lines when it cannot reach a display; say it in
+// one line and end with an error status instead.
+bool displayReachable()
+{
+    if (hasValue("QT_QPA_PLATFORM") || hasValue("WAYLAND_DISPLAY")) {
+        return true;
+    }
+    if (!hasValue("DISPLAY")) {
+        std::fprintf(stderr, "gloamyard: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); start it from a "
+                             "desktop session\n");
+        return false;
+    }
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        std::fprintf(stderr, "gloamyard: cannot open the X display \"%s\"\n", std::getenv("DISPLAY"));
+        return false;
+    }
+    XCloseDisplay(display);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (!displayReachable()) {
+        return 1;
+    }
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Gloamyard"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Gloamyard"));
+    QApplication::setApplicationVersion(QStringLiteral(GLOAMYARD_VERSION));
+    QApplication::setOrganizationDomain(QStringLiteral("gloamyard.net"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("net.gloamyard.Gloamyard"));
+
+    const std::filesystem::path programFolder = gloam::programDirectory();
+    const std::filesystem::path resources =
+        gloam::findResourceFolder(programFolder)
+            .value_or((programFolder / ".." / "share" / "gloamyard" / "Resources").lexically_normal());
+    if (const auto problem = gloam::app::ResourceCheck::problem(resources)) {
+        const std::string message = gloam::app::ResourceCheck::message(*problem);
+        std::fprintf(stderr, "gloamyard: %s\n", message.c_str());
+        QMessageBox::critical(nullptr, QStringLiteral("Gloamyard"), QString::fromStdString(message));
+        return 1;
+    }
+
+    gloam::app::GhostApp::Environment environment;
+    environment.view.resources = resources;
+    // For the timed launch (tools/app/launch-times.sh).
+    environment.reportLaunchTimes = hasValue("GLOAMYARD_LAUNCH_TIMES");
+    gloam::app::GhostApp app(std::move(environment));
+    app.applicationDidFinishLaunching();
+    return QApplication::exec();
+}

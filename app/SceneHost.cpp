@@ -1,0 +1,146 @@
+#include "app/SceneHost.h"
+
+#include "engine/scene/GhostView.h"
+#include "engine/scene/StatusLabel.h"
+#include "platform/render/window/RenderWindow.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPalette>
+#include <QVBoxLayout>
+
+namespace gloam::app {
+
+namespace {
+
+// The view's labels as the renderer draws them (centre in 0..1, y down).
+void addLabels(const GhostView& view, render::FramePacket& packet)
+{
+    const platform::Rect bounds = view.bounds();
+    if (bounds.width <= 0.0F || bounds.height <= 0.0F) {
+        return;
+    }
+    const auto add = [&](const StatusLabel& label) {
+        if (label.hidden || label.text.empty()) {
+            return;
+        }
+        const float x = (label.frame.x + label.frame.width / 2.0F) / bounds.width;
+        const float y = 1.0F - (label.frame.y + label.frame.height / 2.0F) / bounds.height;
+        packet.labels.push_back({label.text, {x, y}, StatusLabel::fontSize, true});
+    };
+    add(view.statusLabel());
+    if (view.failureLabel()) {
+        add(*view.failureLabel());
+    }
+}
+
+} // namespace
+
+SceneHost::SceneHost(bool draws, float bottomInset, QWidget* parent)
+    : QWidget(parent)
+    , bottomInset_(bottomInset)
+{
+    // The scene's own background colour, until the first frame.
+    QPalette dark = palette();
+    dark.setColor(QPalette::Window, QColor::fromRgbF(0.012F, 0.022F, 0.035F));
+    setPalette(dark);
+    setAutoFillBackground(true);
+    if (!draws) {
+        return;
+    }
+
+    window_ = new render::RenderWindow();
+    window_->onFailure = [this](const std::string& reason) {
+        if (onFailure) {
+            onFailure(reason);
+        }
+    };
+    window_->setFrameUpdate([this](double delta) { return nextFrame(delta); });
+
+    // Window points (origin top left of the scene) to the view's window
+    // points (origin bottom left of the content, the control row below).
+    const auto point = [this](QMouseEvent* event) {
+        const platform::Rect frame = sceneFrame();
+        return glm::vec2(frame.x + static_cast<float>(event->position().x()),
+                         frame.y + frame.height - static_cast<float>(event->position().y()));
+    };
+    window_->onMousePress = [this, point](QMouseEvent* event) {
+        if (scene_ && event->button() == Qt::LeftButton) {
+            scene_->mouseDown(point(event));
+        }
+    };
+    window_->onMouseMove = [this, point](QMouseEvent* event) {
+        if (scene_ && (event->buttons() & Qt::LeftButton)) {
+            scene_->mouseDragged(point(event));
+        }
+    };
+    window_->onMouseRelease = [this, point](QMouseEvent* event) {
+        if (scene_ && event->button() == Qt::LeftButton) {
+            scene_->mouseUp(point(event));
+        }
+    };
+    window_->onKeyPress = [this](QKeyEvent* event) {
+        if (scene_) {
+            scene_->keyDown(event->key() == Qt::Key_Escape ? GhostView::Key::escape : GhostView::Key::other);
+        }
+    };
+
+    QWidget* container = QWidget::createWindowContainer(window_, this);
+    container->setFocusPolicy(Qt::StrongFocus);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(container);
+}
+
+SceneHost::~SceneHost() = default;
+
+void SceneHost::setScene(std::shared_ptr<GhostView> scene)
+{
+    scene_ = std::move(scene);
+    followSize();
+}
+
+platform::Rect SceneHost::sceneFrame() const
+{
+    return {0.0F, bottomInset_, static_cast<float>(width()), static_cast<float>(height())};
+}
+
+void SceneHost::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    followSize();
+}
+
+void SceneHost::followSize()
+{
+    if (scene_ && !scene_->isStopped() && !(scene_->frame() == sceneFrame())) {
+        scene_->setFrame(sceneFrame());
+    }
+}
+
+std::shared_ptr<const render::FramePacket> SceneHost::nextFrame(double delta)
+{
+    if (!gpuReported_) {
+        gpuReported_ = true;
+        if (onGpuReady) {
+            onGpuReady();
+        }
+    }
+    if (!scene_ || scene_->isStopped()) {
+        return nullptr;
+    }
+    followSize();
+    scene_->render().scene().update(delta);
+    time_ += delta;
+    auto packet = std::make_shared<render::FramePacket>(builder_.build(scene_->render(), time_));
+    addLabels(*scene_, *packet);
+    if (!firstFrameReported_) {
+        firstFrameReported_ = true;
+        if (onFirstSceneFrame) {
+            onFirstSceneFrame();
+        }
+    }
+    return packet;
+}
+
+} // namespace gloam::app

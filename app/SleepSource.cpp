@@ -1,0 +1,7 @@
+#include "app/SleepSource.h"
+
+namespace gloam::app {
+
+SleepSource::~SleepSource() = default;
+
+} // namespace gloam::app

@@ -1,0 +1,43 @@
+// The app's widget tests run on Qt's offscreen platform (no display needed)
+// and keep their stored choices in a private config directory.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <QtGlobal>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+QtMessageHandler defaultHandler = nullptr;
+
+// The offscreen platform says, for every window, that it cannot raise it
+// or pass on size hints: true, and of no interest here.
+void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message.startsWith(QStringLiteral("This plugin does not support"))) {
+        return;
+    }
+    defaultHandler(type, context, message);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    defaultHandler = qInstallMessageHandler(quietHandler);
+    std::string pattern = (std::filesystem::temp_directory_path() / "gloamyard-app-XXXXXX").string();
+    const std::filesystem::path home = ::mkdtemp(pattern.data());
+    ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    const int result = RUN_ALL_TESTS();
+    std::filesystem::remove_all(home);
+    return result;
+}
