@@ -156,12 +156,15 @@ TEST(Textures, PngFilesLoadWithTheirSemanticOnTheWorker)
         std::ofstream out(path, std::ios::binary);
         out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
     }
-    TexturePtr loaded;
-    auto handle = gloam::async::spawn([](std::filesystem::path file, TexturePtr& out) -> gloam::async::Task<void> {
-        out = co_await TextureResource::loadAsync(
-            file, "", {TextureSemantic::normal, TextureMipmapsMode::allocateAndGenerateAll});
-    }(path, loaded));
-    ASSERT_TRUE(gloam::testing::runEventsUntil([&] { return loaded != nullptr; }));
+    // Shared, not a local: the task may outlive a test that timed out.
+    auto result = std::make_shared<TexturePtr>();
+    auto handle = gloam::async::spawn(
+        [](std::filesystem::path file, std::shared_ptr<TexturePtr> out) -> gloam::async::Task<void> {
+            *out = co_await TextureResource::loadAsync(
+                file, "", {TextureSemantic::normal, TextureMipmapsMode::allocateAndGenerateAll});
+        }(path, result));
+    ASSERT_TRUE(gloam::testing::runEventsUntil([&] { return *result != nullptr; }));
+    const TexturePtr loaded = *result;
     EXPECT_EQ(loaded->name(), "normal.png");
     EXPECT_EQ(loaded->semantic(), TextureSemantic::normal);
     EXPECT_EQ(loaded->levels().size(), 3u); // 4×2, 2×1, 1×1

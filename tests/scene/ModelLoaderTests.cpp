@@ -261,18 +261,23 @@ TEST(HostileModelFile, TheUnbrokenQuadLoads)
 
 TEST_F(ModelFile, LoadsOnTheWorkerAndResumesOnTheMainThread)
 {
-    EntityPtr loaded;
-    std::string failure;
-    auto handle = gloam::async::spawn(
-        [](std::filesystem::path file, EntityPtr& out, std::string& error) -> gloam::async::Task<void> {
+    // Shared, not locals: the task may outlive a test that timed out.
+    struct Outcome {
+        EntityPtr loaded;
+        std::string failure;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    auto handle =
+        gloam::async::spawn([](std::filesystem::path file, std::shared_ptr<Outcome> out) -> gloam::async::Task<void> {
             try {
-                out = co_await ModelLoader::load(file, "Corsel");
+                out->loaded = co_await ModelLoader::load(file, "Corsel");
             } catch (const std::exception& e) {
-                error = e.what();
+                out->failure = e.what();
             }
-        }(path, loaded, failure));
-    ASSERT_TRUE(gloam::testing::runEventsUntil([&] { return loaded || !failure.empty(); }));
-    EXPECT_EQ(failure, "");
+        }(path, outcome));
+    ASSERT_TRUE(gloam::testing::runEventsUntil([&] { return outcome->loaded || !outcome->failure.empty(); }));
+    EXPECT_EQ(outcome->failure, "");
+    const EntityPtr loaded = outcome->loaded;
     ASSERT_NE(loaded, nullptr);
     EXPECT_NE(loaded->findEntity("Wheel"), nullptr);
 }
