@@ -17,12 +17,17 @@ namespace gloam::testing {
 class TemporaryFolder {
 public:
     explicit TemporaryFolder(const std::string& prefix = "gloamyard-test")
+        : path_(create(prefix))
+    {}
+
+    // A fresh folder the caller removes (for fixtures that own it themselves).
+    static std::filesystem::path create(const std::string& prefix)
     {
         std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
         if (!::mkdtemp(pattern.data())) {
             throw std::runtime_error("cannot make a temporary folder " + pattern + ": " + std::strerror(errno));
         }
-        path_ = pattern;
+        return pattern;
     }
     ~TemporaryFolder()
     {
