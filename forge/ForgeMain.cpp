@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "forge/ForgeStep.h"
+#include "forge/shaders/PostProcessLibraries.h"
 #include "forge/vehicles/VehicleSteps.h"
 #include "forge/world/WorldSteps.h"
 #if defined(GLOAMYARD_FORGE_AUDIO)
@@ -35,8 +36,11 @@ gloam::forge::ForgeSteps allSteps()
     steps.push_back({"audio", gloam::forge::audio::writeAudioResources});
 #endif
     gloam::forge::addVehicleSteps(steps);
-    // Further writers (shader libraries) register here, one call each: a
-    // step is a name and a function of the resource folder.
+    steps.push_back({"shaders", [](const std::filesystem::path& folder) {
+                         gloam::forge::writePostProcessLibraries(folder, GLOAMYARD_POST_PROCESS_KERNELS);
+                     }});
+    // Further writers register here, one call each: a step is a name and a
+    // function of the resource folder.
     return steps;
 }
 
