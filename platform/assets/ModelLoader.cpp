@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <stdexcept>
 
 namespace gloam::platform {
 
@@ -68,7 +69,15 @@ public:
                     fail("node " + std::to_string(i) + " has an invalid child " + std::to_string(c));
                 }
                 isChild[static_cast<std::size_t>(c)] = true;
-                nodes_[i]->addChild(nodes_[static_cast<std::size_t>(c)]);
+                if (static_cast<std::size_t>(c) == i) {
+                    fail("node " + std::to_string(i) + " is its own child");
+                }
+                try {
+                    nodes_[i]->addChild(nodes_[static_cast<std::size_t>(c)]);
+                } catch (const std::invalid_argument&) {
+                    fail("node " + std::to_string(i) + " has child " + std::to_string(c) +
+                         ", which is one of its ancestors: the node tree has a cycle");
+                }
             }
         }
         // The default scene's roots, or every parentless node.
@@ -152,7 +161,7 @@ private:
     // Joint indices, four per vertex, as stored (never normalised).
     std::vector<float> readJoints(int accessorIndex)
     {
-        const Layout layout = layoutOf(accessorIndex, 4);
+        const Layout layout = layoutOf(accessorIndex, 4, Numbers::unsignedIntegers);
         std::vector<float> out(layout.count * 4);
         readElements(
             accessorIndex, layout,
@@ -165,7 +174,7 @@ private:
 
     std::vector<std::uint32_t> readIndices(int accessorIndex)
     {
-        const Layout layout = layoutOf(accessorIndex, 1);
+        const Layout layout = layoutOf(accessorIndex, 1, Numbers::unsignedIntegers);
         std::vector<std::uint32_t> out(layout.count);
         readElements(
             accessorIndex, layout,
@@ -193,7 +202,9 @@ private:
         int componentSize = 0;
     };
 
-    Layout layoutOf(int accessorIndex, int wantedComponents)
+    enum class Numbers { any, unsignedIntegers };
+
+    Layout layoutOf(int accessorIndex, int wantedComponents, Numbers numbers = Numbers::any)
     {
         const auto& accessor = accessorAt(accessorIndex);
         const std::string which = "accessor " + std::to_string(accessorIndex);
@@ -210,6 +221,11 @@ private:
         }
         if (accessor.sparse.isSparse) {
             fail(which + " is sparse, which is not supported");
+        }
+        if (numbers == Numbers::unsignedIntegers && accessor.componentType != TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE &&
+            accessor.componentType != TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT &&
+            accessor.componentType != TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT) {
+            fail(which + " holds indices that are not unsigned integers");
         }
         const auto elementSize = static_cast<std::size_t>(layout.components * layout.componentSize);
         if (accessor.bufferView < 0) {

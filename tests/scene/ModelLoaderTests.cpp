@@ -225,6 +225,17 @@ TEST(HostileModelFile, IsRejectedWithTheLoadersErrorNamingTheFile)
          "accessor 2 starts past the end"},
         {"view offset past the buffer", [](auto& w) { w.bufferViewAt(2)["byteOffset"] = 1u << 20; },
          "buffer view 2 starts past the end"},
+        {"signed indices", [](auto& w) { w.accessorAt(3)["componentType"] = 5122; },
+         "accessor 3 holds indices that are not unsigned integers"},
+        {"float joints", [](auto& w) { w.accessorAt(1)["componentType"] = 5126; },
+         "accessor 1 holds indices that are not unsigned integers"},
+        {"a node its own child", [](auto& w) { w.nodeAt(1)["children"] = {1}; }, "node 1 is its own child"},
+        {"a cycle of nodes",
+         [](auto& w) {
+             w.nodeAt(0)["children"] = {1};
+             w.nodeAt(1)["children"] = {0};
+         },
+         "the node tree has a cycle"},
         {"zeros without a view, too many",
          [](auto& w) {
              w.accessorAt(2).erase("bufferView");
