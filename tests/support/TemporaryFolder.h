@@ -40,6 +40,9 @@ public:
     TemporaryFolder& operator=(const TemporaryFolder&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
+    // Passes wherever a path is wanted.
+    operator const std::filesystem::path&() const { return path_; }
+
     std::filesystem::path operator/(const std::filesystem::path& name) const { return path_ / name; }
 
 private:
