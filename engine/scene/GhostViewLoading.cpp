@@ -188,7 +188,8 @@ void GhostView::showLoadFailure(const std::string& message)
     const platform::Rect box = bounds();
     failureLabel_ = StatusLabel{"Unable to load the Halloween scene.",
                                 false,
-                                {24.0F, 24.0F, std::max(box.width - 48.0F, 0.0F), std::max(box.height - 48.0F, 0.0F)}};
+                                {24.0F, 24.0F, std::max(box.width - 48.0F, 0.0F), std::max(box.height - 48.0F, 0.0F)},
+                                false};
     log("Halloween scene unavailable: " + message, false);
 }
 
