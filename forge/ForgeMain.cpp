@@ -20,6 +20,7 @@
 
 #include "forge/ForgeStep.h"
 #include "forge/icon/AppIcon.h"
+#include "forge/shaders/PostProcessLibraries.h"
 #include "forge/vehicles/VehicleSteps.h"
 #include "forge/world/WorldSteps.h"
 #if defined(GLOAMYARD_FORGE_AUDIO)
@@ -37,8 +38,11 @@ gloam::forge::ForgeSteps allSteps()
 #endif
     gloam::forge::addVehicleSteps(steps);
     steps.push_back({"app-icon", gloam::forge::writeAppIcons});
-    // Further writers (shader libraries) register here, one call each: a
-    // step is a name and a function of the resource folder.
+    steps.push_back({"shaders", [](const std::filesystem::path& folder) {
+                         gloam::forge::writePostProcessLibraries(folder, GLOAMYARD_POST_PROCESS_KERNELS);
+                     }});
+    // Further writers register here, one call each: a step is a name and a
+    // function of the resource folder.
     return steps;
 }
 

@@ -31,6 +31,10 @@ inline constexpr float boltPlaneDistance = 9.7f;
 // props keep clear of it.
 inline constexpr float vehicleHalfLength = 3.1f;
 inline constexpr float vehicleHalfWidth = 1.9f;
+// The camera frames a narrower box across the vehicle (half extent along
+// z, the same for every vehicle): the bodies' own width, not the props'
+// clearance above.
+inline constexpr float framedVehicleHalfWidth = 1.6f;
 
 // The first vehicle's rear light bar and its two red lights sit at this
 // height and distance behind the origin, the lights at +-rearLightSpread.

@@ -9,6 +9,8 @@ packages=(
   g++ cmake ninja-build pkg-config ccache git
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
+  # the fuzz preset: clang with libFuzzer and the sanitizer runtimes
+  clang libclang-rt-14-dev
   # Qt 6 (event loop, widgets, settings, D-Bus) and its X11 and offscreen platforms
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-qpa-plugins
   # maths, model files, images, JSON

@@ -4,6 +4,7 @@
 #include "platform/mesh/MeshDescriptor.h"
 #include "platform/scene/DirectionalLight.h"
 #include "platform/scene/ModelEntity.h"
+#include "resources/SceneLandmarks.h"
 
 #include <glm/vec2.hpp>
 #include <glm/vec3.hpp>
@@ -23,7 +24,7 @@ public:
     static glm::vec3 boltDirection();
     // Perpendicular to `boltDirection` in the ground plane.
     static glm::vec3 boltLateral();
-    static constexpr float planeDistance = 9.7F;
+    static constexpr float planeDistance = landmarks::boltPlaneDistance;
     static constexpr int branchCount = 12;
 
     // Builds the bolt mesh, its material and the light; throws when the mesh

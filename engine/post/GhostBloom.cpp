@@ -44,8 +44,9 @@ void printLine(const std::string& line)
 std::vector<std::uint8_t> readWhole(const std::filesystem::path& file)
 {
     std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        const int error = errno != 0 ? errno : ENOENT;
+    std::error_code ignored;
+    if (!in || std::filesystem::is_directory(file, ignored)) {
+        const int error = !in && errno != 0 ? errno : (in ? EISDIR : ENOENT);
         throw std::system_error(error, std::generic_category(),
                                 "The fog volume “" + file.filename().string() + "” could not be read");
     }

@@ -12,6 +12,7 @@
 #include "engine/scene/HalloweenResources.h"
 #include "platform/assets/AnimationPlaybackController.h"
 #include "platform/render/PostProcessContext.h"
+#include "resources/SceneLandmarks.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -91,7 +92,7 @@ void GhostView::construct()
         }
     });
     render_->environment().background = platform::rgb(0.012F, 0.022F, 0.035F, 1.0F);
-    camera_->camera().fieldOfViewInDegrees = 10.5F;
+    camera_->camera().fieldOfViewInDegrees = landmarks::fieldOfViewDegrees;
     anchor_->addChild(camera_);
     render_->scene().addAnchor(anchor_);
     updateCamera();

@@ -26,11 +26,17 @@ constexpr float skinEmissiveGain = 0.22F;
 
 void GhostView::applyAtmosphere(double delta)
 {
+    // The owner's callbacks below may drop the view: it lives until this returns.
+    const auto keepAlive = weak_from_this().lock();
     const bool playing = openingPlaying();
     if (playing != shownOpening_) {
         shownOpening_ = playing;
-        if (onOpeningChanged) {
-            onOpeningChanged();
+        // Copies: the owner may stop the view from inside, which clears them.
+        if (auto changed = onOpeningChanged) {
+            changed();
+            if (stopped_) {
+                return;
+            }
         }
     }
 
@@ -44,8 +50,11 @@ void GhostView::applyAtmosphere(double delta)
 
     if (easterEggs_.active != shownEgg_) {
         shownEgg_ = easterEggs_.active;
-        if (onEggChanged) {
-            onEggChanged(shownEgg_);
+        if (auto changed = onEggChanged) {
+            changed(shownEgg_);
+            if (stopped_) {
+                return;
+            }
         }
     }
 
@@ -77,7 +86,10 @@ void GhostView::applyAtmosphere(double delta)
     bloom_->setAtmosphere(static_cast<float>(ambientTime_), timeline_.strength(), reactions_.pumpkinStrength(), h);
 
     const float s = reactions_.pumpkinStrength();
-    if (std::abs(s - lastPumpkinStrength_) > pumpkinChangeThreshold) {
+    // Small changes are skipped, but reaching rest exactly always restores
+    // the resting materials, however close the last applied strength was.
+    const bool reachedRest = s == 0.0F && lastPumpkinStrength_ != 0.0F;
+    if (std::abs(s - lastPumpkinStrength_) > pumpkinChangeThreshold || reachedRest) {
         for (const PumpkinMaterial& part : pumpkinMaterials_) {
             const platform::EntityPtr entity = part.entity.lock();
             platform::ModelComponent* model = entity ? entity->components.get<platform::ModelComponent>() : nullptr;

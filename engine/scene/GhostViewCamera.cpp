@@ -18,10 +18,10 @@ namespace gloam {
 
 namespace {
 
-const glm::vec3 lookTarget{0.0F, 1.05F, 0.0F};
+const glm::vec3 lookTarget{0.0F, landmarks::orbitTargetHeight, 0.0F};
 const glm::vec3 worldUp{0.0F, 1.0F, 0.0F};
-constexpr float vehicleHalfWidth = 1.6F;
-constexpr float vehicleBottom = 0.05F - 1.05F; // relative to the look target
+constexpr float vehicleHalfWidth = landmarks::framedVehicleHalfWidth;
+constexpr float vehicleBottom = 0.05F - landmarks::orbitTargetHeight; // relative to the look target
 constexpr float frameMargin = 1.12F;
 constexpr float wideAspect = 2.4F;
 constexpr float aspectSpan = 0.65F;
@@ -77,7 +77,7 @@ void GhostView::updateCamera()
 
     float dist = cameraRadius(vehicle_);
     const float half = halfLength(vehicle_);
-    const float roof = top(vehicle_) - 1.05F;
+    const float roof = top(vehicle_) - landmarks::orbitTargetHeight;
     for (float x : {-half, half}) {
         for (float y : {vehicleBottom, roof}) {
             for (float z : {-vehicleHalfWidth, vehicleHalfWidth}) {

@@ -46,18 +46,33 @@ std::shared_ptr<platform::PointLight> makePointLight(glm::vec3 position, platfor
 
 async::Task<void> GhostView::loadScene(platform::EntityPtr anchor)
 {
+    // The load holds its view weakly: after every suspension it goes on
+    // only through `checkpoint`, which ends the load (silently) when the
+    // view is gone or stopped. Between two suspensions `this` stays valid,
+    // since the view lives and dies on the main thread. Every loading step
+    // added here follows the same rule.
+    const std::weak_ptr<GhostView> owner = weak_from_this();
+    auto checkpoint = [owner] {
+        const auto view = owner.lock();
+        if (!view || view->stopped_) {
+            throw async::CancellationError();
+        }
+    };
+
     render_->environment().lighting.intensityExponent = -1.8F;
-    if (auto studyLight = co_await makeStudyLight()) {
-        render_->environment().lighting.resource = std::move(studyLight);
-    }
+    auto studyLight = co_await makeStudyLight();
     co_await async::checkCancellation();
-    if (stopped_) {
+    if (!owner.lock() || stopped_) {
         co_return;
+    }
+    if (studyLight) {
+        render_->environment().lighting.resource = std::move(studyLight);
     }
     const double started = wallClock();
 
     try {
         co_await replaceVehicle(vehicle_);
+        checkpoint();
     } catch (const async::CancellationError&) {
         co_return;
     } catch (const std::exception& error) {
@@ -67,12 +82,6 @@ async::Task<void> GhostView::loadScene(platform::EntityPtr anchor)
     }
 
     try {
-        auto checkpoint = [this] {
-            if (stopped_) {
-                throw async::CancellationError();
-            }
-        };
-
         platform::EntityPtr graveyard =
             co_await platform::ModelLoader::load(resources_ / std::string(resources::graveyardModel));
         checkpoint();
@@ -199,8 +208,11 @@ void GhostView::finishLoading()
     applyAtmosphere(0.0);
     bloom_->beginSceneWarmup();
     isReady_ = true;
-    if (onReady) {
-        onReady();
+    // A copy: the owner may stop or drop the view from inside, which clears
+    // `onReady` (and the view stays alive until the call returns).
+    if (auto ready = onReady) {
+        const auto keepAlive = shared_from_this();
+        ready();
     }
 }
 
@@ -210,7 +222,8 @@ void GhostView::showLoadFailure(const std::string& message)
     const platform::Rect box = bounds();
     failureLabel_ = StatusLabel{"Unable to load the Halloween scene.",
                                 false,
-                                {24.0F, 24.0F, std::max(box.width - 48.0F, 0.0F), std::max(box.height - 48.0F, 0.0F)}};
+                                {24.0F, 24.0F, std::max(box.width - 48.0F, 0.0F), std::max(box.height - 48.0F, 0.0F)},
+                                false};
     log("Halloween scene unavailable: " + message, false);
 }
 

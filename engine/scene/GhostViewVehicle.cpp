@@ -11,6 +11,7 @@
 #include "platform/collision/CollisionComponent.h"
 #include "platform/collision/ShapeResource.h"
 #include "resources/ResourceFiles.h"
+#include "resources/SceneLandmarks.h"
 
 #include <cmath>
 #include <cstdio>
@@ -42,7 +43,7 @@ std::shared_ptr<platform::PointLight> rearLight(float z)
     light->light().color = platform::rgb(1.0F, 0.008F, 0.003F);
     light->light().intensity = 18.0F;
     light->light().attenuationRadius = 0.58F;
-    light->setPosition({2.56F, 0.985F, z});
+    light->setPosition({landmarks::rearLightX, landmarks::rearLightY, z});
     return light;
 }
 
@@ -70,8 +71,8 @@ async::Task<void> GhostView::replaceVehicle(Vehicle requested)
         co_await staleTest();
         configureRearLights(*lights);
         rear->addChild(lights);
-        rear->addChild(rearLight(-0.65F));
-        rear->addChild(rearLight(0.65F));
+        rear->addChild(rearLight(-landmarks::rearLightSpread));
+        rear->addChild(rearLight(landmarks::rearLightSpread));
     }
 
     const GhostBloom::Pipelines pipelines = GhostBloom::prepare(requested, resources_);

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -64,7 +65,8 @@ std::vector<PropTarget> PropTarget::decodeList(std::string_view json)
     Json document;
     try {
         document = Json::parse(json.begin(), json.end());
-    } catch (const Json::parse_error& error) {
+    } catch (const Json::exception& error) {
+        // Syntax errors, and numbers too large for a double (1e400).
         throw DecodingError(std::string("is not valid JSON: ") + error.what());
     }
     if (!document.is_array()) {
@@ -82,6 +84,9 @@ std::vector<PropTarget> PropTarget::decodeList(std::string_view json)
         target.kind = requireString(object, "kind", element);
         target.center = requireVector(object, "center", element);
         target.size = requireVector(object, "size", element);
+        if (std::any_of(target.size.begin(), target.size.begin() + 3, [](float extent) { return extent < 0.0f; })) {
+            reject(element, "has a negative number in \"size\"");
+        }
         targets.push_back(std::move(target));
     }
     return targets;
@@ -89,13 +94,17 @@ std::vector<PropTarget> PropTarget::decodeList(std::string_view json)
 
 std::vector<PropTarget> PropTarget::loadList(const std::filesystem::path& file)
 {
+    std::error_code ignored;
     std::ifstream input(file, std::ios::binary);
-    if (!input) {
+    if (!input || std::filesystem::is_directory(file, ignored)) {
         throw DecodingError(file.filename().string() + " cannot be read: no such file in " +
                             file.parent_path().string());
     }
     std::stringstream bytes;
     bytes << input.rdbuf();
+    if (input.bad()) {
+        throw DecodingError(file.filename().string() + " cannot be read from " + file.parent_path().string());
+    }
     try {
         return decodeList(bytes.str());
     } catch (const DecodingError& error) {

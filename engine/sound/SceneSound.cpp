@@ -147,8 +147,11 @@ void SceneSound::sync(const SoundCueAges& ages, double delta)
         music_->setVolume(musicLevel_ * volume_);
         if (!music_->isPlaying()) {
             if (musicNeedsResume_) {
-                music_->play();
-                musicNeedsResume_ = false;
+                // A start that fails (the device busy a moment) is tried
+                // again next frame rather than ending the music for the run.
+                if (music_->play()) {
+                    musicNeedsResume_ = false;
+                }
             } else {
                 musicFinished_ = true; // it ran to its end
             }

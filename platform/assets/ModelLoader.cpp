@@ -11,8 +11,10 @@
 
 #include <glm/gtc/type_ptr.hpp>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
+#include <stdexcept>
 
 namespace gloam::platform {
 
@@ -26,7 +28,9 @@ bool decodeImage(tinygltf::Image* image, const int index, std::string* err, std:
     stbi_uc* pixels = stbi_load_from_memory(bytes, size, &w, &h, &comp, 4);
     if (!pixels) {
         if (err) {
-            *err += "image " + std::to_string(index) + " cannot be decoded: " + stbi_failure_reason() + "\n";
+            *err += "image " + std::to_string(index) +
+                    " cannot be decoded: " + (stbi_failure_reason() ? stbi_failure_reason() : "unknown image format") +
+                    "\n";
         }
         return false;
     }
@@ -39,6 +43,10 @@ bool decodeImage(tinygltf::Image* image, const int index, std::string* err, std:
     stbi_image_free(pixels);
     return true;
 }
+
+// An accessor without a buffer view is all zeros; more floats than this
+// (64 MB) in one such accessor is not a model but an attempt to exhaust memory.
+constexpr std::size_t maxZeroElements = std::size_t{1} << 24;
 
 class Builder {
 public:
@@ -61,7 +69,15 @@ public:
                     fail("node " + std::to_string(i) + " has an invalid child " + std::to_string(c));
                 }
                 isChild[static_cast<std::size_t>(c)] = true;
-                nodes_[i]->addChild(nodes_[static_cast<std::size_t>(c)]);
+                if (static_cast<std::size_t>(c) == i) {
+                    fail("node " + std::to_string(i) + " is its own child");
+                }
+                try {
+                    nodes_[i]->addChild(nodes_[static_cast<std::size_t>(c)]);
+                } catch (const std::invalid_argument&) {
+                    fail("node " + std::to_string(i) + " has child " + std::to_string(c) +
+                         ", which is one of its ancestors: the node tree has a cycle");
+                }
             }
         }
         // The default scene's roots, or every parentless node.
@@ -133,26 +149,35 @@ private:
     // or −1...1), `components` per element.
     std::vector<float> readFloats(int accessorIndex, int components)
     {
-        const auto& accessor = accessorAt(accessorIndex);
-        if (tinygltf::GetNumComponentsInType(static_cast<std::uint32_t>(accessor.type)) != components) {
-            fail("accessor " + std::to_string(accessorIndex) + " has " +
-                 std::to_string(tinygltf::GetNumComponentsInType(static_cast<std::uint32_t>(accessor.type))) +
-                 " components where " + std::to_string(components) + " are needed");
-        }
-        std::vector<float> out(accessor.count * static_cast<std::size_t>(components));
-        readElements(accessorIndex, [&](std::size_t element, int c, double value) {
+        const Layout layout = layoutOf(accessorIndex, components);
+        std::vector<float> out(layout.count * static_cast<std::size_t>(components));
+        readElements(accessorIndex, layout, [&](std::size_t element, int c, double value) {
             out[element * static_cast<std::size_t>(components) + static_cast<std::size_t>(c)] =
                 static_cast<float>(value);
         });
         return out;
     }
 
+    // Joint indices, four per vertex, as stored (never normalised).
+    std::vector<float> readJoints(int accessorIndex)
+    {
+        const Layout layout = layoutOf(accessorIndex, 4, Numbers::unsignedIntegers);
+        std::vector<float> out(layout.count * 4);
+        readElements(
+            accessorIndex, layout,
+            [&](std::size_t element, int c, double value) {
+                out[element * 4 + static_cast<std::size_t>(c)] = static_cast<float>(value);
+            },
+            /*normalise=*/false);
+        return out;
+    }
+
     std::vector<std::uint32_t> readIndices(int accessorIndex)
     {
-        const auto& accessor = accessorAt(accessorIndex);
-        std::vector<std::uint32_t> out(accessor.count);
+        const Layout layout = layoutOf(accessorIndex, 1, Numbers::unsignedIntegers);
+        std::vector<std::uint32_t> out(layout.count);
         readElements(
-            accessorIndex,
+            accessorIndex, layout,
             [&](std::size_t element, int, double value) { out[element] = static_cast<std::uint32_t>(value); },
             /*normalise=*/false);
         return out;
@@ -166,46 +191,93 @@ private:
         return model_.accessors[static_cast<std::size_t>(index)];
     }
 
-    template <typename Sink>
-    void readElements(int accessorIndex, Sink&& sink, bool normalise = true)
+    // Where an accessor's elements are, checked against its buffer before
+    // anything is allocated or read: every sum and product below is bounded
+    // first, so a hostile count, offset or stride cannot wrap round.
+    struct Layout {
+        const unsigned char* first = nullptr; // null: the elements are all zero
+        std::size_t count = 0;
+        std::size_t stride = 0;
+        int components = 0;
+        int componentSize = 0;
+    };
+
+    enum class Numbers { any, unsignedIntegers };
+
+    Layout layoutOf(int accessorIndex, int wantedComponents, Numbers numbers = Numbers::any)
     {
         const auto& accessor = accessorAt(accessorIndex);
-        const int components = tinygltf::GetNumComponentsInType(static_cast<std::uint32_t>(accessor.type));
-        const int componentSize = tinygltf::GetComponentSizeInBytes(static_cast<std::uint32_t>(accessor.componentType));
-        if (components <= 0 || componentSize <= 0) {
-            fail("accessor " + std::to_string(accessorIndex) + " has an unknown type");
+        const std::string which = "accessor " + std::to_string(accessorIndex);
+        Layout layout;
+        layout.count = accessor.count;
+        layout.components = tinygltf::GetNumComponentsInType(static_cast<std::uint32_t>(accessor.type));
+        layout.componentSize = tinygltf::GetComponentSizeInBytes(static_cast<std::uint32_t>(accessor.componentType));
+        if (layout.components <= 0 || layout.componentSize <= 0) {
+            fail(which + " has an unknown type");
+        }
+        if (layout.components != wantedComponents) {
+            fail(which + " has " + std::to_string(layout.components) + " components where " +
+                 std::to_string(wantedComponents) + " are needed");
         }
         if (accessor.sparse.isSparse) {
-            fail("accessor " + std::to_string(accessorIndex) + " is sparse, which is not supported");
+            fail(which + " is sparse, which is not supported");
         }
+        if (numbers == Numbers::unsignedIntegers && accessor.componentType != TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE &&
+            accessor.componentType != TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT &&
+            accessor.componentType != TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT) {
+            fail(which + " holds indices that are not unsigned integers");
+        }
+        const auto elementSize = static_cast<std::size_t>(layout.components * layout.componentSize);
         if (accessor.bufferView < 0) {
-            for (std::size_t e = 0; e < accessor.count; ++e) {
-                for (int c = 0; c < components; ++c) {
-                    sink(e, c, 0.0);
-                }
+            // All zeros, with nothing in the file to bound the count.
+            if (layout.count > maxZeroElements / static_cast<std::size_t>(layout.components)) {
+                fail(which + " has too many elements (" + std::to_string(layout.count) + ")");
             }
-            return;
+            return layout;
         }
         if (static_cast<std::size_t>(accessor.bufferView) >= model_.bufferViews.size()) {
-            fail("accessor " + std::to_string(accessorIndex) + " names a buffer view that does not exist");
+            fail(which + " names a buffer view that does not exist");
         }
         const auto& view = model_.bufferViews[static_cast<std::size_t>(accessor.bufferView)];
         if (view.buffer < 0 || static_cast<std::size_t>(view.buffer) >= model_.buffers.size()) {
             fail("buffer view " + std::to_string(accessor.bufferView) + " names a buffer that does not exist");
         }
         const auto& buffer = model_.buffers[static_cast<std::size_t>(view.buffer)].data;
-        const std::size_t elementSize = static_cast<std::size_t>(components * componentSize);
-        const std::size_t stride = view.byteStride ? view.byteStride : elementSize;
-        const std::size_t start = view.byteOffset + accessor.byteOffset;
-        if (accessor.count > 0) {
-            const std::size_t end = start + stride * (accessor.count - 1) + elementSize;
-            if (end > view.byteOffset + view.byteLength || end > buffer.size()) {
-                fail("accessor " + std::to_string(accessorIndex) +
-                     " reaches past the end of its buffer (the file may be truncated)");
-            }
+        layout.stride = view.byteStride ? view.byteStride : elementSize;
+        // The bytes this accessor may read: its view, clipped to the buffer.
+        if (view.byteOffset > buffer.size()) {
+            fail("buffer view " + std::to_string(accessor.bufferView) +
+                 " starts past the end of its buffer (the file may be truncated)");
         }
-        for (std::size_t e = 0; e < accessor.count; ++e) {
-            const unsigned char* p = buffer.data() + start + e * stride;
+        const std::size_t viewBytes = std::min(view.byteLength, buffer.size() - view.byteOffset);
+        if (accessor.byteOffset > viewBytes) {
+            fail(which + " starts past the end of its buffer view");
+        }
+        const std::size_t available = viewBytes - accessor.byteOffset;
+        if (layout.count > 0 &&
+            (elementSize > available || layout.count - 1 > (available - elementSize) / layout.stride)) {
+            fail(which + " reaches past the end of its buffer (the file may be truncated)");
+        }
+        layout.first = buffer.data() + view.byteOffset + accessor.byteOffset;
+        return layout;
+    }
+
+    template <typename Sink>
+    void readElements(int accessorIndex, const Layout& layout, Sink&& sink, bool normalise = true)
+    {
+        const auto& accessor = accessorAt(accessorIndex);
+        const int components = layout.components;
+        const int componentSize = layout.componentSize;
+        if (!layout.first) {
+            for (std::size_t e = 0; e < layout.count; ++e) {
+                for (int c = 0; c < components; ++c) {
+                    sink(e, c, 0.0);
+                }
+            }
+            return;
+        }
+        for (std::size_t e = 0; e < layout.count; ++e) {
+            const unsigned char* p = layout.first + e * layout.stride;
             for (int c = 0; c < components; ++c) {
                 const unsigned char* q = p + c * componentSize;
                 double v = 0.0;
@@ -385,13 +457,7 @@ private:
             const int joints = attribute("JOINTS_0");
             const int weights = attribute("WEIGHTS_0");
             if (joints >= 0 && weights >= 0) {
-                std::vector<float> j(accessorAt(joints).count * 4);
-                readElements(
-                    joints,
-                    [&](std::size_t e, int c, double v) {
-                        j[e * 4 + static_cast<std::size_t>(c)] = static_cast<float>(v);
-                    },
-                    false);
+                const auto j = readJoints(joints);
                 const auto w = readFloats(weights, 4);
                 for (std::size_t i = 0; i < j.size(); i += 4) {
                     d.jointIndices.emplace_back(j[i], j[i + 1], j[i + 2], j[i + 3]);

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <stdexcept>
 
 namespace gloam::platform {
@@ -145,7 +146,23 @@ std::vector<std::uint8_t> readFile(const std::filesystem::path& file)
     if (!in) {
         throw std::runtime_error("texture " + file.string() + " cannot be read: no such file or no permission");
     }
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::error_code ignored;
+    if (std::filesystem::is_directory(file, ignored)) {
+        throw std::runtime_error("texture " + file.string() + " cannot be read: it is a folder");
+    }
+    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) { // a folder, an I/O error
+        throw std::runtime_error("texture " + file.string() + " cannot be read");
+    }
+    return bytes;
+}
+
+// stb keeps its last failure in a global that a successful call does not
+// set, and that is null before any failure.
+std::string decodeFailure()
+{
+    const char* reason = stbi_failure_reason();
+    return reason ? reason : "unknown image format";
 }
 
 } // namespace
@@ -166,11 +183,15 @@ TextureResource::TextureResource(std::string name, Semantic semantic, PixelForma
 std::shared_ptr<const TextureResource> TextureResource::decode(const std::vector<std::uint8_t>& encoded,
                                                                const std::string& name, CreateOptions options)
 {
+    if (encoded.empty() || encoded.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+        throw std::runtime_error("image \"" + name + "\" cannot be decoded: " +
+                                 (encoded.empty() ? "the file is empty" : "the file is too large"));
+    }
     int width = 0, height = 0, channels = 0;
     stbi_uc* pixels =
         stbi_load_from_memory(encoded.data(), static_cast<int>(encoded.size()), &width, &height, &channels, 4);
     if (!pixels) {
-        throw std::runtime_error("image \"" + name + "\" cannot be decoded: " + stbi_failure_reason());
+        throw std::runtime_error("image \"" + name + "\" cannot be decoded: " + decodeFailure());
     }
     std::vector<std::uint8_t> rgba(pixels,
                                    pixels + static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
@@ -184,8 +205,10 @@ std::shared_ptr<const TextureResource> TextureResource::load(const std::filesyst
     const auto bytes = readFile(file);
     try {
         return decode(bytes, name.empty() ? file.filename().string() : name, options);
-    } catch (const std::exception&) {
-        throw std::runtime_error("texture " + file.string() + " cannot be decoded: " + stbi_failure_reason());
+    } catch (const std::exception& error) {
+        // The reason is the decoder's own message, not stb's global, which
+        // says nothing when the pixels were decoded but then refused.
+        throw std::runtime_error("texture " + file.string() + " cannot be decoded: " + error.what());
     }
 }
 

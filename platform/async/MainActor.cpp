@@ -4,9 +4,37 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include <deque>
+#include <mutex>
 #include <stdexcept>
 
 namespace gloam::async {
+
+namespace {
+
+// Posted jobs wait here rather than inside the functor Qt queues: the hand-
+// over from the posting thread to the main thread then goes through a mutex
+// every tool can see (Qt's queue lock is inside libQt6Core, which
+// ThreadSanitizer cannot look into), and Qt carries only the wake-up. Each
+// wake-up runs the oldest job, so jobs run in the order they were posted.
+std::mutex mailboxMutex;
+std::deque<std::function<void()>> mailbox;
+
+void runNextJob()
+{
+    std::function<void()> job;
+    {
+        std::lock_guard lock(mailboxMutex);
+        if (mailbox.empty()) {
+            return;
+        }
+        job = std::move(mailbox.front());
+        mailbox.pop_front();
+    }
+    job();
+}
+
+} // namespace
 
 QObject* MainActor::context()
 {
@@ -32,7 +60,11 @@ void MainActor::post(std::function<void()> job)
         // Throwing here would end the process from a worker thread.
         return;
     }
-    QMetaObject::invokeMethod(app, std::move(job), Qt::QueuedConnection);
+    {
+        std::lock_guard lock(mailboxMutex);
+        mailbox.push_back(std::move(job));
+    }
+    QMetaObject::invokeMethod(app, &runNextJob, Qt::QueuedConnection);
 }
 
 } // namespace gloam::async

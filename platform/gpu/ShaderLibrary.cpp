@@ -11,9 +11,11 @@ ShaderLibrary ShaderLibrary::load(const std::filesystem::path& file)
 {
     std::ifstream in(file, std::ios::binary);
     std::ostringstream text;
-    if (in)
+    std::error_code ignored;
+    const bool folder = std::filesystem::is_directory(file, ignored);
+    if (in && !folder)
         text << in.rdbuf();
-    if (!in || in.bad()) {
+    if (!in || in.bad() || folder) {
         throw GpuError(GpuError::libraryDomain, GpuError::unreadableLibrary,
                        "The shader library “" + file.filename().string() + "” could not be read.");
     }

@@ -30,6 +30,8 @@ public:
     const std::string& source() const noexcept { return source_; }
     bool hasKernel(const std::string& function) const { return kernels_.count(function) != 0; }
     bool hasSurface(const std::string& function) const { return surfaces_.count(function) != 0; }
+    const std::set<std::string>& kernels() const noexcept { return kernels_; }
+    const std::set<std::string>& surfaces() const noexcept { return surfaces_; }
 
     // The full compute shader for one kernel. Throws GpuError
     // ("HalloweenMetal" 2) when the library declares no such kernel.

@@ -73,6 +73,12 @@ struct OverlayLabel {
     glm::vec2 position{0.5f}; // centre, in 0..1 of the frame (y down)
     float pointSize = 15.0f;  // in device-independent pixels
     bool plate = true;
+    // The label's box in device-independent pixels, the text centred in it
+    // and wrapped at spaces to its width; zero: the box fits the text on
+    // one line. A box too low for the wrapped lines grows to hold them.
+    glm::vec2 size{0.0f};
+    float plateAlpha = 0.55f;   // the black plate's opacity
+    float cornerRadius = 10.0f; // in device-independent pixels
 };
 
 // Everything one frame draws, immutable once published by the main thread.

@@ -102,44 +102,89 @@ OverlayPainter::Picture OverlayPainter::rasterise(const OverlayLabel& label, flo
         int x, y, width, rows, pitch;
         std::vector<std::uint8_t> coverage;
     };
-    std::vector<Glyph> glyphs;
-    long pen = 0;
-    FT_UInt previous = 0;
+    struct Line {
+        std::vector<Glyph> glyphs;
+        int width = 0;
+    };
     const bool kerning = FT_HAS_KERNING(face);
-    for (char32_t cp : codepoints) {
-        const FT_UInt index = FT_Get_Char_Index(face, cp);
-        if (kerning && previous != 0 && index != 0) {
-            FT_Vector delta;
-            FT_Get_Kerning(face, previous, index, FT_KERNING_DEFAULT, &delta);
-            pen += delta.x;
+    const auto layOut = [&](std::size_t first, std::size_t last) {
+        Line line;
+        long pen = 0;
+        FT_UInt previous = 0;
+        for (std::size_t i = first; i < last; ++i) {
+            const FT_UInt index = FT_Get_Char_Index(face, codepoints[i]);
+            if (kerning && previous != 0 && index != 0) {
+                FT_Vector delta;
+                FT_Get_Kerning(face, previous, index, FT_KERNING_DEFAULT, &delta);
+                pen += delta.x;
+            }
+            if (FT_Load_Glyph(face, index, FT_LOAD_RENDER) != 0)
+                continue;
+            const FT_GlyphSlot slot = face->glyph;
+            Glyph g{static_cast<int>(pen >> 6) + slot->bitmap_left,
+                    slot->bitmap_top,
+                    static_cast<int>(slot->bitmap.width),
+                    static_cast<int>(slot->bitmap.rows),
+                    slot->bitmap.pitch,
+                    {}};
+            g.coverage.assign(slot->bitmap.buffer, slot->bitmap.buffer + std::abs(g.pitch) * g.rows);
+            line.glyphs.push_back(std::move(g));
+            pen += slot->advance.x;
+            previous = index;
         }
-        if (FT_Load_Glyph(face, index, FT_LOAD_RENDER) != 0)
-            continue;
-        const FT_GlyphSlot slot = face->glyph;
-        Glyph g{static_cast<int>(pen >> 6) + slot->bitmap_left,
-                slot->bitmap_top,
-                static_cast<int>(slot->bitmap.width),
-                static_cast<int>(slot->bitmap.rows),
-                slot->bitmap.pitch,
-                {}};
-        g.coverage.assign(slot->bitmap.buffer, slot->bitmap.buffer + std::abs(g.pitch) * g.rows);
-        glyphs.push_back(std::move(g));
-        pen += slot->advance.x;
-        previous = index;
-    }
-    const int ascender = static_cast<int>(face->size->metrics.ascender >> 6);
-    const int descender = static_cast<int>(-(face->size->metrics.descender >> 6));
-    const int textWidth = static_cast<int>(pen >> 6);
-    const int textHeight = ascender + descender;
+        line.width = static_cast<int>(pen >> 6);
+        return line;
+    };
+
     const int padX = label.plate ? static_cast<int>(std::lround(pixelSize * 0.9f)) : 2;
     const int padY = label.plate ? static_cast<int>(std::lround(pixelSize * 0.45f)) : 2;
-    picture.width = textWidth + 2 * padX;
-    picture.height = textHeight + 2 * padY;
+    const int boxWidth = static_cast<int>(std::lround(label.size.x * devicePixelRatio));
+    const int boxHeight = static_cast<int>(std::lround(label.size.y * devicePixelRatio));
+
+    // Lines: the whole text, or (in a box) as many words as fit each line.
+    std::vector<Line> lines;
+    if (boxWidth <= 0) {
+        lines.push_back(layOut(0, codepoints.size()));
+    } else {
+        const int room = std::max(boxWidth - 2 * padX, 1);
+        std::size_t start = 0;
+        while (start < codepoints.size()) {
+            std::size_t end = start;
+            Line fitted;
+            while (end < codepoints.size()) {
+                std::size_t next = end;
+                while (next < codepoints.size() && codepoints[next] == U' ')
+                    ++next;
+                while (next < codepoints.size() && codepoints[next] != U' ')
+                    ++next;
+                Line candidate = layOut(start, next);
+                if (candidate.width > room && end > start)
+                    break; // the line is full; a single long word stands alone
+                fitted = std::move(candidate);
+                end = next;
+            }
+            lines.push_back(std::move(fitted));
+            start = end;
+            while (start < codepoints.size() && codepoints[start] == U' ')
+                ++start;
+        }
+    }
+
+    const int ascender = static_cast<int>(face->size->metrics.ascender >> 6);
+    const int descender = static_cast<int>(-(face->size->metrics.descender >> 6));
+    const int lineHeight = ascender + descender;
+    int textWidth = 0;
+    for (const Line& line : lines)
+        textWidth = std::max(textWidth, line.width);
+    const int textHeight = lineHeight * static_cast<int>(lines.size());
+    picture.width = boxWidth > 0 ? boxWidth : textWidth + 2 * padX;
+    picture.height = std::max(boxHeight, textHeight + 2 * padY);
     picture.rgba.assign(static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height) * 4, 0);
 
     if (label.plate) {
-        // A rounded rectangle, 55 % black, with antialiased corners.
-        const float radius = std::min(static_cast<float>(picture.height) * 0.5f, 10.0f * devicePixelRatio);
+        // A rounded rectangle of translucent black, with antialiased corners.
+        const float radius = std::min(static_cast<float>(picture.height) * 0.5f, label.cornerRadius * devicePixelRatio);
+        const float alpha = std::clamp(label.plateAlpha, 0.0f, 1.0f);
         const float w = static_cast<float>(picture.width), h = static_cast<float>(picture.height);
         for (int y = 0; y < picture.height; ++y) {
             for (int x = 0; x < picture.width; ++x) {
@@ -149,26 +194,30 @@ OverlayPainter::Picture OverlayPainter::rasterise(const OverlayLabel& label, flo
                 const float inside = std::clamp(radius - std::sqrt(dx * dx + dy * dy) + 0.5f, 0.0f, 1.0f);
                 picture
                     .rgba[(static_cast<size_t>(y) * static_cast<size_t>(picture.width) + static_cast<size_t>(x)) * 4 +
-                          3] = static_cast<std::uint8_t>(std::lround(inside * 0.55f * 255.0f));
+                          3] = static_cast<std::uint8_t>(std::lround(inside * alpha * 255.0f));
             }
         }
     }
-    const int baseline = padY + ascender;
-    for (const Glyph& g : glyphs) {
-        for (int r = 0; r < g.rows; ++r) {
-            for (int c = 0; c < g.width; ++c) {
-                const int x = padX + g.x + c, y = baseline - g.y + r;
-                if (x < 0 || y < 0 || x >= picture.width || y >= picture.height)
-                    continue;
-                const float a = g.coverage[static_cast<size_t>(r * std::abs(g.pitch) + c)] / 255.0f;
-                auto* p =
-                    &picture
-                         .rgba[(static_cast<size_t>(y) * static_cast<size_t>(picture.width) + static_cast<size_t>(x)) *
-                               4];
-                // White text over the plate, premultiplied.
-                for (int k = 0; k < 3; ++k)
-                    p[k] = static_cast<std::uint8_t>(std::lround(255.0f * a + p[k] * (1.0f - a)));
-                p[3] = static_cast<std::uint8_t>(std::lround(255.0f * a + p[3] * (1.0f - a)));
+    // The block of lines centred in the picture, each line centred in it.
+    const int top = (picture.height - textHeight) / 2;
+    for (std::size_t l = 0; l < lines.size(); ++l) {
+        const int left = (picture.width - lines[l].width) / 2;
+        const int baseline = top + static_cast<int>(l) * lineHeight + ascender;
+        for (const Glyph& g : lines[l].glyphs) {
+            for (int r = 0; r < g.rows; ++r) {
+                for (int c = 0; c < g.width; ++c) {
+                    const int x = left + g.x + c, y = baseline - g.y + r;
+                    if (x < 0 || y < 0 || x >= picture.width || y >= picture.height)
+                        continue;
+                    const float a = g.coverage[static_cast<size_t>(r * std::abs(g.pitch) + c)] / 255.0f;
+                    auto* p = &picture.rgba[(static_cast<size_t>(y) * static_cast<size_t>(picture.width) +
+                                             static_cast<size_t>(x)) *
+                                            4];
+                    // White text over the plate, premultiplied.
+                    for (int k = 0; k < 3; ++k)
+                        p[k] = static_cast<std::uint8_t>(std::lround(255.0f * a + p[k] * (1.0f - a)));
+                    p[3] = static_cast<std::uint8_t>(std::lround(255.0f * a + p[3] * (1.0f - a)));
+                }
             }
         }
     }
@@ -194,8 +243,12 @@ void OverlayPainter::draw(const std::vector<OverlayLabel>& labels, unsigned fram
         glUseProgram(program_->id());
         glBindVertexArray(vertexArray_);
         for (const OverlayLabel& label : labels) {
-            const auto key = std::make_tuple(
-                label.text, static_cast<int>(std::lround(label.pointSize * devicePixelRatio * 4)), label.plate);
+            const auto key =
+                std::make_tuple(label.text, static_cast<int>(std::lround(label.pointSize * devicePixelRatio * 4)),
+                                label.plate, static_cast<int>(std::lround(label.size.x * devicePixelRatio)),
+                                static_cast<int>(std::lround(label.size.y * devicePixelRatio)),
+                                static_cast<int>(std::lround(label.plateAlpha * 255.0f)),
+                                static_cast<int>(std::lround(label.cornerRadius * devicePixelRatio)));
             auto found = cache_.find(key);
             if (found == cache_.end()) {
                 const Picture picture = rasterise(label, devicePixelRatio);

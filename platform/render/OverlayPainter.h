@@ -47,7 +47,8 @@ private:
     };
     std::unique_ptr<Face> face_;
     std::unique_ptr<gpu::GlProgram> program_;
-    std::map<std::tuple<std::string, int, bool>, Cached> cache_;
+    // Text, point size, plate, box width and height, plate alpha, corner radius.
+    std::map<std::tuple<std::string, int, bool, int, int, int, int>, Cached> cache_;
     unsigned vertexArray_ = 0;
     std::uint64_t frame_ = 0;
 };

@@ -19,23 +19,30 @@ using gloam::testing::runEventsUntil;
 
 namespace {
 
+// What a task records. Tasks hold it shared, never a test's locals: a task
+// may outlive a test that timed out waiting for it.
 struct Journal {
     std::vector<std::string> entries;
     bool finished = false;
+    std::atomic<QThread*> workerThread{nullptr};
+    QThread* resumedOn = nullptr;
 };
 
-Task<int> computeOnWorker(QThread** workerThread)
+Task<int> computeOnWorker(std::shared_ptr<Journal> journal)
 {
-    co_return co_await onWorker([workerThread] {
-        *workerThread = QThread::currentThread();
+    // A named job, not a temporary in the co_await operand: GCC 12 copies
+    // such a temporary wrongly (a captured shared_ptr then dangles).
+    auto work = [journal] {
+        journal->workerThread = QThread::currentThread();
         return 6 * 7;
-    });
+    };
+    co_return co_await onWorker(std::move(work));
 }
 
-Task<void> resumeThreadProbe(std::shared_ptr<Journal> journal, QThread** workerThread, QThread** resumedOn)
+Task<void> resumeThreadProbe(std::shared_ptr<Journal> journal)
 {
-    const int value = co_await computeOnWorker(workerThread);
-    *resumedOn = QThread::currentThread();
+    const int value = co_await computeOnWorker(journal);
+    journal->resumedOn = QThread::currentThread();
     journal->entries.push_back(std::to_string(value));
     journal->finished = true;
 }
@@ -84,17 +91,16 @@ Task<void> touchOwnerAfterWork(std::weak_ptr<Owner> weakOwner, std::shared_ptr<J
 TEST(TaskTest, WorkRunsOffTheMainThreadAndTheTaskResumesOnIt)
 {
     auto journal = std::make_shared<Journal>();
-    QThread* workerThread = nullptr;
-    QThread* resumedOn = nullptr;
-    spawn(resumeThreadProbe(journal, &workerThread, &resumedOn));
+    spawn(resumeThreadProbe(journal));
 
     // Spawning never runs the task inside the call.
     EXPECT_TRUE(journal->entries.empty());
     ASSERT_TRUE(runEventsUntil([&] { return journal->finished; }));
 
     EXPECT_EQ(journal->entries, std::vector<std::string>{"42"});
-    EXPECT_NE(workerThread, QCoreApplication::instance()->thread());
-    EXPECT_EQ(resumedOn, QCoreApplication::instance()->thread());
+    EXPECT_NE(journal->workerThread.load(), nullptr);
+    EXPECT_NE(journal->workerThread.load(), QCoreApplication::instance()->thread());
+    EXPECT_EQ(journal->resumedOn, QCoreApplication::instance()->thread());
 }
 
 TEST(TaskTest, SleepWaitsAtLeastItsDuration)
@@ -132,14 +138,15 @@ TEST(TaskTest, TaskCancelledBeforeItStartsNeverRuns)
 TEST(TaskTest, CancellationDuringWorkerJobIsReportedAsItsOwnErrorKind)
 {
     auto journal = std::make_shared<Journal>();
-    std::atomic<bool> release{false};
-    auto body = [](std::shared_ptr<Journal> out, std::atomic<bool>* gate) -> Task<void> {
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    auto body = [](std::shared_ptr<Journal> out, std::shared_ptr<std::atomic<bool>> gate) -> Task<void> {
         try {
-            co_await onWorker([gate] {
+            auto wait = [gate] {
                 while (!gate->load()) {
                     QThread::msleep(1);
                 }
-            });
+            };
+            co_await onWorker(std::move(wait));
             out->entries.push_back("completed");
         } catch (const CancellationError&) {
             out->entries.push_back("cancellation");
@@ -148,10 +155,10 @@ TEST(TaskTest, CancellationDuringWorkerJobIsReportedAsItsOwnErrorKind)
         }
         out->finished = true;
     };
-    TaskHandle handle = spawn(body(journal, &release));
+    TaskHandle handle = spawn(body(journal, release));
     runEventsFor(0.02);
     handle.cancel();
-    release = true;
+    *release = true;
     ASSERT_TRUE(runEventsUntil([&] { return journal->finished; }));
     EXPECT_EQ(journal->entries, std::vector<std::string>{"cancellation"});
 }

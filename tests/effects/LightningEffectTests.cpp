@@ -4,6 +4,8 @@
 #include "platform/scene/DynamicLightShadowComponent.h"
 #include "platform/scene/ModelComponent.h"
 
+#include "tests/support/Required.h"
+
 #include <gtest/gtest.h>
 
 #include <glm/geometric.hpp>
@@ -18,12 +20,10 @@ namespace {
 
 const platform::PhysicallyBasedMaterial& boltMaterial(const LightningEffect& effect)
 {
-    const auto* model = effect.bolt()->components.get<platform::ModelComponent>();
-    EXPECT_NE(model, nullptr);
-    EXPECT_EQ(model->materials.size(), 1U);
-    const auto* pbr = platform::asPhysicallyBased(model->materials.front());
-    EXPECT_NE(pbr, nullptr);
-    return *pbr;
+    const auto& model =
+        gloam::testing::required(effect.bolt()->components.get<platform::ModelComponent>(), "a model on the bolt");
+    EXPECT_EQ(model.materials.size(), 1U);
+    return gloam::testing::required(platform::asPhysicallyBased(model.materials.at(0)), "a lit material on the bolt");
 }
 
 } // namespace

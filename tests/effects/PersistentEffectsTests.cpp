@@ -6,6 +6,8 @@
 #include "platform/scene/DynamicLightShadowComponent.h"
 #include "platform/scene/ModelComponent.h"
 
+#include "tests/support/Required.h"
+
 #include <gtest/gtest.h>
 
 #include <glm/geometric.hpp>
@@ -20,25 +22,23 @@ namespace {
 
 std::shared_ptr<platform::ModelEntity> makeShadow()
 {
-    auto shadow = ContactShadow::make({2.0F, 4.4F});
-    EXPECT_NE(shadow, nullptr);
-    return shadow;
+    return gloam::testing::required(ContactShadow::make({2.0F, 4.4F}), "a contact shadow");
 }
 
 const platform::UnlitMaterial& shadowMaterial(const platform::ModelEntity& shadow)
 {
-    const auto* model = shadow.components.get<platform::ModelComponent>();
-    EXPECT_NE(model, nullptr);
-    EXPECT_EQ(model->materials.size(), 1U);
-    const auto* unlit = platform::asUnlit(model->materials.front());
-    EXPECT_NE(unlit, nullptr);
-    return *unlit;
+    const auto& model =
+        gloam::testing::required(shadow.components.get<platform::ModelComponent>(), "a model on the shadow");
+    EXPECT_EQ(model.materials.size(), 1U);
+    return gloam::testing::required(platform::asUnlit(model.materials.at(0)), "an unlit material on the shadow");
 }
 
 float fireflyEmission(const platform::Entity& holder)
 {
-    const auto* model = holder.children().front()->components.get<platform::ModelComponent>();
-    return platform::asPhysicallyBased(model->materials.front())->emissiveIntensity;
+    const auto& model = gloam::testing::required(holder.children().at(0)->components.get<platform::ModelComponent>(),
+                                                 "a model on the firefly");
+    return gloam::testing::required(platform::asPhysicallyBased(model.materials.at(0)), "a lit firefly material")
+        .emissiveIntensity;
 }
 
 } // namespace

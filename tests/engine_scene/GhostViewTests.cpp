@@ -241,6 +241,39 @@ TEST_F(GhostViewTest, LoadBuildsTargetsAndLogsInOrder)
     EXPECT_FLOAT_EQ(scene.view->pumpkinLights().front()->light().intensity, 300.0F);
 }
 
+TEST_F(GhostViewTest, TheOwnerMayStopAndDropTheViewInsideItsCallbacks)
+{
+    // Each callback's own state (`calls`) is used after the owner stopped
+    // the view, which clears the callbacks: the view calls copies.
+    {
+        SceneHarness scene;
+        const std::weak_ptr<GhostView> watch = scene.view;
+        auto calls = std::make_shared<int>(0);
+        scene.view->onReady = [&scene, calls] {
+            scene.view->stop();
+            scene.view.reset();
+            *calls += 1;
+        };
+        ASSERT_TRUE(runEventsUntil([&] { return *calls > 0; }, 20.0));
+        EXPECT_EQ(*calls, 1);
+        EXPECT_TRUE(watch.expired()) << "the view goes once the callback returns";
+    }
+    {
+        SceneHarness scene;
+        scene.waitUntilReady();
+        scene.frames(GhostBloom::warmupFrames + 1); // until the scene can show
+        auto calls = std::make_shared<int>(0);
+        scene.view->onOpeningChanged = [&scene, calls] {
+            scene.view->stop();
+            *calls += 1;
+        };
+        scene.view->skipOpening();
+        EXPECT_EQ(*calls, 1);
+        EXPECT_TRUE(scene.view->isStopped());
+        EXPECT_TRUE(scene.view->render().scene().anchors().empty());
+    }
+}
+
 TEST_F(GhostViewTest, MissingGraveyardFailsTheLoadAndStopsTheView)
 {
     SceneHarness scene;
@@ -319,6 +352,23 @@ TEST_F(GhostViewTest, TriggersLogTheirLinesAndApplyAtOnce)
 
     scene.ticks(12, 0.5);
     EXPECT_FLOAT_EQ(scene.view->pumpkinLights().front()->light().intensity, 300.0F) << "back to rest after the glow";
+}
+
+TEST_F(GhostViewTest, AGlowEndingJustAboveZeroStillReturnsToRest)
+{
+    SceneHarness scene;
+    scene.runScene();
+    scene.view->triggerPumpkins();
+    scene.ticks(1, 1.0);
+    // The last step before the end leaves a strength of about 7e-5, closer
+    // to rest than the smallest change the view applies.
+    scene.ticks(1, ReactionTimeline::pumpkinDuration - 1.0 - 2e-5);
+    const float last = scene.view->reactions().pumpkinStrength();
+    ASSERT_GT(last, 0.0F);
+    ASSERT_LT(last, 1e-4F);
+    scene.ticks(1, 1.0);
+    ASSERT_EQ(scene.view->reactions().pumpkinStrength(), 0.0F);
+    EXPECT_EQ(scene.view->pumpkinLights().front()->light().intensity, 300.0F) << "the resting light, exactly";
 }
 
 TEST_F(GhostViewTest, OpeningCuesAreTheOnlySoundAgesWhileItPlays)
@@ -458,10 +508,11 @@ TEST_F(GhostViewTest, QuickVehicleChangesShowOnlyTheLastOne)
     SceneHarness scene;
     scene.runScene();
     scene.log.clear();
-    bool firstCancelled = false;
-    bool secondDone = false;
-    auto change = [](std::shared_ptr<GhostView> view, Vehicle vehicle, bool* cancelled,
-                     bool* done) -> async::Task<void> {
+    // Shared flags, not locals: a task may outlive a test that timed out.
+    auto firstCancelled = std::make_shared<bool>(false);
+    auto secondDone = std::make_shared<bool>(false);
+    auto change = [](std::shared_ptr<GhostView> view, Vehicle vehicle, std::shared_ptr<bool> cancelled,
+                     std::shared_ptr<bool> done) -> async::Task<void> {
         try {
             co_await view->changeVehicle(vehicle);
             *done = true;
@@ -469,10 +520,10 @@ TEST_F(GhostViewTest, QuickVehicleChangesShowOnlyTheLastOne)
             *cancelled = true;
         }
     };
-    bool ignored = false;
-    async::spawn(change(scene.view, Vehicle::brusker, &firstCancelled, &ignored));
-    async::spawn(change(scene.view, Vehicle::spirra, &ignored, &secondDone));
-    ASSERT_TRUE(runEventsUntil([&] { return secondDone && firstCancelled; }, 20.0));
+    auto ignored = std::make_shared<bool>(false);
+    async::spawn(change(scene.view, Vehicle::brusker, firstCancelled, ignored));
+    async::spawn(change(scene.view, Vehicle::spirra, ignored, secondDone));
+    ASSERT_TRUE(runEventsUntil([&] { return *secondDone && *firstCancelled; }, 20.0));
     EXPECT_EQ(scene.view->vehicle(), Vehicle::spirra);
     EXPECT_EQ(scene.countLines("VEHICLE selected="), 1);
     EXPECT_EQ(scene.countLines("VEHICLE selected=spirra rearChildren=0"), 1) << "printed once, for the newer request";
@@ -488,17 +539,17 @@ TEST_F(GhostViewTest, QuickVehicleChangesShowOnlyTheLastOne)
 TEST_F(GhostViewTest, VehicleChangeBeforeTheSceneIsReadyIsRefused)
 {
     SceneHarness scene;
-    bool cancelled = false;
-    auto change = [](std::shared_ptr<GhostView> view, bool* out) -> async::Task<void> {
+    auto cancelled = std::make_shared<bool>(false);
+    auto change = [](std::shared_ptr<GhostView> view, std::shared_ptr<bool> out) -> async::Task<void> {
         try {
             co_await view->changeVehicle(Vehicle::vantre);
         } catch (const async::CancellationError&) {
             *out = true;
         }
     };
-    async::spawn(change(scene.view, &cancelled));
+    async::spawn(change(scene.view, cancelled));
     QCoreApplication::processEvents();
-    EXPECT_TRUE(cancelled);
+    EXPECT_TRUE(*cancelled);
     EXPECT_EQ(scene.view->vehicle(), Vehicle::corsel);
 }
 
@@ -520,9 +571,10 @@ TEST_F(GhostViewTest, MissingVehicleFileFailsTheFirstLoadButOnlyTheLaterChange)
         scene.runScene();
         const platform::EntityPtr before = scene.view->vehicleModel();
         fs::remove(scene.resources() / std::string(asset(Vehicle::vantre)));
-        std::string error;
-        bool cancelled = false;
-        auto change = [](std::shared_ptr<GhostView> view, std::string* out, bool* cancelledOut) -> async::Task<void> {
+        auto error = std::make_shared<std::string>();
+        auto cancelled = std::make_shared<bool>(false);
+        auto change = [](std::shared_ptr<GhostView> view, std::shared_ptr<std::string> out,
+                         std::shared_ptr<bool> cancelledOut) -> async::Task<void> {
             try {
                 co_await view->changeVehicle(Vehicle::vantre);
             } catch (const async::CancellationError&) {
@@ -531,10 +583,10 @@ TEST_F(GhostViewTest, MissingVehicleFileFailsTheFirstLoadButOnlyTheLaterChange)
                 *out = failure.what();
             }
         };
-        async::spawn(change(scene.view, &error, &cancelled));
-        ASSERT_TRUE(runEventsUntil([&] { return !error.empty() || cancelled; }, 20.0));
-        EXPECT_FALSE(cancelled) << "a missing file is an error, not a cancellation";
-        EXPECT_NE(error.find(std::string(asset(Vehicle::vantre))), std::string::npos) << error;
+        async::spawn(change(scene.view, error, cancelled));
+        ASSERT_TRUE(runEventsUntil([&] { return !error->empty() || *cancelled; }, 20.0));
+        EXPECT_FALSE(*cancelled) << "a missing file is an error, not a cancellation";
+        EXPECT_NE(error->find(std::string(asset(Vehicle::vantre))), std::string::npos) << *error;
         EXPECT_EQ(scene.view->vehicle(), Vehicle::corsel);
         EXPECT_EQ(scene.view->vehicleModel(), before);
         EXPECT_EQ(before->parent(), scene.view->anchor().get()) << "the old car stays in the scene";

@@ -1,18 +1,21 @@
 #include "engine/scene/HalloweenResources.h"
 
+#include "tests/support/TemporaryFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 
 TEST(HalloweenResourcesTest, FoundBesideTheProgramInTheInstalledLayout)
 {
-    std::string pattern = (fs::temp_directory_path() / "gloamyard-install-XXXXXX").string();
-    const fs::path prefix = ::mkdtemp(pattern.data());
+    gloam::testing::TemporaryFolder prefix("gloamyard-install");
     fs::create_directories(prefix / "bin");
     EXPECT_FALSE(gloam::findResourceFolder(prefix / "bin").has_value());
 
@@ -20,7 +23,6 @@ TEST(HalloweenResourcesTest, FoundBesideTheProgramInTheInstalledLayout)
     const auto found = gloam::findResourceFolder(prefix / "bin");
     ASSERT_TRUE(found.has_value());
     EXPECT_EQ(*found, fs::canonical(prefix / "share" / "gloamyard" / "Resources"));
-    fs::remove_all(prefix);
 }
 
 TEST(HalloweenResourcesTest, ProgramDirectoryIsWhereThisTestRuns)
@@ -28,34 +30,38 @@ TEST(HalloweenResourcesTest, ProgramDirectoryIsWhereThisTestRuns)
     EXPECT_EQ(gloam::programDirectory(), fs::canonical("/proc/self/exe").parent_path());
 }
 
-TEST(HalloweenResourcesDeathTest, MissingFolderEndsTheProcessWithAMessage)
+// The probe program looks the folder up and prints it: beside the build
+// tree's resource folder it finds it, in a copy placed where there is no
+// folder it ends with a message.
+namespace {
+
+std::pair<int, std::string> runProbe(const fs::path& program, const fs::path& output)
 {
-    // Test programs live in bin/ of the build tree. The death test runs in a
-    // copy of this program placed where no resource folder is beside it.
-    std::string pattern = (fs::temp_directory_path() / "gloamyard-lonely-XXXXXX").string();
-    const fs::path lonely = ::mkdtemp(pattern.data());
-    fs::create_directories(lonely / "bin");
-    const fs::path copy = lonely / "bin" / "engine_scene_tests";
-    fs::copy_file("/proc/self/exe", copy);
-    const std::string command =
-        copy.string() +
-        " --gtest_filter=HalloweenResourcesDeathTest.DISABLED_Probe --gtest_also_run_disabled_tests > " +
-        (lonely / "out.txt").string() + " 2>&1";
+    const std::string command = program.string() + " > " + output.string() + " 2>&1";
     const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_NE(WEXITSTATUS(status), 0);
-    std::FILE* out = std::fopen((lonely / "out.txt").c_str(), "r");
-    ASSERT_NE(out, nullptr);
-    char text[4096] = {};
-    const std::size_t length = std::fread(text, 1, sizeof text - 1, out);
-    std::fclose(out);
-    EXPECT_NE(std::string(text, length).find("its resource folder is missing"), std::string::npos) << text;
-    fs::remove_all(lonely);
+    std::ifstream in(output);
+    std::stringstream text;
+    text << in.rdbuf();
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.str()};
 }
 
-// Run only by the test above, in a copy of this program.
-TEST(HalloweenResourcesDeathTest, DISABLED_Probe)
+} // namespace
+
+TEST(HalloweenResourcesTest, MissingFolderEndsTheProcessWithAMessage)
 {
-    const fs::path folder = gloam::halloweenResources();
-    FAIL() << "expected the process to end, got " << folder;
+    gloam::testing::TemporaryFolder lonely("gloamyard-lonely");
+    fs::create_directories(lonely / "bin");
+    const fs::path copy = lonely / "bin" / "resource-probe";
+    fs::copy_file(GLOAMYARD_RESOURCE_PROBE, copy);
+
+    const auto [status, text] = runProbe(copy, lonely / "out.txt");
+    EXPECT_NE(status, 0) << text;
+    EXPECT_NE(text.find("its resource folder is missing"), std::string::npos) << text;
+
+    fs::create_directories(lonely / "share" / "gloamyard" / "Resources");
+    const auto [foundStatus, foundText] = runProbe(copy, lonely / "out.txt");
+    EXPECT_EQ(foundStatus, 0) << foundText;
+    EXPECT_NE(foundText.find("found " + fs::canonical(lonely / "share" / "gloamyard" / "Resources").string()),
+              std::string::npos)
+        << foundText;
 }

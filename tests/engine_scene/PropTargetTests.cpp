@@ -1,11 +1,12 @@
 #include "engine/scene/PropTarget.h"
 
+#include "tests/support/TemporaryFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 using gloam::PropTarget;
 
@@ -46,6 +47,10 @@ TEST(PropTargetTest, AnyFaultRejectsTheWholeFile)
          "fewer than three numbers"},
         {"too big for a float", R"([{"id": "A", "kind": "grave", "center": [1e39, 0, 0], "size": [1, 1, 1]}])",
          "32-bit float"},
+        {"too big for a double", R"([{"id": "A", "kind": "grave", "center": [1e400, 0, 0], "size": [1, 1, 1]}])",
+         "is not valid JSON"},
+        {"negative size", R"([{"id": "A", "kind": "grave", "center": [0, 0, 0], "size": [1, -0.5, 1]}])",
+         "target 0 has a negative number in \"size\""},
         {"syntax error", "[" + good + ",]", "is not valid JSON"},
         {"not a list", good, "is not a list of targets"},
         {"element not an object", "[" + good + ", 5]", "target 1 is not an object"},
@@ -63,20 +68,34 @@ TEST(PropTargetTest, AnyFaultRejectsTheWholeFile)
 
 TEST(PropTargetTest, LoadingNamesTheFile)
 {
-    const auto folder = std::filesystem::temp_directory_path() / ("gloamyard-targets-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
+    gloam::testing::TemporaryFolder folder("gloamyard-targets");
+    const auto file = folder / "PropTargets.json";
     try {
-        PropTarget::loadList(folder / "PropTargets.json");
+        PropTarget::loadList(file);
         ADD_FAILURE() << "a missing file loaded";
     } catch (const PropTarget::DecodingError& error) {
         EXPECT_NE(std::string(error.what()).find("PropTargets.json cannot be read"), std::string::npos) << error.what();
     }
-    std::ofstream(folder / "PropTargets.json") << R"([{"id": "A", "kind": "grave", "center": [0, 0, 0]}])";
-    try {
-        PropTarget::loadList(folder / "PropTargets.json");
-        ADD_FAILURE() << "an incomplete file loaded";
-    } catch (const PropTarget::DecodingError& error) {
-        EXPECT_EQ(std::string(error.what()), "PropTargets.json target 0 has no \"size\"");
+    const struct {
+        const char* content;
+        const char* says;
+    } cases[] = {
+        {R"([{"id": "A", "kind": "grave", "center": [0, 0, 0]}])", "PropTargets.json target 0 has no \"size\""},
+        {R"([{"id": "A", "kind": "grave", "center": [0, 0, 1e400], "size": [1, 1, 1]}])",
+         "PropTargets.json is not valid JSON"},
+        {R"([{"id": "A", "kind": "grave", "center": [0, 0, 0], "size": [-1, 1, 1]}])",
+         "PropTargets.json target 0 has a negative number in \"size\""},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(file, std::ios::trunc) << c.content;
+        try {
+            PropTarget::loadList(file);
+            ADD_FAILURE() << c.content << ": loaded";
+        } catch (const PropTarget::DecodingError& error) {
+            EXPECT_EQ(std::string(error.what()).rfind(c.says, 0), 0U) << error.what();
+        }
     }
-    std::filesystem::remove_all(folder);
+    // A folder where the file should be cannot be read, and says so.
+    std::filesystem::create_directory(folder / "Folder.json");
+    EXPECT_THROW(PropTarget::loadList(folder / "Folder.json"), PropTarget::DecodingError);
 }

@@ -6,7 +6,9 @@
 // these is absent, as in a partly built scene.
 
 #include "engine/scene/HeadlessSceneDriver.h"
+#include "forge/shaders/PostProcessLibraries.h"
 #include "tests/support/GlbWriter.h"
+#include "tests/support/TemporaryFolder.h"
 
 #include <filesystem>
 #include <fstream>
@@ -58,8 +60,7 @@ inline HeadlessSceneDriver& sceneDriver()
 
 inline std::filesystem::path makeSceneResources(const std::string& targets = defaultTargets())
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "gloamyard-scene-XXXXXX").string();
-    const std::filesystem::path folder = ::mkdtemp(pattern.data());
+    const std::filesystem::path folder = TemporaryFolder::create("gloamyard-scene");
     writePlate(folder / "Graveyard.glb", "Env_Earth", 12.0F, 0.0F);
     writePlate(folder / "Hand.glb", "HandBone", 0.2F, 0.3F);
     for (const char* vehicle : {"MarvetGhost.glb", "VantreGhost.glb", "BruskerGhost.glb", "SpirraGhost.glb"}) {
@@ -69,11 +70,9 @@ inline std::filesystem::path makeSceneResources(const std::string& targets = def
     writePlate(folder / "Witch.glb", "WitchBody", 0.3F, 0.0F);
     std::filesystem::copy_file(std::filesystem::path(GLOAMYARD_SOURCE_DIR) / "forge" / "shaders" / "CameoFade.glsl",
                                folder / "CameoFade.glsl");
-    for (const char* raw : {"corsel", "vantre", "brusker", "spirra"}) {
-        const std::string library = std::string(raw) + "-ScenePostprocess.glsl";
-        std::filesystem::copy_file(std::filesystem::path(GLOAMYARD_SOURCE_DIR) / "forge" / "shaders" / library,
-                                   folder / library);
-    }
+    // The vehicles' post-process libraries, as the forge writes them.
+    gloam::forge::writePostProcessLibraries(folder, std::filesystem::path(GLOAMYARD_SOURCE_DIR) / "forge" / "shaders" /
+                                                        "ScenePostprocessKernels.glsl");
     std::ofstream(folder / "PropTargets.json") << targets;
     return folder;
 }

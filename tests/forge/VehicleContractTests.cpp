@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -103,8 +105,29 @@ protected:
 
 TEST_P(VehicleContract, FileIsOneOfTheResourceFolderModels)
 {
-    const auto& models = gloam::resources::vehicleModels;
-    EXPECT_NE(std::find(models.begin(), models.end(), fileOf(GetParam())), models.end());
+    // The catalogue names a file the forge wrote, and no other vehicle's.
+    const std::string file = fileOf(GetParam());
+    EXPECT_TRUE(std::filesystem::is_regular_file(resourceFolder() / file)) << file << " is not in the forged folder";
+    for (Vehicle other : gloam::allVehicles) {
+        if (other != GetParam()) {
+            EXPECT_NE(fileOf(other), file) << "shared with " << gloam::rawValue(other);
+        }
+    }
+}
+
+TEST(VehicleModels, TheForgedFolderHoldsExactlyTheCataloguesVehicles)
+{
+    std::set<std::string> forged, catalogue;
+    for (const auto& entry : std::filesystem::directory_iterator(resourceFolder())) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > 9 && name.compare(name.size() - 9, 9, "Ghost.glb") == 0) {
+            forged.insert(name);
+        }
+    }
+    for (Vehicle vehicle : gloam::allVehicles) {
+        catalogue.insert(fileOf(vehicle));
+    }
+    EXPECT_EQ(forged, catalogue);
 }
 
 TEST_P(VehicleContract, MatchesTheCataloguesMeasurementsStandingOnTheGround)

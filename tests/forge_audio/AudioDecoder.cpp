@@ -1,15 +1,14 @@
 #include "tests/forge_audio/AudioDecoder.h"
 
+#include "platform/audio/DecodedAudio.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libswresample/swresample.h>
 }
 
 #include <memory>
 #include <stdexcept>
-#include <vector>
 
 namespace gloam::forge::audio::testing {
 
@@ -17,81 +16,40 @@ namespace {
 struct InputClose {
     void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
 };
-struct CodecFree {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameFree {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFree {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct SwrFree {
-    void operator()(SwrContext* s) const { swr_free(&s); }
-};
 } // namespace
 
 DecodedAudio decodeAudioFile(const std::filesystem::path& path)
 {
-    auto fail = [&](const std::string& what) -> void {
-        throw std::runtime_error("cannot decode " + path.string() + ": " + what);
-    };
+    // The samples come from the engine's own decoder; FFmpeg is asked here
+    // only what the file is (container and codec), which the engine does
+    // not report.
+    const platform::DecodedAudio decoded = platform::DecodedAudio::decodeFile(path);
+
     av_log_set_level(AV_LOG_ERROR);
     AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
-        fail("cannot open");
+    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {
+        throw std::runtime_error("cannot open " + path.string());
+    }
     std::unique_ptr<AVFormatContext, InputClose> input(raw);
-    if (avformat_find_stream_info(input.get(), nullptr) < 0)
-        fail("no stream information");
+    if (avformat_find_stream_info(input.get(), nullptr) < 0) {
+        throw std::runtime_error("no stream information in " + path.string());
+    }
     const AVCodec* codec = nullptr;
-    const int index = av_find_best_stream(input.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
-    if (index < 0 || codec == nullptr)
-        fail("no audio stream");
-    std::unique_ptr<AVCodecContext, CodecFree> context(avcodec_alloc_context3(codec));
-    avcodec_parameters_to_context(context.get(), input->streams[index]->codecpar);
-    if (avcodec_open2(context.get(), codec, nullptr) < 0)
-        fail("cannot open the decoder");
+    if (av_find_best_stream(input.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0) < 0 || codec == nullptr) {
+        throw std::runtime_error("no audio stream in " + path.string());
+    }
 
     DecodedAudio result;
     result.codec = codec->name;
     result.container = input->iformat->name;
-    const int channels = context->ch_layout.nb_channels;
-    result.audio = AudioBuffer(context->sample_rate, channels, 0);
-
-    SwrContext* rawSwr = nullptr;
-    if (swr_alloc_set_opts2(&rawSwr, &context->ch_layout, AV_SAMPLE_FMT_FLTP, context->sample_rate, &context->ch_layout,
-                            context->sample_fmt, context->sample_rate, 0, nullptr) < 0 ||
-        swr_init(rawSwr) < 0) {
-        swr_free(&rawSwr);
-        fail("cannot convert samples");
-    }
-    std::unique_ptr<SwrContext, SwrFree> swr(rawSwr);
-    std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
-    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
-
-    auto receive = [&] {
-        while (avcodec_receive_frame(context.get(), frame.get()) >= 0) {
-            std::vector<std::vector<float>> planes(static_cast<std::size_t>(channels),
-                                                   std::vector<float>(static_cast<std::size_t>(frame->nb_samples)));
-            std::vector<std::uint8_t*> out;
-            for (auto& plane : planes)
-                out.push_back(reinterpret_cast<std::uint8_t*>(plane.data()));
-            const int got = swr_convert(swr.get(), out.data(), frame->nb_samples,
-                                        const_cast<const std::uint8_t**>(frame->extended_data), frame->nb_samples);
-            if (got < 0)
-                fail("sample conversion failed");
-            for (std::size_t c = 0; c < planes.size(); ++c)
-                result.audio.channels[c].insert(result.audio.channels[c].end(), planes[c].begin(),
-                                                planes[c].begin() + got);
+    const auto channels = static_cast<std::size_t>(decoded.channels);
+    const std::size_t frames = channels == 0 ? 0 : decoded.samples.size() / channels;
+    result.audio = AudioBuffer(decoded.sampleRate, decoded.channels, frames);
+    for (std::size_t frame = 0; frame < frames; ++frame) {
+        for (std::size_t c = 0; c < channels; ++c) {
+            result.audio.channels[c][frame] = static_cast<float>(decoded.samples[frame * channels + c]) / 32768.0F;
         }
-    };
-    while (av_read_frame(input.get(), packet.get()) >= 0) {
-        if (packet->stream_index == index && avcodec_send_packet(context.get(), packet.get()) >= 0)
-            receive();
-        av_packet_unref(packet.get());
     }
-    avcodec_send_packet(context.get(), nullptr);
-    receive();
     return result;
 }
 

@@ -7,7 +7,7 @@
 #include "forge/audio/WavFile.h"
 #include "resources/ResourceFiles.h"
 #include "tests/forge_audio/AudioDecoder.h"
-#include "tests/forge_audio/TempFolder.h"
+#include "tests/support/TemporaryFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -32,7 +32,7 @@ void PrintTo(const CueSounds::Cue& cue, std::ostream* out)
 
 namespace {
 
-using testing::TempFolder;
+using TempFolder = gloam::testing::TemporaryFolder;
 
 // The Audio folder under test: the one the ctest setup step filled with
 // gloamyard-forge-audio, or (when the program is run by hand) one made here.

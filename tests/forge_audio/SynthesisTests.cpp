@@ -4,7 +4,7 @@
 #include "forge/audio/Instruments.h"
 #include "forge/audio/M4aEncoder.h"
 #include "tests/forge_audio/AudioDecoder.h"
-#include "tests/forge_audio/TempFolder.h"
+#include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@
 namespace gloam::forge::audio {
 namespace {
 
-using testing::TempFolder;
+using TempFolder = gloam::testing::TemporaryFolder;
 
 double tonePower(const std::vector<float>& x, int rate, double frequency, double from, double to)
 {

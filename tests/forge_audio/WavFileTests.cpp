@@ -1,5 +1,5 @@
 #include "forge/audio/WavFile.h"
-#include "tests/forge_audio/TempFolder.h"
+#include "tests/support/TemporaryFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@
 namespace gloam::forge::audio {
 namespace {
 
-using testing::TempFolder;
+using TempFolder = gloam::testing::TemporaryFolder;
 
 std::vector<char> bytesOf(const std::filesystem::path& path)
 {

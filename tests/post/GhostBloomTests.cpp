@@ -4,6 +4,7 @@
 // the main thread.
 #include "engine/post/GhostBloom.h"
 #include "engine/prefs/Vehicle.h"
+#include "forge/shaders/PostProcessLibraries.h"
 #include "platform/gpu/CommandBuffer.h"
 #include "platform/gpu/GpuDevice.h"
 #include "platform/gpu/GpuError.h"
@@ -12,6 +13,7 @@
 #include "platform/render/headless/HeadlessContext.h"
 #include "resources/FogVolumeLayout.h"
 #include "resources/ResourceFiles.h"
+#include "tests/support/TemporaryFolder.h"
 #include "tools/post/FogNoiseVolume.h"
 
 #include <glm/gtc/matrix_transform.hpp>
@@ -46,6 +48,14 @@ namespace fs = std::filesystem;
 
 constexpr size_t fogBytes = 128 * 64 * 128;
 
+// A vehicle's post-process library as the forge writes it.
+std::string shippedLibrary(Vehicle vehicle)
+{
+    std::ifstream in(fs::path(GLOAMYARD_POST_SHADERS) / "ScenePostprocessKernels.glsl", std::ios::binary);
+    const std::string body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return gloam::forge::postProcessLibrary(gloam::rawValue(vehicle), body);
+}
+
 // One frame's textures: colour and depth in, the post target out.
 struct Frame {
     std::shared_ptr<GpuTexture> source, depth, target;
@@ -58,11 +68,6 @@ protected:
     {
         device = gloam::gpu::GpuDevice::create();
         gloam::gpu::GpuDevice::setSystemDefault(device);
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder = fs::temp_directory_path() /
-                 ("gloam-bloom-" + std::to_string(::getpid()) + "-" + test->test_suite_name() + "-" + test->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
         bloom = makeBloom();
     }
 
@@ -72,7 +77,6 @@ protected:
         device->waitUntilIdle();
         device->pollCompletions();
         gloam::gpu::GpuDevice::setSystemDefault(nullptr);
-        fs::remove_all(folder);
     }
 
     std::shared_ptr<GhostBloom> makeBloom()
@@ -107,8 +111,7 @@ protected:
     // The shipped library of `vehicle`, as the forge puts it into the folder.
     void installLibrary(Vehicle vehicle)
     {
-        const std::string name = gloam::effects(vehicle);
-        fs::copy_file(fs::path(GLOAMYARD_POST_SHADERS) / name, folder / name, fs::copy_options::overwrite_existing);
+        std::ofstream(folder / gloam::effects(vehicle), std::ios::trunc) << shippedLibrary(vehicle);
     }
     void writeLibrary(Vehicle vehicle, const std::string& source)
     {
@@ -195,7 +198,8 @@ protected:
 
     gloam::render::HeadlessContext gl;
     std::shared_ptr<gloam::gpu::GpuDevice> device;
-    fs::path folder;
+    gloam::testing::TemporaryFolder scratch{"gloam-bloom"};
+    const fs::path& folder = scratch.path();
     std::shared_ptr<GhostBloom> bloom;
     std::mutex logMutex;
     std::vector<std::string> lines;
@@ -435,8 +439,7 @@ TEST_F(BloomTest, everyShippedLibraryLaysTheFogVolumeWhereTheForgeFillsIt)
     const std::regex box(R"(const vec3 (FOG_BOX_M(?:IN|AX)) = vec3\(([-0-9.]+), ([-0-9.]+), ([-0-9.]+)\);)");
     for (Vehicle vehicle : gloam::allVehicles) {
         SCOPED_TRACE(std::string(gloam::rawValue(vehicle)));
-        std::ifstream in(fs::path(GLOAMYARD_POST_SHADERS) / gloam::effects(vehicle));
-        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string text = shippedLibrary(vehicle);
         int found = 0;
         for (auto it = std::sregex_iterator(text.begin(), text.end(), box); it != std::sregex_iterator(); ++it) {
             const std::smatch& m = *it;

@@ -1,5 +1,7 @@
 // The preference tests run against a private config and cache directory,
 // never the user's own.
+#include "tests/support/TemporaryFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,13 +11,10 @@
 
 int main(int argc, char** argv)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "gloamyard-prefs-XXXXXX").string();
-    const std::filesystem::path home = ::mkdtemp(pattern.data());
+    const gloam::testing::TemporaryFolder home("gloamyard-prefs");
     ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
     ::setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
     ::unsetenv("HALLOWEEN_SAVER_DIAGNOSTICS");
     ::testing::InitGoogleTest(&argc, argv);
-    const int result = RUN_ALL_TESTS();
-    std::filesystem::remove_all(home);
-    return result;
+    return RUN_ALL_TESTS();
 }

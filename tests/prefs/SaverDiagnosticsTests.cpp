@@ -1,3 +1,4 @@
+#include "tests/support/TemporaryFolder.h"
 #include "engine/prefs/SaverDiagnostics.h"
 
 #include <gtest/gtest.h>
@@ -24,12 +25,6 @@ std::string readFile(const fs::path& path)
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-fs::path freshFolder()
-{
-    std::string pattern = (fs::temp_directory_path() / "gloamyard-diag-XXXXXX").string();
-    return ::mkdtemp(pattern.data());
 }
 
 std::string runPeer(const std::string& environment, const std::string& arguments)
@@ -76,7 +71,8 @@ TEST(SaverDiagnosticsTest, TimestampIsIsoUtcWithWholeSeconds)
 
 TEST(SaverDiagnosticsTest, RecordsCreateTheFolderAndAppendLines)
 {
-    const fs::path root = freshFolder();
+    const gloam::testing::TemporaryFolder rootFolder("gloamyard-diag");
+    const fs::path& root = rootFolder.path();
     const SaverDiagnosticsLog log(root / "deeper" / "net.gloamyard.Gloamyard", "lifecycle-42.txt");
     log.record([] { return std::string("startAnimation display=1"); });
     log.record([] { return std::string("Gespenst \xE2\x80\x94 ü"); });
@@ -92,22 +88,22 @@ TEST(SaverDiagnosticsTest, RecordsCreateTheFolderAndAppendLines)
     EXPECT_NE(text.find(" Gespenst \xE2\x80\x94 ü\n"), std::string::npos) << "written as UTF-8, unchanged";
     EXPECT_NE(text.find(" two\nlines\n"), std::string::npos) << "line feeds are written as they are";
     EXPECT_EQ(text.back(), '\n');
-    fs::remove_all(root);
 }
 
 TEST(SaverDiagnosticsTest, UnwritableFolderLosesTheRecordQuietly)
 {
-    const fs::path root = freshFolder();
+    const gloam::testing::TemporaryFolder rootFolder("gloamyard-diag");
+    const fs::path& root = rootFolder.path();
     std::ofstream(root / "blocker") << "a file, not a folder";
     const SaverDiagnosticsLog log(root / "blocker" / "net.gloamyard.Gloamyard", "lifecycle-1.txt");
     EXPECT_NO_THROW(log.record([] { return std::string("lost"); }));
     EXPECT_FALSE(fs::exists(log.file()));
-    fs::remove_all(root);
 }
 
 TEST(SaverDiagnosticsTest, EachProcessWritesItsOwnFileWhenSwitchedOn)
 {
-    const fs::path cache = freshFolder();
+    const gloam::testing::TemporaryFolder cacheFolder("gloamyard-diag");
+    const fs::path& cache = cacheFolder.path();
     const std::string on = "HALLOWEEN_SAVER_DIAGNOSTICS=1 XDG_CACHE_HOME=" + cache.string();
     const std::string firstPid = runPeer(on, "record 'view start' 'view stop'");
     const std::string secondPid = runPeer(on, "record 'other process'");
@@ -123,5 +119,4 @@ TEST(SaverDiagnosticsTest, EachProcessWritesItsOwnFileWhenSwitchedOn)
     const std::string offPid =
         runPeer("HALLOWEEN_SAVER_DIAGNOSTICS=true XDG_CACHE_HOME=" + cache.string(), "record 'ignored'");
     EXPECT_FALSE(fs::exists(folder / ("lifecycle-" + offPid + ".txt")));
-    fs::remove_all(cache);
 }

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <mutex>
 #include <thread>
@@ -285,30 +286,42 @@ TEST_F(GpuCompute, pipelinesCanBeMadeFromAnotherThreadThroughTheJobQueue)
 {
     // The render thread owns the context; the main thread asks for a
     // pipeline and waits while the render thread compiles it.
-    std::mutex mutex;
-    std::vector<std::function<void()>> jobs;
-    auto queued = GpuDevice::create([&](std::function<void()> job) {
-        std::lock_guard lock(mutex);
-        jobs.push_back(std::move(job));
+    // Everything the asking thread touches is shared, not on this stack:
+    // if it never finishes, the test fails and leaves it behind.
+    struct Exchange {
+        std::mutex mutex;
+        std::vector<std::function<void()>> jobs;
+        std::shared_ptr<ComputePipeline> made;
+        std::atomic<bool> done{false};
+    };
+    auto exchange = std::make_shared<Exchange>();
+    auto queued = GpuDevice::create([exchange](std::function<void()> job) {
+        std::lock_guard lock(exchange->mutex);
+        exchange->jobs.push_back(std::move(job));
         return true;
     });
-    std::shared_ptr<ComputePipeline> made;
-    std::atomic<bool> done{false};
-    std::thread asker([&] {
-        made = queued->makeComputePipeline(fill, "coordinates");
-        done = true;
+    std::thread asker([exchange, queued, library = fill] {
+        exchange->made = queued->makeComputePipeline(library, "coordinates");
+        exchange->done = true;
     });
-    while (!done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!exchange->done && std::chrono::steady_clock::now() < deadline) {
         std::vector<std::function<void()>> now;
         {
-            std::lock_guard lock(mutex);
-            now.swap(jobs);
+            std::lock_guard lock(exchange->mutex);
+            now.swap(exchange->jobs);
         }
         for (auto& job : now)
             job();
         std::this_thread::yield();
     }
+    if (!exchange->done) {
+        asker.detach();
+        FAIL() << "the pipeline asked for from another thread was not made within 60 s";
+    }
     asker.join();
+    const auto& made = exchange->made;
+    ASSERT_NE(made, nullptr);
     EXPECT_EQ(made->name(), "coordinates");
     EXPECT_NE(made->program(), 0u);
 }

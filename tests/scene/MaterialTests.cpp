@@ -6,12 +6,14 @@
 
 #include "tests/support/EventLoop.h"
 #include "tests/support/PngBytes.h"
+#include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -45,7 +47,8 @@ TEST(Materials, CopiesAreIndependentOfTheOriginalAndTheModel)
 
 TEST(Materials, CustomMaterialKeepsItsBaseAndReadsTheShaderLibrary)
 {
-    const auto library = std::filesystem::temp_directory_path() / "gloam-test-CameoFade.glsl";
+    gloam::testing::TemporaryFolder folder("gloam-materials");
+    const auto library = folder / "CameoFade.glsl";
     {
         std::ofstream out(library);
         out << "// fades\nvoid cameoFade(inout Surface s) { s.opacity *= custom.x; }\n";
@@ -73,7 +76,6 @@ TEST(Materials, CustomMaterialKeepsItsBaseAndReadsTheShaderLibrary)
 
     EXPECT_THROW(SurfaceShader::load(library, "chargingFade"), std::runtime_error);
     EXPECT_THROW(SurfaceShader::load(library.string() + ".missing", "cameoFade"), std::runtime_error);
-    std::filesystem::remove(library);
 }
 
 TEST(Textures, PixelBuffersKeepTheirPixelsAndMakeEveryMipLevel)
@@ -104,26 +106,42 @@ TEST(Textures, PixelBuffersKeepTheirPixelsAndMakeEveryMipLevel)
     EXPECT_FLOAT_EQ(hdr->pixel(0, 0)[0], 4.0f);
 }
 
-TEST(Textures, FilesThatCannotBeDecodedSayWhichFile)
+TEST(Textures, FilesThatCannotBeDecodedSayWhichFileAndWhy)
 {
-    const auto path = std::filesystem::temp_directory_path() / "gloam-test-broken.png";
-    {
-        std::ofstream out(path, std::ios::binary);
-        out << "\x89PNG\r\n\x1a\n truncated";
+    gloam::testing::TemporaryFolder folder("gloam-textures");
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* says;
+    } cases[] = {
+        {"truncated.png", "\x89PNG\r\n\x1a\n truncated", "cannot be decoded: "},
+        {"empty.png", "", "cannot be decoded: "},
+        {"text.png", "not a picture at all", "cannot be decoded: "},
+    };
+    for (const auto& c : cases) {
+        const auto path = folder / c.name;
+        std::ofstream(path, std::ios::binary) << c.bytes;
+        try {
+            TextureResource::load(path);
+            ADD_FAILURE() << c.name << " loaded";
+        } catch (const std::runtime_error& e) {
+            const std::string error = e.what();
+            EXPECT_NE(error.find(path.string()), std::string::npos) << error;
+            const auto reason = error.find(c.says);
+            ASSERT_NE(reason, std::string::npos) << error;
+            EXPECT_GT(error.size(), reason + std::strlen(c.says)) << c.name << ": no reason given";
+        }
     }
-    try {
-        TextureResource::load(path);
-        FAIL() << "a broken PNG loaded";
-    } catch (const std::runtime_error& e) {
-        EXPECT_NE(std::string(e.what()).find("gloam-test-broken.png"), std::string::npos) << e.what();
-    }
-    std::filesystem::remove(path);
-    EXPECT_THROW(TextureResource::load(path), std::runtime_error);
+    EXPECT_THROW(TextureResource::load(folder / "missing.png"), std::runtime_error);
+    // A folder opens as a stream but cannot be read.
+    std::filesystem::create_directory(folder / "folder.png");
+    EXPECT_THROW(TextureResource::load(folder / "folder.png"), std::runtime_error);
 }
 
 TEST(Textures, PngFilesLoadWithTheirSemanticOnTheWorker)
 {
-    const auto path = std::filesystem::temp_directory_path() / "gloam-test-normal.png";
+    gloam::testing::TemporaryFolder folder("gloam-textures");
+    const auto path = folder / "normal.png";
     {
         // 4 × 2, a flat normal (0.5, 0.5, 1) everywhere but one tilted pixel.
         std::vector<std::uint8_t> rgba(4 * 2 * 4);
@@ -138,13 +156,16 @@ TEST(Textures, PngFilesLoadWithTheirSemanticOnTheWorker)
         std::ofstream out(path, std::ios::binary);
         out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
     }
-    TexturePtr loaded;
-    auto handle = gloam::async::spawn([](std::filesystem::path file, TexturePtr& out) -> gloam::async::Task<void> {
-        out = co_await TextureResource::loadAsync(
-            file, "", {TextureSemantic::normal, TextureMipmapsMode::allocateAndGenerateAll});
-    }(path, loaded));
-    ASSERT_TRUE(gloam::testing::runEventsUntil([&] { return loaded != nullptr; }));
-    EXPECT_EQ(loaded->name(), "gloam-test-normal.png");
+    // Shared, not a local: the task may outlive a test that timed out.
+    auto result = std::make_shared<TexturePtr>();
+    auto handle = gloam::async::spawn(
+        [](std::filesystem::path file, std::shared_ptr<TexturePtr> out) -> gloam::async::Task<void> {
+            *out = co_await TextureResource::loadAsync(
+                file, "", {TextureSemantic::normal, TextureMipmapsMode::allocateAndGenerateAll});
+        }(path, result));
+    ASSERT_TRUE(gloam::testing::runEventsUntil([&] { return *result != nullptr; }));
+    const TexturePtr loaded = *result;
+    EXPECT_EQ(loaded->name(), "normal.png");
     EXPECT_EQ(loaded->semantic(), TextureSemantic::normal);
     EXPECT_EQ(loaded->levels().size(), 3u); // 4×2, 2×1, 1×1
     EXPECT_NEAR(loaded->pixel(0, 0)[0], 1.0f, 1e-6f);
@@ -153,7 +174,6 @@ TEST(Textures, PngFilesLoadWithTheirSemanticOnTheWorker)
     const float nx = level1[0] / 127.5f - 1, ny = level1[1] / 127.5f - 1, nz = level1[2] / 127.5f - 1;
     EXPECT_NEAR(std::sqrt(nx * nx + ny * ny + nz * nz), 1.0f, 0.02f);
     EXPECT_GT(nx, 0.05f);
-    std::filesystem::remove(path);
 }
 
 TEST(Environment, EquirectangularImagesBecomeLinearLight)

@@ -8,10 +8,13 @@
 #include "platform/material/Material.h"
 
 #include "tests/support/EventLoop.h"
+#include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <limits>
 
 using namespace gloam::platform;
 
@@ -140,13 +143,14 @@ TEST_F(ModelFile, SkinJointMatricesFollowTheBones)
 
 TEST_F(ModelFile, BadFilesSayWhichFileAndWhatIsWrong)
 {
-    const auto missing = std::filesystem::temp_directory_path() / "gloam-no-such-model.glb";
+    gloam::testing::TemporaryFolder folder("gloam-bad-models");
+    const auto missing = folder / "gloam-no-such-model.glb";
     std::string error = loadError(missing);
     EXPECT_NE(error.find("gloam-no-such-model.glb"), std::string::npos) << error;
     EXPECT_NE(error.find("no such file"), std::string::npos) << error;
 
     const auto full = gloam::testing::vehicleFixture().glb();
-    const auto broken = std::filesystem::temp_directory_path() / "gloam-broken-model.glb";
+    const auto broken = folder / "gloam-broken-model.glb";
     auto writeBytes = [&](const std::vector<std::uint8_t>& bytes) {
         std::ofstream out(broken, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -164,23 +168,127 @@ TEST_F(ModelFile, BadFilesSayWhichFileAndWhatIsWrong)
         error = loadError(broken);
         EXPECT_NE(error.find("gloam-broken-model.glb"), std::string::npos) << "case " << i << ": " << error;
     }
-    std::filesystem::remove(broken);
+}
+
+// A skinned quad whose accessors a case may then break: positions 0,
+// joints 1, weights 2, indices 3, each in a buffer view of the same number.
+gloam::testing::GlbWriter skinnedQuad()
+{
+    using json = nlohmann::json;
+    gloam::testing::GlbWriter w;
+    const int positions = w.floats({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, "VEC3", true);
+    const int joints = w.joints({0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0});
+    const int weights = w.floats({1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}, "VEC4");
+    const int indices = w.indices({0, 1, 2, 0, 2, 3});
+    const int mesh = w.mesh(
+        "Quad", json::array({{{"attributes", {{"POSITION", positions}, {"JOINTS_0", joints}, {"WEIGHTS_0", weights}}},
+                              {"indices", indices}}}));
+    const int bone = w.node({{"name", "Bone"}});
+    const int quad = w.node({{"name", "Quad"}, {"mesh", mesh}});
+    w.nodeAt(quad)["skin"] = w.skin({{"joints", {bone}}});
+    w.scene({quad, bone});
+    return w;
+}
+
+TEST(HostileModelFile, IsRejectedWithTheLoadersErrorNamingTheFile)
+{
+    gloam::testing::TemporaryFolder folder("gloam-hostile-model");
+    // Counts that make count × components or offset + stride × (count − 1)
+    // wrap round a 64-bit size.
+    const std::uint64_t wrapsTimes16 = (std::uint64_t{1} << 60) + 1;
+    const std::uint64_t wrapsTimes4 = (std::uint64_t{1} << 62) + 1;
+    const struct {
+        const char* name;
+        std::function<void(gloam::testing::GlbWriter&)> breakIt;
+        const char* says;
+    } cases[] = {
+        {"MAT4 joints",
+         [](auto& w) {
+             // 32 bytes: one MAT4 of unsigned shorts fits the view exactly.
+             w.accessorAt(1)["type"] = "MAT4";
+             w.accessorAt(1)["count"] = 1;
+             w.accessorAt(2)["count"] = 1;
+             w.accessorAt(0)["count"] = 1;
+         },
+         "accessor 1 has 16 components where 4 are needed"},
+        {"SCALAR joints", [](auto& w) { w.accessorAt(1)["type"] = "SCALAR"; },
+         "accessor 1 has 1 components where 4 are needed"},
+        {"VEC2 indices", [](auto& w) { w.accessorAt(3)["type"] = "VEC2"; },
+         "accessor 3 has 2 components where 1 are needed"},
+        {"weights count wraps with the stride", [&](auto& w) { w.accessorAt(2)["count"] = wrapsTimes16; },
+         "accessor 2 reaches past the end"},
+        {"joints count wraps with the stride", [&](auto& w) { w.accessorAt(1)["count"] = wrapsTimes4 * 2 - 1; },
+         "accessor 1 reaches past the end"},
+        {"positions count wraps with 4 components", [&](auto& w) { w.accessorAt(0)["count"] = wrapsTimes4; },
+         "accessor 0 reaches past the end"},
+        {"offset wraps", [](auto& w) { w.accessorAt(2)["byteOffset"] = std::numeric_limits<std::uint64_t>::max() - 7; },
+         "accessor 2 starts past the end"},
+        {"view offset past the buffer", [](auto& w) { w.bufferViewAt(2)["byteOffset"] = 1u << 20; },
+         "buffer view 2 starts past the end"},
+        {"signed indices", [](auto& w) { w.accessorAt(3)["componentType"] = 5122; },
+         "accessor 3 holds indices that are not unsigned integers"},
+        {"float joints", [](auto& w) { w.accessorAt(1)["componentType"] = 5126; },
+         "accessor 1 holds indices that are not unsigned integers"},
+        {"a node its own child", [](auto& w) { w.nodeAt(1)["children"] = {1}; }, "node 1 is its own child"},
+        {"a cycle of nodes",
+         [](auto& w) {
+             w.nodeAt(0)["children"] = {1};
+             w.nodeAt(1)["children"] = {0};
+         },
+         "the node tree has a cycle"},
+        {"zeros without a view, too many",
+         [](auto& w) {
+             w.accessorAt(2).erase("bufferView");
+             w.accessorAt(2)["count"] = std::uint64_t{1} << 40;
+         },
+         "accessor 2 has too many elements"},
+    };
+    for (const auto& c : cases) {
+        auto writer = skinnedQuad();
+        c.breakIt(writer);
+        const auto file = folder / "hostile.glb";
+        writer.write(file);
+        std::string error;
+        try {
+            ModelLoader::loadNow(file, "hostile");
+            ADD_FAILURE() << c.name << ": loaded";
+            continue;
+        } catch (const ModelLoadError& e) {
+            error = e.what();
+        }
+        EXPECT_NE(error.find("model file " + file.string() + ":"), std::string::npos) << c.name << ": " << error;
+        EXPECT_NE(error.find(c.says), std::string::npos) << c.name << ": " << error;
+    }
+}
+
+TEST(HostileModelFile, TheUnbrokenQuadLoads)
+{
+    gloam::testing::TemporaryFolder folder("gloam-hostile-model");
+    skinnedQuad().write(folder / "quad.glb");
+    const auto root = ModelLoader::loadNow(folder / "quad.glb", "quad");
+    ASSERT_NE(root->findEntity("Quad"), nullptr);
+    EXPECT_NE(root->findEntity("Quad")->components.get<SkinComponent>(), nullptr);
 }
 
 TEST_F(ModelFile, LoadsOnTheWorkerAndResumesOnTheMainThread)
 {
-    EntityPtr loaded;
-    std::string failure;
-    auto handle = gloam::async::spawn(
-        [](std::filesystem::path file, EntityPtr& out, std::string& error) -> gloam::async::Task<void> {
+    // Shared, not locals: the task may outlive a test that timed out.
+    struct Outcome {
+        EntityPtr loaded;
+        std::string failure;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    auto handle =
+        gloam::async::spawn([](std::filesystem::path file, std::shared_ptr<Outcome> out) -> gloam::async::Task<void> {
             try {
-                out = co_await ModelLoader::load(file, "Corsel");
+                out->loaded = co_await ModelLoader::load(file, "Corsel");
             } catch (const std::exception& e) {
-                error = e.what();
+                out->failure = e.what();
             }
-        }(path, loaded, failure));
-    ASSERT_TRUE(gloam::testing::runEventsUntil([&] { return loaded || !failure.empty(); }));
-    EXPECT_EQ(failure, "");
+        }(path, outcome));
+    ASSERT_TRUE(gloam::testing::runEventsUntil([&] { return outcome->loaded || !outcome->failure.empty(); }));
+    EXPECT_EQ(outcome->failure, "");
+    const EntityPtr loaded = outcome->loaded;
     ASSERT_NE(loaded, nullptr);
     EXPECT_NE(loaded->findEntity("Wheel"), nullptr);
 }

@@ -112,13 +112,15 @@ TEST(Picking, SpheresScaledEntitiesAndStaticMeshesAreHit)
     house->setScale(glm::vec3(3.0f));
     house->setPosition({2, 0, 0});
     s.anchor->addChild(house);
-    std::optional<ShapeResource> shape;
+    // Shared, not a local: the task may outlive a test that timed out.
+    auto shape = std::make_shared<std::optional<ShapeResource>>();
     auto mesh = house->model().mesh;
-    auto handle = gloam::async::spawn([](MeshPtr m, std::optional<ShapeResource>& out) -> gloam::async::Task<void> {
-        out = co_await ShapeResource::generateStaticMesh(m);
-    }(mesh, shape));
-    ASSERT_TRUE(gloam::testing::runEventsUntil([&] { return shape.has_value(); }));
-    house->components.set(CollisionComponent({*shape}));
+    auto handle = gloam::async::spawn(
+        [](MeshPtr m, std::shared_ptr<std::optional<ShapeResource>> out) -> gloam::async::Task<void> {
+            *out = co_await ShapeResource::generateStaticMesh(m);
+        }(mesh, shape));
+    ASSERT_TRUE(gloam::testing::runEventsUntil([&] { return shape->has_value(); }));
+    house->components.set(CollisionComponent({**shape}));
 
     // 1.4 m right of its centre is inside the scaled box, not the 1 m one.
     auto edge = s.view.project({2 + 1.4f, 0, 1.5f});

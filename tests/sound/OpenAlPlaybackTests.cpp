@@ -1,3 +1,4 @@
+#include "tests/support/TemporaryFolder.h"
 #include "engine/prefs/GloamyardPreferences.h"
 #include "engine/sound/SceneSound.h"
 #include "platform/audio/AudioDevice.h"
@@ -50,12 +51,6 @@ void writeTone(const fs::path& file, double seconds, double hertz, double amplit
     }
 }
 
-fs::path freshFolder()
-{
-    std::string pattern = (fs::temp_directory_path() / "gloamyard-audio-XXXXXX").string();
-    return ::mkdtemp(pattern.data());
-}
-
 // Seconds of the rendered left channel whose 10 ms windows carry signal,
 // and the loudest sample.
 struct Heard {
@@ -86,10 +81,8 @@ protected:
         if (!AudioDevice::shared().available()) {
             GTEST_SKIP() << "OpenAL offers no loopback device: " << AudioDevice::shared().error();
         }
-        folder_ = freshFolder();
     }
-    void TearDown() override { fs::remove_all(folder_); }
-    fs::path folder_;
+    gloam::testing::TemporaryFolder folder_{"gloamyard-audio"};
 };
 
 } // namespace

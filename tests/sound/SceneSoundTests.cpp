@@ -57,6 +57,7 @@ struct FakeAudio {
     std::set<std::string> broken;
     double cueDuration = 2.0;
     double musicDuration = 120.0;
+    bool musicStarts = true; // whether the music player's play() succeeds
 
     platform::AudioPlayerFactory factory()
     {
@@ -67,6 +68,7 @@ struct FakeAudio {
             }
             opened.push_back(file.string());
             auto player = std::make_unique<FakePlayer>(name == "orlenz.m4a" ? musicDuration : cueDuration);
+            player->playSucceeds = name != "orlenz.m4a" || musicStarts;
             made.push_back(player.get());
             return player;
         };
@@ -243,6 +245,25 @@ TEST_F(SceneSoundTest, MusicEndsAfterNinetySecondsUntilTheOpeningRestarts)
     sound->sync({}, 0.1);
     EXPECT_EQ(music->plays, 2);
     EXPECT_DOUBLE_EQ(sound->musicElapsed(), 0.1);
+}
+
+TEST_F(SceneSoundTest, AFailedMusicStartIsTriedAgainNextFrame)
+{
+    audio.musicStarts = false;
+    auto sound = makeSound();
+    sound->configure(true, 1.0F, false);
+    sound->sync({}, 0.1);
+    sound->sync({}, 0.1);
+    FakePlayer* music = audio.music();
+    EXPECT_FALSE(music->playing);
+    EXPECT_EQ(music->plays, 0);
+    EXPECT_FALSE(sound->musicFinished()) << "a start that failed is not the music's end";
+
+    music->playSucceeds = true;
+    sound->sync({}, 0.1);
+    EXPECT_TRUE(music->playing);
+    EXPECT_EQ(music->plays, 1);
+    EXPECT_FALSE(sound->musicFinished());
 }
 
 TEST_F(SceneSoundTest, ShortMusicFileEndsAtItsOwnEnd)

@@ -1,5 +1,7 @@
 #include "platform/store/SettingsStore.h"
 
+#include "tests/support/TemporaryFolder.h"
+
 #include <QJsonDocument>
 
 #include <gtest/gtest.h>
@@ -18,18 +20,7 @@ namespace {
 
 class SettingsStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "gloamyard-store-XXXXXX").string();
-        folder_ = ::mkdtemp(pattern.data());
-        file_ = folder_ / "nested" / "choices.json";
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::permissions(folder_, fs::perms::owner_all, ignored);
-        fs::remove_all(folder_, ignored);
-    }
+    void SetUp() override { file_ = folder_ / "nested" / "choices.json"; }
 
     void writeRaw(const std::string& bytes)
     {
@@ -44,7 +35,7 @@ protected:
         return text.str();
     }
 
-    fs::path folder_;
+    gloam::testing::TemporaryFolder folder_{"gloamyard-store"};
     fs::path file_;
 };
 

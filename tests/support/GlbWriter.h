@@ -92,6 +92,9 @@ public:
         return static_cast<int>(doc_["nodes"].size()) - 1;
     }
     json& nodeAt(int index) { return doc_["nodes"][static_cast<std::size_t>(index)]; }
+    // For files that break the rules on purpose.
+    json& accessorAt(int index) { return doc_["accessors"][static_cast<std::size_t>(index)]; }
+    json& bufferViewAt(int index) { return doc_["bufferViews"][static_cast<std::size_t>(index)]; }
 
     int skin(json s)
     {

@@ -32,7 +32,13 @@ void addLabels(const GhostView& view, render::FramePacket& packet)
         }
         const float x = (label.frame.x + label.frame.width / 2.0F) / bounds.width;
         const float y = 1.0F - (label.frame.y + label.frame.height / 2.0F) / bounds.height;
-        packet.labels.push_back({label.text, {x, y}, StatusLabel::fontSize, true});
+        packet.labels.push_back({label.text,
+                                 {x, y},
+                                 StatusLabel::fontSize,
+                                 label.plate,
+                                 {label.frame.width, label.frame.height},
+                                 StatusLabel::backgroundAlpha,
+                                 StatusLabel::cornerRadius});
     };
     add(view.statusLabel());
     if (view.failureLabel()) {

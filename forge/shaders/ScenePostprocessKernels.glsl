@@ -1,29 +1,6 @@
-// vantre-ScenePostprocess.glsl: the Vantre post-process: cyan highlight bloom
-// and drifting volumetric ground fog. Kernels:
-#pragma kernel cyanHighlights
-#pragma kernel groundMist
-
-// The look of this vehicle's scene (linear light, metres, seconds).
-const vec3 BLOOM_TINT = vec3(0.40, 1.0, 0.95);      // the cold hue highlights are pushed to
-const float BLOOM_TINT_AMOUNT = 0.55;
-const float BLOOM_THRESHOLD = 1.0;                  // brightest channel where highlights begin
-const float BLOOM_KNEE = 0.5;                       // soft start, as a fraction of the threshold
-const float BLOOM_CLAMP = 64.0;                     // brightest value a pixel may feed the bloom
-const float BLOOM_STRENGTH = 0.85;                  // the blurred highlights added back
-const float HALO_STRENGTH = 0.45;                   // the wider halo around them
-const vec2 FOG_SWAY = vec2(2.0, -1.8);              // how far the fog drifts to and fro, m
-const float FOG_DENSITY = 0.12;                     // extinction per metre where the volume is thickest
-const float FOG_ENVELOPE_HEIGHT = 0.6;              // how fast the fog thins with height, roughly, m
-const float FOG_HAZE_DENSITY = 0.006;               // a faint haze above the ground fog: extinction per metre
-const float FOG_HAZE_HEIGHT = 1.8;                  // and the height it thins by 1/e in, m
-const float FOG_MAX_DISTANCE = 60.0;                // the march ends this far from the camera
-const vec3 FOG_AMBIENT = vec3(0.05, 0.065, 0.105);  // moonlit night sky in the fog
-const vec3 MOON_DIRECTION = vec3(0.7880, 0.2590, -0.5586);
-const vec3 MOON_COLOR = vec3(0.1, 0.13, 0.19);
-const vec3 FLASH_COLOR = vec3(0.55, 0.62, 0.85);
-const vec3 PUMPKIN_COLOR = vec3(0.2, 0.075, 0.012);
-const float FOG_GLOW_SCATTER = 0.9;                 // how much of the nearby glow the fog catches
-
+// The kernels of every vehicle's post-process library. The forge writes
+// <vehicle>-ScenePostprocess.glsl from the vehicle's constant block followed
+// by this text, from the line below on (see PostProcessLibraries.cpp).
 // ---------------------------------------------------------------------------
 // Inputs (fixed by the post-process that dispatches these kernels):
 //
