@@ -2,6 +2,7 @@
 
 #include "engine/effects/WitchSilhouette.h"
 #include "resources/ResourceFiles.h"
+#include "resources/SceneLandmarks.h"
 
 #include "platform/assets/ModelLoader.h"
 #include "platform/assets/TextureResource.h"
@@ -80,6 +81,11 @@ constexpr float panShare = 0.477F;
 constexpr float restingTop = 0.218F;
 // Wide enough to cover the view's width with a margin.
 constexpr float backdropPerAspect = 2.015F;
+// The right edge of the house on the hill (with a little of its garden) in
+// the narrowest panorama: views too narrow to show it move the picture, with
+// the hill's bolt, to the left as it pans down to the hill.
+constexpr float houseRight = (landmarks::panoramaHouseAcross - 0.5F + 0.75F * landmarks::panoramaHouseWidth) *
+                             OpeningSequence::minimumBackdropWidth;
 // Below this aspect the title card narrows with the view, so that its
 // lettering (about 0.8 of the card's width) keeps within 0.92 of the view.
 constexpr float titleFitAspect = 1.175F;
@@ -358,6 +364,7 @@ void OpeningSequence::layout(float aspect, float fieldOfView)
     root_->setPosition(glm::vec3(0.0F, 0.0F, -1.0F));
     root_->setScale(glm::vec3(t));
     backdropWidth_ = std::max(backdropPerAspect * aspect, minimumBackdropWidth);
+    hillShift_ = std::min(0.95F * aspect - houseRight, 0.0F);
     const bool enabled = root_->isEnabled();
     seek(clock_.time);
     root_->setEnabled(enabled);
@@ -394,7 +401,7 @@ void OpeningSequence::seek(double t)
     const float s = (1.0F + zoomShare * static_cast<float>(std::min(t, zoomEnd) / zoomEnd)) * backdropWidth_;
     const float pan = smoothstep((t - zoomEnd) / panDuration);
     const glm::vec3 scale(s, s, 1.0F);
-    const glm::vec3 position(0.0F, (restingTop + panShare * pan - 0.5F) * s, 0.0F);
+    const glm::vec3 position(hillShift_ * pan, (restingTop + panShare * pan - 0.5F) * s, 0.0F);
     background_->setScale(scale);
     background_->setPosition(position);
     atmosphere_->setScale(scale);
@@ -413,6 +420,7 @@ void OpeningSequence::seek(double t)
     const float titleLevel = std::max(flash(t, 2.15, 1.0F), flash(t, 2.31, 0.55F));
     titleBolts_->setEnabled(titleLevel > 0.0F);
     setOpacity(*titleBolts_, titleLevel);
+    hillBolts_->setPosition(glm::vec3(hillShift_ * pan, 0.0F, boltDepth));
     const float hillLevel = std::max(flash(t, 13.1, 1.0F), flash(t, 13.25, 0.45F));
     hillBolts_->setEnabled(hillLevel > 0.0F);
     setOpacity(*hillBolts_, hillLevel);

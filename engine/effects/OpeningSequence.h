@@ -86,6 +86,7 @@ public:
     const platform::EntityPtr& hillBolts() const { return hillBolts_; }
     const std::vector<Bat>& bats() const { return bats_; }
     float backdropWidth() const { return backdropWidth_; }
+    float hillShift() const { return hillShift_; }
     float aspect() const { return aspect_; }
 
     // The picture's pieces, exposed for tests.
@@ -121,6 +122,8 @@ private:
     platform::EntityPtr hillBolts_;
     std::vector<Bat> bats_;
     float backdropWidth_ = minimumBackdropWidth;
+    // How far left the picture moves as it pans, in narrow views (0 in wide ones).
+    float hillShift_ = 0.0F;
     float aspect_ = 2.4F;
     OpeningTiming clock_;
 };

@@ -5,6 +5,7 @@
 #include "platform/gpu/GpuError.h"
 #include "platform/material/Material.h"
 #include "platform/scene/ModelComponent.h"
+#include "resources/SceneLandmarks.h"
 #include "tests/engine_scene/SceneFixture.h"
 #include "tests/support/OpeningPose.h"
 
@@ -334,6 +335,18 @@ TEST_F(OpeningSequenceTest, ThePanoramaCoversEveryViewShapeThroughoutTheZoomAndP
             EXPECT_EQ(opening->atmosphere()->scale(), scale);
             EXPECT_FLOAT_EQ(opening->atmosphere()->position().y, at.y);
         }
+        // Once panned down, the house on the hill and the hill's bolt are in view.
+        opening->seek(13.15);
+        const float houseX = opening->background()->position().x +
+                             (landmarks::panoramaHouseAcross - 0.5F) * opening->background()->scale().x;
+        EXPECT_LT(std::abs(houseX), c.aspect) << c.aspect;
+        const platform::BoundingBox bolt = opening->hillBolts()->visualBounds(true, opening->root().get());
+        EXPECT_LT(bolt.min.x, c.aspect) << c.aspect;
+        EXPECT_GT(bolt.max.x, -c.aspect) << c.aspect;
+        EXPECT_LT(std::abs(bolt.center().x), c.aspect) << c.aspect;
+        opening->seek(7.0);
+        EXPECT_EQ(opening->background()->position().x, 0.0F) << "the moon stays in the middle until the pan";
+
         // The title's lettering stays inside narrow views.
         opening->seek(3.0);
         EXPECT_LE(0.8F * OpeningSequence::titleWidth * opening->title()->scale().x, 0.93F * 2.0F * c.aspect)
