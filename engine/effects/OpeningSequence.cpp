@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <mutex>
 #include <numbers>
 #include <optional>
@@ -260,8 +261,28 @@ OpeningSequence::~OpeningSequence()
 
 void OpeningSequence::build(const std::filesystem::path& resources)
 {
+    // The two pictures are decoded (with their mip levels) on threads of
+    // their own while this one loads the witch: the view's first frame waits
+    // for all of it. Leaving early by an exception waits for both threads.
+    auto panoramaJob =
+        std::async(std::launch::async, [&resources] { return loadTexture(resources, resources::openingPanorama); });
+    auto titleJob =
+        std::async(std::launch::async, [&resources] { return loadTexture(resources, resources::openingTitle); });
+
+    // The witch, 0.36 wide and centred on her own origin.
+    const platform::Material silhouette = flatMaterial(silhouetteColor);
+    platform::EntityPtr witchModel =
+        platform::ModelLoader::loadNow(resources / std::string(resources::witchModel), "OpeningWitchModel");
+    const WitchSilhouette styled = WitchSilhouette::style(*witchModel, silhouette);
+    cape_ = styled.cape;
+    capeRest_ = styled.capeRest;
+    const platform::BoundingBox bounds = witchModel->visualBounds(true, nullptr);
+    const float factor = witchWidth / std::max(bounds.extents().x, 0.001F);
+    witchModel->setScale(witchModel->scale() * factor);
+    witchModel->setPosition(witchModel->position() - factor * bounds.center());
+
     // The panorama is decoded once for its two layers.
-    const platform::TexturePtr panorama = loadTexture(resources, resources::openingPanorama);
+    const platform::TexturePtr panorama = panoramaJob.get();
     const std::string panoramaName(resources::openingPanorama);
     background_ = plane(1.0F, 1.0F, panorama, panoramaName);
     atmosphere_ = plane(1.0F, 1.0F, panorama, panoramaName);
@@ -277,8 +298,7 @@ void OpeningSequence::build(const std::filesystem::path& resources)
         model.materials = {atmosphereMaterial(resources / std::string(resources::openingAtmosphereLibrary), *base)};
     }
 
-    title_ = plane(titleWidth, titleHeight, loadTexture(resources, resources::openingTitle),
-                   std::string(resources::openingTitle));
+    title_ = plane(titleWidth, titleHeight, titleJob.get(), std::string(resources::openingTitle));
     title_->setName("OpeningTitle");
 
     root_->setEnabled(false);
@@ -286,8 +306,6 @@ void OpeningSequence::build(const std::filesystem::path& resources)
     root_->addChild(atmosphere_);
     root_->addChild(title_);
     title_->setPosition(glm::vec3(0.0F, 0.0F, titleDepth));
-
-    const platform::Material silhouette = flatMaterial(silhouetteColor);
 
     // Bats: every bat shares the meshes of the first one's parts.
     const auto leftWing = [] {
@@ -325,17 +343,7 @@ void OpeningSequence::build(const std::filesystem::path& resources)
         bats_.push_back({bat, left, right});
     }
 
-    // The witch, 0.36 wide and centred on her own origin.
-    platform::EntityPtr model =
-        platform::ModelLoader::loadNow(resources / std::string(resources::witchModel), "OpeningWitchModel");
-    const WitchSilhouette styled = WitchSilhouette::style(*model, silhouette);
-    cape_ = styled.cape;
-    capeRest_ = styled.capeRest;
-    const platform::BoundingBox bounds = model->visualBounds(true, nullptr);
-    const float factor = witchWidth / std::max(bounds.extents().x, 0.001F);
-    model->setScale(model->scale() * factor);
-    model->setPosition(model->position() - factor * bounds.center());
-    witch_->addChild(model);
+    witch_->addChild(witchModel);
     witch_->setEnabled(false);
     root_->addChild(witch_);
 
