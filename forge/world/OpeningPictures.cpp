@@ -306,7 +306,7 @@ Image openingPanorama(int size)
     // Canvas grain.
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
-            float grain = 0.012f * paint.at(glm::vec2(static_cast<float>(x), static_cast<float>(y)) * 0.7f);
+            float grain = 0.005f * paint.at(glm::vec2(static_cast<float>(x), static_cast<float>(y)) * 0.7f);
             glm::vec4& px = img.at(x, y);
             px = glm::vec4(glm::clamp(glm::vec3(px) + grain, 0.0f, 1.0f), 1.0f);
         }
