@@ -50,4 +50,10 @@ inline constexpr float cameraDistance = 19.7f;
 inline constexpr float orbitTargetHeight = 1.05f;
 inline constexpr float fieldOfViewDegrees = 10.5f;
 
+// The opening's panorama: the house on the hill stands this far across the
+// picture (0 left, 1 right) and this wide, where its bolt strikes as the
+// view pans down (the opening keeps both in narrow views).
+inline constexpr float panoramaHouseAcross = 0.7f;
+inline constexpr float panoramaHouseWidth = 0.085f;
+
 } // namespace gloam::landmarks

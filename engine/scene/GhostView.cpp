@@ -98,7 +98,7 @@ void GhostView::construct()
     updateCamera();
 
     try {
-        opening_ = std::make_unique<OpeningSequence>(camera_);
+        opening_ = std::make_unique<OpeningSequence>(camera_, resources_);
         const platform::Rect box = bounds();
         opening_->layout(box.width / (box.height <= 1.0F ? 1.0F : box.height), camera_->camera().fieldOfViewInDegrees);
         startOpening();

@@ -16,6 +16,7 @@
 #include "forge/mesh/Noise.h"
 #include "forge/mesh/Random.h"
 #include "resources/ResourceFiles.h"
+#include "resources/SceneLandmarks.h"
 
 namespace gloam::forge {
 
@@ -138,8 +139,8 @@ Image openingPanorama(int size)
     // Silhouettes: house, trees, graves, fence.
     Mask house(size), trees(size), graves(size);
     {
-        float hx = 0.7f, base = midHill(0.7f) + 0.004f;
-        float w = 0.085f, h = 0.05f;
+        float hx = landmarks::panoramaHouseAcross, base = midHill(hx) + 0.004f;
+        float w = landmarks::panoramaHouseWidth, h = 0.05f;
         house.polygon(
             {{hx - w * 0.5f, base}, {hx + w * 0.5f, base}, {hx + w * 0.5f, base - h}, {hx - w * 0.5f, base - h}});
         house.polygon({{hx - w * 0.56f, base - h}, {hx + w * 0.56f, base - h}, {hx, base - h - 0.055f}});
@@ -258,19 +259,54 @@ Image openingPanorama(int size)
             }
         }
     };
-    float hb = midHill(0.7f);
+    float hb = midHill(landmarks::panoramaHouseAcross);
     for (int i = 0; i < 3; ++i) {
-        glow({0.675f + 0.022f * static_cast<float>(i), hb - 0.012f}, {0.0035f, 0.005f}, {1.0f, 0.55f, 0.12f}, 0.003f);
+        glow({landmarks::panoramaHouseAcross - 0.025f + 0.022f * static_cast<float>(i), hb - 0.012f}, {0.0035f, 0.005f},
+             {1.0f, 0.55f, 0.12f}, 0.003f);
         if (i != 1)
-            glow({0.675f + 0.022f * static_cast<float>(i), hb - 0.035f}, {0.0035f, 0.005f}, {1.0f, 0.5f, 0.1f}, 0.003f);
+            glow({landmarks::panoramaHouseAcross - 0.025f + 0.022f * static_cast<float>(i), hb - 0.035f},
+                 {0.0035f, 0.005f}, {1.0f, 0.5f, 0.1f}, 0.003f);
     }
+    // Pumpkins: ribbed dark-orange bodies lit from inside, a glowing face,
+    // a stem and a warm halo on the ground around them.
+    auto pumpkin = [&](glm::vec2 centre, float radius) {
+        const glm::vec2 half(radius * 1.25f, radius);
+        int x0 = static_cast<int>((centre.x - half.x * 4.0f) * size),
+            x1 = static_cast<int>((centre.x + half.x * 4.0f) * size);
+        int y0 = static_cast<int>((centre.y - half.y * 4.0f) * size),
+            y1 = static_cast<int>((centre.y + half.y * 4.0f) * size);
+        for (int y = std::max(0, y0); y <= std::min(size - 1, y1); ++y) {
+            for (int x = std::max(0, x0); x <= std::min(size - 1, x1); ++x) {
+                glm::vec2 p((static_cast<float>(x) + 0.5f) / size, (static_cast<float>(y) + 0.5f) / size);
+                glm::vec2 d = (p - centre) / half;
+                float r = glm::length(d);
+                glm::vec4& px = img.at(x, y);
+                glm::vec3 c(px);
+                c += glm::vec3(1.0f, 0.42f, 0.06f) * 0.35f * std::exp(-r * 1.6f); // halo
+                float body = smooth(1.05f, 0.95f, r);
+                float ribs = 0.7f + 0.3f * std::cos(d.x * 7.5f);
+                glm::vec3 skin = glm::vec3(0.55f, 0.2f, 0.02f) * ribs * (0.6f + 0.4f * (1.0f + d.y) * 0.5f);
+                // Eyes and a grin, glowing.
+                float eyes = std::max(smooth(0.2f, 0.12f, glm::length(d - glm::vec2(-0.35f, -0.2f))),
+                                      smooth(0.2f, 0.12f, glm::length(d - glm::vec2(0.35f, -0.2f))));
+                float grin =
+                    smooth(0.16f, 0.08f, std::abs(d.y - 0.45f + 0.3f * d.x * d.x)) * smooth(0.6f, 0.5f, std::abs(d.x));
+                glm::vec3 lit = glm::mix(skin, glm::vec3(1.0f, 0.75f, 0.25f), std::max(eyes, grin));
+                c = glm::mix(c, lit, body);
+                // The stem.
+                float stem = (std::abs(d.x - 0.05f) < 0.12f && d.y < -0.85f && d.y > -1.35f) ? 1.0f : 0.0f;
+                c = glm::mix(c, glm::vec3(0.05f, 0.06f, 0.02f), stem);
+                px = glm::vec4(glm::min(c, glm::vec3(1.0f)), 1.0f);
+            }
+        }
+    };
     for (float u : {0.26f, 0.41f, 0.57f, 0.74f}) {
-        glow({u, nearHill(u) + 0.012f}, {0.004f, 0.003f}, {1.0f, 0.35f, 0.03f}, 0.004f);
+        pumpkin({u, nearHill(u) + 0.006f}, 0.008f);
     }
     // Canvas grain.
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
-            float grain = 0.012f * paint.at(glm::vec2(static_cast<float>(x), static_cast<float>(y)) * 0.7f);
+            float grain = 0.005f * paint.at(glm::vec2(static_cast<float>(x), static_cast<float>(y)) * 0.7f);
             glm::vec4& px = img.at(x, y);
             px = glm::vec4(glm::clamp(glm::vec3(px) + grain, 0.0f, 1.0f), 1.0f);
         }

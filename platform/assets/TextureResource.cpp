@@ -12,6 +12,7 @@
 #include <fstream>
 #include <limits>
 #include <stdexcept>
+#include <vector>
 
 namespace gloam::platform {
 
@@ -26,10 +27,6 @@ std::uint64_t nextTextureId()
 float srgbToLinear(float c)
 {
     return c <= 0.04045f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f);
-}
-float linearToSrgb(float c)
-{
-    return c <= 0.0031308f ? c * 12.92f : 1.055f * std::pow(c, 1.0f / 2.4f) - 0.055f;
 }
 
 const std::array<float, 256>& srgbTable()
@@ -49,8 +46,35 @@ std::uint8_t toByte(float v)
     return static_cast<std::uint8_t>(std::clamp(std::lround(v * 255.0f), 0L, 255L));
 }
 
-// The next level down: each pixel the mean of up to 2 × 2 pixels above it.
-// Colour is averaged in linear light; normals are renormalised.
+// The sRGB byte nearest to a linear value 0...1: byte k covers the linear
+// values between the decodings of k - 0.5 and k + 0.5. The answer is looked
+// up for the value rounded to 16 bits (closer than half a byte's step even
+// next to black), without a power per pixel: mip levels of large pictures
+// otherwise spend most of their time here.
+std::uint8_t linearToSrgbByte(float v)
+{
+    static const std::vector<std::uint8_t> bytes = [] {
+        std::array<float, 255> bounds{};
+        for (int k = 0; k < 255; ++k) {
+            bounds[static_cast<std::size_t>(k)] = srgbToLinear((static_cast<float>(k) + 0.5f) / 255.0f);
+        }
+        std::vector<std::uint8_t> table(65536);
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            const float linear = static_cast<float>(i) / 65535.0f;
+            table[i] =
+                static_cast<std::uint8_t>(std::upper_bound(bounds.begin(), bounds.end(), linear) - bounds.begin());
+        }
+        return table;
+    }();
+    const float c = v > 0.0f ? std::min(v, 1.0f) : 0.0f; // not a number: black
+    return bytes[static_cast<std::size_t>(c * 65535.0f + 0.5f)];
+}
+
+// The next level down: each pixel the mean of the 2 × 2 pixels above it (the
+// last row or column repeated where the size is odd). Colour is averaged in
+// linear light; normals are renormalised; alpha and raw data are averaged
+// as they are. The rows and columns are worked out once per row and pixel,
+// not per tap: large pictures spend most of their loading time here.
 TextureResource::Level halve8(const TextureResource::Level& src, TextureResource::Semantic semantic)
 {
     TextureResource::Level dst;
@@ -58,33 +82,33 @@ TextureResource::Level halve8(const TextureResource::Level& src, TextureResource
     dst.height = std::max(1, src.height / 2);
     dst.bytes.resize(static_cast<std::size_t>(dst.width) * static_cast<std::size_t>(dst.height) * 4);
     const auto& table = srgbTable();
+    const auto rowStride = static_cast<std::size_t>(src.width) * 4;
     for (int y = 0; y < dst.height; ++y) {
-        for (int x = 0; x < dst.width; ++x) {
-            float sum[4] = {0, 0, 0, 0};
-            int n = 0;
-            for (int dy = 0; dy < 2; ++dy) {
-                for (int dx = 0; dx < 2; ++dx) {
-                    const int sx = std::min(src.width - 1, x * 2 + dx);
-                    const int sy = std::min(src.height - 1, y * 2 + dy);
-                    const std::uint8_t* p =
-                        &src.bytes[(static_cast<std::size_t>(sy) * static_cast<std::size_t>(src.width) +
-                                    static_cast<std::size_t>(sx)) *
-                                   4];
-                    for (int c = 0; c < 4; ++c) {
-                        const bool srgb = semantic == TextureResource::Semantic::color && c < 3;
-                        sum[c] += srgb ? table[p[c]] : static_cast<float>(p[c]) / 255.0f;
-                    }
-                    ++n;
+        const std::uint8_t* row0 = &src.bytes[static_cast<std::size_t>(std::min(src.height - 1, y * 2)) * rowStride];
+        const std::uint8_t* row1 =
+            &src.bytes[static_cast<std::size_t>(std::min(src.height - 1, y * 2 + 1)) * rowStride];
+        std::uint8_t* out = &dst.bytes[static_cast<std::size_t>(y) * static_cast<std::size_t>(dst.width) * 4];
+        for (int x = 0; x < dst.width; ++x, out += 4) {
+            const auto x0 = static_cast<std::size_t>(std::min(src.width - 1, x * 2)) * 4;
+            const auto x1 = static_cast<std::size_t>(std::min(src.width - 1, x * 2 + 1)) * 4;
+            const std::uint8_t* p[4] = {row0 + x0, row0 + x1, row1 + x0, row1 + x1};
+            const auto byteMean = [&p](int c) {
+                const int sum = p[0][c] + p[1][c] + p[2][c] + p[3][c];
+                return static_cast<std::uint8_t>((sum + 2) / 4);
+            };
+            switch (semantic) {
+            case TextureResource::Semantic::color:
+                for (int c = 0; c < 3; ++c) {
+                    const float mean = (table[p[0][c]] + table[p[1][c]] + table[p[2][c]] + table[p[3][c]]) * 0.25f;
+                    out[c] = linearToSrgbByte(mean);
                 }
-            }
-            std::uint8_t* out = &dst.bytes[(static_cast<std::size_t>(y) * static_cast<std::size_t>(dst.width) +
-                                            static_cast<std::size_t>(x)) *
-                                           4];
-            float v[4];
-            for (int c = 0; c < 4; ++c) {
-                v[c] = sum[c] / static_cast<float>(n);
-            }
-            if (semantic == TextureResource::Semantic::normal) {
+                out[3] = byteMean(3);
+                break;
+            case TextureResource::Semantic::normal: {
+                float v[3];
+                for (int c = 0; c < 3; ++c) {
+                    v[c] = static_cast<float>(p[0][c] + p[1][c] + p[2][c] + p[3][c]) / (4.0f * 255.0f);
+                }
                 float nx = v[0] * 2 - 1, ny = v[1] * 2 - 1, nz = v[2] * 2 - 1;
                 const float len = std::sqrt(nx * nx + ny * ny + nz * nz);
                 if (len > 1e-6f) {
@@ -92,13 +116,17 @@ TextureResource::Level halve8(const TextureResource::Level& src, TextureResource
                     ny /= len;
                     nz /= len;
                 }
-                v[0] = nx * 0.5f + 0.5f;
-                v[1] = ny * 0.5f + 0.5f;
-                v[2] = nz * 0.5f + 0.5f;
+                out[0] = toByte(nx * 0.5f + 0.5f);
+                out[1] = toByte(ny * 0.5f + 0.5f);
+                out[2] = toByte(nz * 0.5f + 0.5f);
+                out[3] = byteMean(3);
+                break;
             }
-            for (int c = 0; c < 4; ++c) {
-                const bool srgb = semantic == TextureResource::Semantic::color && c < 3;
-                out[c] = toByte(srgb ? linearToSrgb(v[c]) : v[c]);
+            default:
+                for (int c = 0; c < 4; ++c) {
+                    out[c] = byteMean(c);
+                }
+                break;
             }
         }
     }

@@ -30,6 +30,7 @@ CustomMaterial::CustomMaterial(const UnlitMaterial& base, SurfaceShader shader)
     , faceCulling(base.faceCulling)
     , blending(base.blending)
     , writesDepth(base.writesDepth)
+    , toneMapped(base.toneMapped)
 {}
 
 } // namespace gloam::platform

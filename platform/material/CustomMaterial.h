@@ -55,6 +55,8 @@ struct CustomMaterial {
     FaceCulling faceCulling = FaceCulling::back;
     Blending blending;
     bool writesDepth = true;
+    // Unlit only: whether the frame's tone mapping applies to the colour.
+    bool toneMapped = true;
 
     bool operator==(const CustomMaterial&) const = default;
 };

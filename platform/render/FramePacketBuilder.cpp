@@ -191,6 +191,7 @@ FramePacket FramePacketBuilder::build(const platform::View3D& view, double time)
                 m.transparent = custom->blending.isTransparent();
                 m.opacity = custom->blending.opacity;
                 m.writesDepth = custom->writesDepth;
+                m.toneMapped = custom->toneMapped;
                 const auto& shader = custom->surfaceShader;
                 if (shader.librarySource) {
                     auto& entry = libraries_[shader.librarySource.get()];

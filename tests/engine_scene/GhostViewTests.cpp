@@ -12,6 +12,7 @@
 #include "platform/collision/ShapeResource.h"
 #include "tests/engine_scene/SceneFixture.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/OpeningPose.h"
 
 #include <QCoreApplication>
 
@@ -35,9 +36,13 @@ constexpr double frameStep = 1.0 / 64; // exact in binary: clocks hit due times 
 // A scene view driven frame by frame on a clock the test controls.
 class SceneHarness {
 public:
-    explicit SceneHarness(bool interactive = true, std::string targets = gloam::testing::defaultTargets())
+    explicit SceneHarness(bool interactive = true, std::string targets = gloam::testing::defaultTargets(),
+                          const std::vector<std::string>& withoutFiles = {})
         : resources_(gloam::testing::makeSceneResources(targets))
     {
+        for (const std::string& file : withoutFiles) {
+            fs::remove(resources_ / file);
+        }
         driver(); // the GPU device exists before any view prepares its post-process
         GhostView::Environment environment;
         environment.resources = resources_;
@@ -743,4 +748,150 @@ TEST_F(GhostViewTest, AnUnstageableChargingSurpriseHandsItsTurnOn)
     ASSERT_GE(retries.size(), 3U) << "the preview's retry time, then a miss and its retry";
     EXPECT_GE(scene.view->easterEggs().start, retries[retries.size() - 2]) << "only once the retry has failed";
     EXPECT_EQ(scene.view->easterEggs().nextKind, EasterEgg::amperle) << "the station comes next";
+
+TEST_F(GhostViewTest, ReplayOpeningPlaysTheTitleAgainOverAHiddenScene)
+{
+    SceneHarness scene;
+    scene.runScene();
+    scene.ticks(64, frameStep);
+    const double lightningTime = scene.view->timeline().time;
+    const double eggTime = scene.view->easterEggs().time;
+    EXPECT_GT(lightningTime, 0.0);
+    EXPECT_FLOAT_EQ(scene.view->bloom()->sharedValues().sceneVisibility, 1.0F);
+    int changes = 0;
+    scene.view->onOpeningChanged = [&changes] { ++changes; };
+
+    scene.view->startOpening();
+    OpeningSequence& opening = *scene.view->opening();
+    EXPECT_TRUE(scene.view->openingPlaying());
+    EXPECT_EQ(opening.time(), 0.0);
+    EXPECT_TRUE(opening.root()->isEnabled());
+    EXPECT_EQ(changes, 1) << "the owner hears that the opening plays";
+    EXPECT_EQ(scene.view->bloom()->sharedValues().sceneVisibility, 0.0F) << "the scene is hidden behind it";
+    EXPECT_DOUBLE_EQ(scene.view->easterEggs().nextAt, eggTime + 65.0) << "the surprises wait for 65 s";
+    EXPECT_EQ(scene.view->sound().musicElapsed(), 0.0);
+    EXPECT_FALSE(scene.view->sound().musicFinished());
+
+    scene.ticks(1, 4.0);
+    EXPECT_EQ(opening.time(), 0.0) << "the first frame after a replay has no step";
+    EXPECT_EQ(scene.view->statusLabel().text, "Preparing the scene\u2026");
+    scene.ticks(64, frameStep);
+    EXPECT_DOUBLE_EQ(opening.time(), 1.0);
+    EXPECT_TRUE(scene.view->statusLabel().hidden);
+    EXPECT_EQ(scene.view->timeline().time, lightningTime) << "the event clocks wait under the opening";
+    EXPECT_EQ(scene.view->easterEggs().time, eggTime);
+    EXPECT_TRUE(scene.view->soundAges()[SoundCue::titleThunder].has_value());
+    EXPECT_FALSE(scene.view->keyDown(GhostView::Key::other));
+    scene.view->mouseDown({160, 72});
+    scene.view->mouseDragged({220, 72});
+    EXPECT_FLOAT_EQ(scene.view->yaw(), -0.955F) << "no orbiting under the opening";
+
+    // Played to its end, it dissolves into the scene.
+    scene.ticks(14 * 64 + 25, frameStep);
+    EXPECT_TRUE(scene.view->openingPlaying());
+    EXPECT_NEAR(scene.view->bloom()->sharedValues().sceneVisibility, OpeningTiming::dissolve(opening.time()), 1e-6);
+    EXPECT_GT(scene.view->bloom()->sharedValues().sceneVisibility, 0.0F);
+    scene.ticks(40, frameStep);
+    EXPECT_FALSE(scene.view->openingPlaying());
+    EXPECT_FALSE(opening.root()->isEnabled());
+    EXPECT_EQ(changes, 2);
+    EXPECT_FLOAT_EQ(scene.view->bloom()->sharedValues().sceneVisibility, 1.0F);
+    scene.ticks(8, frameStep);
+    EXPECT_GT(scene.view->timeline().time, lightningTime) << "the event clocks run again";
+}
+
+TEST_F(GhostViewTest, EscapeSkipsTheOpeningIntoTheRunningScene)
+{
+    SceneHarness scene;
+    scene.waitUntilReady();
+    scene.frames(GhostBloom::warmupFrames + 1);
+    ASSERT_TRUE(scene.view->bloom()->sceneWarmed());
+    ASSERT_TRUE(scene.view->openingPlaying());
+    int changes = 0;
+    scene.view->onOpeningChanged = [&changes] { ++changes; };
+    scene.ticks(150, frameStep);
+    const double eggTime = scene.view->easterEggs().time;
+
+    EXPECT_TRUE(scene.view->keyDown(GhostView::Key::escape));
+    OpeningSequence& opening = *scene.view->opening();
+    EXPECT_FALSE(scene.view->openingPlaying());
+    EXPECT_FALSE(scene.view->pendingSkip());
+    EXPECT_EQ(opening.time(), OpeningTiming::duration);
+    EXPECT_FALSE(opening.root()->isEnabled());
+    EXPECT_EQ(changes, 1);
+    EXPECT_FLOAT_EQ(scene.view->bloom()->sharedValues().sceneVisibility, 1.0F);
+    EXPECT_FALSE(scene.view->soundAges()[SoundCue::bats].has_value()) << "the opening's cues end with it";
+    EXPECT_FALSE(scene.view->keyDown(GhostView::Key::escape)) << "nothing left to skip";
+
+    scene.ticks(4, frameStep);
+    EXPECT_GT(scene.view->easterEggs().time, eggTime) << "the scene's clocks run";
+    EXPECT_FALSE(opening.root()->isEnabled());
+    EXPECT_TRUE(scene.view->statusLabel().hidden);
+
+    SceneHarness saver(false);
+    saver.frame();
+    EXPECT_FALSE(saver.view->keyDown(GhostView::Key::escape)) << "the screen saver takes no keys";
+    EXPECT_TRUE(saver.view->openingPlaying());
+}
+
+TEST_F(GhostViewTest, AReplayedOpeningPosesAsTheFirstOneAndAsASeek)
+{
+    // The first opening, frame by frame from construction (as the render
+    // tool steps it: frame updates, the picture drawn at the end), and a
+    // replay after a skip, reach the same picture.
+    constexpr int frames = 496; // 7.75 s: the witch in mid-frame
+    SceneHarness first;
+    first.frame();
+    first.ticks(frames, frameStep);
+    SceneHarness replayed;
+    replayed.runScene();
+    replayed.ticks(30, frameStep);
+    replayed.view->startOpening();
+    replayed.frame();
+    replayed.ticks(frames, frameStep);
+    ASSERT_DOUBLE_EQ(first.view->opening()->time(), 7.75);
+    ASSERT_DOUBLE_EQ(replayed.view->opening()->time(), 7.75);
+    const auto pose = gloam::testing::poseOf(*first.view->opening()->root());
+    gloam::testing::expectSamePose(pose, gloam::testing::poseOf(*replayed.view->opening()->root()), "replay");
+
+    // Skipped and sought back to the same time.
+    replayed.view->skipOpening();
+    replayed.view->opening()->seek(7.75);
+    gloam::testing::expectSamePose(pose, gloam::testing::poseOf(*replayed.view->opening()->root()), "seek");
+    EXPECT_TRUE(first.view->opening()->witch()->isEnabled());
+}
+
+TEST_F(GhostViewTest, AnOpeningThatCannotLoadLeavesTheSceneRunningAsIfSkipped)
+{
+    for (const char* missing : {"OpeningPanorama.png", "OpeningTitle.png", "Witch.glb", "OpeningAtmosphere.glsl"}) {
+        SCOPED_TRACE(missing);
+        SceneHarness scene(true, gloam::testing::defaultTargets(), {missing});
+        EXPECT_EQ(scene.view->opening(), nullptr);
+        const auto failure = std::find_if(scene.log.begin(), scene.log.end(), [](const std::string& line) {
+            return line.rfind("OPENING LOAD FAILED ", 0) == 0;
+        });
+        ASSERT_NE(failure, scene.log.end());
+        EXPECT_NE(failure->find(missing), std::string::npos) << *failure << " names the file";
+        EXPECT_FALSE(scene.view->openingPlaying());
+        EXPECT_FLOAT_EQ(scene.view->bloom()->sharedValues().sceneVisibility, 1.0F);
+
+        scene.frame();
+        scene.frame(0.5);
+        EXPECT_TRUE(scene.view->statusLabel().hidden) << "never the waiting text";
+        EXPECT_DOUBLE_EQ(scene.view->easterEggs().time, 0.5) << "the event branch from the first frame";
+        EXPECT_FALSE(scene.view->soundAges()[SoundCue::bats].has_value()) << "no opening cues";
+
+        scene.waitUntilReady();
+        scene.frames(GhostBloom::warmupFrames + 1);
+        // Replay and skip have nothing to show and change nothing they should not.
+        scene.view->startOpening();
+        EXPECT_FALSE(scene.view->openingPlaying());
+        EXPECT_FLOAT_EQ(scene.view->bloom()->sharedValues().sceneVisibility, 1.0F);
+        scene.view->skipOpening();
+        EXPECT_FALSE(scene.view->pendingSkip());
+        const double before = scene.view->timeline().time;
+        scene.ticks(2, frameStep);
+        EXPECT_GT(scene.view->timeline().time, before);
+        EXPECT_EQ(scene.countLines("OPENING LOAD FAILED "), 1);
+    }
 }

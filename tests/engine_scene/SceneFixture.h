@@ -9,6 +9,7 @@
 #include "forge/shaders/PostProcessLibraries.h"
 #include "tests/support/GlbWriter.h"
 #include "tests/support/TemporaryFolder.h"
+#include "tests/support/PngBytes.h"
 
 #include <filesystem>
 #include <fstream>
@@ -33,6 +34,55 @@ inline void writePlate(const std::filesystem::path& file, const std::string& nam
     const int node = w.node({{"name", name}, {"mesh", mesh}});
     w.scene({node});
     w.write(file);
+}
+
+// A small witch: a body 2 units wide from x = -1 to 1 and y = 0 to 0.5,
+// and a cape node at (0.5, 0.4) with a flap of its own.
+inline void writeWitch(const std::filesystem::path& file)
+{
+    using json = nlohmann::json;
+    GlbWriter w;
+    const int material =
+        w.material({{"name", "WitchCloth"}, {"pbrMetallicRoughness", {{"baseColorFactor", {0.3, 0.2, 0.4, 1.0}}}}});
+    auto quad = [&](const std::string& name, float x0, float y0, float x1, float y1) {
+        const int positions = w.floats({x0, y0, 0, x1, y0, 0, x1, y1, 0, x0, y1, 0}, "VEC3", true);
+        const int normals = w.floats({0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1}, "VEC3");
+        const int indices = w.indices({0, 1, 2, 0, 2, 3});
+        return w.mesh(name, json::array({{{"attributes", {{"POSITION", positions}, {"NORMAL", normals}}},
+                                          {"indices", indices},
+                                          {"material", material}}}));
+    };
+    const int cape = w.node(
+        {{"name", "WitchCape"}, {"mesh", quad("CapeMesh", 0.0F, -0.2F, 0.4F, 0.0F)}, {"translation", {0.5, 0.4, 0.0}}});
+    const int body =
+        w.node({{"name", "WitchBody"}, {"mesh", quad("BodyMesh", -1.0F, 0.0F, 1.0F, 0.5F)}, {"children", {cape}}});
+    w.scene({body});
+    w.write(file);
+}
+
+// One flat colour, as an image file.
+inline void writePng(const std::filesystem::path& file, int width, int height, std::uint8_t r, std::uint8_t g,
+                     std::uint8_t b, std::uint8_t a = 255)
+{
+    std::vector<std::uint8_t> rgba;
+    for (int i = 0; i < width * height; ++i) {
+        rgba.insert(rgba.end(), {r, g, b, a});
+    }
+    const std::vector<std::uint8_t> png = pngBytes(width, height, rgba);
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+}
+
+// What the opening reads: its two pictures, the witch and the atmosphere's
+// shader library (the forge's own).
+inline void writeOpeningResources(const std::filesystem::path& folder)
+{
+    writePng(folder / "OpeningPanorama.png", 16, 16, 20, 40, 90);
+    writePng(folder / "OpeningTitle.png", 32, 18, 230, 240, 250, 200);
+    writeWitch(folder / "Witch.glb");
+    std::filesystem::copy_file(std::filesystem::path(GLOAMYARD_SOURCE_DIR) / "forge" / "shaders" /
+                                   "OpeningAtmosphere.glsl",
+                               folder / "OpeningAtmosphere.glsl");
 }
 
 // Graves stand in front of the vehicle, on the camera's side of the scene
@@ -74,6 +124,7 @@ inline std::filesystem::path makeSceneResources(const std::string& targets = def
     gloam::forge::writePostProcessLibraries(folder, std::filesystem::path(GLOAMYARD_SOURCE_DIR) / "forge" / "shaders" /
                                                         "ScenePostprocessKernels.glsl");
     std::ofstream(folder / "PropTargets.json") << targets;
+    writeOpeningResources(folder);
     return folder;
 }
 

@@ -106,6 +106,23 @@ TEST(Textures, PixelBuffersKeepTheirPixelsAndMakeEveryMipLevel)
     EXPECT_FLOAT_EQ(hdr->pixel(0, 0)[0], 4.0f);
 }
 
+TEST(Textures, MipLevelsOfAFlatColourKeepItsEveryValue)
+{
+    // Averaging four equal pixels in linear light and encoding the mean
+    // again must give the same byte, for every byte a colour can hold.
+    for (int value = 0; value < 256; ++value) {
+        const auto v = static_cast<std::uint8_t>(value);
+        const std::vector<std::uint8_t> pixels(2 * 2 * 4, v);
+        for (const auto semantic : {TextureSemantic::color, TextureSemantic::raw}) {
+            const auto texture = TextureResource::fromPixels(2, 2, pixels, "flat", {semantic});
+            ASSERT_EQ(texture->levels().size(), 2u);
+            const auto& level1 = texture->levels()[1].bytes;
+            EXPECT_EQ(level1[0], v) << value;
+            EXPECT_EQ(level1[3], v) << value << " (alpha is never encoded)";
+        }
+    }
+}
+
 TEST(Textures, FilesThatCannotBeDecodedSayWhichFileAndWhy)
 {
     gloam::testing::TemporaryFolder folder("gloam-textures");

@@ -4,11 +4,16 @@
 // chose, and how far the picture is from the full-quality one of the same
 // scene time), what one frame update costs with everything loaded (no
 // drawing), whether such frames allocate, what a rising ghost's frames, the charging
-// surprise's staging search and the frames of each surprise cost, and the
+// surprise's staging search and the frames of each surprise cost, what
+// building the opening costs and an opening frame's update, and the
 // process's peak memory.
 
 #include "engine/effects/GraveGhostEffect.h"
+#include "engine/effects/OpeningSequence.h"
 #include "engine/eggs/EasterEggEffects.h"
+#include "engine/scene/HalloweenResources.h"
+#include "platform/assets/TextureResource.h"
+#include "resources/ResourceFiles.h"
 #include "engine/post/GhostBloom.h"
 #include "engine/scene/GhostView.h"
 #include "engine/scene/HeadlessSceneDriver.h"
@@ -160,6 +165,7 @@ struct Options {
     std::optional<render::QualityTier> quality; // none: from the renderer
     std::string pictures;                       // folder for the compared pictures
     float scale = 0.0f;                         // pinned scale; 0: dynamic
+    bool openingOnly = false;                   // time building the opening, nothing else
 };
 
 [[noreturn]] void usage()
@@ -172,7 +178,8 @@ struct Options {
                          "  --quality   the renderer's quality tier (default auto: from the GL renderer,\n"
                          "              or GLOAMYARD_QUALITY)\n"
                          "  --scale     draw at this scale (0.5 to 1) instead of the dynamic one\n"
-                         "  --pictures  write the compared frames there (tier.png and full.png per size)\n");
+                         "  --pictures  write the compared frames there (tier.png and full.png per size)\n"
+                         "  --opening-only  time building the opening, nothing else\n");
     std::exit(2);
 }
 
@@ -197,6 +204,8 @@ Options parse(int argc, char** argv)
             ++i;
         } else if (a == "--pictures" && i + 1 < argc) {
             options.pictures = argv[++i];
+        } else if (a == "--opening-only") {
+            options.openingOnly = true;
         } else {
             usage();
         }
@@ -459,7 +468,93 @@ void frameUpdates(const Options& options)
         std::printf("    cloth kept                  %8.4f ms median, %zu updates, %d allocated\n",
                     median(betweenWall) * 1e3, betweenWall.size(), betweenAllocating);
     }
+    // Frame updates under the opening, replayed as often as needed.
+    view.startOpening();
+    std::vector<double> openingWall;
+    openingWall.reserve(static_cast<std::size_t>(options.updates));
+    int openingAllocatingFrames = 0;
+    for (int i = 0; i < options.updates; ++i) {
+        if (!view.openingPlaying()) {
+            view.startOpening();
+        }
+        now += step;
+        const long before = allocations.load(std::memory_order_relaxed);
+        const Clock::time_point start = Clock::now();
+        view.render().scene().update(step);
+        openingWall.push_back(secondsSince(start));
+        openingAllocatingFrames += allocations.load(std::memory_order_relaxed) > before ? 1 : 0;
+    }
+    view.skipOpening();
+    std::printf("  frame update, opening playing %8.4f ms median, %.4f ms p99, %d updates, %d allocated\n",
+                median(openingWall) * 1e3, percentile(openingWall, 0.99) * 1e3, options.updates,
+                openingAllocatingFrames);
     view.stop();
+}
+
+// Building the opening alone, as the view's construction does: the first
+// build of the process also reads the atmosphere's shader.
+struct OpeningBuild {
+    double first = 0;
+    double later = 0;
+    double laterCpu = 0;
+    double laterProcessCpu = 0;
+    std::size_t count = 0;
+    // Each picture decoded alone (with its mip levels), CPU time.
+    double panoramaCpu = 0;
+    double titleCpu = 0;
+};
+
+OpeningBuild measureOpeningBuild(const Options& options)
+{
+    const std::filesystem::path resources = halloweenResources();
+    std::vector<double> wall;
+    std::vector<double> cpu;
+    std::vector<double> processCpu;
+    for (int i = 0; i < 5; ++i) {
+        if (i == 0) {
+            OpeningSequence::forgetAtmosphereMaterial();
+        }
+        auto camera = platform::PerspectiveCamera::make("BenchCamera");
+        const Clock::time_point start = Clock::now();
+        const double cpuStart = threadCpuSeconds();
+        const double processStart = processCpuSeconds();
+        OpeningSequence opening(camera, resources);
+        opening.layout(
+            static_cast<float>(options.sizes.front().width) / static_cast<float>(options.sizes.front().height), 10.5F);
+        opening.start();
+        cpu.push_back(threadCpuSeconds() - cpuStart);
+        processCpu.push_back(processCpuSeconds() - processStart);
+        wall.push_back(secondsSince(start));
+    }
+    OpeningBuild build;
+    build.first = wall.front();
+    wall.erase(wall.begin());
+    cpu.erase(cpu.begin());
+    processCpu.erase(processCpu.begin());
+    build.laterProcessCpu = median(processCpu);
+    build.later = median(wall);
+    build.laterCpu = median(cpu);
+    build.count = wall.size();
+    for (auto [file, cpuTime] : {std::pair{resources::openingPanorama, &build.panoramaCpu},
+                                 std::pair{resources::openingTitle, &build.titleCpu}}) {
+        std::vector<double> times;
+        for (int i = 0; i < 3; ++i) {
+            const double cpuStart = threadCpuSeconds();
+            platform::TextureResource::load(resources / std::string(file));
+            times.push_back(threadCpuSeconds() - cpuStart);
+        }
+        *cpuTime = median(times);
+    }
+    return build;
+}
+
+void printOpeningBuild(const OpeningBuild& build)
+{
+    std::printf("  building the opening          %8.1f ms first (shader read), %.1f ms median of %zu later "
+                "(CPU: %.1f ms in all, %.1f ms on the main thread)\n",
+                build.first * 1e3, build.later * 1e3, build.count, build.laterProcessCpu * 1e3, build.laterCpu * 1e3);
+    std::printf("  its two pictures, side by side %7.1f ms CPU the panorama, %.1f ms the title (with mip levels)\n",
+                build.panoramaCpu * 1e3, build.titleCpu * 1e3);
 }
 
 } // namespace
@@ -471,6 +566,10 @@ int main(int argc, char** argv)
     char* qtArgv[] = {argv[0], nullptr};
     QCoreApplication app(qtArgc, qtArgv);
     try {
+        if (options.openingOnly) {
+            printOpeningBuild(measureOpeningBuild(options));
+            return 0;
+        }
         std::printf("Gloamyard scene benchmark (corsel, opening skipped)\n");
         bool first = true;
         for (const Size& size : options.sizes) {
@@ -478,6 +577,7 @@ int main(int argc, char** argv)
             first = false;
         }
         frameUpdates(options);
+        printOpeningBuild(measureOpeningBuild(options));
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
         std::printf("  peak memory (max RSS)         %8.1f MB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);

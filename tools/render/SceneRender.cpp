@@ -11,6 +11,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,18 +27,21 @@ using namespace gloam;
 
 void usage()
 {
-    std::printf("Usage: gloamyard-render --out FILE.png [--size WxH] [--at SECONDS] [options]\n"
+    std::printf("Usage: gloamyard-render --out FILE.png [--size WxH] [--at SECONDS[,SECONDS...]] [options]\n"
                 "\n"
                 "Renders the Gloamyard scene headless and writes a PNG. The scene is built\n"
                 "and stepped at a fixed frame rate from its construction to --at, so the\n"
                 "same command always gives the same picture.\n"
-                "  --at SECONDS         scene time of the picture (default 20)\n"
+                "  --at SECONDS         scene time of the picture (default 20); several times in\n"
+                "                       rising order (--at 1,3.5,7.75) write one picture each,\n"
+                "                       named by the %%s of --out (--out opening-%%s.png)\n"
                 "  --size WxH           picture size in pixels (default 1200x540)\n"
                 "  --fps N              frames per second of the stepping (default 30)\n"
                 "  --vehicle NAME       corsel, vantre, brusker or spirra (default corsel)\n"
                 "  --yaw RAD            camera orbit angle (default -0.955)\n"
                 "  --elevation RAD      camera elevation, 0.025 to 0.85 (default 0.044)\n"
-                "  --skip-opening       skip the title sequence as soon as the scene can show\n"
+                "  --skip-opening       skip the title sequence as soon as the scene can show;\n"
+                "                       without it the opening plays from 0 (15.4 s long)\n"
                 "  --manual             no automatic effects: only the --trigger ones happen\n"
                 "  --seed N             the surprise schedule's seed (default 1)\n"
                 "  --trigger WHAT@T     start an effect at scene time T (repeatable); WHAT is\n"
@@ -61,6 +66,39 @@ bool parseDouble(const char* text, double& value)
     char* end = nullptr;
     value = std::strtod(text, &end);
     return end != text && *end == '\0';
+}
+
+// "1,3.5,7.75": times in rising order, each also kept as written.
+bool parseTimes(const std::string& text, std::vector<double>& times, std::vector<std::string>& texts)
+{
+    times.clear();
+    texts.clear();
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', start);
+        const std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        double value = 0;
+        if (!parseDouble(part.c_str(), value) || value < 0 || value > 3600 ||
+            (!times.empty() && value <= times.back())) {
+            return false;
+        }
+        times.push_back(value);
+        texts.push_back(part);
+        if (comma == std::string::npos) {
+            return true;
+        }
+        start = comma + 1;
+    }
+}
+
+// The picture file for one time: the %s of the pattern replaced by it.
+std::string pictureFile(const std::string& pattern, const std::string& time)
+{
+    const std::size_t at = pattern.find("%s");
+    if (time.empty() || at == std::string::npos) {
+        return pattern;
+    }
+    return pattern.substr(0, at) + time + pattern.substr(at + 2);
 }
 
 [[noreturn]] void fail(const std::string& message)
@@ -117,7 +155,8 @@ int renderScene(int argc, char** argv)
     std::string out;
     int width = 1200;
     int height = 540;
-    double at = 20.0;
+    std::vector<double> times{20.0};
+    std::vector<std::string> timeTexts{"20"};
     double fps = 30.0;
     Vehicle vehicle = Vehicle::corsel;
     std::optional<double> yaw;
@@ -144,8 +183,8 @@ int renderScene(int argc, char** argv)
                 fail("--size wants WIDTHxHEIGHT between 1 and 8192, e.g. 1200x540");
             }
         } else if (a == "--at" && hasValue) {
-            if (!parseDouble(argv[++i], at) || at < 0 || at > 3600) {
-                fail("--at wants seconds between 0 and 3600");
+            if (!parseTimes(argv[++i], times, timeTexts)) {
+                fail("--at wants seconds between 0 and 3600, or several in rising order separated by commas");
             }
         } else if (a == "--fps" && hasValue) {
             if (!parseDouble(argv[++i], fps) || fps < 1 || fps > 240) {
@@ -196,6 +235,9 @@ int renderScene(int argc, char** argv)
         usage();
         return 2;
     }
+    if (times.size() > 1 && out.find("%s") == std::string::npos) {
+        fail("--out wants a %s, which becomes each time, when --at names several");
+    }
 
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
@@ -235,31 +277,41 @@ int renderScene(int argc, char** argv)
             return 1;
         }
 
+        // Whole frames at the chosen rate; the frame that reaches a picture's
+        // time is shortened so that the picture shows exactly that time
+        // (the opening's moments fall between frames of most rates).
         const double step = 1.0 / fps;
-        const int frames = static_cast<int>(at * fps + 0.5);
+        int frame = 0;
         driver.present(*view, 0.0);
-        for (int frame = 1; frame <= frames; ++frame) {
-            now = frame * step;
-            for (Trigger& trigger : triggers) {
-                // Like every caller, the tool holds triggers back while the opening plays.
-                if (!trigger.done && trigger.at <= now + 1e-9 && !view->openingPlaying()) {
-                    trigger.done = true;
-                    fire(*view, trigger.what);
+        for (std::size_t picture = 0; picture < times.size(); ++picture) {
+            const double at = times[picture];
+            while (now < at - 1e-9) {
+                ++frame;
+                const double previous = now;
+                now = std::min(frame * step, at);
+                const double delta = now - previous;
+                for (Trigger& trigger : triggers) {
+                    // Like every caller, the tool holds triggers back while the opening plays.
+                    if (!trigger.done && trigger.at <= now + 1e-9 && !view->openingPlaying()) {
+                        trigger.done = true;
+                        fire(*view, trigger.what);
+                    }
+                }
+                // Frames are drawn while the post-process warms up and for
+                // the pictures themselves; the others are frame updates only
+                // (the scene's state does not depend on drawing), which keeps
+                // long runs quick on a software GPU.
+                if (now >= at - 1e-9 || !view->bloom()->sceneWarmed()) {
+                    driver.present(*view, delta);
+                } else {
+                    view->render().scene().update(delta);
                 }
             }
-            // Frames are drawn while the post-process warms up and for the
-            // picture itself; the others are frame updates only (the scene's
-            // state does not depend on drawing), which keeps long runs quick
-            // on a software GPU.
-            if (frame == frames || !view->bloom()->sceneWarmed()) {
-                driver.present(*view, step);
-            } else {
-                view->render().scene().update(step);
-            }
+            const std::string file = pictureFile(out, times.size() > 1 ? timeTexts[picture] : std::string());
+            driver.writePng(file);
+            std::printf("gloamyard-render: wrote %s (%dx%d, %s at %.2f s, %d frames)\n", file.c_str(), width, height,
+                        std::string(rawValue(vehicle)).c_str(), at, frame);
         }
-        driver.writePng(out);
-        std::printf("gloamyard-render: wrote %s (%dx%d, %s at %.2f s, %d frames)\n", out.c_str(), width, height,
-                    std::string(rawValue(vehicle)).c_str(), at, frames);
         view->stop();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "gloamyard-render: %s\n", error.what());
