@@ -23,6 +23,8 @@ packages=(
   libopenal-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libstk-dev
   # screen saver host glue
   libx11-dev libxext-dev
+  # the installer: package signing (openssl) and checking (libcrypto)
+  openssl libssl-dev
   # windowed tests and screenshots
   xvfb xauth x11-apps
 )
