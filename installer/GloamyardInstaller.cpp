@@ -337,7 +337,7 @@ void GloamyardInstaller::releaseLock()
     }
 }
 
-async::Task<CommandResult> GloamyardInstaller::runTool(const QString& name, QStringList arguments)
+async::Task<CommandResult> GloamyardInstaller::runTool(QString name, QStringList arguments)
 {
     const QString path = environment_.findTool(name);
     if (path.isEmpty()) {

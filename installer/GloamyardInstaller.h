@@ -98,7 +98,9 @@ private:
     void releaseLock();
     async::Task<void> refuseWhileAppRuns(QString message);
     void registerDisplayMode(bool* created, bool* seeded, QString* written);
-    async::Task<CommandResult> runTool(const QString& name, QStringList arguments);
+    // Coroutines take their parameters by value: they start after the
+    // caller's temporaries are gone.
+    async::Task<CommandResult> runTool(QString name, QStringList arguments);
     // This user's live processes named `name` whose executable is `executable`.
     async::Task<std::vector<pid_t>> userProcesses(QString name, QString executable, QString failureMessage);
     async::Task<void> closeSettingsPrograms();
