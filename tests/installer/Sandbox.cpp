@@ -64,13 +64,17 @@ Sandbox::Sandbox()
 Sandbox::~Sandbox()
 {
     // End what the installer started on its own (settings, a daemon): every
-    // process running a program of this sandbox.
+    // process running a program of this sandbox. A program started just now
+    // may still be between fork and exec, so look twice.
     const QString prefix = root() + u'/';
-    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        if (pid.toInt() > 1 &&
-            QFileInfo(QStringLiteral("/proc/") + pid + QStringLiteral("/exe")).symLinkTarget().startsWith(prefix)) {
-            kill(pid.toInt(), SIGKILL);
+    for (int round = 0; round < 2; ++round) {
+        for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            if (pid.toInt() > 1 &&
+                QFileInfo(QStringLiteral("/proc/") + pid + QStringLiteral("/exe")).symLinkTarget().startsWith(prefix)) {
+                kill(pid.toInt(), SIGKILL);
+            }
         }
+        QThread::msleep(100);
     }
     for (auto& process : started_) {
         process->kill();
