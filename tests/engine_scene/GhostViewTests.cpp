@@ -748,6 +748,7 @@ TEST_F(GhostViewTest, AnUnstageableChargingSurpriseHandsItsTurnOn)
     ASSERT_GE(retries.size(), 3U) << "the preview's retry time, then a miss and its retry";
     EXPECT_GE(scene.view->easterEggs().start, retries[retries.size() - 2]) << "only once the retry has failed";
     EXPECT_EQ(scene.view->easterEggs().nextKind, EasterEgg::amperle) << "the station comes next";
+}
 
 TEST_F(GhostViewTest, ReplayOpeningPlaysTheTitleAgainOverAHiddenScene)
 {
