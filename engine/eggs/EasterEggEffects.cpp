@@ -103,12 +103,19 @@ EasterEggEffects::EasterEggEffects(const std::filesystem::path& resources)
     makeGhost();
     makePumpkin();
 
-    // The witch comes to meet the car as a flat dark silhouette.
-    platform::EntityPtr witch = platform::ModelLoader::loadNow(resources / std::string(resources::witchModel));
-    darken(*witch);
-    guestWitch_ = platform::Entity::make("SkyrellWitch");
-    guestWitch_->addChild(witch);
-    skyrell_->addChild(guestWitch_);
+    // The witch comes to meet the car as a flat dark silhouette. She is the
+    // one optional guest: without a readable witch model the car crosses
+    // alone, as the in-scene witch and the opening also go on without her,
+    // rather than the whole scene failing to load.
+    try {
+        platform::EntityPtr witch = platform::ModelLoader::loadNow(resources / std::string(resources::witchModel));
+        darken(*witch);
+        guestWitch_ = platform::Entity::make("SkyrellWitch");
+        guestWitch_->addChild(witch);
+        skyrell_->addChild(guestWitch_);
+    } catch (const std::exception&) {
+        guestWitch_.reset();
+    }
 
     platform::PhysicallyBasedMaterial cableMaterial;
     cableMaterial.baseColor.tint = platform::rgb(cableColor.r, cableColor.g, cableColor.b);

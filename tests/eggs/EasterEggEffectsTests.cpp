@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <utility>
@@ -405,4 +406,23 @@ TEST_F(EasterEggEffectsTest, TheChargingSurpriseRevealsChargesAndFades)
     eggs.update(EasterEgg::amperle, 0.0);
     EXPECT_EQ(litBars(0.0F), 0);
     EXPECT_EQ(reveal(plinth), 0.0F);
+}
+
+// A missing or broken witch model leaves the sky car to cross alone; the
+// fade library is still required.
+TEST_F(EasterEggEffectsTest, TheSkyCarCrossesAloneWithoutAReadableWitch)
+{
+    for (const char* damage : {"missing", "broken"}) {
+        SCOPED_TRACE(damage);
+        fs::remove(resources() / "Witch.glb");
+        if (std::string(damage) == "broken") {
+            std::ofstream(resources() / "Witch.glb", std::ios::binary) << "glTF not really";
+        }
+        EasterEggEffects eggs(resources());
+        EXPECT_EQ(eggs.guestWitch(), nullptr);
+        eggs.update(EasterEgg::skyrell, 6.0);
+        EXPECT_TRUE(eggs.skyrell()->isEnabled());
+    }
+    fs::remove(resources() / "CameoFade.glsl");
+    EXPECT_THROW(EasterEggEffects{resources()}, std::exception);
 }
