@@ -164,12 +164,17 @@ TEST_F(GhostAppStateTest, GhostNeedsAGraveInViewAndWitchAndHandTheirSpots)
     AppHarness harness;
     harness.launch();
     harness.runScene();
-    // The small scene has graves before the camera but no moon and no hand
-    // reaction spot.
+    // The small scene has graves and the moon before the default camera,
+    // but no hand reaction spot.
     ASSERT_FALSE(harness.scene().visibleGraves().empty());
     EXPECT_TRUE(harness.app->validateMenuItem(item(harness, Effect::ghost)));
-    EXPECT_FALSE(harness.app->validateMenuItem(item(harness, Effect::witch))) << "the moon is hidden";
+    EXPECT_TRUE(harness.app->validateMenuItem(item(harness, Effect::witch))) << "the moon is in view";
     EXPECT_FALSE(harness.app->validateMenuItem(item(harness, Effect::hand)));
+
+    // Orbited round to the far side, the moon is behind the camera.
+    harness.scene().setCameraAngles(2.19F, 0.044F);
+    harness.frame(0.1);
+    EXPECT_FALSE(harness.app->validateMenuItem(item(harness, Effect::witch))) << "the moon is hidden";
 }
 
 TEST_F(GhostAppStateTest, WithNoGraveInViewGhostIsDisabled)
