@@ -46,6 +46,20 @@ bool displayReachable()
 
 int main(int argc, char** argv)
 {
+    // Answered before any display or scene work: the installer runs this to
+    // check that an installed copy starts and is the version it carried.
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--version") {
+            std::printf("Gloamyard %s\n", GLOAMYARD_VERSION);
+            return 0;
+        }
+        if (argument == "--help") {
+            std::printf("Usage: gloamyard [--version]\n"
+                        "The Gloamyard app: the Halloween scene in a window, with its controls.\n");
+            return 0;
+        }
+    }
     if (!displayReachable()) {
         return 1;
     }
