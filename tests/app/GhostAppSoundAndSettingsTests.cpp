@@ -300,7 +300,7 @@ TEST_F(GhostAppMenuTest, AboutShowsTheVersion)
     harness.window().aboutItem()->trigger();
     QMessageBox* about = harness.window().aboutBox();
     ASSERT_TRUE(about->isVisible());
-    EXPECT_TRUE(about->text().contains(QStringLiteral("Version 0.")));
+    EXPECT_TRUE(about->text().contains(QStringLiteral("Version " GLOAMYARD_VERSION))) << about->text().toStdString();
     EXPECT_EQ(about->windowModality(), Qt::WindowModal);
     about->accept();
 }
