@@ -612,7 +612,12 @@ async::Task<void> GloamyardInstaller::reloadDaemon()
     const QStringList restartArguments{QStringLiteral("-restart")};
     auto restart = runTool(QStringLiteral("xscreensaver-command"), restartArguments);
     const CommandResult restarted = co_await std::move(restart);
-    if (restarted.code != 0) {
+    // The daemon restarts by executing itself again in place. When it does
+    // that before the command has read its answer, the command reports the
+    // daemon's window as deleted and exits non-zero although the restart
+    // took place; whether the daemon is back is checked just below.
+    const bool restartedBeforeAnswering = restarted.output.contains(QStringLiteral("window unexpectedly deleted"));
+    if (restarted.code != 0 && !restartedBeforeAnswering) {
         throw failure(refreshMessage);
     }
     for (double waited = 0; waited < daemonReturnSeconds; waited += 0.25) {

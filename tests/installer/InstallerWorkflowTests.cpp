@@ -483,6 +483,20 @@ TEST_F(InstallerWorkflow, TheRunningDaemonReloadsAndStaysAlive)
     EXPECT_EQ(sandbox.programLog().count(QStringLiteral("/xscreensaver ")), 1);
 }
 
+// XScreenSaver's command exits non-zero when the daemon restarts before it
+// answers; the restart still happened, so the install completes.
+TEST_F(InstallerWorkflow, ARestartThatOutrunsItsAnswerStillCompletes)
+{
+    QProcess* daemon = sandbox.start(sandbox.bin() + QStringLiteral("/xscreensaver"));
+    sandbox.reportProcess(QStringLiteral("xscreensaver"), daemon->processId());
+    Sandbox::write(sandbox.root() + QStringLiteral("/pids/restart-before-answer"), "yes");
+    auto installer = makeInstaller();
+    clickAndWait(*installer);
+    EXPECT_EQ(installer->heading()->text(), QStringLiteral("Installation complete"))
+        << installer->message()->text().toStdString();
+    EXPECT_EQ(daemon->state(), QProcess::Running);
+}
+
 TEST_F(InstallerWorkflow, ADaemonThatDoesNotComeBackIsStartedAgain)
 {
     QProcess* daemon = sandbox.start(sandbox.bin() + QStringLiteral("/xscreensaver"));

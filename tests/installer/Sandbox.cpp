@@ -43,6 +43,13 @@ Sandbox::Sandbox()
                                                           "  kill $(/bin/cat '" +
                                                           pids +
                                                           "/xscreensaver')\n"
+                                                          "fi\n"
+                                                          "if [ \"$1\" = -restart ] && [ -f '" +
+                                                          pids +
+                                                          "/restart-before-answer' ]; then\n"
+                                                          "  echo 'xscreensaver-command: xscreensaver window "
+                                                          "unexpectedly deleted.' >&2\n"
+                                                          "  exit 255\n"
                                                           "fi\n");
     writeTool(QStringLiteral("update-desktop-database"), "echo \"update-desktop-database $*\" >> '" + log + "'\n");
     linkTool(QStringLiteral("tar"), QStringLiteral("/bin/tar"));
