@@ -197,6 +197,7 @@ void GloamyardInstaller::applicationDidFinishLaunching()
     headingFont.setWeight(QFont::DemiBold);
     heading_->setFont(headingFont);
     heading_->setAlignment(Qt::AlignCenter);
+    heading_->setWordWrap(true); // the longer headings must not be cut at the window's edges
 
     message_ = new QLabel(introText, window_);
     QFont messageFont = message_->font();
