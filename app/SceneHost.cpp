@@ -1,7 +1,7 @@
 #include "app/SceneHost.h"
 
 #include "engine/scene/GhostView.h"
-#include "engine/scene/StatusLabel.h"
+#include "engine/scene/SceneLabels.h"
 #include "platform/render/window/RenderWindow.h"
 
 #include <QKeyEvent>
@@ -10,31 +10,6 @@
 #include <QVBoxLayout>
 
 namespace gloam::app {
-
-namespace {
-
-// The view's labels as the renderer draws them (centre in 0..1, y down).
-void addLabels(const GhostView& view, render::FramePacket& packet)
-{
-    const platform::Rect bounds = view.bounds();
-    if (bounds.width <= 0.0F || bounds.height <= 0.0F) {
-        return;
-    }
-    const auto add = [&](const StatusLabel& label) {
-        if (label.hidden || label.text.empty()) {
-            return;
-        }
-        const float x = (label.frame.x + label.frame.width / 2.0F) / bounds.width;
-        const float y = 1.0F - (label.frame.y + label.frame.height / 2.0F) / bounds.height;
-        packet.labels.push_back({label.text, {x, y}, StatusLabel::fontSize, true});
-    };
-    add(view.statusLabel());
-    if (view.failureLabel()) {
-        add(*view.failureLabel());
-    }
-}
-
-} // namespace
 
 SceneHost::SceneHost(bool draws, float bottomInset, QWidget* parent)
     : QWidget(parent)
@@ -133,7 +108,7 @@ std::shared_ptr<const render::FramePacket> SceneHost::nextFrame(double delta)
     scene_->render().scene().update(delta);
     time_ += delta;
     auto packet = std::make_shared<render::FramePacket>(builder_.build(scene_->render(), time_));
-    addLabels(*scene_, *packet);
+    addSceneLabels(*scene_, *packet);
     if (!firstFrameReported_) {
         firstFrameReported_ = true;
         if (onFirstSceneFrame) {

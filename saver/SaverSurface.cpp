@@ -1,7 +1,7 @@
 #include "saver/SaverSurface.h"
 
 #include "engine/scene/GhostView.h"
-#include "engine/scene/StatusLabel.h"
+#include "engine/scene/SceneLabels.h"
 #include "platform/render/window/RenderWindow.h"
 #include "saver/SaverGhostScene.h"
 #include "saver/SaverProcessServices.h"
@@ -10,31 +10,6 @@
 #include <QScreen>
 
 namespace gloam::saver {
-
-namespace {
-
-// The view's status labels as the renderer draws them (centre in 0..1, y down).
-void addLabels(GhostView& view, render::FramePacket& packet)
-{
-    const platform::Rect bounds = view.bounds();
-    if (bounds.width <= 0.0F || bounds.height <= 0.0F) {
-        return;
-    }
-    const auto add = [&](const StatusLabel& label) {
-        if (label.hidden || label.text.empty()) {
-            return;
-        }
-        const float x = (label.frame.x + label.frame.width / 2.0F) / bounds.width;
-        const float y = 1.0F - (label.frame.y + label.frame.height / 2.0F) / bounds.height;
-        packet.labels.push_back({label.text, {x, y}, StatusLabel::fontSize, true});
-    };
-    add(view.statusLabel());
-    if (view.failureLabel()) {
-        add(*view.failureLabel());
-    }
-}
-
-} // namespace
 
 SaverSurface::SaverSurface(std::unique_ptr<render::RenderWindow> window, std::function<QRect()> geometry,
                            bool hideWhenEmpty)
@@ -50,7 +25,7 @@ SaverSurface::SaverSurface(std::unique_ptr<render::RenderWindow> window, std::fu
         view.render().scene().update(delta);
         time_ += delta;
         auto packet = std::make_shared<render::FramePacket>(builder_.build(view.render(), time_));
-        addLabels(view, *packet);
+        addSceneLabels(view, *packet);
         return packet;
     });
 }

@@ -3,7 +3,7 @@
 // house, Escape skips the opening). It shows the scene view as the app
 // will, without the app's controls.
 #include "engine/scene/GhostView.h"
-#include "engine/scene/StatusLabel.h"
+#include "engine/scene/SceneLabels.h"
 #include "platform/render/FramePacketBuilder.h"
 #include "platform/render/window/RenderWindow.h"
 
@@ -15,38 +15,7 @@
 #include <memory>
 #include <optional>
 
-namespace {
-
 using namespace gloam;
-
-// The view's labels as the renderer draws them (centre in 0..1, y down).
-void addLabels(const GhostView& view, render::FramePacket& packet)
-{
-    const platform::Rect bounds = view.bounds();
-    if (bounds.width <= 0.0F || bounds.height <= 0.0F) {
-        return;
-    }
-    const auto add = [&](const StatusLabel& label) {
-        if (label.hidden || label.text.empty()) {
-            return;
-        }
-        const float x = (label.frame.x + label.frame.width / 2.0F) / bounds.width;
-        const float y = 1.0F - (label.frame.y + label.frame.height / 2.0F) / bounds.height;
-        packet.labels.push_back({label.text,
-                                 {x, y},
-                                 StatusLabel::fontSize,
-                                 label.plate,
-                                 {label.frame.width, label.frame.height},
-                                 StatusLabel::backgroundAlpha,
-                                 StatusLabel::cornerRadius});
-    };
-    add(view.statusLabel());
-    if (view.failureLabel()) {
-        add(*view.failureLabel());
-    }
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -92,7 +61,7 @@ int main(int argc, char** argv)
         view->render().scene().update(delta);
         time += delta;
         auto packet = std::make_shared<render::FramePacket>(builder.build(view->render(), time));
-        addLabels(*view, *packet);
+        addSceneLabels(*view, *packet);
         return packet;
     });
 
