@@ -16,6 +16,7 @@
 // opened and when each trigger fired, both in run time, so that a cue's
 // place in the recording can be predicted.
 
+#include "tools/common/SceneTrigger.h"
 #include "engine/effects/OpeningSequence.h"
 #include "engine/post/GhostBloom.h"
 #include "engine/scene/GhostView.h"
@@ -49,38 +50,6 @@ bool parseDouble(const char* text, double& value)
     return end != text && *end == '\0';
 }
 
-bool knownTrigger(const std::string& what)
-{
-    for (const char* name : {"lightning", "pumpkins", "ghost", "witch", "hand", "skyrell", "amperle"}) {
-        if (what == name) {
-            return true;
-        }
-    }
-    return what.rfind("ghost=", 0) == 0 && what.size() > 6;
-}
-
-void fire(gloam::GhostView& view, const std::string& what)
-{
-    using gloam::EasterEgg;
-    if (what == "lightning") {
-        view.triggerLightning();
-    } else if (what == "pumpkins") {
-        view.triggerPumpkins();
-    } else if (what == "ghost") {
-        view.triggerGhost(std::nullopt);
-    } else if (what.rfind("ghost=", 0) == 0) {
-        view.triggerGhost(what.substr(6));
-    } else if (what == "witch") {
-        view.triggerWitch();
-    } else if (what == "hand") {
-        view.triggerHand();
-    } else if (what == "skyrell") {
-        view.previewEgg(EasterEgg::skyrell);
-    } else if (what == "amperle") {
-        view.previewEgg(EasterEgg::amperle);
-    }
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -107,7 +76,7 @@ int main(int argc, char** argv)
             const auto atSign = spec.rfind('@');
             Trigger trigger;
             trigger.what = spec.substr(0, atSign);
-            if (atSign == std::string::npos || !knownTrigger(trigger.what) ||
+            if (atSign == std::string::npos || !gloam::SceneTrigger::known(trigger.what) ||
                 !parseDouble(spec.substr(atSign + 1).c_str(), trigger.at) || trigger.at < 0) {
                 std::fprintf(
                     stderr, "gloamyard-sound-capture: --trigger wants WHAT@SECONDS, e.g. witch@3, not \u201c%s\u201d\n",
@@ -170,7 +139,7 @@ int main(int argc, char** argv)
             for (Trigger& trigger : triggers) {
                 if (trigger.firedAt < 0.0 && elapsed >= trigger.at && view->isReady() && !view->openingPlaying()) {
                     trigger.firedAt = elapsed;
-                    fire(*view, trigger.what);
+                    gloam::SceneTrigger::fire(*view, trigger.what);
                 }
             }
             if (drawUntilWarm && view->isReady() && !view->bloom()->sceneWarmed()) {

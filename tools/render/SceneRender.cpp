@@ -1,5 +1,6 @@
 #include "tools/render/SceneRender.h"
 
+#include "tools/common/SceneTrigger.h"
 #include "engine/effects/OpeningSequence.h"
 #include "engine/post/GhostBloom.h"
 #include "engine/prefs/Vehicle.h"
@@ -107,37 +108,6 @@ std::string pictureFile(const std::string& pattern, const std::string& time)
     std::exit(2);
 }
 
-void fire(GhostView& view, const std::string& what)
-{
-    if (what == "lightning") {
-        view.triggerLightning();
-    } else if (what == "pumpkins") {
-        view.triggerPumpkins();
-    } else if (what == "ghost") {
-        view.triggerGhost(std::nullopt);
-    } else if (what.rfind("ghost=", 0) == 0) {
-        view.triggerGhost(what.substr(6));
-    } else if (what == "witch") {
-        view.triggerWitch();
-    } else if (what == "hand") {
-        view.triggerHand();
-    } else if (what == "skyrell") {
-        view.previewEgg(EasterEgg::skyrell);
-    } else if (what == "amperle") {
-        view.previewEgg(EasterEgg::amperle);
-    }
-}
-
-bool knownTrigger(const std::string& what)
-{
-    for (const char* name : {"lightning", "pumpkins", "ghost", "witch", "hand", "skyrell", "amperle"}) {
-        if (what == name) {
-            return true;
-        }
-    }
-    return what.rfind("ghost=", 0) == 0 && what.size() > 6;
-}
-
 } // namespace
 
 bool wantsScene(int argc, char** argv)
@@ -212,7 +182,7 @@ int renderScene(int argc, char** argv)
             const auto atSign = spec.rfind('@');
             Trigger trigger;
             trigger.what = spec.substr(0, atSign);
-            if (atSign == std::string::npos || !knownTrigger(trigger.what) ||
+            if (atSign == std::string::npos || !gloam::SceneTrigger::known(trigger.what) ||
                 !parseDouble(spec.substr(atSign + 1).c_str(), trigger.at) || trigger.at < 0) {
                 fail("--trigger wants WHAT@SECONDS, e.g. pumpkins@20 (see --help), not \u201c" + spec + "\u201d");
             }
@@ -294,7 +264,7 @@ int renderScene(int argc, char** argv)
                     // Like every caller, the tool holds triggers back while the opening plays.
                     if (!trigger.done && trigger.at <= now + 1e-9 && !view->openingPlaying()) {
                         trigger.done = true;
-                        fire(*view, trigger.what);
+                        gloam::SceneTrigger::fire(*view, trigger.what);
                     }
                 }
                 // Frames are drawn while the post-process warms up and for
