@@ -220,6 +220,15 @@ int GloamyardExtension::draw(const SaverCommandLine& commandLine, int argc, char
     auto controller = std::make_unique<GloamyardViewController>(services);
     GloamyardNativeView& view = *controller->view();
     view.setFrameSize(frameSize());
+    // The scene is made only once the window draws: its opening needs the
+    // render thread's GPU device, which starts when the window is first
+    // exposed.
+    drawn->onStarted = [&view, surface, hostPointer] {
+        if (hostPointer == nullptr || hostPointer->mapped()) {
+            view.moveToWindow(surface);
+            view.layout();
+        }
+    };
 
     bool stopping = false;
     SignalPipe signalPipe(
@@ -235,7 +244,13 @@ int GloamyardExtension::draw(const SaverCommandLine& commandLine, int argc, char
 
     std::unique_ptr<ResizeFilter> resizeFilter;
     if (host) {
-        host->onMapChanged = [&view, surface](bool mapped) {
+        host->onMapChanged = [&view, surface, drawn](bool mapped) {
+            // Not drawing yet: shown, the window starts drawing and then
+            // attaches the view.
+            if (mapped && drawn->renderThread() == nullptr) {
+                drawn->show();
+                return;
+            }
             view.moveToWindow(mapped ? surface : nullptr);
             if (mapped) {
                 view.layout();
@@ -275,7 +290,11 @@ int GloamyardExtension::draw(const SaverCommandLine& commandLine, int argc, char
     SystemSleepWatch systemSleep([&services](bool asleep) { services.notifications().postDisplay(asleep); });
 
     if (!host || host->mapped()) {
-        view.moveToWindow(surface);
+        if (drawn->renderThread() != nullptr) {
+            view.moveToWindow(surface);
+        } else {
+            drawn->show();
+        }
     }
     view.layout();
     view.startAnimation();
@@ -286,6 +305,7 @@ int GloamyardExtension::draw(const SaverCommandLine& commandLine, int argc, char
         armStopDeadline();
         view.stopAnimation();
     }
+    drawn->onStarted = nullptr;
     if (resizeFilter) {
         drawn->removeEventFilter(resizeFilter.get());
     }

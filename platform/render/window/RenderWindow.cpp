@@ -123,6 +123,8 @@ void RenderWindow::start()
         QMetaObject::invokeMethod(
             this, [this] { framePresented(); }, Qt::QueuedConnection);
     });
+    if (onStarted)
+        onStarted();
     nextFrame();
 }
 

@@ -46,6 +46,9 @@ public:
     std::function<void(QKeyEvent*)> onKeyPress;
     // Rendering could not start (no GL 4.5): the reason, once.
     std::function<void(const std::string&)> onFailure;
+    // The render thread has started and its GPU device is the process's
+    // default: what needs a device may be built from now on. Once.
+    std::function<void()> onStarted;
 
     // The render thread, once the window has been exposed; else null.
     RenderThread* renderThread() const { return thread_.get(); }
