@@ -1,6 +1,6 @@
 #include "engine/effects/WitchEffect.h"
 
-#include "engine/effects/Silhouette.h"
+#include "engine/effects/WitchSilhouette.h"
 #include "engine/timelines/CharacterTimeline.h"
 #include "platform/collision/CollisionComponent.h"
 #include "platform/collision/ShapeResource.h"
@@ -76,14 +76,9 @@ WitchEffect::WitchEffect(platform::EntityPtr model)
     if (!model) {
         throw std::invalid_argument("the witch model is empty");
     }
-    Silhouette::apply(*model, Silhouette::witchMaterial());
-    // The last entity of that name wins, as a later part of the tree would.
-    model->visit([this](platform::Entity& entity) {
-        if (entity.name() == scene_names::witchCape) {
-            cape_ = entity.shared_from_this();
-            capeRest_ = entity.transform();
-        }
-    });
+    const WitchSilhouette styled = WitchSilhouette::style(*model, WitchSilhouette::moonMaterial());
+    cape_ = styled.cape;
+    capeRest_ = styled.capeRest;
 
     root_->addChild(model);
     root_->setOrientation(restingOrientation);

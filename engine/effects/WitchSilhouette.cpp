@@ -9,6 +9,11 @@
 
 namespace gloam {
 
+platform::UnlitMaterial WitchSilhouette::moonMaterial()
+{
+    return platform::UnlitMaterial(platform::rgb(0.012F, 0.02F, 0.027F));
+}
+
 WitchSilhouette WitchSilhouette::style(platform::Entity& model, const platform::Material& silhouette)
 {
     WitchSilhouette result;

@@ -1,5 +1,5 @@
-#include "engine/effects/Silhouette.h"
 #include "engine/effects/WitchEffect.h"
+#include "engine/effects/WitchSilhouette.h"
 
 #include "platform/collision/CollisionComponent.h"
 #include "platform/material/PhysicallyBasedMaterial.h"
@@ -209,14 +209,28 @@ TEST(WitchEffectTest, FlightFramesAllocateNothing)
               0);
 }
 
-TEST(SilhouetteTest, StylesEveryModelInTheTree)
+TEST(WitchSilhouetteTest, StylesEveryModelAndFindsTheCape)
 {
-    const platform::EntityPtr tree = witchTree(true);
+    const platform::EntityPtr tree = witchTree(false);
+    // A part loaded without any material still draws, as a silhouette.
+    auto bare = platform::ModelEntity::make(triangle(), {}, "Broom");
+    tree->addChild(bare);
     const platform::UnlitMaterial black(platform::rgb(0, 0, 0));
-    Silhouette::apply(*tree, black);
-    const auto* cape = tree->findEntity("WitchCape")->components.get<platform::ModelComponent>();
-    ASSERT_NE(cape, nullptr);
-    ASSERT_EQ(cape->materials.size(), 1U);
-    EXPECT_NE(platform::asUnlit(cape->materials.front()), nullptr);
+
+    const WitchSilhouette styled = WitchSilhouette::style(*tree, black);
+
+    EXPECT_EQ(styled.cape, nullptr) << "this witch has no cape";
+    const auto* broom = bare->components.get<platform::ModelComponent>();
+    ASSERT_EQ(broom->materials.size(), 1U);
+    EXPECT_NE(platform::asUnlit(broom->materials.front()), nullptr);
     EXPECT_FALSE(tree->components.has<platform::DynamicLightShadowComponent>()) << "only models are styled";
+
+    // With two capes the later one in the tree wins.
+    const platform::EntityPtr caped = witchTree(true);
+    auto second = platform::ModelEntity::make(triangle(), {paint("Cloth")}, "WitchCape");
+    second->setPosition({0.0F, 1.0F, 0.0F});
+    caped->addChild(second);
+    const WitchSilhouette withCapes = WitchSilhouette::style(*caped, black);
+    EXPECT_EQ(withCapes.cape, second);
+    EXPECT_EQ(withCapes.capeRest.translation, glm::vec3(0.0F, 1.0F, 0.0F));
 }
