@@ -5,6 +5,9 @@
 #include "platform/async/TaskHandle.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QIcon>
 #include <QCoreApplication>
 #include <QSessionManager>
 
@@ -37,6 +40,26 @@ int uninstall(int argc, char** argv)
     return status;
 }
 
+// Gloamyard's icon for the window and its heading: the theme's once the
+// app is installed, else the pictures shipped beside the installer (the
+// build's resource folder or an installed icon theme folder).
+QIcon productIcon()
+{
+    const QString share = QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share"));
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+        const QString folder = QStringLiteral("%1x%1/apps/gloamyard.png").arg(size);
+        for (const QString& base : {share + QStringLiteral("/gloamyard/Resources/Icons/hicolor/"),
+                                    share + QStringLiteral("/icons/hicolor/")}) {
+            if (QFileInfo::exists(base + folder)) {
+                icon.addFile(base + folder, QSize(size, size));
+                break;
+            }
+        }
+    }
+    return QIcon::fromTheme(QStringLiteral("gloamyard"), icon);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -55,6 +78,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("gloamyard-installer"));
     QApplication::setApplicationDisplayName(QStringLiteral("Install Gloamyard"));
+    QApplication::setWindowIcon(productIcon());
     GloamyardInstaller installer(InstallerEnvironment::fromProcess());
     // Closing the window quits, except while an operation runs; so does a logout.
     QApplication::setQuitOnLastWindowClosed(installer.applicationShouldTerminateAfterLastWindowClosed());
