@@ -94,7 +94,6 @@ public:
     int updateCount() const { return updateCount_; }
     bool isStopped() const { return stopped_; }
     bool isPaused() const { return paused_; }
-    bool isInteractive() const { return interactive_; }
     Vehicle vehicle() const { return vehicle_; }
     const platform::EntityPtr& vehicleModel() const { return model_; }
     SceneSound& sound() { return *sound_; }

@@ -92,12 +92,6 @@ bool GpuDevice::onContextThread() const
     return contextThread_ == std::this_thread::get_id();
 }
 
-void GpuDevice::adoptContextThread()
-{
-    std::lock_guard lock(threadMutex_);
-    contextThread_ = std::this_thread::get_id();
-}
-
 void GpuDevice::perform(const std::function<void()>& job)
 {
     if (onContextThread()) {
