@@ -74,6 +74,9 @@ void GpuDevice::shutdown()
 {
     if (shutDown_)
         return;
+    // Work still in flight never completes; its fences go with the context.
+    for (auto& buffer : inFlight_)
+        buffer->releaseFence();
     inFlight_.clear();
     programs_.clear();
     if (!uniformBuffers_.empty()) {
