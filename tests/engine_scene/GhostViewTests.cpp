@@ -55,13 +55,7 @@ public:
         for (const std::string& file : withoutFiles) {
             fs::remove(resources_ / file);
         }
-        driver(); // the GPU device exists before any view prepares its post-process
-        GhostView::Environment environment;
-        environment.resources = resources_;
-        environment.uptime = [this] { return now_; };
-        environment.eggSeed = 1;
-        environment.log = [this](const std::string& line, bool) { log.push_back(line); };
-        view = GhostView::make({0, 0, 320, 144}, interactive, Vehicle::corsel, std::nullopt, environment);
+        view = gloam::testing::makeTestView(resources_, interactive, now_, log);
     }
     ~SceneHarness()
     {
