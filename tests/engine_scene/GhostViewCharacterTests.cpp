@@ -113,6 +113,7 @@ public:
     ~CastHarness()
     {
         view.reset();
+        gloam::testing::settleTasks(); // what the view still had going
         fs::remove_all(resources_);
     }
     CastHarness(const CastHarness&) = delete;

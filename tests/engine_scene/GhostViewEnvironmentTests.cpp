@@ -159,6 +159,7 @@ public:
     ~EnvironmentScene()
     {
         view.reset();
+        gloam::testing::settleTasks(); // what the view still had going
         fs::remove_all(resources_);
     }
     bool waitUntilSettled()

@@ -60,6 +60,7 @@ public:
     ~SceneHarness()
     {
         view.reset();
+        gloam::testing::settleTasks(); // what the view still had going
         fs::remove_all(resources_);
     }
 
