@@ -24,5 +24,11 @@ function(gloamyard_test name)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}")
   gloamyard_warnings(${name})
+  # Under AddressSanitizer the tests keep the libraries they load (see the
+  # file); the executable's dlclose must be the one libraries call.
+  if(CMAKE_CXX_FLAGS MATCHES "-fsanitize=[^ ]*address")
+    target_sources(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests/sanitizers/KeepLibrariesLoaded.cpp")
+    target_link_options(${name} PRIVATE "LINKER:--export-dynamic-symbol=dlclose")
+  endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}")
 endfunction()

@@ -86,7 +86,6 @@ public:
     const platform::EntityPtr& hillBolts() const { return hillBolts_; }
     const std::vector<Bat>& bats() const { return bats_; }
     float backdropWidth() const { return backdropWidth_; }
-    float hillShift() const { return hillShift_; }
     float aspect() const { return aspect_; }
 
     // The picture's pieces, exposed for tests.

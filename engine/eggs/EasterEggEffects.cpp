@@ -195,7 +195,7 @@ void EasterEggEffects::updateSkyrell(float t)
     const glm::vec3 right = glm::normalize(landmark(landmarks::viewRight));
     const glm::vec3 depth = glm::normalize(landmark(landmarks::houseDirection));
     const glm::vec3 base = moon - 1.5F * depth + glm::vec3(0.0F, -0.12F, 0.0F);
-    const glm::quat facing = about(upAxis, -0.955F);
+    const glm::quat facing = about(upAxis, landmarks::cameraYaw); // turned to the default camera
 
     // The car drifts in from the right of the moon, stops near it at about
     // 4.1 s, waits, then from 8.2 s speeds away to the left while climbing.

@@ -19,6 +19,7 @@
 #include "platform/scene/PointLight.h"
 #include "platform/scene/Scene.h"
 #include "platform/scene/View3D.h"
+#include "resources/SceneLandmarks.h"
 
 #include <glm/vec2.hpp>
 #include <glm/vec3.hpp>
@@ -94,7 +95,6 @@ public:
     int updateCount() const { return updateCount_; }
     bool isStopped() const { return stopped_; }
     bool isPaused() const { return paused_; }
-    bool isInteractive() const { return interactive_; }
     Vehicle vehicle() const { return vehicle_; }
     const platform::EntityPtr& vehicleModel() const { return model_; }
     SceneSound& sound() { return *sound_; }
@@ -247,8 +247,8 @@ private:
     std::vector<async::TaskHandle> vehicleCollisionTasks_;
     bool shownOpening_ = false;
     bool houseVisible_ = true;
-    float yaw_ = -0.955F;
-    float elevation_ = 0.044F;
+    float yaw_ = landmarks::cameraYaw;
+    float elevation_ = landmarks::cameraElevation;
     std::optional<glm::vec2> lastPoint_;
     bool moved_ = false;
     std::shared_ptr<GhostBloom> bloom_;

@@ -1,7 +1,5 @@
 #include "engine/scene/HalloweenResources.h"
 
-#include "resources/ResourceFiles.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <system_error>
@@ -48,16 +46,6 @@ const std::filesystem::path& halloweenResources()
         std::exit(EXIT_FAILURE);
     }();
     return folder;
-}
-
-std::filesystem::path resourceFile(std::string_view name)
-{
-    return halloweenResources() / std::filesystem::path(name);
-}
-
-std::filesystem::path audioFile(std::string_view name)
-{
-    return halloweenResources() / std::filesystem::path(resources::audioFolder) / std::filesystem::path(name);
 }
 
 } // namespace gloam

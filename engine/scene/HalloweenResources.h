@@ -22,8 +22,4 @@ std::optional<std::filesystem::path> findResourceFolder(const std::filesystem::p
 // The folder of the running program (from /proc/self/exe).
 std::filesystem::path programDirectory();
 
-// A file of the resource folder, and a sound in its "Audio" subfolder.
-std::filesystem::path resourceFile(std::string_view name);
-std::filesystem::path audioFile(std::string_view name);
-
 } // namespace gloam

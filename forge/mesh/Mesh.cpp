@@ -1,8 +1,6 @@
 #include "forge/mesh/Mesh.h"
 
 #include <cmath>
-#include <map>
-#include <tuple>
 
 #include <glm/geometric.hpp>
 #include <glm/mat3x3.hpp>
@@ -88,49 +86,6 @@ void Mesh::recomputeNormals()
         if (len > 1e-12f) {
             vertices[i].normal = sums[i] / len;
         }
-    }
-}
-
-void Mesh::weld(float epsilon)
-{
-    std::map<std::tuple<long, long, long>, std::uint32_t> seen;
-    std::vector<std::uint32_t> remap(vertices.size());
-    std::vector<Vertex> kept;
-    std::vector<glm::u16vec4> keptJoints;
-    std::vector<glm::vec4> keptWeights;
-    for (std::size_t i = 0; i < vertices.size(); ++i) {
-        glm::vec3 p = vertices[i].position / epsilon;
-        auto key = std::make_tuple(std::lround(p.x), std::lround(p.y), std::lround(p.z));
-        auto it = seen.find(key);
-        if (it == seen.end()) {
-            auto index = static_cast<std::uint32_t>(kept.size());
-            seen.emplace(key, index);
-            kept.push_back(vertices[i]);
-            if (!joints.empty()) {
-                keptJoints.push_back(joints[i]);
-                keptWeights.push_back(weights[i]);
-            }
-            remap[i] = index;
-        } else {
-            remap[i] = it->second;
-        }
-    }
-    for (std::uint32_t& index : indices) {
-        index = remap[index];
-    }
-    // Drop triangles that collapsed.
-    std::vector<std::uint32_t> clean;
-    clean.reserve(indices.size());
-    for (std::size_t i = 0; i + 2 < indices.size(); i += 3) {
-        if (indices[i] != indices[i + 1] && indices[i + 1] != indices[i + 2] && indices[i] != indices[i + 2]) {
-            clean.insert(clean.end(), {indices[i], indices[i + 1], indices[i + 2]});
-        }
-    }
-    indices = std::move(clean);
-    vertices = std::move(kept);
-    if (!joints.empty()) {
-        joints = std::move(keptJoints);
-        weights = std::move(keptWeights);
     }
 }
 

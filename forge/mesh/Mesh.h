@@ -48,9 +48,6 @@ public:
 
     // Smooth normals from the triangles (area weighted), over shared indices.
     void recomputeNormals();
-    // Merges vertices at the same position (within epsilon) so that
-    // recomputeNormals smooths across seams; uvs of the first are kept.
-    void weld(float epsilon = 1e-5f);
     // Moves every vertex along its normal by f(position, normal).
     void displace(const std::function<float(glm::vec3, glm::vec3)>& f);
     // Moves every vertex by f(position).

@@ -28,7 +28,6 @@ public:
     bool isPaused() const { return paused_; }
     bool isStopped() const { return stopped_; }
     bool isPlaying() const { return !paused_ && !stopped_; }
-    bool isComplete() const { return time_ >= animation_->duration(); }
 
     // Playback time in seconds since the start.
     double time() const { return time_; }

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
-#include <QThread>
 
 #include <deque>
 #include <mutex>
@@ -43,12 +42,6 @@ QObject* MainActor::context()
         throw std::logic_error("the main actor needs a QCoreApplication; create one before starting tasks");
     }
     return app;
-}
-
-bool MainActor::isCurrentThread()
-{
-    const QObject* app = QCoreApplication::instance();
-    return app != nullptr && QThread::currentThread() == app->thread();
 }
 
 void MainActor::post(std::function<void()> job)

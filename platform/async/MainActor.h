@@ -13,8 +13,6 @@ public:
     // The object whose thread is the main actor. Requires a QCoreApplication.
     static QObject* context();
 
-    static bool isCurrentThread();
-
     // Queues `job` to run on the main actor's event loop, from any thread.
     // Once the application is gone (a worker finishing during shutdown) the
     // job is dropped.

@@ -50,13 +50,6 @@ async::Task<ShapeResource> ShapeResource::generateStaticMesh(std::shared_ptr<con
     co_return shape;
 }
 
-ShapeResource ShapeResource::offsetBy(glm::vec3 offset) const
-{
-    ShapeResource moved = *this;
-    moved.offset_ += offset;
-    return moved;
-}
-
 BoundingBox ShapeResource::bounds() const
 {
     BoundingBox box;

@@ -40,9 +40,6 @@ public:
     // The same, at once, on the calling thread.
     static ShapeResource generateStaticMeshNow(const MeshResource& mesh);
 
-    // The shape moved by `offset` in its entity's space.
-    ShapeResource offsetBy(glm::vec3 offset) const;
-
     const std::variant<Box, Sphere, StaticMesh>& geometry() const { return geometry_; }
     glm::vec3 offset() const { return offset_; }
     BoundingBox bounds() const;

@@ -7,6 +7,7 @@
 #include <epoxy/gl.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace gloam::gpu {
 
@@ -22,8 +23,23 @@ CommandBuffer::~CommandBuffer()
 {
     if (fence_ != nullptr) {
         auto* fence = static_cast<GLsync>(fence_);
-        device_->performLater([fence] { glDeleteSync(fence); });
+        if (auto device = committedTo_.lock())
+            device->performLater([fence] { glDeleteSync(fence); });
     }
+}
+
+GpuDevice& CommandBuffer::device() const
+{
+    if (!device_)
+        throw std::logic_error("a committed command buffer takes no more commands");
+    return *device_;
+}
+
+void CommandBuffer::releaseFence() noexcept
+{
+    if (fence_ != nullptr)
+        glDeleteSync(static_cast<GLsync>(fence_));
+    fence_ = nullptr;
 }
 
 ComputeEncoder CommandBuffer::makeComputeEncoder()
@@ -62,6 +78,8 @@ void CommandBuffer::commit()
     glFlush();
     status_ = CommandBufferStatus::committed;
     device_->track(shared_from_this());
+    committedTo_ = device_;
+    device_.reset();
 }
 
 bool CommandBuffer::finishIfSignalled(bool wait)

@@ -24,7 +24,8 @@ public:
     CommandBuffer(const CommandBuffer&) = delete;
     CommandBuffer& operator=(const CommandBuffer&) = delete;
 
-    GpuDevice& device() const noexcept { return *device_; }
+    // The device it encodes for; only until it is committed.
+    GpuDevice& device() const;
     CommandBufferStatus status() const noexcept { return status_; }
 
     ComputeEncoder makeComputeEncoder();
@@ -44,8 +45,16 @@ private:
     friend class GpuDevice;
     explicit CommandBuffer(std::shared_ptr<GpuDevice> device);
     bool finishIfSignalled(bool wait);
+    // The device is going: its fence goes with it, and the buffer can no
+    // longer complete.
+    void releaseFence() noexcept;
 
+    // While it is encoded the buffer keeps its device alive. Once committed
+    // the device keeps the buffer until it completes, so the buffer then
+    // holds the device weakly: else a device dropped with work in flight
+    // and that work would keep each other alive for ever.
     std::shared_ptr<GpuDevice> device_;
+    std::weak_ptr<GpuDevice> committedTo_;
     std::vector<std::function<void(CommandBufferStatus)>> handlers_;
     CommandBufferStatus status_ = CommandBufferStatus::notCommitted;
     void* fence_ = nullptr;

@@ -74,6 +74,9 @@ void GpuDevice::shutdown()
 {
     if (shutDown_)
         return;
+    // Work still in flight never completes; its fences go with the context.
+    for (auto& buffer : inFlight_)
+        buffer->releaseFence();
     inFlight_.clear();
     programs_.clear();
     if (!uniformBuffers_.empty()) {
@@ -90,12 +93,6 @@ bool GpuDevice::onContextThread() const
 {
     std::lock_guard lock(threadMutex_);
     return contextThread_ == std::this_thread::get_id();
-}
-
-void GpuDevice::adoptContextThread()
-{
-    std::lock_guard lock(threadMutex_);
-    contextThread_ = std::this_thread::get_id();
 }
 
 void GpuDevice::perform(const std::function<void()>& job)

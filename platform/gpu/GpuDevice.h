@@ -50,8 +50,6 @@ public:
     GpuDevice& operator=(const GpuDevice&) = delete;
 
     bool onContextThread() const;
-    // The context moved to another thread (a host's render thread took it).
-    void adoptContextThread();
 
     // Runs `job` on the context thread and waits for it; exceptions travel
     // back to the caller. Runs it directly when already there.

@@ -183,13 +183,4 @@ std::size_t MeshResource::triangleCount() const
     return total;
 }
 
-std::uint32_t MeshResource::materialSlotCount() const
-{
-    std::uint32_t count = 0;
-    for (const auto& p : parts_) {
-        count = std::max(count, p.materialIndex + 1);
-    }
-    return count;
-}
-
 } // namespace gloam::platform

@@ -74,8 +74,6 @@ public:
     const std::vector<Part>& parts() const { return parts_; }
     const BoundingBox& bounds() const { return bounds_; }
     std::size_t triangleCount() const;
-    // The highest material index of any part, plus one.
-    std::uint32_t materialSlotCount() const;
 
 private:
     MeshResource(std::string name, std::vector<Part> parts);

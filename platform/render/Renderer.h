@@ -68,7 +68,6 @@ public:
     Renderer& operator=(const Renderer&) = delete;
 
     void setPostProcess(PostProcess callback) { postProcess_ = std::move(callback); }
-    bool hasPostProcess() const { return static_cast<bool>(postProcess_); }
     void setMeasuring(bool on) { measuring_ = on; }
 
     void setQualityTier(QualityTier tier);

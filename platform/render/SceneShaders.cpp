@@ -429,11 +429,6 @@ std::string SceneShaders::shadowFragment()
     return "#version 450 core\nvoid main() {}\n";
 }
 
-std::string SceneShaders::depthFragment()
-{
-    return "#version 450 core\nvoid main() {}\n";
-}
-
 std::string SceneShaders::fullscreenVertex()
 {
     return R"(#version 450 core

@@ -52,9 +52,6 @@ struct SceneShaders {
     static std::string sceneFragment(std::uint32_t features, const std::string& surface);
     static std::string shadowVertex(bool skinned);
     static std::string shadowFragment();
-    // The opaque depth pre-pass: `sceneVertex` with no colour output, so
-    // that shading runs once per pixel (depth test "equal").
-    static std::string depthFragment();
     static std::string fullscreenVertex();
     // Tone mapping, anti-aliasing (FXAA) and display encoding, HDR → output;
     // `scaled`: the picture is smaller than the output and filtered up.

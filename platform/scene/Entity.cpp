@@ -323,14 +323,6 @@ std::shared_ptr<AnimationPlaybackController> Entity::playAnimation(const Animati
     return playback_;
 }
 
-void Entity::stopAllAnimations()
-{
-    if (playback_) {
-        playback_->stop();
-        playback_.reset();
-    }
-}
-
 void Entity::advanceAnimations(double seconds)
 {
     if (playback_) {

@@ -110,7 +110,6 @@ public:
     // entity stops. Advanced by `advanceAnimations` (the scene's update).
     std::shared_ptr<AnimationPlaybackController>
     playAnimation(const AnimationPtr& animation, double transitionDuration = 0.0, bool startsPaused = false);
-    void stopAllAnimations();
     // Moves every playing clip on this entity and its descendants on by
     // `seconds` and poses their targets.
     void advanceAnimations(double seconds);

@@ -47,11 +47,6 @@ void Scene::addAnchor(const std::shared_ptr<Entity>& anchor)
     anchors_.push_back(anchor);
 }
 
-void Scene::removeAnchor(const Entity& anchor)
-{
-    std::erase_if(anchors_, [&](const EntityPtr& a) { return a.get() == &anchor; });
-}
-
 void Scene::removeAllAnchors()
 {
     anchors_.clear();

@@ -54,7 +54,6 @@ public:
     Scene();
 
     void addAnchor(const std::shared_ptr<Entity>& anchor);
-    void removeAnchor(const Entity& anchor);
     void removeAllAnchors();
     const std::vector<EntityPtr>& anchors() const { return anchors_; }
     // The first entity with this name under any anchor.

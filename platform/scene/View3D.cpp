@@ -21,20 +21,6 @@ float View3D::aspect() const
     return frame_.width / frame_.height;
 }
 
-glm::mat4 View3D::viewMatrix() const
-{
-    auto cam = camera();
-    return cam ? glm::affineInverse(cam->worldMatrix()) : glm::mat4(1.0f);
-}
-
-glm::mat4 View3D::projectionMatrix() const
-{
-    auto cam = camera();
-    const PerspectiveCameraComponent lens =
-        cam ? *cam->components.get<PerspectiveCameraComponent>() : PerspectiveCameraComponent{};
-    return lens.projection(aspect());
-}
-
 namespace {
 
 glm::mat4 projectionOf(const Entity& camera, float aspect)

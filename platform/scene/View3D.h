@@ -59,8 +59,6 @@ public:
     EntityPtr camera() const { return scene_.activeCamera(); }
     // width / height of the frame, 1 when either is zero.
     float aspect() const;
-    glm::mat4 viewMatrix() const;
-    glm::mat4 projectionMatrix() const;
 
     // The world point seen at a view point, or none when it is behind the
     // camera (or there is no camera or no area).

@@ -63,6 +63,7 @@ public:
     ~AppHarness()
     {
         app.reset();
+        settleTasks(); // the scene's load, if it was still going
         if (ownResources_) {
             std::filesystem::remove_all(resources_);
         }

@@ -1,5 +1,7 @@
 // The app's widget tests run on Qt's offscreen platform (no display needed)
 // and keep their stored choices in a private config directory.
+#include "tests/support/TemporaryFolder.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -30,14 +32,11 @@ void quietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
 int main(int argc, char** argv)
 {
     defaultHandler = qInstallMessageHandler(quietHandler);
-    std::string pattern = (std::filesystem::temp_directory_path() / "gloamyard-app-XXXXXX").string();
-    const std::filesystem::path home = ::mkdtemp(pattern.data());
+    const gloam::testing::TemporaryFolder home("gloamyard-app");
     ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
     ::setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    const int result = RUN_ALL_TESTS();
-    std::filesystem::remove_all(home);
-    return result;
+    return RUN_ALL_TESTS();
 }

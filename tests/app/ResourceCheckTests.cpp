@@ -2,12 +2,12 @@
 #include "app/ResourceCheck.h"
 #include "engine/prefs/Vehicle.h"
 #include "resources/ResourceFiles.h"
+#include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 using namespace gloam;
 using gloam::app::ResourceCheck;
@@ -19,8 +19,6 @@ class ResourceCheckTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "gloamyard-check-XXXXXX").string();
-        folder = ::mkdtemp(pattern.data());
         const std::string glb("glTF\x02\0\0\0", 8);
         for (std::string_view model : {resources::graveyardModel, resources::handModel}) {
             write(std::string(model), glb);
@@ -36,14 +34,14 @@ protected:
               std::string(static_cast<std::size_t>(resources::fogWidth * resources::fogHeight * resources::fogDepth),
                           '\x10'));
     }
-    void TearDown() override { fs::remove_all(folder); }
 
     void write(const std::string& name, const std::string& bytes) const
     {
         std::ofstream(folder / name, std::ios::binary) << bytes;
     }
 
-    fs::path folder;
+    const gloam::testing::TemporaryFolder scratch{"gloamyard-check"};
+    const fs::path& folder = scratch.path();
 };
 
 TEST_F(ResourceCheckTest, AWholeFolderPasses)

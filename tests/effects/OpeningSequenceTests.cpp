@@ -8,6 +8,7 @@
 #include "resources/SceneLandmarks.h"
 #include "tests/engine_scene/SceneFixture.h"
 #include "tests/support/OpeningPose.h"
+#include "tests/support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -29,19 +30,11 @@ constexpr float tolerance = 1e-4F;
 // A folder with the opening's four files and nothing else.
 class OpeningFolder {
 public:
-    OpeningFolder()
-    {
-        std::string pattern = (fs::temp_directory_path() / "gloamyard-opening-XXXXXX").string();
-        folder_ = ::mkdtemp(pattern.data());
-        gloam::testing::writeOpeningResources(folder_);
-    }
-    ~OpeningFolder() { fs::remove_all(folder_); }
-    OpeningFolder(const OpeningFolder&) = delete;
-    OpeningFolder& operator=(const OpeningFolder&) = delete;
+    OpeningFolder() { gloam::testing::writeOpeningResources(folder_); }
     const fs::path& path() const { return folder_; }
 
 private:
-    fs::path folder_;
+    gloam::testing::TemporaryFolder folder_{"gloamyard-opening"};
 };
 
 class OpeningSequenceTest : public ::testing::Test {

@@ -7,6 +7,7 @@
 #include "platform/scene/ModelComponent.h"
 #include "platform/scene/ModelEntity.h"
 #include "platform/scene/OpacityComponent.h"
+#include "resources/SceneLandmarks.h"
 #include "tests/support/AllocationCounter.h"
 
 #include <gtest/gtest.h>
@@ -122,7 +123,8 @@ TEST(WitchEffectTest, ModelBecomesASilhouetteWithItsCapeFound)
         << "the slot count is kept";
 
     EXPECT_EQ(witch.moonHit()->name(), "MoonReaction");
-    EXPECT_EQ(witch.moonHit()->position(), glm::vec3(18.219704F, 2.4613976F, -14.070088F));
+    constexpr landmarks::Point3 moon = landmarks::moonPosition;
+    EXPECT_EQ(witch.moonHit()->position(), glm::vec3(moon.x, moon.y, moon.z));
     const auto* collision = witch.moonHit()->components.get<platform::CollisionComponent>();
     ASSERT_NE(collision, nullptr);
     EXPECT_EQ(collision->shapes.size(), 1U);

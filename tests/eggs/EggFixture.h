@@ -6,6 +6,7 @@
 
 #include "engine/prefs/Vehicle.h"
 #include "tests/support/GlbWriter.h"
+#include "tests/support/TemporaryFolder.h"
 
 #include <glm/ext/matrix_transform.hpp>
 #include <glm/mat4x4.hpp>
@@ -14,7 +15,6 @@
 #include <cmath>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 namespace gloam::testing {
 
@@ -38,8 +38,7 @@ inline void writeWitch(const std::filesystem::path& file)
 // A folder with "CameoFade.glsl" and "Witch.glb"; removed by the caller.
 inline std::filesystem::path makeEggResources()
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "gloamyard-eggs-XXXXXX").string();
-    const std::filesystem::path folder = ::mkdtemp(pattern.data());
+    const std::filesystem::path folder = TemporaryFolder::create("gloamyard-eggs");
     std::filesystem::copy_file(std::filesystem::path(GLOAMYARD_SOURCE_DIR) / "forge" / "shaders" / "CameoFade.glsl",
                                folder / "CameoFade.glsl");
     writeWitch(folder / "Witch.glb");

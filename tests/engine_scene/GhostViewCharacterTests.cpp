@@ -108,17 +108,12 @@ public:
         if (prepare) {
             prepare(resources_);
         }
-        gloam::testing::sceneDriver();
-        GhostView::Environment environment;
-        environment.resources = resources_;
-        environment.uptime = [this] { return now_; };
-        environment.eggSeed = 1;
-        environment.log = [this](const std::string& line, bool) { log.push_back(line); };
-        view = GhostView::make({0, 0, 320, 144}, true, Vehicle::corsel, std::nullopt, environment);
+        view = gloam::testing::makeTestView(resources_, true, now_, log);
     }
     ~CastHarness()
     {
         view.reset();
+        gloam::testing::settleTasks(); // what the view still had going
         fs::remove_all(resources_);
     }
     CastHarness(const CastHarness&) = delete;

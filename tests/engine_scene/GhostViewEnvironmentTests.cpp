@@ -154,17 +154,12 @@ public:
     explicit EnvironmentScene(bool interactive = true, fs::path resources = makeEnvironmentResources())
         : resources_(std::move(resources))
     {
-        gloam::testing::sceneDriver(); // the GPU device exists before the view prepares its post-process
-        GhostView::Environment environment;
-        environment.resources = resources_;
-        environment.uptime = [this] { return now_; };
-        environment.eggSeed = 1;
-        environment.log = [this](const std::string& line, bool) { log.push_back(line); };
-        view = GhostView::make({0, 0, 320, 144}, interactive, Vehicle::corsel, std::nullopt, environment);
+        view = gloam::testing::makeTestView(resources_, interactive, now_, log);
     }
     ~EnvironmentScene()
     {
         view.reset();
+        gloam::testing::settleTasks(); // what the view still had going
         fs::remove_all(resources_);
     }
     bool waitUntilSettled()

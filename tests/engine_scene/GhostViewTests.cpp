@@ -10,6 +10,7 @@
 #include "platform/async/TaskHandle.h"
 #include "platform/collision/CollisionComponent.h"
 #include "platform/collision/ShapeResource.h"
+#include "resources/SceneLandmarks.h"
 #include "tests/engine_scene/SceneFixture.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/OpeningPose.h"
@@ -33,6 +34,17 @@ namespace {
 
 constexpr double frameStep = 1.0 / 64; // exact in binary: clocks hit due times exactly
 
+// The moon's hit spot, as the witch provides it.
+void addMoonHit(GhostView& view)
+{
+    constexpr landmarks::Point3 at = landmarks::moonPosition;
+    auto moon = platform::Entity::make("MoonReaction");
+    moon->setPosition({at.x, at.y, at.z});
+    moon->components.set(
+        platform::CollisionComponent({platform::ShapeResource::generateSphere(landmarks::moonClickRadius)}));
+    view.anchor()->addChild(moon);
+}
+
 // A scene view driven frame by frame on a clock the test controls.
 class SceneHarness {
 public:
@@ -43,17 +55,12 @@ public:
         for (const std::string& file : withoutFiles) {
             fs::remove(resources_ / file);
         }
-        driver(); // the GPU device exists before any view prepares its post-process
-        GhostView::Environment environment;
-        environment.resources = resources_;
-        environment.uptime = [this] { return now_; };
-        environment.eggSeed = 1;
-        environment.log = [this](const std::string& line, bool) { log.push_back(line); };
-        view = GhostView::make({0, 0, 320, 144}, interactive, Vehicle::corsel, std::nullopt, environment);
+        view = gloam::testing::makeTestView(resources_, interactive, now_, log);
     }
     ~SceneHarness()
     {
         view.reset();
+        gloam::testing::settleTasks(); // what the view still had going
         fs::remove_all(resources_);
     }
 
@@ -477,11 +484,7 @@ TEST_F(GhostViewTest, DueEggBeginsAndFreezesTheOtherClocks)
 {
     SceneHarness scene;
     scene.runScene();
-    // The moon's hit spot, as the witch provides it.
-    auto moon = platform::Entity::make("MoonReaction");
-    moon->setPosition({18.219704F, 2.4613976F, -14.070088F});
-    moon->components.set(platform::CollisionComponent({platform::ShapeResource::generateSphere(0.7F)}));
-    scene.view->anchor()->addChild(moon);
+    addMoonHit(*scene.view);
 
     std::vector<std::optional<EasterEgg>> reported;
     scene.view->onEggChanged = [&](std::optional<EasterEgg> egg) { reported.push_back(egg); };
@@ -625,7 +628,7 @@ TEST_F(GhostViewTest, LightningFlashesBesideTheHouseAndTheShadowBreathes)
     EXPECT_TRUE(lightning->bolt()->isEnabled());
 
     // Swinging round to the bolt's side hides it at once.
-    scene.view->setCameraAngles(std::atan2(0.8163F, -0.5776F), 0.044F);
+    scene.view->setCameraAngles(std::atan2(landmarks::houseDirection.x, landmarks::houseDirection.z), 0.044F);
     EXPECT_FALSE(scene.view->houseVisible());
     EXPECT_FALSE(lightning->bolt()->isEnabled());
 
@@ -716,10 +719,7 @@ TEST_F(GhostViewTest, AnUnstageableChargingSurpriseHandsItsTurnOn)
     targets += R"(, {"id": "Everywhere", "kind": "stone", "center": [0, 0.02, 0], "size": [60, 0.04, 60]}])";
     SceneHarness scene(true, targets);
     scene.runScene();
-    auto moon = platform::Entity::make("MoonReaction");
-    moon->setPosition({18.219704F, 2.4613976F, -14.070088F});
-    moon->components.set(platform::CollisionComponent({platform::ShapeResource::generateSphere(0.7F)}));
-    scene.view->anchor()->addChild(moon);
+    addMoonHit(*scene.view);
 
     scene.log.clear();
     scene.view->previewEgg(EasterEgg::amperle);

@@ -5,6 +5,7 @@
 // broken pumpkin and a matched stone. Everything the view loads besides
 // these is absent, as in a partly built scene.
 
+#include "engine/scene/GhostView.h"
 #include "engine/scene/HeadlessSceneDriver.h"
 #include "forge/shaders/PostProcessLibraries.h"
 #include "tests/support/GlbWriter.h"
@@ -13,7 +14,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 namespace gloam::testing {
@@ -126,6 +129,20 @@ inline std::filesystem::path makeSceneResources(const std::string& targets = def
     std::ofstream(folder / "PropTargets.json") << targets;
     writeOpeningResources(folder);
     return folder;
+}
+
+// A scene view as the tests make it: on `resources`, its clock read from
+// `now`, its log lines kept in `log`, the surprises in one fixed order.
+inline std::shared_ptr<GhostView> makeTestView(const std::filesystem::path& resources, bool interactive,
+                                               const double& now, std::vector<std::string>& log)
+{
+    sceneDriver(); // the GPU device exists before the view prepares its post-process
+    GhostView::Environment environment;
+    environment.resources = resources;
+    environment.uptime = [&now] { return now; };
+    environment.eggSeed = 1;
+    environment.log = [&log](const std::string& line, bool) { log.push_back(line); };
+    return GhostView::make({0, 0, 320, 144}, interactive, Vehicle::corsel, std::nullopt, environment);
 }
 
 } // namespace gloam::testing

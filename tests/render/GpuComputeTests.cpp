@@ -15,7 +15,9 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <filesystem>
 #include <fstream>
@@ -282,6 +284,34 @@ TEST_F(GpuCompute, completionHandlersSayWhetherTheWorkSucceeded)
     EXPECT_EQ(seen[1], CommandBufferStatus::error);
 }
 
+// Committed work the device still tracks must not keep the device alive:
+// a host that drops its device (and the context) with work in flight gets
+// both back, and a buffer it kept past its device is still safe to drop.
+TEST_F(GpuCompute, aDeviceDroppedWithWorkInFlightIsFreed)
+{
+    std::shared_ptr<CommandBuffer> kept;
+    bool handled = false;
+    {
+        auto target = image(8, 8);
+        auto pipeline = device->makeComputePipeline(fill, "coordinates");
+        kept = device->makeCommandBuffer();
+        auto encoder = kept->makeComputeEncoder();
+        encoder.setPipeline(*pipeline);
+        encoder.setTexture(0, *target);
+        encoder.dispatchThreads(8, 8);
+        encoder.endEncoding();
+        kept->addCompletedHandler([&](CommandBufferStatus) { handled = true; });
+        kept->commit();
+        EXPECT_THROW(kept->device(), std::logic_error) << "a committed buffer takes no more commands";
+    }
+    const std::weak_ptr<GpuDevice> watch = device;
+    device.reset();
+    EXPECT_TRUE(watch.expired()) << "the work in flight kept its device alive";
+    EXPECT_FALSE(handled) << "work the device dropped never completes";
+    EXPECT_EQ(kept->status(), CommandBufferStatus::committed);
+    kept.reset();
+}
+
 TEST_F(GpuCompute, pipelinesCanBeMadeFromAnotherThreadThroughTheJobQueue)
 {
     // The render thread owns the context; the main thread asks for a
@@ -295,9 +325,14 @@ TEST_F(GpuCompute, pipelinesCanBeMadeFromAnotherThreadThroughTheJobQueue)
         std::atomic<bool> done{false};
     };
     auto exchange = std::make_shared<Exchange>();
-    auto queued = GpuDevice::create([exchange](std::function<void()> job) {
-        std::lock_guard lock(exchange->mutex);
-        exchange->jobs.push_back(std::move(job));
+    // Held weakly: the pipeline it receives holds the device, whose queue
+    // this is.
+    auto queued = GpuDevice::create([weak = std::weak_ptr<Exchange>(exchange)](std::function<void()> job) {
+        auto shared = weak.lock();
+        if (!shared)
+            return false;
+        std::lock_guard lock(shared->mutex);
+        shared->jobs.push_back(std::move(job));
         return true;
     });
     std::thread asker([exchange, queued, library = fill] {

@@ -1,5 +1,7 @@
 // The options sheet's tests: widgets on Qt's offscreen platform, against a
 // private config and cache directory, never the user's own.
+#include "tests/support/TemporaryFolder.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -11,15 +13,12 @@
 
 int main(int argc, char** argv)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "gloamyard-options-XXXXXX").string();
-    const std::filesystem::path home = ::mkdtemp(pattern.data());
+    const gloam::testing::TemporaryFolder home("gloamyard-options");
     ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
     ::setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::unsetenv("HALLOWEEN_SAVER_DIAGNOSTICS");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    const int result = RUN_ALL_TESTS();
-    std::filesystem::remove_all(home);
-    return result;
+    return RUN_ALL_TESTS();
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-// Counts the heap allocations of the whole test program, so that a test can
-// check that a piece of per-frame work allocates nothing. Link
-// AllocationCounter.cpp into the test program (it replaces operator new).
+// Counts the heap allocations of the whole program, so that a test or a
+// benchmark can check that a piece of per-frame work allocates nothing. Link
+// AllocationCounter.cpp into the program (it replaces operator new).
 
 namespace gloam::testing {
 

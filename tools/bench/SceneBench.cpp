@@ -21,11 +21,11 @@
 #include "platform/render/RenderQuality.h"
 #include "platform/render/Renderer.h"
 #include "resources/SceneLandmarks.h"
+#include "tests/support/AllocationCounter.h"
 
 #include <QCoreApplication>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <optional>
@@ -34,45 +34,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <exception>
-#include <new>
 #include <string>
 #include <sys/resource.h>
 #include <vector>
-
-// Every allocation of the process, counted so that the frame updates can be
-// checked for heap traffic.
-namespace {
-std::atomic<long> allocations{0};
-}
-
-void* operator new(std::size_t size)
-{
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size)
-{
-    return operator new(size);
-}
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
 
 namespace {
 
@@ -134,11 +98,11 @@ UpdateCost timeUpdates(GhostView& view, double& now, double step, int count)
     cost.wall.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         now += step;
-        const long before = allocations.load(std::memory_order_relaxed);
+        const long before = testing::allocationCount();
         const Clock::time_point start = Clock::now();
         view.render().scene().update(step);
         cost.wall.push_back(secondsSince(start));
-        const long made = allocations.load(std::memory_order_relaxed) - before;
+        const long made = testing::allocationCount() - before;
         cost.allocations += made;
         cost.allocatingFrames += made > 0 ? 1 : 0;
     }
@@ -388,8 +352,8 @@ void frameUpdates(const Options& options)
     // (the default view first), the props and the hand in the way.
     EasterEggEffects& eggs = *view.eggEffects();
     const float aspect = static_cast<float>(size.width) / static_cast<float>(size.height);
-    for (const float yaw : {-0.955F, 0.6F, 2.4F}) {
-        view.setCameraAngles(yaw, 0.044F);
+    for (const float yaw : {landmarks::cameraYaw, 0.6F, 2.4F}) {
+        view.setCameraAngles(yaw, landmarks::cameraElevation);
         const auto obstacles = chargerObstacles(view);
         std::vector<double> runs;
         std::vector<double> cpu;
@@ -404,7 +368,7 @@ void frameUpdates(const Options& options)
         std::printf("  charging staging search       %8.2f ms median wall, %.2f ms CPU, yaw %.3f, %s\n",
                     median(runs) * 1e3, median(cpu) * 1e3, yaw, found ? "placed" : "no place");
     }
-    view.setCameraAngles(-0.955F, 0.044F);
+    view.setCameraAngles(landmarks::cameraYaw, landmarks::cameraElevation);
 
     // Frame updates while each surprise plays (the preview starts it at
     // once; the frame of the start itself is not timed).
@@ -444,11 +408,11 @@ void frameUpdates(const Options& options)
             }
             now += step;
             const long meshFrame = ghost->lastMeshFrame();
-            const long before = allocations.load(std::memory_order_relaxed);
+            const long before = testing::allocationCount();
             const Clock::time_point start = Clock::now();
             view.render().scene().update(step);
             const double wall = secondsSince(start);
-            const long count = allocations.load(std::memory_order_relaxed) - before;
+            const long count = testing::allocationCount() - before;
             ghostWall.push_back(wall);
             if (ghost->lastMeshFrame() != meshFrame) {
                 rebuildWall.push_back(wall);
@@ -478,11 +442,11 @@ void frameUpdates(const Options& options)
             view.startOpening();
         }
         now += step;
-        const long before = allocations.load(std::memory_order_relaxed);
+        const long before = testing::allocationCount();
         const Clock::time_point start = Clock::now();
         view.render().scene().update(step);
         openingWall.push_back(secondsSince(start));
-        openingAllocatingFrames += allocations.load(std::memory_order_relaxed) > before ? 1 : 0;
+        openingAllocatingFrames += testing::allocationCount() > before ? 1 : 0;
     }
     view.skipOpening();
     std::printf("  frame update, opening playing %8.4f ms median, %.4f ms p99, %d updates, %d allocated\n",
@@ -519,8 +483,9 @@ OpeningBuild measureOpeningBuild(const Options& options)
         const double cpuStart = threadCpuSeconds();
         const double processStart = processCpuSeconds();
         OpeningSequence opening(camera, resources);
-        opening.layout(
-            static_cast<float>(options.sizes.front().width) / static_cast<float>(options.sizes.front().height), 10.5F);
+        opening.layout(static_cast<float>(options.sizes.front().width) /
+                           static_cast<float>(options.sizes.front().height),
+                       landmarks::fieldOfViewDegrees);
         opening.start();
         cpu.push_back(threadCpuSeconds() - cpuStart);
         processCpu.push_back(processCpuSeconds() - processStart);

@@ -10,6 +10,7 @@
 #include "platform/render/TestScene.h"
 #include "platform/render/headless/HeadlessContext.h"
 #include "resources/ResourceFiles.h"
+#include "resources/SceneLandmarks.h"
 #include "tools/post/FogNoiseVolume.h"
 #include "tools/post/NightScene.h"
 
@@ -55,7 +56,8 @@ int main(int argc, char** argv)
     int width = 1200, height = 540;
     gloam::Vehicle vehicle = gloam::Vehicle::corsel;
     std::string scene = "night";
-    float yaw = -0.955f, elevation = 0.044f, time = 30.0f, flash = 0, pumpkins = 0, hover = 0, visibility = 1;
+    float yaw = gloam::landmarks::cameraYaw, elevation = gloam::landmarks::cameraElevation, time = 30.0f, flash = 0,
+          pumpkins = 0, hover = 0, visibility = 1;
     std::filesystem::path fogFile, resources;
     bool noFog = false, plain = false, noiseFog = false;
     for (int i = 1; i < argc; ++i) {

@@ -36,13 +36,13 @@ render::FramePacket NightScene::build(float yaw, float elevation, double time)
     render::FramePacket packet;
     packet.time = time;
 
-    // The orbit camera: distance 19.7 around (0, 1.05, 0).
-    const float distance = 19.7f;
-    const glm::vec3 target(0.0f, 1.05f, 0.0f);
+    // The scene's orbit camera.
+    const float distance = landmarks::cameraDistance;
+    const glm::vec3 target(0.0f, landmarks::orbitTargetHeight, 0.0f);
     const glm::vec3 eye = target + distance * glm::vec3(std::cos(elevation) * std::sin(yaw), std::sin(elevation),
                                                         std::cos(elevation) * std::cos(yaw));
     packet.camera.world = glm::inverse(glm::lookAt(eye, target, glm::vec3(0.0f, 1.0f, 0.0f)));
-    packet.camera.verticalFieldOfView = glm::radians(10.5f);
+    packet.camera.verticalFieldOfView = glm::radians(landmarks::fieldOfViewDegrees);
     packet.camera.nearPlane = 0.1f;
     packet.camera.farPlane = 500.0f;
     packet.environment.background = {0.008f, 0.012f, 0.028f, 1.0f};
@@ -62,8 +62,9 @@ render::FramePacket NightScene::build(float yaw, float elevation, double time)
     }
 
     // House and graveyard behind the vehicle, along the view axis.
-    const glm::vec3 away = glm::normalize(glm::vec3(0.8163f, 0.0f, -0.5776f));
-    const glm::vec3 side = glm::normalize(glm::vec3(0.5776f, 0.0f, 0.8163f));
+    constexpr landmarks::Point3 h = landmarks::houseDirection, r = landmarks::viewRight;
+    const glm::vec3 away = glm::normalize(glm::vec3(h.x, h.y, h.z));
+    const glm::vec3 side = glm::normalize(glm::vec3(r.x, r.y, r.z));
     packet.draws.push_back(item(render::PrimitiveMeshes::box({6.0f, 3.6f, 5.0f}),
                                 away * 16.0f + side * 4.5f + glm::vec3(0, 1.8f, 0), {0.11f, 0.1f, 0.1f, 1}));
     packet.draws.push_back(glowing(render::PrimitiveMeshes::box({0.5f, 0.7f, 0.5f}),

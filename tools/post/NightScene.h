@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/render/FramePacket.h"
+#include "resources/SceneLandmarks.h"
 
 namespace gloam::tools {
 
@@ -11,7 +12,8 @@ namespace gloam::tools {
 // scene's telephoto camera (10.5°) from its default place, or orbited by
 // `yaw` radians.
 struct NightScene {
-    static render::FramePacket build(float yaw = -0.955f, float elevation = 0.044f, double time = 0.0);
+    static render::FramePacket build(float yaw = landmarks::cameraYaw, float elevation = landmarks::cameraElevation,
+                                     double time = 0.0);
 };
 
 } // namespace gloam::tools
