@@ -22,19 +22,6 @@ namespace gloam {
 
 namespace {
 
-platform::Material lit(glm::vec3 color, float roughness, float metallic, float emissive,
-                       platform::Blending blending = platform::Blending::opaque())
-{
-    platform::PhysicallyBasedMaterial material;
-    material.baseColor.tint = platform::rgb(color.r, color.g, color.b);
-    material.roughness = roughness;
-    material.metallic = metallic;
-    material.emissiveColor.color = color;
-    material.emissiveIntensity = emissive;
-    material.blending = blending;
-    return material;
-}
-
 platform::Material flat(glm::vec3 color, platform::Blending blending = platform::Blending::opaque())
 {
     platform::UnlitMaterial material(platform::rgb(color.r, color.g, color.b));
@@ -60,9 +47,9 @@ constexpr int ghostRingPoints = 64;
 
 void EasterEggEffects::makeStation()
 {
-    const platform::Material grey = lit({0.32F, 0.36F, 0.37F}, 0.72F, 0.0F, 0.08F);
-    const platform::Material white = lit({0.72F, 0.75F, 0.75F}, 0.32F, 0.12F, 0.18F);
-    const platform::Material red = lit({0.48F, 0.014F, 0.025F}, 0.72F, 0.0F, 0.2F);
+    const platform::Material grey = EggMesh::selfLit({0.32F, 0.36F, 0.37F}, 0.72F, 0.0F, 0.08F);
+    const platform::Material white = EggMesh::selfLit({0.72F, 0.75F, 0.75F}, 0.32F, 0.12F, 0.18F);
+    const platform::Material red = EggMesh::selfLit({0.48F, 0.014F, 0.025F}, 0.72F, 0.0F, 0.2F);
     const platform::Material shadow = flat({0.0F, 0.0F, 0.0F}, platform::Blending::transparent(0.07F));
 
     // A soft shadow: stacked translucent ellipses, darker towards the middle.
@@ -87,7 +74,7 @@ void EasterEggEffects::makeStation()
     station_->addChild(sign);
 
     for (int i = 0; i < 4; ++i) {
-        const platform::Material bar = lit({0.025F, 0.14F, 0.09F}, 0.72F, 0.0F, 0.3F);
+        const platform::Material bar = EggMesh::selfLit({0.025F, 0.14F, 0.09F}, 0.72F, 0.0F, 0.3F);
         chargeBars_.push_back(box({0.047F, 0.018F, 0.006F}, 0.004F, bar,
                                   {-0.1F + 0.067F * static_cast<float>(i), 1.255F, 0.119F}, *station_));
     }
@@ -96,7 +83,7 @@ void EasterEggEffects::makeStation()
 void EasterEggEffects::makeGhost()
 {
     const platform::Material sheet =
-        lit({0.6F, 0.73F, 0.72F}, 0.72F, 0.0F, 0.2F, platform::Blending::transparent(0.66F));
+        EggMesh::selfLit({0.6F, 0.73F, 0.72F}, 0.72F, 0.0F, 0.2F, platform::Blending::transparent(0.66F));
     const platform::Material dark = flat({0.015F, 0.028F, 0.035F});
 
     // A rounded head over the first 24 % of the height, then a sheet that
@@ -133,9 +120,9 @@ void EasterEggEffects::makeGhost()
 
 void EasterEggEffects::makePumpkin()
 {
-    const platform::Material skin = lit({0.37F, 0.075F, 0.009F}, 0.72F, 0.0F, 0.08F);
-    const platform::Material stem = lit({0.12F, 0.18F, 0.07F}, 0.72F, 0.0F, 0.2F);
-    const platform::Material carving = lit({0.75F, 0.17F, 0.01F}, 0.72F, 0.0F, 0.4F);
+    const platform::Material skin = EggMesh::selfLit({0.37F, 0.075F, 0.009F}, 0.72F, 0.0F, 0.08F);
+    const platform::Material stem = EggMesh::selfLit({0.12F, 0.18F, 0.07F}, 0.72F, 0.0F, 0.2F);
+    const platform::Material carving = EggMesh::selfLit({0.75F, 0.17F, 0.01F}, 0.72F, 0.0F, 0.4F);
     const platform::Material shadow = flat({0.0F, 0.0F, 0.0F}, platform::Blending::transparent(0.18F));
 
     EggMesh::sphere({0.23F, 0.002F, 0.16F}, {0.0F, -0.152F, 0.0F}, shadow, *pumpkin_);

@@ -19,17 +19,6 @@ namespace gloam {
 
 namespace {
 
-platform::Material paintLike(glm::vec3 color, float roughness, float metallic, float emissive)
-{
-    platform::PhysicallyBasedMaterial material;
-    material.baseColor.tint = platform::rgb(color.r, color.g, color.b);
-    material.roughness = roughness;
-    material.metallic = metallic;
-    material.emissiveColor.color = color;
-    material.emissiveIntensity = emissive;
-    return material;
-}
-
 std::shared_ptr<platform::ModelEntity> part(platform::MeshPtr mesh, const platform::Material& material,
                                             platform::Entity& parent)
 {
@@ -59,15 +48,15 @@ constexpr int sectionPoints = 12;
 
 void EasterEggEffects::makeSpirra()
 {
-    const platform::Material paint = paintLike({0.57F, 0.015F, 0.028F}, 0.32F, 0.28F, 0.16F);
-    const platform::Material trim = paintLike({0.012F, 0.018F, 0.025F}, 0.72F, 0.0F, 0.2F);
-    const platform::Material silver = paintLike({0.35F, 0.4F, 0.46F}, 0.32F, 0.65F, 0.35F);
-    const platform::Material glass = paintLike({0.075F, 0.2F, 0.27F}, 0.32F, 0.3F, 0.4F);
-    const platform::Material headLamp = paintLike({0.7F, 0.87F, 1.0F}, 0.72F, 0.0F, 1.2F);
-    const platform::Material tailLamp = paintLike({1.0F, 0.01F, 0.015F}, 0.72F, 0.0F, 1.6F);
-    const platform::Material suit = paintLike({0.78F, 0.84F, 0.86F}, 0.72F, 0.0F, 0.16F);
-    const platform::Material visor = paintLike({0.012F, 0.025F, 0.038F}, 0.32F, 0.65F, 0.25F);
-    const platform::Material gold = paintLike({0.66F, 0.53F, 0.28F}, 0.72F, 0.0F, 0.8F);
+    const platform::Material paint = EggMesh::selfLit({0.57F, 0.015F, 0.028F}, 0.32F, 0.28F, 0.16F);
+    const platform::Material trim = EggMesh::selfLit({0.012F, 0.018F, 0.025F}, 0.72F, 0.0F, 0.2F);
+    const platform::Material silver = EggMesh::selfLit({0.35F, 0.4F, 0.46F}, 0.32F, 0.65F, 0.35F);
+    const platform::Material glass = EggMesh::selfLit({0.075F, 0.2F, 0.27F}, 0.32F, 0.3F, 0.4F);
+    const platform::Material headLamp = EggMesh::selfLit({0.7F, 0.87F, 1.0F}, 0.72F, 0.0F, 1.2F);
+    const platform::Material tailLamp = EggMesh::selfLit({1.0F, 0.01F, 0.015F}, 0.72F, 0.0F, 1.6F);
+    const platform::Material suit = EggMesh::selfLit({0.78F, 0.84F, 0.86F}, 0.72F, 0.0F, 0.16F);
+    const platform::Material visor = EggMesh::selfLit({0.012F, 0.025F, 0.038F}, 0.32F, 0.65F, 0.25F);
+    const platform::Material gold = EggMesh::selfLit({0.66F, 0.53F, 0.28F}, 0.72F, 0.0F, 0.8F);
 
     // The body: seven elliptic sections joined side by side, capped by fans.
     std::vector<glm::vec3> positions;

@@ -1,5 +1,7 @@
 #include "engine/eggs/EggMesh.h"
 
+#include "platform/material/PhysicallyBasedMaterial.h"
+
 #include "platform/mesh/MeshDescriptor.h"
 #include "platform/mesh/MeshError.h"
 #include "platform/scene/DynamicLightShadowComponent.h"
@@ -113,6 +115,19 @@ std::shared_ptr<platform::ModelEntity> EggMesh::model(platform::MeshPtr mesh, pl
     entity->setPosition(position);
     parent.addChild(entity);
     return entity;
+}
+
+platform::Material EggMesh::selfLit(glm::vec3 color, float roughness, float metallic, float emissive,
+                                    platform::Blending blending)
+{
+    platform::PhysicallyBasedMaterial material;
+    material.baseColor.tint = platform::rgb(color.r, color.g, color.b);
+    material.roughness = roughness;
+    material.metallic = metallic;
+    material.emissiveColor.color = color;
+    material.emissiveIntensity = emissive;
+    material.blending = blending;
+    return material;
 }
 
 std::shared_ptr<platform::ModelEntity> EggMesh::segment(glm::vec3 a, glm::vec3 b, float radius,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/material/Material.h"
+#include "platform/material/MaterialTypes.h"
 #include "platform/mesh/MeshResource.h"
 #include "platform/scene/ModelEntity.h"
 
@@ -46,6 +47,12 @@ public:
     // (local to `parent`), added to `parent`.
     static std::shared_ptr<platform::ModelEntity> model(platform::MeshPtr mesh, platform::Material material,
                                                         glm::vec3 position, platform::Entity& parent);
+
+    // A lit material that also glows faintly in its own colour, so the
+    // surprises' small models read in the dark: `emissive` is the strength
+    // of that glow.
+    static platform::Material selfLit(glm::vec3 color, float roughness, float metallic, float emissive,
+                                      platform::Blending blending = platform::Blending::opaque());
 
     // --- Primitives placed in space ---
 
