@@ -5,10 +5,10 @@
 #include "platform/async/TaskHandle.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
-#include <QCoreApplication>
 #include <QSessionManager>
 
 #include <cstdio>

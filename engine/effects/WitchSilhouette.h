@@ -9,9 +9,9 @@ namespace gloam {
 
 // A loaded witch model turned into a flat silhouette against the night
 // sky: every model part draws with one given material and casts no shadow.
-// The witch crossing the moon and the opening's witch are drawn this way. The model's cape
-// (the entity named "WitchCape") is found on the way, so that its owner
-// can flutter it from the pose it was loaded in.
+// The witch crossing the moon and the opening's witch are drawn this way.
+// The model's cape (the entity named "WitchCape") is found on the way, so
+// that its owner can flutter it from the pose it was loaded in.
 struct WitchSilhouette {
     // The last "WitchCape" entity of the tree, or null when there is none.
     platform::EntityPtr cape;
