@@ -17,13 +17,11 @@ if [ ! -x "$render" ]; then
 fi
 out=docs/images
 mkdir -p "$out"
-size=960x432
+size=800x360
 common=(--size "$size" --skip-opening --manual --seed 7)
 
 # The default view: the vehicle under its cloth, the house and the graveyard.
 "$render" "${common[@]}" --at 20 --out "$out/scene.png"
-# A lightning strike beside the house, caught while the bolt shows.
-"$render" "${common[@]}" --trigger lightning@20 --at 20.2 --out "$out/strike.png"
 # The charging-station surprise beside the vehicle.
 "$render" "${common[@]}" --trigger amperle@20 --at 29 --out "$out/surprise.png"
 
