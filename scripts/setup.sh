@@ -25,8 +25,8 @@ packages=(
   libopenal-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libstk-dev
   # screen saver host glue
   libx11-dev libxext-dev
-  # the installer: package signing (openssl) and checking (libcrypto)
-  openssl libssl-dev
+  # the installer: package signing (openssl), checking (libcrypto) and unpacking (libarchive)
+  openssl libssl-dev libarchive-dev
   # windowed tests, scripted runs of the app and screenshots; desktop entry checks
   xvfb xauth x11-apps xdotool desktop-file-utils
 )
