@@ -193,7 +193,22 @@ public:
         , file_(std::move(file))
         , terminal_(::isatty(STDERR_FILENO) == 1)
         , start_(Clock::now())
+        , framesStart_(start_)
     {}
+
+    // While the scene loads, before the first frame.
+    void loading()
+    {
+        if (terminal_) {
+            std::fprintf(stderr, "\r%s: %s loading the scene\u2026\033[K", program_.c_str(), file_.c_str());
+            std::fflush(stderr);
+            shown_ = true;
+        }
+    }
+
+    // The frame rate and the time left count from the first frame, not
+    // the load.
+    void beginFrames() { framesStart_ = Clock::now(); }
 
     void show(std::int64_t done, std::int64_t total)
     {
@@ -202,7 +217,7 @@ public:
             return;
         }
         shownAt_ = now;
-        const double elapsed = std::chrono::duration<double>(now - start_).count();
+        const double elapsed = std::chrono::duration<double>(now - framesStart_).count();
         const double fps = elapsed > 0 ? static_cast<double>(done) / elapsed : 0.0;
         const double left = fps > 0 ? static_cast<double>(total - done) / fps : 0.0;
         std::fprintf(stderr, "\r%s: %s %3d%%  %.1f fps  %s left\033[K", program_.c_str(), file_.c_str(),
@@ -230,6 +245,7 @@ private:
     bool terminal_;
     bool shown_ = false;
     Clock::time_point start_;
+    Clock::time_point framesStart_;
     Clock::time_point shownAt_{};
 };
 
@@ -335,6 +351,7 @@ int SceneVideoExport::run(const VideoExportOptions& options, const std::string& 
 
         // The whole load before the first frame: frame numbers, not the
         // loading speed, decide what each frame shows.
+        progress.loading();
         while (!view->isReady() && !view->isStopped() && StopSignals::received() == 0) {
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
         }
@@ -356,6 +373,7 @@ int SceneVideoExport::run(const VideoExportOptions& options, const std::string& 
         std::vector<bool> fired(triggers.size(), false);
         const std::int64_t frames = options.frameCount();
         const double step = 1.0 / options.framesPerSecond;
+        progress.beginFrames();
         for (std::int64_t frame = 0; frame < frames; ++frame) {
             if (StopSignals::received() != 0) {
                 view->stop();

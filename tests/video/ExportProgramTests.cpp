@@ -149,6 +149,21 @@ TEST_F(OpeningExport, CarriesTheOpeningsMusicInAacOfTheVideosLength)
     EXPECT_GT(level, 0.003) << "RMS " << level;
 }
 
+TEST_F(OpeningExport, HasSoundAtTheStoredVolumeEvenWhenSoundIsStoredOff)
+{
+    Export quieter;
+    const std::filesystem::path store =
+        quieter.config.path() / "G7N4Q2YARD.net.gloamyard.Gloamyard" / "G7N4Q2YARD.net.gloamyard.Gloamyard.json";
+    std::filesystem::create_directories(store.parent_path());
+    std::ofstream(store) << R"({"audio.app.enabled": false, "audio.app.volume": 0.25})";
+    quieter.run(GLOAMYARD_APP, {"--export-video", quieter.file().string(), "--seconds", "2", "--size",
+                                std::to_string(width) + "x" + std::to_string(height), "--seed", "7"});
+    ASSERT_EQ(quieter.status, 0) << quieter.err;
+    // The same opening at a third of the default volume (0.75).
+    const double ratio = testing::rms(DecodedVideo::read(quieter.file()), 1.0, 2.0) / testing::rms(*video, 1.0, 2.0);
+    EXPECT_NEAR(ratio, 0.25 / 0.75, 0.03);
+}
+
 TEST_F(OpeningExport, ShowsWhatTheRenderToolDrawsAtTheSameTimes)
 {
     Export render;
