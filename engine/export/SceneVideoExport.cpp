@@ -341,7 +341,11 @@ int SceneVideoExport::run(const VideoExportOptions& options, const std::string& 
         auto view = GhostView::make({0, 0, static_cast<float>(options.width), static_cast<float>(options.height)}, true,
                                     vehicle, SoundMode::app, environment);
         // The video always has sound, at the app's stored volume; nothing is saved.
-        view->sound().configure(true, SoundPreference::volume(SoundMode::app), false);
+        const float volume = SoundPreference::volume(SoundMode::app);
+        view->sound().configure(true, volume, false);
+        if (volume <= 0.0F) {
+            std::fprintf(stderr, "%s: note: the app's stored volume is 0, so the video is silent\n", program.c_str());
+        }
         if (options.manual) {
             view->setAutomatic(false);
         }
