@@ -23,6 +23,8 @@ packages=(
   fonts-blankenburg
   # sound
   libopenal-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libstk-dev
+  # video export: colour conversion for the H.264 encoder (libavcodec carries libx264)
+  libswscale-dev
   # screen saver host glue
   libx11-dev libxext-dev
   # the installer: package signing (openssl), checking (libcrypto) and unpacking (libarchive)
