@@ -27,6 +27,12 @@ struct RenderQuality {
     bool halfSizeBlur = false;
     // One bilinear comparison per shadowed pixel instead of four.
     bool singleShadowTap = false;
+    // The shadow of the casters that hold still is kept from frame to
+    // frame; only moving casters are drawn again (the picture is the same).
+    bool keepStillShadows = true;
+    // Each draw takes the few point lights that reach it as uniforms and
+    // loops over exactly those; pixels read no light lists.
+    bool perDrawLights = false;
     // The shadow map's side in texels.
     int shadowMapSize = 2048;
     // The scene and the post-process may draw below the output's size

@@ -11,6 +11,7 @@
 #include "platform/render/OverlayPainter.h"
 #include "platform/render/Photometry.h"
 #include "platform/render/SceneShaders.h"
+#include "platform/render/StillShadowCasters.h"
 
 #include <epoxy/gl.h>
 #include <glm/gtc/matrix_inverse.hpp>
@@ -56,6 +57,9 @@ struct DrawBlock {
     glm::vec4 custom;
     glm::vec4 flags;
     glm::vec4 textures;
+    // The point lights that reach this draw (software tier): position and
+    // radius, colour × candela × exposure.
+    glm::vec4 lights[2 * Renderer::maxDrawLights];
 };
 
 // A bounding sphere against the six planes of a (perspective or
@@ -96,6 +100,36 @@ void worldSphere(const DrawItem& item, glm::vec3& centre, float& radius)
                                   glm::length(glm::vec3(item.world[2]))});
     radius =
         item.jointMatrices.empty() ? glm::length(high - low) * 0.5f * scale : std::numeric_limits<float>::infinity();
+}
+
+// A world-space sphere around every point a draw may shade. A skinned
+// mesh's vertices are blends of its bind-pose points carried by each joint
+// (or left alone), so the sphere around the bind-pose sphere's image under
+// every joint holds them all.
+void lightingSphere(const DrawItem& item, glm::vec3& centre, float& radius)
+{
+    const glm::vec3 low = item.mesh->boundsMin, high = item.mesh->boundsMax;
+    const glm::vec3 middle = (low + high) * 0.5f;
+    const float reach = glm::length(high - low) * 0.5f;
+    auto scaleOf = [](const glm::mat4& m) {
+        return std::max({glm::length(glm::vec3(m[0])), glm::length(glm::vec3(m[1])), glm::length(glm::vec3(m[2]))});
+    };
+    if (item.jointMatrices.empty()) {
+        centre = glm::vec3(item.world * glm::vec4(middle, 1.0f));
+        radius = reach * scaleOf(item.world);
+        return;
+    }
+    std::vector<std::pair<glm::vec3, float>> spheres{{middle, reach}};
+    for (const glm::mat4& joint : item.jointMatrices)
+        spheres.emplace_back(glm::vec3(joint * glm::vec4(middle, 1.0f)), reach * scaleOf(joint));
+    glm::vec3 mean(0.0f);
+    for (const auto& sphere : spheres)
+        mean += sphere.first / static_cast<float>(spheres.size());
+    float modelRadius = 0.0f;
+    for (const auto& sphere : spheres)
+        modelRadius = std::max(modelRadius, glm::length(sphere.first - mean) + sphere.second);
+    centre = glm::vec3(item.world * glm::vec4(mean, 1.0f));
+    radius = modelRadius * scaleOf(item.world);
 }
 
 void checkFramebuffer(unsigned framebuffer, const char* what)
@@ -188,6 +222,7 @@ Renderer::Renderer(std::shared_ptr<gpu::GpuDevice> device)
     }
     glCreateFramebuffers(1, &sceneFramebuffer_);
     glCreateFramebuffers(1, &shadowFramebuffer_);
+    glCreateFramebuffers(1, &keptShadowFramebuffer_);
     setQualityTier(RenderQuality::choose(device_->rendererName()));
 }
 
@@ -195,25 +230,37 @@ void Renderer::makeShadowMap(int size)
 {
     if (shadowMap_ != 0 && size == shadowSize_)
         return;
-    if (shadowMap_ != 0)
+    if (shadowMap_ != 0) {
         glDeleteTextures(1, &shadowMap_);
+        glDeleteTextures(1, &keptShadowMap_);
+    }
     shadowSize_ = size;
-    glCreateTextures(GL_TEXTURE_2D, 1, &shadowMap_);
-    glTextureStorage2D(shadowMap_, 1, GL_DEPTH_COMPONENT32F, shadowSize_, shadowSize_);
-    glTextureParameteri(shadowMap_, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTextureParameteri(shadowMap_, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTextureParameteri(shadowMap_, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTextureParameteri(shadowMap_, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTextureParameteri(shadowMap_, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);
-    glTextureParameteri(shadowMap_, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
-    glNamedFramebufferTexture(shadowFramebuffer_, GL_DEPTH_ATTACHMENT, shadowMap_, 0);
-    glNamedFramebufferDrawBuffer(shadowFramebuffer_, GL_NONE);
-    checkFramebuffer(shadowFramebuffer_, "shadow map");
+    stillCasters_.forget();
+    for (auto [texture, framebuffer, name] : {std::tuple{&shadowMap_, shadowFramebuffer_, "shadow map"},
+                                              std::tuple{&keptShadowMap_, keptShadowFramebuffer_, "kept shadow map"}}) {
+        glCreateTextures(GL_TEXTURE_2D, 1, texture);
+        glTextureStorage2D(*texture, 1, GL_DEPTH_COMPONENT32F, shadowSize_, shadowSize_);
+        glTextureParameteri(*texture, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTextureParameteri(*texture, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTextureParameteri(*texture, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTextureParameteri(*texture, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        glTextureParameteri(*texture, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);
+        glTextureParameteri(*texture, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
+        glNamedFramebufferTexture(framebuffer, GL_DEPTH_ATTACHMENT, *texture, 0);
+        glNamedFramebufferDrawBuffer(framebuffer, GL_NONE);
+        checkFramebuffer(framebuffer, name);
+    }
+    sampledShadowMap_ = shadowMap_;
 }
 
 void Renderer::setQualityTier(QualityTier tier)
 {
-    quality_ = RenderQuality::of(tier);
+    setQuality(RenderQuality::of(tier));
+}
+
+void Renderer::setQuality(const RenderQuality& quality)
+{
+    quality_ = quality;
     makeShadowMap(quality_.shadowMapSize);
     resources_->setMaxAnisotropy(quality_.maxAnisotropy);
     resolution_.setEnabled(quality_.dynamicResolution);
@@ -234,7 +281,9 @@ Renderer::~Renderer()
     glDeleteBuffers(drawBlockBufferCount, drawBlockBuffers_);
     glDeleteFramebuffers(1, &sceneFramebuffer_);
     glDeleteFramebuffers(1, &shadowFramebuffer_);
+    glDeleteFramebuffers(1, &keptShadowFramebuffer_);
     glDeleteTextures(1, &shadowMap_);
+    glDeleteTextures(1, &keptShadowMap_);
 }
 
 glm::mat4 Renderer::projection(const CameraRecord& camera, float aspect)
@@ -312,27 +361,50 @@ void Renderer::mark(double& stage, double& cpuStage)
     stageCpuStart_ = cpu;
 }
 
+namespace {
+
+// What decides a caster's shadow: its mesh, where it stands and how opaque
+// it is. Skinned casters move with their joints: 0, never kept.
+std::uint64_t casterKey(const DrawItem& item)
+{
+    if (!item.jointMatrices.empty())
+        return 0;
+    std::uint64_t hash = 1469598103934665603ull;
+    auto add = [&hash](const void* bytes, std::size_t size) {
+        const auto* p = static_cast<const unsigned char*>(bytes);
+        for (std::size_t i = 0; i < size; ++i)
+            hash = (hash ^ p[i]) * 1099511628211ull;
+    };
+    add(&item.mesh->id, sizeof item.mesh->id);
+    add(glm::value_ptr(item.world), sizeof(float) * 16);
+    add(&item.opacity, sizeof item.opacity);
+    add(&item.material.opacity, sizeof item.material.opacity);
+    add(&item.material.baseColor.a, sizeof item.material.baseColor.a);
+    return hash == 0 ? 1 : hash;
+}
+
+std::uint64_t lightKey(const glm::mat4& lightMatrix, float depthBias, int size)
+{
+    std::uint64_t hash = 1469598103934665603ull;
+    auto add = [&hash](const void* bytes, std::size_t count) {
+        const auto* p = static_cast<const unsigned char*>(bytes);
+        for (std::size_t i = 0; i < count; ++i)
+            hash = (hash ^ p[i]) * 1099511628211ull;
+    };
+    add(glm::value_ptr(lightMatrix), sizeof(float) * 16);
+    add(&depthBias, sizeof depthBias);
+    add(&size, sizeof size);
+    return hash;
+}
+
+} // namespace
+
 void Renderer::renderShadow(const FramePacket& packet, const glm::mat4& lightMatrix, float depthBias)
 {
-    const auto& shadowProgram = device_->cachedProgram("gloam.shadow", [] {
-        return gpu::GlProgram("shadow", {{GL_VERTEX_SHADER, SceneShaders::shadowVertex(false)},
-                                         {GL_FRAGMENT_SHADER, SceneShaders::shadowFragment()}});
-    });
-    const auto& skinnedShadowProgram = device_->cachedProgram("gloam.shadow.skinned", [] {
-        return gpu::GlProgram("shadow skinned", {{GL_VERTEX_SHADER, SceneShaders::shadowVertex(true)},
-                                                 {GL_FRAGMENT_SHADER, SceneShaders::shadowFragment()}});
-    });
-    glBindFramebuffer(GL_FRAMEBUFFER, shadowFramebuffer_);
-    glViewport(0, 0, shadowSize_, shadowSize_);
-    glEnable(GL_DEPTH_TEST);
-    glDepthMask(GL_TRUE);
-    glDepthFunc(GL_LESS);
-    glClear(GL_DEPTH_BUFFER_BIT);
-    glDisable(GL_CULL_FACE); // thin and open meshes still cast
-    glEnable(GL_POLYGON_OFFSET_FILL);
-    glPolygonOffset(1.5f * depthBias, 2.0f * depthBias);
     // Casters outside the light's box throw no shadow into the view.
     const Frustum box(lightMatrix);
+    std::vector<const DrawItem*> casters;
+    std::vector<std::uint64_t> keys;
     for (const DrawItem& item : packet.draws) {
         if (!item.castsShadow || !item.mesh || item.opacity <= 0.0f || item.mesh->positions.empty())
             continue;
@@ -346,6 +418,52 @@ void Renderer::renderShadow(const FramePacket& packet, const glm::mat4& lightMat
             continue;
         }
         ++counts_.shadowCasters;
+        casters.push_back(&item);
+        keys.push_back(quality_.keepStillShadows ? casterKey(item) : 0);
+    }
+    // The still casters' map is kept from frame to frame; the moving ones
+    // are drawn over a copy of it.
+    const StillShadowCasters::Plan plan = stillCasters_.plan(lightKey(lightMatrix, depthBias, shadowSize_), keys);
+    std::vector<const DrawItem*> kept, moving;
+    for (std::size_t i = 0; i < casters.size(); ++i)
+        (plan.kept[i] ? kept : moving).push_back(casters[i]);
+    if (plan.redrawKept && plan.anyKept)
+        drawShadowCasters(kept, lightMatrix, depthBias, keptShadowFramebuffer_);
+    counts_.shadowKept = plan.redrawKept ? 0 : static_cast<int>(kept.size());
+    if (plan.anyKept && moving.empty()) {
+        sampledShadowMap_ = keptShadowMap_;
+        return;
+    }
+    if (plan.anyKept)
+        glCopyImageSubData(keptShadowMap_, GL_TEXTURE_2D, 0, 0, 0, 0, shadowMap_, GL_TEXTURE_2D, 0, 0, 0, 0,
+                           shadowSize_, shadowSize_, 1);
+    drawShadowCasters(moving, lightMatrix, depthBias, shadowFramebuffer_, !plan.anyKept);
+    sampledShadowMap_ = shadowMap_;
+}
+
+void Renderer::drawShadowCasters(const std::vector<const DrawItem*>& casters, const glm::mat4& lightMatrix,
+                                 float depthBias, unsigned framebuffer, bool clear)
+{
+    const auto& shadowProgram = device_->cachedProgram("gloam.shadow", [] {
+        return gpu::GlProgram("shadow", {{GL_VERTEX_SHADER, SceneShaders::shadowVertex(false)},
+                                         {GL_FRAGMENT_SHADER, SceneShaders::shadowFragment()}});
+    });
+    const auto& skinnedShadowProgram = device_->cachedProgram("gloam.shadow.skinned", [] {
+        return gpu::GlProgram("shadow skinned", {{GL_VERTEX_SHADER, SceneShaders::shadowVertex(true)},
+                                                 {GL_FRAGMENT_SHADER, SceneShaders::shadowFragment()}});
+    });
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glViewport(0, 0, shadowSize_, shadowSize_);
+    glEnable(GL_DEPTH_TEST);
+    glDepthMask(GL_TRUE);
+    glDepthFunc(GL_LESS);
+    if (clear)
+        glClear(GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_CULL_FACE); // thin and open meshes still cast
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    glPolygonOffset(1.5f * depthBias, 2.0f * depthBias);
+    for (const DrawItem* caster : casters) {
+        const DrawItem& item = *caster;
         const auto& mesh = resources_->mesh(item.mesh);
         if (mesh.indexCount == 0)
             continue;
@@ -387,12 +505,34 @@ DrawBlock drawBlock(const DrawItem& item, bool transparent, bool hasTangents)
 
 } // namespace
 
+int Renderer::pickDrawLights(const DrawItem& item, glm::vec4* chosen) const
+{
+    glm::vec3 centre;
+    float radius = 0.0f;
+    lightingSphere(item, centre, radius);
+    int count = 0;
+    for (std::size_t i = 0; i + 1 < frameLights_.size(); i += 2) {
+        const glm::vec4& light = frameLights_[i];
+        if (!(light.w > 0.0f) || glm::length(glm::vec3(light) - centre) >= light.w + radius)
+            continue;
+        if (count == maxDrawLights)
+            return -1;
+        chosen[2 * count] = light;
+        chosen[2 * count + 1] = frameLights_[i + 1];
+        ++count;
+    }
+    return count;
+}
+
 void Renderer::uploadDrawBlocks(const std::vector<const DrawItem*>& items, bool transparent)
 {
     drawBlockStaging_.assign(std::max<std::size_t>(items.size(), 1) * drawBlockStride_, 0);
+    drawLightCounts_.assign(items.size(), -1);
     for (std::size_t i = 0; i < items.size(); ++i) {
         const auto& mesh = resources_->mesh(items[i]->mesh);
-        const DrawBlock block = drawBlock(*items[i], transparent, mesh.hasTangents);
+        DrawBlock block = drawBlock(*items[i], transparent, mesh.hasTangents);
+        if (quality_.perDrawLights && (frameFeatures_ & SceneShaders::pointLights) != 0)
+            drawLightCounts_[i] = pickDrawLights(*items[i], block.lights);
         std::memcpy(drawBlockStaging_.data() + i * drawBlockStride_, &block, sizeof block);
     }
     drawBlockRing_ = (drawBlockRing_ + 1) % drawBlockBufferCount;
@@ -455,6 +595,10 @@ void Renderer::drawItems(const FramePacket& packet, const std::vector<const Draw
                 m.roughness < 0.6f || m.roughnessMetallicTexture || m.model == MaterialValues::Model::custom;
             if ((frameFeatures_ & F::environment) && glossy)
                 features |= F::glossyEnvironment;
+            // The lights picked for this draw, looped over a fixed count
+            // (none: no point-light code at all); too many: the clusters.
+            if (drawLightCounts_[index] >= 0)
+                features = (features & ~F::pointLights) | SceneShaders::drawLights(drawLightCounts_[index]);
         }
         if (m.baseColorTexture)
             features |= F::baseTexture;
@@ -665,6 +809,7 @@ void Renderer::render(const FramePacket& packet, const Output& output)
                      (shadowed && quality_.singleShadowTap ? F::singleShadowTap : 0u) |
                      (extraLights > 0 ? F::extraSuns : 0u) | (environmentImage ? F::environment : 0u) |
                      (lights.empty() ? 0u : F::pointLights);
+    frameLights_ = lights;
     if (lights.empty())
         lights.emplace_back(0.0f);
     glNamedBufferData(pointLightBuffer_, static_cast<GLsizeiptr>(lights.size() * sizeof(glm::vec4)), lights.data(),
@@ -696,7 +841,7 @@ void Renderer::render(const FramePacket& packet, const Output& output)
     glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 2, pointLightBuffer_);
     glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 5, lightTileBuffer_);
     glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 6, lightIndexBuffer_);
-    glBindTextureUnit(8, shadowMap_);
+    glBindTextureUnit(8, sampledShadowMap_);
     glBindTextureUnit(9, resources_->texture(environmentImage));
 
     // Draws wholly outside the view are left out. Opaque ones go near to
