@@ -34,6 +34,9 @@ RenderQuality RenderQuality::of(QualityTier tier)
         quality.singleShadowTap = true;
         // llvmpipe reads a light list per pixel lane; uniforms it reads once.
         quality.perDrawLights = true;
+        // Triangles cost llvmpipe a fixed amount whatever their size.
+        quality.chunkLargeMeshes = true;
+        quality.smallDrawStandIns = true;
         quality.shadowMapSize = 1024;
         quality.dynamicResolution = true;
         quality.minimumFrameInterval = 1000.0 / 30.0;

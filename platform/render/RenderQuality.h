@@ -33,6 +33,12 @@ struct RenderQuality {
     // Each draw takes the few point lights that reach it as uniforms and
     // loops over exactly those; pixels read no light lists.
     bool perDrawLights = false;
+    // Large meshes are drawn part by part: parts out of view are left out,
+    // each part gets its own lights (the picture is the same).
+    bool chunkLargeMeshes = false;
+    // Draws a few pixels wide are drawn as a small octahedron of their
+    // bounds instead of their thousands of triangles.
+    bool smallDrawStandIns = false;
     // The shadow map's side in texels.
     int shadowMapSize = 2048;
     // The scene and the post-process may draw below the output's size

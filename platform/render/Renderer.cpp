@@ -10,6 +10,7 @@
 #include "platform/render/GpuResourceCache.h"
 #include "platform/render/OverlayPainter.h"
 #include "platform/render/Photometry.h"
+#include "platform/render/PrimitiveMeshes.h"
 #include "platform/render/SceneShaders.h"
 #include "platform/render/StillShadowCasters.h"
 
@@ -100,6 +101,15 @@ void worldSphere(const DrawItem& item, glm::vec3& centre, float& radius)
                                   glm::length(glm::vec3(item.world[2]))});
     radius =
         item.jointMatrices.empty() ? glm::length(high - low) * 0.5f * scale : std::numeric_limits<float>::infinity();
+}
+
+// The world-space sphere around a box of a mesh's own coordinates.
+void boxSphere(const glm::mat4& world, const glm::vec3& low, const glm::vec3& high, glm::vec3& centre, float& radius)
+{
+    centre = glm::vec3(world * glm::vec4((low + high) * 0.5f, 1.0f));
+    const float scale = std::max(
+        {glm::length(glm::vec3(world[0])), glm::length(glm::vec3(world[1])), glm::length(glm::vec3(world[2]))});
+    radius = glm::length(high - low) * 0.5f * scale;
 }
 
 // A world-space sphere around every point a draw may shade. A skinned
@@ -223,6 +233,7 @@ Renderer::Renderer(std::shared_ptr<gpu::GpuDevice> device)
     glCreateFramebuffers(1, &sceneFramebuffer_);
     glCreateFramebuffers(1, &shadowFramebuffer_);
     glCreateFramebuffers(1, &keptShadowFramebuffer_);
+    standInMesh_ = PrimitiveMeshes::octahedron();
     setQualityTier(RenderQuality::choose(device_->rendererName()));
 }
 
@@ -505,11 +516,8 @@ DrawBlock drawBlock(const DrawItem& item, bool transparent, bool hasTangents)
 
 } // namespace
 
-int Renderer::pickDrawLights(const DrawItem& item, glm::vec4* chosen) const
+int Renderer::pickDrawLights(const glm::vec3& centre, float radius, glm::vec4* chosen) const
 {
-    glm::vec3 centre;
-    float radius = 0.0f;
-    lightingSphere(item, centre, radius);
     int count = 0;
     for (std::size_t i = 0; i + 1 < frameLights_.size(); i += 2) {
         const glm::vec4& light = frameLights_[i];
@@ -524,15 +532,30 @@ int Renderer::pickDrawLights(const DrawItem& item, glm::vec4* chosen) const
     return count;
 }
 
-void Renderer::uploadDrawBlocks(const std::vector<const DrawItem*>& items, bool transparent)
+const DrawItem& Renderer::standInFor(const DrawItem& item)
 {
-    drawBlockStaging_.assign(std::max<std::size_t>(items.size(), 1) * drawBlockStride_, 0);
-    drawLightCounts_.assign(items.size(), -1);
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const auto& mesh = resources_->mesh(items[i]->mesh);
-        DrawBlock block = drawBlock(*items[i], transparent, mesh.hasTangents);
+    // The octahedron fills the mesh's bounds; it keeps the material.
+    DrawItem& standIn = standIns_.emplace_back();
+    standIn.material = item.material;
+    standIn.opacity = item.opacity;
+    standIn.castsShadow = false;
+    standIn.mesh = standInMesh_;
+    const glm::vec3 low = item.mesh->boundsMin, high = item.mesh->boundsMax;
+    standIn.world = item.world * glm::translate(glm::mat4(1.0f), (low + high) * 0.5f) *
+                    glm::scale(glm::mat4(1.0f), glm::max((high - low) * 0.5f, glm::vec3(1e-6f)));
+    return standIn;
+}
+
+void Renderer::uploadDrawBlocks(const std::vector<PassDraw>& draws, bool transparent)
+{
+    drawBlockStaging_.assign(std::max<std::size_t>(draws.size(), 1) * drawBlockStride_, 0);
+    drawLightCounts_.assign(draws.size(), -1);
+    for (std::size_t i = 0; i < draws.size(); ++i) {
+        const DrawItem& item = *draws[i].item;
+        const auto& mesh = resources_->mesh(item.mesh);
+        DrawBlock block = drawBlock(item, transparent, mesh.hasTangents);
         if (quality_.perDrawLights && (frameFeatures_ & SceneShaders::pointLights) != 0)
-            drawLightCounts_[i] = pickDrawLights(*items[i], block.lights);
+            drawLightCounts_[i] = pickDrawLights(draws[i].centre, draws[i].radius, block.lights);
         std::memcpy(drawBlockStaging_.data() + i * drawBlockStride_, &block, sizeof block);
     }
     drawBlockRing_ = (drawBlockRing_ + 1) % drawBlockBufferCount;
@@ -556,9 +579,8 @@ void Renderer::setDrawState(const DrawItem& item)
     }
 }
 
-void Renderer::drawItems(const FramePacket& packet, const std::vector<const DrawItem*>& items, bool transparent)
+void Renderer::drawItems(const std::vector<PassDraw>& draws, bool transparent)
 {
-    (void)packet;
     if (transparent) {
         glEnable(GL_BLEND);
         glBlendFuncSeparate(GL_ONE, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
@@ -569,9 +591,9 @@ void Renderer::drawItems(const FramePacket& packet, const std::vector<const Draw
     // one small buffer per draw made a software rasteriser finish all work
     // queued so far before each draw (the buffer was still in use), which
     // cost more than the drawing itself.
-    uploadDrawBlocks(items, transparent);
-    for (std::size_t index = 0; index < items.size(); ++index) {
-        const DrawItem* item = items[index];
+    uploadDrawBlocks(draws, transparent);
+    for (std::size_t index = 0; index < draws.size(); ++index) {
+        const DrawItem* item = draws[index].item;
         const MaterialValues& m = item->material;
         const auto& mesh = resources_->mesh(item->mesh);
         if (mesh.indexCount == 0)
@@ -619,9 +641,13 @@ void Renderer::drawItems(const FramePacket& packet, const std::vector<const Draw
         glBindTextureUnit(4, resources_->texture(m.occlusionTexture));
         glBindTextureUnit(5, resources_->texture(m.customTexture));
         glDepthMask(m.writesDepth && !transparent ? GL_TRUE : GL_FALSE);
-        counts_.triangles += mesh.indexCount / 3;
+        const int first = draws[index].indexCount < 0 ? 0 : draws[index].firstIndex;
+        const int count = draws[index].indexCount < 0 ? mesh.indexCount : draws[index].indexCount;
+        counts_.triangles += count / 3;
+        ++counts_.drawn;
         glBindVertexArray(mesh.vertexArray);
-        glDrawElements(GL_TRIANGLES, mesh.indexCount, GL_UNSIGNED_INT, nullptr);
+        glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT,
+                       reinterpret_cast<const void*>(static_cast<std::uintptr_t>(first) * sizeof(std::uint32_t)));
     }
     glDepthMask(GL_TRUE);
     glDisable(GL_BLEND);
@@ -850,8 +876,12 @@ void Renderer::render(const FramePacket& packet, const Output& output)
     // near geometry covers much of them.
     const Frustum frustum(frame.viewProjection);
     const glm::vec3 eye(packet.camera.world[3]);
-    std::vector<std::pair<float, const DrawItem*>> opaqueByDepth;
-    std::vector<std::pair<float, const DrawItem*>> blended;
+    // A draw's size on screen: pixels per metre at unit depth.
+    const float pixelsPerMetre =
+        static_cast<float>(height) / (2.0f * std::tan(packet.camera.verticalFieldOfView * 0.5f));
+    standIns_.clear();
+    std::vector<std::pair<float, PassDraw>> opaqueByDepth;
+    std::vector<std::pair<float, PassDraw>> blended;
     for (const DrawItem& item : packet.draws) {
         if (!item.mesh || item.mesh->positions.empty() || item.opacity <= 0.0f)
             continue;
@@ -862,29 +892,50 @@ void Renderer::render(const FramePacket& packet, const Output& output)
             ++counts_.culled;
             continue;
         }
-        ++counts_.drawn;
         const float depth = (view * glm::vec4(centre, 1.0f)).z; // more negative = farther
         const bool isTransparent = item.material.transparent || item.opacity < 1.0f;
+        PassDraw draw{&item};
+        lightingSphere(item, draw.centre, draw.radius);
+        if (quality_.smallDrawStandIns && std::isfinite(radius) && -depth > radius &&
+            2.0f * radius * pixelsPerMetre / -depth < standInPixels &&
+            item.mesh->indices.size() / 3 > static_cast<std::size_t>(standInMesh_->indices.size() / 3))
+            draw.item = &standInFor(item);
         if (isTransparent) {
-            blended.emplace_back(depth, &item);
+            blended.emplace_back(depth, draw);
             continue;
         }
         const bool surrounds = std::isfinite(radius) && glm::length(centre - eye) < radius;
-        opaqueByDepth.emplace_back(surrounds ? -std::numeric_limits<float>::max() : depth, &item);
+        const auto& mesh = resources_->mesh(item.mesh);
+        if (quality_.chunkLargeMeshes && !mesh.chunks.empty() && draw.item == &item) {
+            // The parts in view, each with its own lights; those of a
+            // surrounding mesh still go last.
+            for (const auto& chunk : mesh.chunks) {
+                PassDraw part{&item, mesh.chunkIndexOffset + chunk.firstIndex, chunk.indexCount};
+                boxSphere(item.world, chunk.boundsMin, chunk.boundsMax, part.centre, part.radius);
+                if (!frustum.touches(part.centre, part.radius)) {
+                    ++counts_.culled;
+                    continue;
+                }
+                const float partDepth = (view * glm::vec4(part.centre, 1.0f)).z;
+                opaqueByDepth.emplace_back(surrounds ? partDepth - 1.0e6f : partDepth, part);
+            }
+            continue;
+        }
+        opaqueByDepth.emplace_back(surrounds ? -std::numeric_limits<float>::max() : depth, draw);
     }
     std::stable_sort(opaqueByDepth.begin(), opaqueByDepth.end(),
                      [](const auto& a, const auto& b) { return a.first > b.first; });
-    std::vector<const DrawItem*> opaque;
+    std::vector<PassDraw> opaque;
     opaque.reserve(opaqueByDepth.size());
-    for (const auto& [depth, item] : opaqueByDepth)
-        opaque.push_back(item);
-    drawItems(packet, opaque, false);
+    for (const auto& entry : opaqueByDepth)
+        opaque.push_back(entry.second);
+    drawItems(opaque, false);
     mark(times_.opaque, cpuTimes_.opaque);
     std::stable_sort(blended.begin(), blended.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<const DrawItem*> sorted;
-    for (const auto& [depth, item] : blended)
-        sorted.push_back(item);
-    drawItems(packet, sorted, true);
+    std::vector<PassDraw> sorted;
+    for (const auto& entry : blended)
+        sorted.push_back(entry.second);
+    drawItems(sorted, true);
     glDisable(GL_CULL_FACE);
     glBindVertexArray(0);
     glUseProgram(0);

@@ -9,6 +9,7 @@
 
 #include <glm/mat4x4.hpp>
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -51,6 +52,9 @@ public:
     // Point lights a draw can take as uniforms (software tier); a draw
     // reached by more reads the per-cluster lists.
     static constexpr int maxDrawLights = 8;
+    // A draw narrower than this many pixels on screen is drawn as a small
+    // octahedron of its bounds (software tier).
+    static constexpr float standInPixels = 3.0f;
 
     struct Output {
         unsigned framebuffer = 0; // 0: the window's
@@ -122,14 +126,25 @@ private:
     void buildLightTiles(const std::vector<glm::vec4>& lights, const glm::mat4& view, const glm::mat4& viewProjection,
                          const CameraRecord& camera, int width, int height);
     void setDrawState(const DrawItem& item);
+    // One draw call of a pass: an item (or its stand-in), the range of its
+    // indices (indexCount -1: all), and the sphere its lights are picked for.
+    struct PassDraw {
+        const DrawItem* item = nullptr;
+        int firstIndex = 0;
+        int indexCount = -1;
+        glm::vec3 centre{0.0f};
+        float radius = 0.0f;
+    };
+    // A small octahedron in the bounds of a draw that covers a few pixels.
+    const DrawItem& standInFor(const DrawItem& item);
     // The frame's point lights whose reach meets the draw's bounds, in
     // order, into `chosen` (two vec4 each); -1 when more than
     // maxDrawLights do.
-    int pickDrawLights(const DrawItem& item, glm::vec4* chosen) const;
+    int pickDrawLights(const glm::vec3& centre, float radius, glm::vec4* chosen) const;
     // Uploads the `Draw` blocks of a pass in one buffer; draw i then binds
     // its range (see drawItems for why).
-    void uploadDrawBlocks(const std::vector<const DrawItem*>& items, bool transparent);
-    void drawItems(const FramePacket& packet, const std::vector<const DrawItem*>& items, bool transparent);
+    void uploadDrawBlocks(const std::vector<PassDraw>& draws, bool transparent);
+    void drawItems(const std::vector<PassDraw>& draws, bool transparent);
     void present(const Output& output);
     void mark(double& stage, double& cpuStage);
 
@@ -167,6 +182,9 @@ private:
     // the number picked for it (-1: the clusters').
     std::vector<glm::vec4> frameLights_;
     std::vector<int> drawLightCounts_;
+    // This frame's stand-ins for draws that cover a few pixels.
+    MeshPtr standInMesh_;
+    std::deque<DrawItem> standIns_;
     int shadowSize_ = 2048;
     bool measuring_ = false;
     double stageStart_ = 0;

@@ -393,6 +393,82 @@ TEST_F(RendererTest, lightsPickedPerDrawLightLikeTheClusterLists)
     EXPECT_GT(luminance(hdrAt(packet, {4.85f, 0.85f, 3.0f})), 0.05f);
 }
 
+TEST_F(RendererTest, aLargeMeshIsDrawnPartByPartWithTheSamePicture)
+{
+    // A bumpy ground of 20,000 triangles, lit by a lamp near one corner of
+    // the view, seen from a low camera: much of it lies outside the view.
+    auto ground = std::make_shared<MeshData>();
+    constexpr int cells = 100;
+    for (int z = 0; z <= cells; ++z) {
+        for (int x = 0; x <= cells; ++x) {
+            const float px = -20.0f + 0.4f * static_cast<float>(x), pz = -20.0f + 0.4f * static_cast<float>(z);
+            ground->positions.emplace_back(px, 0.15f * std::sin(px * 1.3f) * std::cos(pz * 0.7f), pz);
+        }
+    }
+    for (int z = 0; z < cells; ++z) {
+        for (int x = 0; x < cells; ++x) {
+            const auto a = static_cast<std::uint32_t>(z * (cells + 1) + x), b = a + cells + 1;
+            ground->indices.insert(ground->indices.end(), {a, b, b + 1, a, b + 1, a + 1});
+        }
+    }
+    ground->finish();
+    auto packet = lookingAt({0, 2.0f, 8.0f}, {0, 0, 0}, 30.0f);
+    DrawItem item;
+    item.mesh = ground;
+    item.material.roughness = 0.6f;
+    packet.draws.push_back(item);
+    packet.pointLights.push_back({{1.0f, 0.6f, 2.0f}, {1.0f, 0.8f, 0.6f}, 8000.0f, 3.0f});
+    packet.directionalLights = {
+        DirectionalLightRecord{glm::normalize(glm::vec3(1, -2, -1)), {1, 1, 1}, 20.0f, false, 30.0f, 1.0f}};
+
+    RenderQuality quality = renderer.quality();
+    quality.chunkLargeMeshes = false;
+    renderer.setQuality(quality);
+    draw(packet);
+    const auto whole = hdr;
+    EXPECT_EQ(renderer.drawCounts().triangles, 20000);
+    quality.chunkLargeMeshes = true;
+    renderer.setQuality(quality);
+    draw(packet);
+    EXPECT_LE(renderer.drawCounts().triangles, 20000 * 3 / 4);
+    EXPECT_GT(renderer.drawCounts().drawn, 1);
+    ASSERT_EQ(hdr.size(), whole.size());
+    float largest = 0.0f, brightest = 0.0f;
+    for (std::size_t i = 0; i < hdr.size(); ++i) {
+        largest = std::max(largest, std::abs(hdr[i] - whole[i]));
+        brightest = std::max(brightest, whole[i]);
+    }
+    EXPECT_GT(brightest, 0.0f);
+    EXPECT_LE(largest, brightest * 1e-4f);
+}
+
+TEST_F(RendererTest, aDrawAFewPixelsWideIsDrawnAsAStandInOfItsBounds)
+{
+    // A glowing sphere of 2,304 triangles: 10 cm across at 12 m is about
+    // a pixel and a half of this small view; at 0.5 m it fills much of it.
+    // It sits on the middle pixel's centre (half a pixel off the axis).
+    DrawItem mote;
+    mote.mesh = PrimitiveMeshes::sphere(0.05f);
+    const float halfPixel = 12.0f * std::tan(glm::radians(10.0f)) / static_cast<float>(size);
+    mote.world = glm::translate(glm::mat4(1.0f), glm::vec3(halfPixel, halfPixel, 0.0f));
+    mote.material.model = MaterialValues::Model::unlit;
+    mote.material.baseColor = glm::vec4(1.0f, 0.8f, 0.2f, 1.0f);
+    RenderQuality quality = renderer.quality();
+    for (const bool standIns : {false, true}) {
+        quality.smallDrawStandIns = standIns;
+        renderer.setQuality(quality);
+        for (const float distance : {12.0f, 0.5f}) {
+            auto packet = lookingAt({0, 0, distance}, {0, 0, 0}, 20.0f);
+            packet.draws.push_back(mote);
+            draw(packet);
+            const bool small = distance > 1.0f;
+            EXPECT_EQ(renderer.drawCounts().triangles, standIns && small ? 8 : 2304) << distance;
+            // Drawn either way: the middle pixel shows the mote's colour.
+            EXPECT_NEAR(hdrPixel(size / 2, size / 2).g, 0.8f, 0.01f) << distance << " " << standIns;
+        }
+    }
+}
+
 TEST_F(RendererTest, unlitColoursCanSkipToneMapping)
 {
     const glm::vec3 colour{0.5f, 0.25f, 0.75f};

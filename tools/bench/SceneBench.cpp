@@ -147,6 +147,8 @@ const std::vector<Lever>& levers()
     static const std::vector<Lever> all = {
         {"kept-shadow", &render::RenderQuality::keepStillShadows},
         {"draw-lights", &render::RenderQuality::perDrawLights},
+        {"mesh-parts", &render::RenderQuality::chunkLargeMeshes},
+        {"stand-ins", &render::RenderQuality::smallDrawStandIns},
     };
     return all;
 }
