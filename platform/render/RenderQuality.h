@@ -39,6 +39,9 @@ struct RenderQuality {
     // Draws a few pixels wide are drawn as a small octahedron of their
     // bounds instead of their thousands of triangles.
     bool smallDrawStandIns = false;
+    // A picture drawn below the output's size is tone mapped at its own
+    // size and stretched to the output by a blit.
+    bool presentByBlit = false;
     // The shadow map's side in texels.
     int shadowMapSize = 2048;
     // The scene and the post-process may draw below the output's size

@@ -233,6 +233,7 @@ Renderer::Renderer(std::shared_ptr<gpu::GpuDevice> device)
     glCreateFramebuffers(1, &sceneFramebuffer_);
     glCreateFramebuffers(1, &shadowFramebuffer_);
     glCreateFramebuffers(1, &keptShadowFramebuffer_);
+    glCreateFramebuffers(1, &displayFramebuffer_);
     standInMesh_ = PrimitiveMeshes::octahedron();
     setQualityTier(RenderQuality::choose(device_->rendererName()));
 }
@@ -293,6 +294,9 @@ Renderer::~Renderer()
     glDeleteFramebuffers(1, &sceneFramebuffer_);
     glDeleteFramebuffers(1, &shadowFramebuffer_);
     glDeleteFramebuffers(1, &keptShadowFramebuffer_);
+    glDeleteFramebuffers(1, &displayFramebuffer_);
+    if (displayTexture_ != 0)
+        glDeleteTextures(1, &displayTexture_);
     glDeleteTextures(1, &shadowMap_);
     glDeleteTextures(1, &keptShadowMap_);
 }
@@ -740,7 +744,9 @@ void Renderer::render(const FramePacket& packet, const Output& output)
     device_->pollCompletions();
     const int outputWidth = std::max(output.width, 1);
     const int outputHeight = std::max(output.height, 1);
-    // The scene and the post-process draw at the chosen scale of the output.
+    // The scene and the post-process draw at the chosen scale of the output,
+    // no lower than the floor for its size.
+    resolution_.setFloor(DynamicResolution::floorFor(outputWidth, outputHeight));
     const float scale = resolution_.scale();
     const int width = DynamicResolution::scaled(outputWidth, scale);
     const int height = DynamicResolution::scaled(outputHeight, scale);
@@ -980,12 +986,22 @@ void Renderer::present(const Output& output)
 {
     // Drawn below the output's size: the picture is filtered up.
     const bool scaled = postTarget_->width() != output.width || postTarget_->height() != output.height;
+    // On the software tier a scaled picture is tone mapped and encoded at
+    // its own size and then stretched by a blit, which costs far less per
+    // output pixel than the presentation's shader.
+    const bool blit = scaled && quality_.presentByBlit;
+    // (The scaled program at the picture's own size reads exact texels.)
     const auto& program = device_->cachedProgram(scaled ? "gloam.present.scaled" : "gloam.present", [scaled] {
         return gpu::GlProgram("present", {{GL_VERTEX_SHADER, SceneShaders::fullscreenVertex()},
                                           {GL_FRAGMENT_SHADER, SceneShaders::presentFragment(scaled)}});
     });
-    glBindFramebuffer(GL_FRAMEBUFFER, output.framebuffer);
-    glViewport(0, 0, output.width, output.height);
+    if (blit)
+        ensureDisplayTarget(postTarget_->width(), postTarget_->height());
+    glBindFramebuffer(GL_FRAMEBUFFER, blit ? displayFramebuffer_ : output.framebuffer);
+    if (blit)
+        glViewport(0, 0, postTarget_->width(), postTarget_->height());
+    else
+        glViewport(0, 0, output.width, output.height);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
     glDisable(GL_BLEND);
@@ -997,6 +1013,26 @@ void Renderer::present(const Output& output)
     glDrawArrays(GL_TRIANGLES, 0, 3);
     glBindVertexArray(0);
     glUseProgram(0);
+    if (blit) {
+        glBlitNamedFramebuffer(displayFramebuffer_, output.framebuffer, 0, 0, postTarget_->width(),
+                               postTarget_->height(), 0, 0, output.width, output.height, GL_COLOR_BUFFER_BIT,
+                               GL_LINEAR);
+        glBindFramebuffer(GL_FRAMEBUFFER, output.framebuffer);
+    }
+}
+
+void Renderer::ensureDisplayTarget(int width, int height)
+{
+    if (displayTexture_ != 0 && displayWidth_ == width && displayHeight_ == height)
+        return;
+    if (displayTexture_ != 0)
+        glDeleteTextures(1, &displayTexture_);
+    glCreateTextures(GL_TEXTURE_2D, 1, &displayTexture_);
+    glTextureStorage2D(displayTexture_, 1, GL_RGBA8, width, height);
+    glNamedFramebufferTexture(displayFramebuffer_, GL_COLOR_ATTACHMENT0, displayTexture_, 0);
+    checkFramebuffer(displayFramebuffer_, "display");
+    displayWidth_ = width;
+    displayHeight_ = height;
 }
 
 } // namespace gloam::render

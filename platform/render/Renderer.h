@@ -146,6 +146,7 @@ private:
     void uploadDrawBlocks(const std::vector<PassDraw>& draws, bool transparent);
     void drawItems(const std::vector<PassDraw>& draws, bool transparent);
     void present(const Output& output);
+    void ensureDisplayTarget(int width, int height);
     void mark(double& stage, double& cpuStage);
 
     std::shared_ptr<gpu::GpuDevice> device_;
@@ -168,6 +169,9 @@ private:
     // map is a copy of it with the moving casters drawn over.
     unsigned keptShadowMap_ = 0, keptShadowFramebuffer_ = 0;
     unsigned sampledShadowMap_ = 0;
+    // The tone-mapped picture at the drawn size, blitted up to the output.
+    unsigned displayFramebuffer_ = 0, displayTexture_ = 0;
+    int displayWidth_ = 0, displayHeight_ = 0;
     StillShadowCasters stillCasters_;
     unsigned emptyVertexArray_ = 0;
     unsigned pointLightBuffer_ = 0, jointBuffer_ = 0, lightTileBuffer_ = 0, lightIndexBuffer_ = 0;

@@ -149,6 +149,7 @@ const std::vector<Lever>& levers()
         {"draw-lights", &render::RenderQuality::perDrawLights},
         {"mesh-parts", &render::RenderQuality::chunkLargeMeshes},
         {"stand-ins", &render::RenderQuality::smallDrawStandIns},
+        {"blit-present", &render::RenderQuality::presentByBlit},
     };
     return all;
 }
@@ -178,7 +179,7 @@ render::RenderQuality withoutLevers(render::RenderQuality quality, const std::ve
                          "  --frames    drawn frames timed after the warm-up (default 24)\n"
                          "  --quality   the renderer's quality tier (default auto: from the GL renderer,\n"
                          "              or GLOAMYARD_QUALITY)\n"
-                         "  --scale     draw at this scale (0.5 to 1) instead of the dynamic one\n"
+                         "  --scale     draw at this scale (0.25 to 1) instead of the dynamic one\n"
                          "  --pictures  write the compared frames there (tier.png and full.png per size)\n"
                          "  --opening-only  time building the opening, nothing else\n"
                          "  --without LEVER   turn a software-tier measure off (repeatable)\n"
@@ -207,7 +208,8 @@ Options parse(int argc, char** argv)
             ++i;
         } else if (a == "--quality" && i + 1 < argc && render::RenderQuality::parse(argv[i + 1], options.quality)) {
             ++i;
-        } else if (a == "--scale" && i + 1 < argc && (options.scale = std::strtof(argv[i + 1], nullptr)) >= 0.5f &&
+        } else if (a == "--scale" && i + 1 < argc &&
+                   (options.scale = std::strtof(argv[i + 1], nullptr)) >= render::DynamicResolution::lowestFloor &&
                    options.scale <= 1.0f) {
             ++i;
         } else if (a == "--pictures" && i + 1 < argc) {
