@@ -25,6 +25,8 @@ SceneHost::SceneHost(bool draws, float bottomInset, QWidget* parent)
     }
 
     window_ = new render::RenderWindow();
+    // The app in front may use every core; unfocused it keeps to one.
+    window_->setPacing(render::FramePacing::Rule::everyCoreWhileFocused);
     window_->onFailure = [this](const std::string& reason) {
         if (onFailure) {
             onFailure(reason);

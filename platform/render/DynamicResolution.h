@@ -17,7 +17,10 @@ namespace gloam::render {
 // does not hunt between two steps. Disabled, the scale is 1.
 class DynamicResolution {
 public:
+    // The floor at the window's size (1200 × 540); larger outputs keep the
+    // same quality at a lower scale (floorFor). Never below lowestFloor.
     static constexpr float minimumScale = 0.5f;
+    static constexpr float lowestFloor = 0.25f;
     static constexpr float maximumScale = 1.0f;
     static constexpr int framesPerDecision = 6;
 
@@ -32,7 +35,13 @@ public:
     void addFrame(double milliseconds);
     float scale() const { return pinned_ > 0.0f ? pinned_ : enabled_ ? scale_ : maximumScale; }
     // A fixed scale whatever the costs (tools and benchmarks); 0 unpins.
-    void pin(float scale) { pinned_ = scale > 0.0f ? std::clamp(scale, minimumScale, maximumScale) : 0.0f; }
+    void pin(float scale) { pinned_ = scale > 0.0f ? std::clamp(scale, lowestFloor, maximumScale) : 0.0f; }
+    // The lowest scale the costs may choose (clamped to lowestFloor to 1).
+    void setFloor(float floor);
+    float floor() const { return floor_; }
+    // The floor for an output size: the lowest scale whose picture stays
+    // within 30 dB PSNR of the full-size one (measured for the scene).
+    static float floorFor(int outputWidth, int outputHeight);
     // Starts again from `scale` (clamped and rounded to a step).
     void reset(float scale = maximumScale);
 
@@ -41,7 +50,10 @@ public:
 
 private:
     double budget_;
+    float snapped(float scale) const;
+
     float scale_ = maximumScale;
+    float floor_ = minimumScale;
     bool enabled_ = false;
     float pinned_ = 0.0f;
     bool skipNext_ = false;

@@ -110,6 +110,12 @@ const GpuResourceCache::Mesh& GpuResourceCache::mesh(const MeshPtr& data)
                   indices.end());
     indices.resize(indices.size() / 3 * 3);
     mesh.indexCount = static_cast<int>(indices.size());
+    if (!mesh.skinned && mesh.indexCount / 3 > chunkedAbove) {
+        MeshChunks parts = MeshChunks::split(data->positions, indices, chunkTriangles);
+        mesh.chunks = std::move(parts.chunks);
+        mesh.chunkIndexOffset = mesh.indexCount;
+        indices.insert(indices.end(), parts.indices.begin(), parts.indices.end());
+    }
     mesh.buffers[6] = makeBuffer(indices);
     glVertexArrayElementBuffer(vao, mesh.buffers[6]);
     return meshes_[data->id] = mesh;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/render/ImageData.h"
+#include "platform/render/MeshChunks.h"
 #include "platform/render/MeshData.h"
 
 #include <array>
@@ -19,12 +20,21 @@ public:
         unsigned vertexArray = 0;
         std::array<unsigned, 7> buffers{};
         int indexCount = 0;
+        // Large unskinned meshes also hold their triangles part by part,
+        // after the mesh's own order: chunk i is drawn from
+        // chunkIndexOffset + chunks[i].firstIndex.
+        std::vector<MeshChunks::Chunk> chunks;
+        int chunkIndexOffset = 0;
         bool skinned = false;
         bool hasTangents = false;
         std::weak_ptr<const MeshData> source;
     };
 
     enum class Fallback { white, flatNormal };
+    // Meshes of more triangles than this are also split into parts of at
+    // most `chunkTriangles`.
+    static constexpr int chunkedAbove = 8192;
+    static constexpr int chunkTriangles = 2048;
 
     GpuResourceCache();
     ~GpuResourceCache();

@@ -69,4 +69,26 @@ MeshPtr PrimitiveMeshes::box(glm::vec3 size)
     return mesh;
 }
 
+MeshPtr PrimitiveMeshes::octahedron()
+{
+    auto mesh = std::make_shared<MeshData>();
+    const glm::vec3 corners[6] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+    for (const auto& corner : corners) {
+        mesh->positions.push_back(corner);
+        mesh->normals.push_back(corner);
+        mesh->textureCoordinates.emplace_back(0.5f, 0.5f);
+    }
+    // Counter-clockwise seen from outside.
+    for (std::uint32_t x : {0u, 1u}) {
+        for (std::uint32_t y : {2u, 3u}) {
+            for (std::uint32_t z : {4u, 5u}) {
+                const bool flip = ((x == 1) != (y == 3)) != (z == 5);
+                mesh->indices.insert(mesh->indices.end(), {x, flip ? z : y, flip ? y : z});
+            }
+        }
+    }
+    mesh->finish();
+    return mesh;
+}
+
 } // namespace gloam::render

@@ -13,6 +13,9 @@ struct PrimitiveMeshes {
     // A plane in x-z facing +Y, centred on the origin.
     static MeshPtr plane(float width, float depth);
     static MeshPtr box(glm::vec3 size);
+    // Eight triangles between ±1 on each axis, normals pointing out from
+    // the centre.
+    static MeshPtr octahedron();
 };
 
 } // namespace gloam::render

@@ -32,6 +32,12 @@ RenderQuality RenderQuality::of(QualityTier tier)
         quality.maxAnisotropy = 1.0f;
         quality.halfSizeBlur = true;
         quality.singleShadowTap = true;
+        // llvmpipe reads a light list per pixel lane; uniforms it reads once.
+        quality.perDrawLights = true;
+        // Triangles cost llvmpipe a fixed amount whatever their size.
+        quality.chunkLargeMeshes = true;
+        quality.smallDrawStandIns = true;
+        quality.presentByBlit = true;
         quality.shadowMapSize = 1024;
         quality.dynamicResolution = true;
         quality.minimumFrameInterval = 1000.0 / 30.0;

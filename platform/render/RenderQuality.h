@@ -27,6 +27,21 @@ struct RenderQuality {
     bool halfSizeBlur = false;
     // One bilinear comparison per shadowed pixel instead of four.
     bool singleShadowTap = false;
+    // The shadow of the casters that hold still is kept from frame to
+    // frame; only moving casters are drawn again (the picture is the same).
+    bool keepStillShadows = true;
+    // Each draw takes the few point lights that reach it as uniforms and
+    // loops over exactly those; pixels read no light lists.
+    bool perDrawLights = false;
+    // Large meshes are drawn part by part: parts out of view are left out,
+    // each part gets its own lights (the picture is the same).
+    bool chunkLargeMeshes = false;
+    // Draws a few pixels wide are drawn as a small octahedron of their
+    // bounds instead of their thousands of triangles.
+    bool smallDrawStandIns = false;
+    // A picture drawn below the output's size is tone mapped at its own
+    // size and stretched to the output by a blit.
+    bool presentByBlit = false;
     // The shadow map's side in texels.
     int shadowMapSize = 2048;
     // The scene and the post-process may draw below the output's size

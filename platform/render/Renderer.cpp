@@ -10,7 +10,9 @@
 #include "platform/render/GpuResourceCache.h"
 #include "platform/render/OverlayPainter.h"
 #include "platform/render/Photometry.h"
+#include "platform/render/PrimitiveMeshes.h"
 #include "platform/render/SceneShaders.h"
+#include "platform/render/StillShadowCasters.h"
 
 #include <epoxy/gl.h>
 #include <glm/gtc/matrix_inverse.hpp>
@@ -56,6 +58,9 @@ struct DrawBlock {
     glm::vec4 custom;
     glm::vec4 flags;
     glm::vec4 textures;
+    // The point lights that reach this draw (software tier): position and
+    // radius, colour × candela × exposure.
+    glm::vec4 lights[2 * Renderer::maxDrawLights];
 };
 
 // A bounding sphere against the six planes of a (perspective or
@@ -96,6 +101,45 @@ void worldSphere(const DrawItem& item, glm::vec3& centre, float& radius)
                                   glm::length(glm::vec3(item.world[2]))});
     radius =
         item.jointMatrices.empty() ? glm::length(high - low) * 0.5f * scale : std::numeric_limits<float>::infinity();
+}
+
+// The world-space sphere around a box of a mesh's own coordinates.
+void boxSphere(const glm::mat4& world, const glm::vec3& low, const glm::vec3& high, glm::vec3& centre, float& radius)
+{
+    centre = glm::vec3(world * glm::vec4((low + high) * 0.5f, 1.0f));
+    const float scale = std::max(
+        {glm::length(glm::vec3(world[0])), glm::length(glm::vec3(world[1])), glm::length(glm::vec3(world[2]))});
+    radius = glm::length(high - low) * 0.5f * scale;
+}
+
+// A world-space sphere around every point a draw may shade. A skinned
+// mesh's vertices are blends of its bind-pose points carried by each joint
+// (or left alone), so the sphere around the bind-pose sphere's image under
+// every joint holds them all.
+void lightingSphere(const DrawItem& item, glm::vec3& centre, float& radius)
+{
+    const glm::vec3 low = item.mesh->boundsMin, high = item.mesh->boundsMax;
+    const glm::vec3 middle = (low + high) * 0.5f;
+    const float reach = glm::length(high - low) * 0.5f;
+    auto scaleOf = [](const glm::mat4& m) {
+        return std::max({glm::length(glm::vec3(m[0])), glm::length(glm::vec3(m[1])), glm::length(glm::vec3(m[2]))});
+    };
+    if (item.jointMatrices.empty()) {
+        centre = glm::vec3(item.world * glm::vec4(middle, 1.0f));
+        radius = reach * scaleOf(item.world);
+        return;
+    }
+    std::vector<std::pair<glm::vec3, float>> spheres{{middle, reach}};
+    for (const glm::mat4& joint : item.jointMatrices)
+        spheres.emplace_back(glm::vec3(joint * glm::vec4(middle, 1.0f)), reach * scaleOf(joint));
+    glm::vec3 mean(0.0f);
+    for (const auto& sphere : spheres)
+        mean += sphere.first / static_cast<float>(spheres.size());
+    float modelRadius = 0.0f;
+    for (const auto& sphere : spheres)
+        modelRadius = std::max(modelRadius, glm::length(sphere.first - mean) + sphere.second);
+    centre = glm::vec3(item.world * glm::vec4(mean, 1.0f));
+    radius = modelRadius * scaleOf(item.world);
 }
 
 void checkFramebuffer(unsigned framebuffer, const char* what)
@@ -188,6 +232,9 @@ Renderer::Renderer(std::shared_ptr<gpu::GpuDevice> device)
     }
     glCreateFramebuffers(1, &sceneFramebuffer_);
     glCreateFramebuffers(1, &shadowFramebuffer_);
+    glCreateFramebuffers(1, &keptShadowFramebuffer_);
+    glCreateFramebuffers(1, &displayFramebuffer_);
+    standInMesh_ = PrimitiveMeshes::octahedron();
     setQualityTier(RenderQuality::choose(device_->rendererName()));
 }
 
@@ -195,25 +242,37 @@ void Renderer::makeShadowMap(int size)
 {
     if (shadowMap_ != 0 && size == shadowSize_)
         return;
-    if (shadowMap_ != 0)
+    if (shadowMap_ != 0) {
         glDeleteTextures(1, &shadowMap_);
+        glDeleteTextures(1, &keptShadowMap_);
+    }
     shadowSize_ = size;
-    glCreateTextures(GL_TEXTURE_2D, 1, &shadowMap_);
-    glTextureStorage2D(shadowMap_, 1, GL_DEPTH_COMPONENT32F, shadowSize_, shadowSize_);
-    glTextureParameteri(shadowMap_, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTextureParameteri(shadowMap_, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTextureParameteri(shadowMap_, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTextureParameteri(shadowMap_, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTextureParameteri(shadowMap_, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);
-    glTextureParameteri(shadowMap_, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
-    glNamedFramebufferTexture(shadowFramebuffer_, GL_DEPTH_ATTACHMENT, shadowMap_, 0);
-    glNamedFramebufferDrawBuffer(shadowFramebuffer_, GL_NONE);
-    checkFramebuffer(shadowFramebuffer_, "shadow map");
+    stillCasters_.forget();
+    for (auto [texture, framebuffer, name] : {std::tuple{&shadowMap_, shadowFramebuffer_, "shadow map"},
+                                              std::tuple{&keptShadowMap_, keptShadowFramebuffer_, "kept shadow map"}}) {
+        glCreateTextures(GL_TEXTURE_2D, 1, texture);
+        glTextureStorage2D(*texture, 1, GL_DEPTH_COMPONENT32F, shadowSize_, shadowSize_);
+        glTextureParameteri(*texture, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTextureParameteri(*texture, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTextureParameteri(*texture, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTextureParameteri(*texture, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        glTextureParameteri(*texture, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);
+        glTextureParameteri(*texture, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
+        glNamedFramebufferTexture(framebuffer, GL_DEPTH_ATTACHMENT, *texture, 0);
+        glNamedFramebufferDrawBuffer(framebuffer, GL_NONE);
+        checkFramebuffer(framebuffer, name);
+    }
+    sampledShadowMap_ = shadowMap_;
 }
 
 void Renderer::setQualityTier(QualityTier tier)
 {
-    quality_ = RenderQuality::of(tier);
+    setQuality(RenderQuality::of(tier));
+}
+
+void Renderer::setQuality(const RenderQuality& quality)
+{
+    quality_ = quality;
     makeShadowMap(quality_.shadowMapSize);
     resources_->setMaxAnisotropy(quality_.maxAnisotropy);
     resolution_.setEnabled(quality_.dynamicResolution);
@@ -234,7 +293,12 @@ Renderer::~Renderer()
     glDeleteBuffers(drawBlockBufferCount, drawBlockBuffers_);
     glDeleteFramebuffers(1, &sceneFramebuffer_);
     glDeleteFramebuffers(1, &shadowFramebuffer_);
+    glDeleteFramebuffers(1, &keptShadowFramebuffer_);
+    glDeleteFramebuffers(1, &displayFramebuffer_);
+    if (displayTexture_ != 0)
+        glDeleteTextures(1, &displayTexture_);
     glDeleteTextures(1, &shadowMap_);
+    glDeleteTextures(1, &keptShadowMap_);
 }
 
 glm::mat4 Renderer::projection(const CameraRecord& camera, float aspect)
@@ -312,27 +376,50 @@ void Renderer::mark(double& stage, double& cpuStage)
     stageCpuStart_ = cpu;
 }
 
+namespace {
+
+// What decides a caster's shadow: its mesh, where it stands and how opaque
+// it is. Skinned casters move with their joints: 0, never kept.
+std::uint64_t casterKey(const DrawItem& item)
+{
+    if (!item.jointMatrices.empty())
+        return 0;
+    std::uint64_t hash = 1469598103934665603ull;
+    auto add = [&hash](const void* bytes, std::size_t size) {
+        const auto* p = static_cast<const unsigned char*>(bytes);
+        for (std::size_t i = 0; i < size; ++i)
+            hash = (hash ^ p[i]) * 1099511628211ull;
+    };
+    add(&item.mesh->id, sizeof item.mesh->id);
+    add(glm::value_ptr(item.world), sizeof(float) * 16);
+    add(&item.opacity, sizeof item.opacity);
+    add(&item.material.opacity, sizeof item.material.opacity);
+    add(&item.material.baseColor.a, sizeof item.material.baseColor.a);
+    return hash == 0 ? 1 : hash;
+}
+
+std::uint64_t lightKey(const glm::mat4& lightMatrix, float depthBias, int size)
+{
+    std::uint64_t hash = 1469598103934665603ull;
+    auto add = [&hash](const void* bytes, std::size_t count) {
+        const auto* p = static_cast<const unsigned char*>(bytes);
+        for (std::size_t i = 0; i < count; ++i)
+            hash = (hash ^ p[i]) * 1099511628211ull;
+    };
+    add(glm::value_ptr(lightMatrix), sizeof(float) * 16);
+    add(&depthBias, sizeof depthBias);
+    add(&size, sizeof size);
+    return hash;
+}
+
+} // namespace
+
 void Renderer::renderShadow(const FramePacket& packet, const glm::mat4& lightMatrix, float depthBias)
 {
-    const auto& shadowProgram = device_->cachedProgram("gloam.shadow", [] {
-        return gpu::GlProgram("shadow", {{GL_VERTEX_SHADER, SceneShaders::shadowVertex(false)},
-                                         {GL_FRAGMENT_SHADER, SceneShaders::shadowFragment()}});
-    });
-    const auto& skinnedShadowProgram = device_->cachedProgram("gloam.shadow.skinned", [] {
-        return gpu::GlProgram("shadow skinned", {{GL_VERTEX_SHADER, SceneShaders::shadowVertex(true)},
-                                                 {GL_FRAGMENT_SHADER, SceneShaders::shadowFragment()}});
-    });
-    glBindFramebuffer(GL_FRAMEBUFFER, shadowFramebuffer_);
-    glViewport(0, 0, shadowSize_, shadowSize_);
-    glEnable(GL_DEPTH_TEST);
-    glDepthMask(GL_TRUE);
-    glDepthFunc(GL_LESS);
-    glClear(GL_DEPTH_BUFFER_BIT);
-    glDisable(GL_CULL_FACE); // thin and open meshes still cast
-    glEnable(GL_POLYGON_OFFSET_FILL);
-    glPolygonOffset(1.5f * depthBias, 2.0f * depthBias);
     // Casters outside the light's box throw no shadow into the view.
     const Frustum box(lightMatrix);
+    std::vector<const DrawItem*> casters;
+    std::vector<std::uint64_t> keys;
     for (const DrawItem& item : packet.draws) {
         if (!item.castsShadow || !item.mesh || item.opacity <= 0.0f || item.mesh->positions.empty())
             continue;
@@ -346,6 +433,52 @@ void Renderer::renderShadow(const FramePacket& packet, const glm::mat4& lightMat
             continue;
         }
         ++counts_.shadowCasters;
+        casters.push_back(&item);
+        keys.push_back(quality_.keepStillShadows ? casterKey(item) : 0);
+    }
+    // The still casters' map is kept from frame to frame; the moving ones
+    // are drawn over a copy of it.
+    const StillShadowCasters::Plan plan = stillCasters_.plan(lightKey(lightMatrix, depthBias, shadowSize_), keys);
+    std::vector<const DrawItem*> kept, moving;
+    for (std::size_t i = 0; i < casters.size(); ++i)
+        (plan.kept[i] ? kept : moving).push_back(casters[i]);
+    if (plan.redrawKept && plan.anyKept)
+        drawShadowCasters(kept, lightMatrix, depthBias, keptShadowFramebuffer_);
+    counts_.shadowKept = plan.redrawKept ? 0 : static_cast<int>(kept.size());
+    if (plan.anyKept && moving.empty()) {
+        sampledShadowMap_ = keptShadowMap_;
+        return;
+    }
+    if (plan.anyKept)
+        glCopyImageSubData(keptShadowMap_, GL_TEXTURE_2D, 0, 0, 0, 0, shadowMap_, GL_TEXTURE_2D, 0, 0, 0, 0,
+                           shadowSize_, shadowSize_, 1);
+    drawShadowCasters(moving, lightMatrix, depthBias, shadowFramebuffer_, !plan.anyKept);
+    sampledShadowMap_ = shadowMap_;
+}
+
+void Renderer::drawShadowCasters(const std::vector<const DrawItem*>& casters, const glm::mat4& lightMatrix,
+                                 float depthBias, unsigned framebuffer, bool clear)
+{
+    const auto& shadowProgram = device_->cachedProgram("gloam.shadow", [] {
+        return gpu::GlProgram("shadow", {{GL_VERTEX_SHADER, SceneShaders::shadowVertex(false)},
+                                         {GL_FRAGMENT_SHADER, SceneShaders::shadowFragment()}});
+    });
+    const auto& skinnedShadowProgram = device_->cachedProgram("gloam.shadow.skinned", [] {
+        return gpu::GlProgram("shadow skinned", {{GL_VERTEX_SHADER, SceneShaders::shadowVertex(true)},
+                                                 {GL_FRAGMENT_SHADER, SceneShaders::shadowFragment()}});
+    });
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glViewport(0, 0, shadowSize_, shadowSize_);
+    glEnable(GL_DEPTH_TEST);
+    glDepthMask(GL_TRUE);
+    glDepthFunc(GL_LESS);
+    if (clear)
+        glClear(GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_CULL_FACE); // thin and open meshes still cast
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    glPolygonOffset(1.5f * depthBias, 2.0f * depthBias);
+    for (const DrawItem* caster : casters) {
+        const DrawItem& item = *caster;
         const auto& mesh = resources_->mesh(item.mesh);
         if (mesh.indexCount == 0)
             continue;
@@ -387,12 +520,46 @@ DrawBlock drawBlock(const DrawItem& item, bool transparent, bool hasTangents)
 
 } // namespace
 
-void Renderer::uploadDrawBlocks(const std::vector<const DrawItem*>& items, bool transparent)
+int Renderer::pickDrawLights(const glm::vec3& centre, float radius, glm::vec4* chosen) const
 {
-    drawBlockStaging_.assign(std::max<std::size_t>(items.size(), 1) * drawBlockStride_, 0);
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const auto& mesh = resources_->mesh(items[i]->mesh);
-        const DrawBlock block = drawBlock(*items[i], transparent, mesh.hasTangents);
+    int count = 0;
+    for (std::size_t i = 0; i + 1 < frameLights_.size(); i += 2) {
+        const glm::vec4& light = frameLights_[i];
+        if (!(light.w > 0.0f) || glm::length(glm::vec3(light) - centre) >= light.w + radius)
+            continue;
+        if (count == maxDrawLights)
+            return -1;
+        chosen[2 * count] = light;
+        chosen[2 * count + 1] = frameLights_[i + 1];
+        ++count;
+    }
+    return count;
+}
+
+const DrawItem& Renderer::standInFor(const DrawItem& item)
+{
+    // The octahedron fills the mesh's bounds; it keeps the material.
+    DrawItem& standIn = standIns_.emplace_back();
+    standIn.material = item.material;
+    standIn.opacity = item.opacity;
+    standIn.castsShadow = false;
+    standIn.mesh = standInMesh_;
+    const glm::vec3 low = item.mesh->boundsMin, high = item.mesh->boundsMax;
+    standIn.world = item.world * glm::translate(glm::mat4(1.0f), (low + high) * 0.5f) *
+                    glm::scale(glm::mat4(1.0f), glm::max((high - low) * 0.5f, glm::vec3(1e-6f)));
+    return standIn;
+}
+
+void Renderer::uploadDrawBlocks(const std::vector<PassDraw>& draws, bool transparent)
+{
+    drawBlockStaging_.assign(std::max<std::size_t>(draws.size(), 1) * drawBlockStride_, 0);
+    drawLightCounts_.assign(draws.size(), -1);
+    for (std::size_t i = 0; i < draws.size(); ++i) {
+        const DrawItem& item = *draws[i].item;
+        const auto& mesh = resources_->mesh(item.mesh);
+        DrawBlock block = drawBlock(item, transparent, mesh.hasTangents);
+        if (quality_.perDrawLights && (frameFeatures_ & SceneShaders::pointLights) != 0)
+            drawLightCounts_[i] = pickDrawLights(draws[i].centre, draws[i].radius, block.lights);
         std::memcpy(drawBlockStaging_.data() + i * drawBlockStride_, &block, sizeof block);
     }
     drawBlockRing_ = (drawBlockRing_ + 1) % drawBlockBufferCount;
@@ -416,9 +583,8 @@ void Renderer::setDrawState(const DrawItem& item)
     }
 }
 
-void Renderer::drawItems(const FramePacket& packet, const std::vector<const DrawItem*>& items, bool transparent)
+void Renderer::drawItems(const std::vector<PassDraw>& draws, bool transparent)
 {
-    (void)packet;
     if (transparent) {
         glEnable(GL_BLEND);
         glBlendFuncSeparate(GL_ONE, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
@@ -429,9 +595,9 @@ void Renderer::drawItems(const FramePacket& packet, const std::vector<const Draw
     // one small buffer per draw made a software rasteriser finish all work
     // queued so far before each draw (the buffer was still in use), which
     // cost more than the drawing itself.
-    uploadDrawBlocks(items, transparent);
-    for (std::size_t index = 0; index < items.size(); ++index) {
-        const DrawItem* item = items[index];
+    uploadDrawBlocks(draws, transparent);
+    for (std::size_t index = 0; index < draws.size(); ++index) {
+        const DrawItem* item = draws[index].item;
         const MaterialValues& m = item->material;
         const auto& mesh = resources_->mesh(item->mesh);
         if (mesh.indexCount == 0)
@@ -455,6 +621,10 @@ void Renderer::drawItems(const FramePacket& packet, const std::vector<const Draw
                 m.roughness < 0.6f || m.roughnessMetallicTexture || m.model == MaterialValues::Model::custom;
             if ((frameFeatures_ & F::environment) && glossy)
                 features |= F::glossyEnvironment;
+            // The lights picked for this draw, looped over a fixed count
+            // (none: no point-light code at all); too many: the clusters.
+            if (drawLightCounts_[index] >= 0)
+                features = (features & ~F::pointLights) | SceneShaders::drawLights(drawLightCounts_[index]);
         }
         if (m.baseColorTexture)
             features |= F::baseTexture;
@@ -475,9 +645,13 @@ void Renderer::drawItems(const FramePacket& packet, const std::vector<const Draw
         glBindTextureUnit(4, resources_->texture(m.occlusionTexture));
         glBindTextureUnit(5, resources_->texture(m.customTexture));
         glDepthMask(m.writesDepth && !transparent ? GL_TRUE : GL_FALSE);
-        counts_.triangles += mesh.indexCount / 3;
+        const int first = draws[index].indexCount < 0 ? 0 : draws[index].firstIndex;
+        const int count = draws[index].indexCount < 0 ? mesh.indexCount : draws[index].indexCount;
+        counts_.triangles += count / 3;
+        ++counts_.drawn;
         glBindVertexArray(mesh.vertexArray);
-        glDrawElements(GL_TRIANGLES, mesh.indexCount, GL_UNSIGNED_INT, nullptr);
+        glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT,
+                       reinterpret_cast<const void*>(static_cast<std::uintptr_t>(first) * sizeof(std::uint32_t)));
     }
     glDepthMask(GL_TRUE);
     glDisable(GL_BLEND);
@@ -570,7 +744,9 @@ void Renderer::render(const FramePacket& packet, const Output& output)
     device_->pollCompletions();
     const int outputWidth = std::max(output.width, 1);
     const int outputHeight = std::max(output.height, 1);
-    // The scene and the post-process draw at the chosen scale of the output.
+    // The scene and the post-process draw at the chosen scale of the output,
+    // no lower than the floor for its size.
+    resolution_.setFloor(DynamicResolution::floorFor(outputWidth, outputHeight));
     const float scale = resolution_.scale();
     const int width = DynamicResolution::scaled(outputWidth, scale);
     const int height = DynamicResolution::scaled(outputHeight, scale);
@@ -665,6 +841,7 @@ void Renderer::render(const FramePacket& packet, const Output& output)
                      (shadowed && quality_.singleShadowTap ? F::singleShadowTap : 0u) |
                      (extraLights > 0 ? F::extraSuns : 0u) | (environmentImage ? F::environment : 0u) |
                      (lights.empty() ? 0u : F::pointLights);
+    frameLights_ = lights;
     if (lights.empty())
         lights.emplace_back(0.0f);
     glNamedBufferData(pointLightBuffer_, static_cast<GLsizeiptr>(lights.size() * sizeof(glm::vec4)), lights.data(),
@@ -696,7 +873,7 @@ void Renderer::render(const FramePacket& packet, const Output& output)
     glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 2, pointLightBuffer_);
     glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 5, lightTileBuffer_);
     glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 6, lightIndexBuffer_);
-    glBindTextureUnit(8, shadowMap_);
+    glBindTextureUnit(8, sampledShadowMap_);
     glBindTextureUnit(9, resources_->texture(environmentImage));
 
     // Draws wholly outside the view are left out. Opaque ones go near to
@@ -705,8 +882,12 @@ void Renderer::render(const FramePacket& packet, const Output& output)
     // near geometry covers much of them.
     const Frustum frustum(frame.viewProjection);
     const glm::vec3 eye(packet.camera.world[3]);
-    std::vector<std::pair<float, const DrawItem*>> opaqueByDepth;
-    std::vector<std::pair<float, const DrawItem*>> blended;
+    // A draw's size on screen: pixels per metre at unit depth.
+    const float pixelsPerMetre =
+        static_cast<float>(height) / (2.0f * std::tan(packet.camera.verticalFieldOfView * 0.5f));
+    standIns_.clear();
+    std::vector<std::pair<float, PassDraw>> opaqueByDepth;
+    std::vector<std::pair<float, PassDraw>> blended;
     for (const DrawItem& item : packet.draws) {
         if (!item.mesh || item.mesh->positions.empty() || item.opacity <= 0.0f)
             continue;
@@ -717,29 +898,50 @@ void Renderer::render(const FramePacket& packet, const Output& output)
             ++counts_.culled;
             continue;
         }
-        ++counts_.drawn;
         const float depth = (view * glm::vec4(centre, 1.0f)).z; // more negative = farther
         const bool isTransparent = item.material.transparent || item.opacity < 1.0f;
+        PassDraw draw{&item};
+        lightingSphere(item, draw.centre, draw.radius);
+        if (quality_.smallDrawStandIns && std::isfinite(radius) && -depth > radius &&
+            2.0f * radius * pixelsPerMetre / -depth < standInPixels &&
+            item.mesh->indices.size() / 3 > static_cast<std::size_t>(standInMesh_->indices.size() / 3))
+            draw.item = &standInFor(item);
         if (isTransparent) {
-            blended.emplace_back(depth, &item);
+            blended.emplace_back(depth, draw);
             continue;
         }
         const bool surrounds = std::isfinite(radius) && glm::length(centre - eye) < radius;
-        opaqueByDepth.emplace_back(surrounds ? -std::numeric_limits<float>::max() : depth, &item);
+        const auto& mesh = resources_->mesh(item.mesh);
+        if (quality_.chunkLargeMeshes && !mesh.chunks.empty() && draw.item == &item) {
+            // The parts in view, each with its own lights; those of a
+            // surrounding mesh still go last.
+            for (const auto& chunk : mesh.chunks) {
+                PassDraw part{&item, mesh.chunkIndexOffset + chunk.firstIndex, chunk.indexCount};
+                boxSphere(item.world, chunk.boundsMin, chunk.boundsMax, part.centre, part.radius);
+                if (!frustum.touches(part.centre, part.radius)) {
+                    ++counts_.culled;
+                    continue;
+                }
+                const float partDepth = (view * glm::vec4(part.centre, 1.0f)).z;
+                opaqueByDepth.emplace_back(surrounds ? partDepth - 1.0e6f : partDepth, part);
+            }
+            continue;
+        }
+        opaqueByDepth.emplace_back(surrounds ? -std::numeric_limits<float>::max() : depth, draw);
     }
     std::stable_sort(opaqueByDepth.begin(), opaqueByDepth.end(),
                      [](const auto& a, const auto& b) { return a.first > b.first; });
-    std::vector<const DrawItem*> opaque;
+    std::vector<PassDraw> opaque;
     opaque.reserve(opaqueByDepth.size());
-    for (const auto& [depth, item] : opaqueByDepth)
-        opaque.push_back(item);
-    drawItems(packet, opaque, false);
+    for (const auto& entry : opaqueByDepth)
+        opaque.push_back(entry.second);
+    drawItems(opaque, false);
     mark(times_.opaque, cpuTimes_.opaque);
     std::stable_sort(blended.begin(), blended.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<const DrawItem*> sorted;
-    for (const auto& [depth, item] : blended)
-        sorted.push_back(item);
-    drawItems(packet, sorted, true);
+    std::vector<PassDraw> sorted;
+    for (const auto& entry : blended)
+        sorted.push_back(entry.second);
+    drawItems(sorted, true);
     glDisable(GL_CULL_FACE);
     glBindVertexArray(0);
     glUseProgram(0);
@@ -784,12 +986,22 @@ void Renderer::present(const Output& output)
 {
     // Drawn below the output's size: the picture is filtered up.
     const bool scaled = postTarget_->width() != output.width || postTarget_->height() != output.height;
+    // On the software tier a scaled picture is tone mapped and encoded at
+    // its own size and then stretched by a blit, which costs far less per
+    // output pixel than the presentation's shader.
+    const bool blit = scaled && quality_.presentByBlit;
+    // (The scaled program at the picture's own size reads exact texels.)
     const auto& program = device_->cachedProgram(scaled ? "gloam.present.scaled" : "gloam.present", [scaled] {
         return gpu::GlProgram("present", {{GL_VERTEX_SHADER, SceneShaders::fullscreenVertex()},
                                           {GL_FRAGMENT_SHADER, SceneShaders::presentFragment(scaled)}});
     });
-    glBindFramebuffer(GL_FRAMEBUFFER, output.framebuffer);
-    glViewport(0, 0, output.width, output.height);
+    if (blit)
+        ensureDisplayTarget(postTarget_->width(), postTarget_->height());
+    glBindFramebuffer(GL_FRAMEBUFFER, blit ? displayFramebuffer_ : output.framebuffer);
+    if (blit)
+        glViewport(0, 0, postTarget_->width(), postTarget_->height());
+    else
+        glViewport(0, 0, output.width, output.height);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
     glDisable(GL_BLEND);
@@ -801,6 +1013,26 @@ void Renderer::present(const Output& output)
     glDrawArrays(GL_TRIANGLES, 0, 3);
     glBindVertexArray(0);
     glUseProgram(0);
+    if (blit) {
+        glBlitNamedFramebuffer(displayFramebuffer_, output.framebuffer, 0, 0, postTarget_->width(),
+                               postTarget_->height(), 0, 0, output.width, output.height, GL_COLOR_BUFFER_BIT,
+                               GL_LINEAR);
+        glBindFramebuffer(GL_FRAMEBUFFER, output.framebuffer);
+    }
+}
+
+void Renderer::ensureDisplayTarget(int width, int height)
+{
+    if (displayTexture_ != 0 && displayWidth_ == width && displayHeight_ == height)
+        return;
+    if (displayTexture_ != 0)
+        glDeleteTextures(1, &displayTexture_);
+    glCreateTextures(GL_TEXTURE_2D, 1, &displayTexture_);
+    glTextureStorage2D(displayTexture_, 1, GL_RGBA8, width, height);
+    glNamedFramebufferTexture(displayFramebuffer_, GL_COLOR_ATTACHMENT0, displayTexture_, 0);
+    checkFramebuffer(displayFramebuffer_, "display");
+    displayWidth_ = width;
+    displayHeight_ = height;
 }
 
 } // namespace gloam::render

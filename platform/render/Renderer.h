@@ -5,9 +5,11 @@
 #include "platform/render/FramePacket.h"
 #include "platform/render/PostProcessContext.h"
 #include "platform/render/RenderQuality.h"
+#include "platform/render/StillShadowCasters.h"
 
 #include <glm/mat4x4.hpp>
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -47,6 +49,12 @@ public:
     using PostProcess = std::function<void(const PostProcessContext&)>;
     // Directional lights beyond the main one that a frame lights with.
     static constexpr int maxExtraDirectionalLights = 3;
+    // Point lights a draw can take as uniforms (software tier); a draw
+    // reached by more reads the per-cluster lists.
+    static constexpr int maxDrawLights = 8;
+    // A draw narrower than this many pixels on screen is drawn as a small
+    // octahedron of its bounds (software tier).
+    static constexpr float standInPixels = 3.0f;
 
     struct Output {
         unsigned framebuffer = 0; // 0: the window's
@@ -71,6 +79,9 @@ public:
     void setMeasuring(bool on) { measuring_ = on; }
 
     void setQualityTier(QualityTier tier);
+    // A tier's settings with some of them changed (benchmarks compare the
+    // software tier's measures one by one).
+    void setQuality(const RenderQuality& quality);
     const RenderQuality& quality() const { return quality_; }
     // The host's measure of the last frame's cost (process CPU time from
     // one presented frame to the next), which the scale follows.
@@ -80,6 +91,9 @@ public:
     // What the last frame drew after culling (tests and tools).
     struct DrawCounts {
         int drawn = 0, culled = 0, shadowCasters = 0, shadowCulled = 0;
+        // Casters whose shadow came from the kept map of still casters.
+        int shadowKept = 0;
+        // Triangles drawn: the scene's, and the shadow maps' this frame.
         long triangles = 0, shadowTriangles = 0;
     };
     const DrawCounts& drawCounts() const { return counts_; }
@@ -104,17 +118,35 @@ private:
     void ensureTargets(int width, int height);
     void makeShadowMap(int size);
     void renderShadow(const FramePacket& packet, const glm::mat4& lightMatrix, float depthBias);
+    void drawShadowCasters(const std::vector<const DrawItem*>& casters, const glm::mat4& lightMatrix, float depthBias,
+                           unsigned framebuffer, bool clear = true);
     void runPostProcess(const FramePacket& packet, const PostProcessContext& context);
     // Lists the point lights per cluster: 32 × 32 pixel screen tiles times
     // 16 exponential depth slices.
     void buildLightTiles(const std::vector<glm::vec4>& lights, const glm::mat4& view, const glm::mat4& viewProjection,
                          const CameraRecord& camera, int width, int height);
     void setDrawState(const DrawItem& item);
+    // One draw call of a pass: an item (or its stand-in), the range of its
+    // indices (indexCount -1: all), and the sphere its lights are picked for.
+    struct PassDraw {
+        const DrawItem* item = nullptr;
+        int firstIndex = 0;
+        int indexCount = -1;
+        glm::vec3 centre{0.0f};
+        float radius = 0.0f;
+    };
+    // A small octahedron in the bounds of a draw that covers a few pixels.
+    const DrawItem& standInFor(const DrawItem& item);
+    // The frame's point lights whose reach meets the draw's bounds, in
+    // order, into `chosen` (two vec4 each); -1 when more than
+    // maxDrawLights do.
+    int pickDrawLights(const glm::vec3& centre, float radius, glm::vec4* chosen) const;
     // Uploads the `Draw` blocks of a pass in one buffer; draw i then binds
     // its range (see drawItems for why).
-    void uploadDrawBlocks(const std::vector<const DrawItem*>& items, bool transparent);
-    void drawItems(const FramePacket& packet, const std::vector<const DrawItem*>& items, bool transparent);
+    void uploadDrawBlocks(const std::vector<PassDraw>& draws, bool transparent);
+    void drawItems(const std::vector<PassDraw>& draws, bool transparent);
     void present(const Output& output);
+    void ensureDisplayTarget(int width, int height);
     void mark(double& stage, double& cpuStage);
 
     std::shared_ptr<gpu::GpuDevice> device_;
@@ -133,6 +165,14 @@ private:
     std::shared_ptr<gpu::GpuTexture> sceneColor_, sceneDepth_, postTarget_;
     unsigned sceneFramebuffer_ = 0;
     unsigned shadowMap_ = 0, shadowFramebuffer_ = 0;
+    // The still casters' shadow, kept while they hold still; the frame's
+    // map is a copy of it with the moving casters drawn over.
+    unsigned keptShadowMap_ = 0, keptShadowFramebuffer_ = 0;
+    unsigned sampledShadowMap_ = 0;
+    // The tone-mapped picture at the drawn size, blitted up to the output.
+    unsigned displayFramebuffer_ = 0, displayTexture_ = 0;
+    int displayWidth_ = 0, displayHeight_ = 0;
+    StillShadowCasters stillCasters_;
     unsigned emptyVertexArray_ = 0;
     unsigned pointLightBuffer_ = 0, jointBuffer_ = 0, lightTileBuffer_ = 0, lightIndexBuffer_ = 0;
     // A ring of buffers for the passes' draw blocks: one is written per pass,
@@ -142,6 +182,13 @@ private:
     int drawBlockRing_ = 0;
     std::size_t drawBlockStride_ = 0;
     std::vector<std::uint8_t> drawBlockStaging_;
+    // This frame's point lights (two vec4 each), and per draw of the pass
+    // the number picked for it (-1: the clusters').
+    std::vector<glm::vec4> frameLights_;
+    std::vector<int> drawLightCounts_;
+    // This frame's stand-ins for draws that cover a few pixels.
+    MeshPtr standInMesh_;
+    std::deque<DrawItem> standIns_;
     int shadowSize_ = 2048;
     bool measuring_ = false;
     double stageStart_ = 0;

@@ -1,6 +1,7 @@
 #include "platform/render/SceneShaders.h"
 
 #include <iterator>
+#include <string>
 
 namespace gloam::render {
 
@@ -41,6 +42,7 @@ layout(std140, binding = 3) uniform Draw {
     vec4 custom;
     vec4 flags;          // x tone mapped, y transparent, z material opacity, w 1 with normal map
     vec4 textures;       // 1 where a texture is bound: base colour, roughness-metallic, emissive, occlusion
+    vec4 drawLights[16]; // the point lights picked for this draw: position and radius, colour
 };
 )";
 
@@ -133,6 +135,8 @@ std::string SceneShaders::sceneFragment(std::uint32_t features, const std::strin
         if ((features & (1u << bit)) != 0)
             text += std::string("#define ") + names[bit] + " 1\n";
     }
+    if (const std::uint32_t field = (features & drawLightsField) >> 16; field > 0)
+        text += "#define DRAW_LIGHTS " + std::to_string(field - 1) + "\n";
     if (!surface.empty())
         text += "#define CUSTOM 1\n";
     text += blocks;
@@ -384,6 +388,20 @@ void main() {
         float window = clamp(1.0 - factor * factor, 0.0, 1.0);
         float attenuation = window * window / max(d2, 1e-4);
         color += brdf(n, v, toLight * inversesqrt(d2), diffuseColor, f0, a) * pointLights[2 * index + 1].rgb * attenuation;
+    }
+#endif
+#if defined(DRAW_LIGHTS) && DRAW_LIGHTS > 0
+    // The lights picked for this draw: a fixed count of uniform reads.
+    for (int i = 0; i < DRAW_LIGHTS; ++i) {
+        vec4 positionRadius = drawLights[2 * i];
+        vec3 toLight = positionRadius.xyz - worldPosition;
+        float d2 = dot(toLight, toLight);
+        float r2 = positionRadius.w * positionRadius.w;
+        if (d2 >= r2) continue;
+        float factor = d2 / r2;
+        float window = clamp(1.0 - factor * factor, 0.0, 1.0);
+        float attenuation = window * window / max(d2, 1e-4);
+        color += brdf(n, v, toLight * inversesqrt(d2), diffuseColor, f0, a) * drawLights[2 * i + 1].rgb * attenuation;
     }
 #endif
 #ifdef ENVIRONMENT

@@ -46,7 +46,11 @@ struct SceneShaders {
         singleShadowTap = 1u << 13,
         // Directional lights beyond the main one, unshadowed.
         extraSuns = 1u << 14,
+        // Bits 16 to 19: 1 + the number of point lights the draw passes as
+        // uniforms (`drawLights`); 0: the per-cluster lists (pointLights).
+        drawLightsField = 0xFu << 16,
     };
+    static constexpr std::uint32_t drawLights(int count) { return static_cast<std::uint32_t>(count + 1) << 16; }
     // `surface` is a spliced surface library (ShaderLibrary::surfaceSource)
     // or empty.
     static std::string sceneFragment(std::uint32_t features, const std::string& surface);

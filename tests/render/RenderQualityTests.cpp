@@ -103,6 +103,27 @@ TEST(DynamicResolution, theScaleStaysBetweenAHalfAndOne)
     EXPECT_EQ(settle(resolution, 1.0, 2.0), DynamicResolution::maximumScale);
 }
 
+TEST(DynamicResolution, aTallerOutputMayDrawAtALowerScaleThanTheWindow)
+{
+    EXPECT_FLOAT_EQ(DynamicResolution::floorFor(1200, 540), 0.5f);
+    EXPECT_FLOAT_EQ(DynamicResolution::floorFor(700, 400), 0.5f); // never above the window's
+    const float fullHd = DynamicResolution::floorFor(1920, 1080);
+    EXPECT_GT(fullHd, 0.35f); // 0.35 was the last scale with 30 dB there
+    EXPECT_LT(fullHd, 0.4f);
+    EXPECT_GE(DynamicResolution::floorFor(7680, 4320), DynamicResolution::lowestFloor);
+
+    // Costs far over the budget settle on the floor, which may lie between
+    // two of the scale's steps; raising the floor lifts a lower scale.
+    DynamicResolution resolution(30.0);
+    resolution.setEnabled(true);
+    resolution.setFloor(fullHd);
+    EXPECT_FLOAT_EQ(settle(resolution, 200.0, 800.0), fullHd);
+    resolution.setFloor(0.5f);
+    EXPECT_FLOAT_EQ(resolution.scale(), 0.5f);
+    resolution.setFloor(0.1f);
+    EXPECT_FLOAT_EQ(resolution.floor(), DynamicResolution::lowestFloor);
+}
+
 TEST(DynamicResolution, fastFramesRaiseTheScaleBackAndFramesAtTheBudgetKeepIt)
 {
     DynamicResolution resolution(33.0);

@@ -173,6 +173,70 @@ TEST_F(RendererTest, aShadowDarkensTheGroundUnderItsCasterOnlyWhenItCasts)
     }
 }
 
+TEST_F(RendererTest, stillCastersKeepTheirShadowMovingOnesAreDrawnAgainAndThePictureIsTheSame)
+{
+    auto packet = lookingAt({0, 12, 0.01f}, {0, 0, 0}, 30.0f);
+    DrawItem ground;
+    ground.mesh = PrimitiveMeshes::plane(10, 10);
+    packet.draws.push_back(ground);
+    DrawItem still;
+    still.mesh = PrimitiveMeshes::box({1.0f, 0.2f, 1.0f});
+    still.world = glm::translate(glm::mat4(1.0f), glm::vec3(-1.5f, 1.5f, -2.0f));
+    packet.draws.push_back(still);
+    DrawItem mover = still;
+    mover.world = glm::translate(glm::mat4(1.0f), glm::vec3(-1.5f, 1.5f, 2.0f));
+    packet.draws.push_back(mover);
+    packet.directionalLights = {
+        DirectionalLightRecord{glm::normalize(glm::vec3(1, -1, 0)), {1, 1, 1}, 3000.0f, true, 30.0f, 1.0f}};
+    // The light slants towards +x: each box's shadow falls 1.5 m to its right.
+    const glm::vec3 moverShadow{0.0f, 0.0f, 2.0f}, movedShadow{0.0f, 0.0f, 0.5f};
+
+    // A renderer that draws every caster every frame: the picture to match.
+    Renderer plain(device);
+    RenderQuality everyFrame = renderer.quality();
+    everyFrame.keepStillShadows = false;
+    plain.setQuality(everyFrame);
+    auto reference = [&](const FramePacket& frame) {
+        plain.render(frame, {target.framebuffer(), size, size, 1.0f});
+        auto colour = plain.sceneColor()->readFloats();
+        device->waitUntilIdle();
+        return colour;
+    };
+
+    const auto before = reference(packet);
+    for (int frame = 0; frame < 3; ++frame)
+        draw(packet);
+    EXPECT_EQ(renderer.drawCounts().shadowCasters, 3);
+    EXPECT_EQ(renderer.drawCounts().shadowKept, 3);
+    EXPECT_EQ(renderer.drawCounts().shadowTriangles, 0);
+    EXPECT_EQ(hdr, before);
+    const float open = luminance(hdrAt(packet, {2.5f, 0.0f, 0.0f}));
+    EXPECT_LT(luminance(hdrAt(packet, moverShadow)), open * 0.2f);
+
+    // One box moves each frame: it is drawn again over the kept map, and
+    // its shadow follows it, while the still ones stay kept.
+    for (int frame = 0; frame < 3; ++frame) {
+        const float z = 2.0f - 0.5f * static_cast<float>(frame + 1);
+        packet.draws[2].world = glm::translate(glm::mat4(1.0f), glm::vec3(-1.5f, 1.5f, z));
+        draw(packet);
+        const auto drawn = hdr;
+        if (frame > 0) { // the first frame of the move makes the kept map again
+            EXPECT_EQ(renderer.drawCounts().shadowKept, 2) << "frame " << frame;
+            EXPECT_EQ(renderer.drawCounts().shadowTriangles, 12) << "frame " << frame; // the box alone
+        }
+        EXPECT_EQ(drawn, reference(packet)) << "frame " << frame;
+        hdr = drawn;
+    }
+    EXPECT_GT(luminance(hdrAt(packet, moverShadow)), open * 0.8f);
+    EXPECT_LT(luminance(hdrAt(packet, movedShadow)), open * 0.2f);
+
+    // A kept caster that stops casting takes its shadow with it.
+    packet.draws[1].castsShadow = false;
+    draw(packet);
+    EXPECT_EQ(hdr, reference(packet));
+    EXPECT_GT(luminance(hdrAt(packet, {0.0f, 0.0f, -2.0f})), open * 0.8f);
+}
+
 TEST_F(RendererTest, transparentDrawsMixWithWhatLiesBehindBackToFront)
 {
     struct Case {
@@ -275,6 +339,133 @@ TEST_F(RendererTest, dozensOfPointLightsEachLightTheirOwnSpot)
         EXPECT_GT(luminance(hdrAt(packet, foot)), 0.05f) << foot.x << "," << foot.z;
         // Half-way between two lights is beyond both radii: dark.
         EXPECT_EQ(luminance(hdrAt(packet, foot + glm::vec3(0.6f, 0, 0.6f))), 0.0f);
+    }
+}
+
+TEST_F(RendererTest, lightsPickedPerDrawLightLikeTheClusterLists)
+{
+    // Small spheres on a floor, each near a light or two of its own; a
+    // dozen lights in all, so the floor (reached by every one) reads the
+    // cluster lists. One sphere is skinned: its joint carries it 3 m
+    // from its bind pose, next to a light its bind pose never meets.
+    auto packet = lookingAt({0, 14, 0.01f}, {0, 0, 0}, 40.0f);
+    DrawItem floor;
+    floor.mesh = PrimitiveMeshes::plane(12, 12);
+    packet.draws.push_back(floor);
+    for (int i = 0; i < 12; ++i) {
+        const float x = -4.5f + static_cast<float>(i % 4) * 3.0f, z = -3.0f + static_cast<float>(i / 4) * 3.0f;
+        packet.pointLights.push_back({{x + 0.6f, 1.1f, z}, {1.0f, 0.5f + 0.04f * i, 0.3f}, 4000.0f, 1.5f});
+        if (i == 11)
+            continue;
+        DrawItem sphere;
+        sphere.mesh = PrimitiveMeshes::sphere(0.5f, 24);
+        sphere.world = glm::translate(glm::mat4(1.0f), glm::vec3(x, 0.5f, z));
+        sphere.material.roughness = 0.4f;
+        packet.draws.push_back(sphere);
+    }
+    auto skinned = std::make_shared<MeshData>(*PrimitiveMeshes::sphere(0.5f, 24));
+    skinned->id = 0;
+    skinned->jointIndices.assign(skinned->positions.size(), glm::u16vec4(1, 0, 0, 0));
+    skinned->jointWeights.assign(skinned->positions.size(), glm::vec4(1, 0, 0, 0));
+    skinned->finish();
+    DrawItem carried;
+    carried.mesh = skinned;
+    carried.world = glm::translate(glm::mat4(1.0f), glm::vec3(1.5f, 0.5f, 3.0f));
+    carried.jointMatrices = {glm::mat4(1.0f), glm::translate(glm::mat4(1.0f), glm::vec3(3.0f, 0, 0))};
+    packet.draws.push_back(carried);
+
+    RenderQuality quality = renderer.quality();
+    quality.perDrawLights = false;
+    renderer.setQuality(quality);
+    draw(packet);
+    const auto clustered = hdr;
+    quality.perDrawLights = true;
+    renderer.setQuality(quality);
+    draw(packet);
+    ASSERT_EQ(hdr.size(), clustered.size());
+    float largest = 0.0f, brightest = 0.0f;
+    for (std::size_t i = 0; i < hdr.size(); ++i) {
+        largest = std::max(largest, std::abs(hdr[i] - clustered[i]));
+        brightest = std::max(brightest, clustered[i]);
+    }
+    EXPECT_LE(largest, brightest * 1e-4f);
+    // The carried sphere is lit on the side facing the light beside it.
+    EXPECT_GT(luminance(hdrAt(packet, {4.85f, 0.85f, 3.0f})), 0.05f);
+}
+
+TEST_F(RendererTest, aLargeMeshIsDrawnPartByPartWithTheSamePicture)
+{
+    // A bumpy ground of 20,000 triangles, lit by a lamp near one corner of
+    // the view, seen from a low camera: much of it lies outside the view.
+    auto ground = std::make_shared<MeshData>();
+    constexpr int cells = 100;
+    for (int z = 0; z <= cells; ++z) {
+        for (int x = 0; x <= cells; ++x) {
+            const float px = -20.0f + 0.4f * static_cast<float>(x), pz = -20.0f + 0.4f * static_cast<float>(z);
+            ground->positions.emplace_back(px, 0.15f * std::sin(px * 1.3f) * std::cos(pz * 0.7f), pz);
+        }
+    }
+    for (int z = 0; z < cells; ++z) {
+        for (int x = 0; x < cells; ++x) {
+            const auto a = static_cast<std::uint32_t>(z * (cells + 1) + x), b = a + cells + 1;
+            ground->indices.insert(ground->indices.end(), {a, b, b + 1, a, b + 1, a + 1});
+        }
+    }
+    ground->finish();
+    auto packet = lookingAt({0, 2.0f, 8.0f}, {0, 0, 0}, 30.0f);
+    DrawItem item;
+    item.mesh = ground;
+    item.material.roughness = 0.6f;
+    packet.draws.push_back(item);
+    packet.pointLights.push_back({{1.0f, 0.6f, 2.0f}, {1.0f, 0.8f, 0.6f}, 8000.0f, 3.0f});
+    packet.directionalLights = {
+        DirectionalLightRecord{glm::normalize(glm::vec3(1, -2, -1)), {1, 1, 1}, 20.0f, false, 30.0f, 1.0f}};
+
+    RenderQuality quality = renderer.quality();
+    quality.chunkLargeMeshes = false;
+    renderer.setQuality(quality);
+    draw(packet);
+    const auto whole = hdr;
+    EXPECT_EQ(renderer.drawCounts().triangles, 20000);
+    quality.chunkLargeMeshes = true;
+    renderer.setQuality(quality);
+    draw(packet);
+    EXPECT_LE(renderer.drawCounts().triangles, 20000 * 3 / 4);
+    EXPECT_GT(renderer.drawCounts().drawn, 1);
+    ASSERT_EQ(hdr.size(), whole.size());
+    float largest = 0.0f, brightest = 0.0f;
+    for (std::size_t i = 0; i < hdr.size(); ++i) {
+        largest = std::max(largest, std::abs(hdr[i] - whole[i]));
+        brightest = std::max(brightest, whole[i]);
+    }
+    EXPECT_GT(brightest, 0.0f);
+    EXPECT_LE(largest, brightest * 1e-4f);
+}
+
+TEST_F(RendererTest, aDrawAFewPixelsWideIsDrawnAsAStandInOfItsBounds)
+{
+    // A glowing sphere of 2,304 triangles: 10 cm across at 12 m is about
+    // a pixel and a half of this small view; at 0.5 m it fills much of it.
+    // It sits on the middle pixel's centre (half a pixel off the axis).
+    DrawItem mote;
+    mote.mesh = PrimitiveMeshes::sphere(0.05f);
+    const float halfPixel = 12.0f * std::tan(glm::radians(10.0f)) / static_cast<float>(size);
+    mote.world = glm::translate(glm::mat4(1.0f), glm::vec3(halfPixel, halfPixel, 0.0f));
+    mote.material.model = MaterialValues::Model::unlit;
+    mote.material.baseColor = glm::vec4(1.0f, 0.8f, 0.2f, 1.0f);
+    RenderQuality quality = renderer.quality();
+    for (const bool standIns : {false, true}) {
+        quality.smallDrawStandIns = standIns;
+        renderer.setQuality(quality);
+        for (const float distance : {12.0f, 0.5f}) {
+            auto packet = lookingAt({0, 0, distance}, {0, 0, 0}, 20.0f);
+            packet.draws.push_back(mote);
+            draw(packet);
+            const bool small = distance > 1.0f;
+            EXPECT_EQ(renderer.drawCounts().triangles, standIns && small ? 8 : 2304) << distance;
+            // Drawn either way: the middle pixel shows the mote's colour.
+            EXPECT_NEAR(hdrPixel(size / 2, size / 2).g, 0.8f, 0.01f) << distance << " " << standIns;
+        }
     }
 }
 

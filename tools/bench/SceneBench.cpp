@@ -130,7 +130,45 @@ struct Options {
     std::string pictures;                       // folder for the compared pictures
     float scale = 0.0f;                         // pinned scale; 0: dynamic
     bool openingOnly = false;                   // time building the opening, nothing else
+    std::vector<std::string> without;           // software-tier measures turned off
+    std::vector<std::string> compare;           // measures timed on and off, interleaved
+    int rounds = 6;                             // on/off rounds of a comparison
 };
+
+// The software tier's measures that a run can turn off (`--without`) or
+// time on against off (`--compare`), by name.
+struct Lever {
+    const char* name;
+    bool render::RenderQuality::*flag;
+};
+
+const std::vector<Lever>& levers()
+{
+    static const std::vector<Lever> all = {
+        {"kept-shadow", &render::RenderQuality::keepStillShadows},
+        {"draw-lights", &render::RenderQuality::perDrawLights},
+        {"mesh-parts", &render::RenderQuality::chunkLargeMeshes},
+        {"stand-ins", &render::RenderQuality::smallDrawStandIns},
+        {"blit-present", &render::RenderQuality::presentByBlit},
+    };
+    return all;
+}
+
+const Lever* findLever(const std::string& name)
+{
+    for (const Lever& lever : levers()) {
+        if (name == lever.name)
+            return &lever;
+    }
+    return nullptr;
+}
+
+render::RenderQuality withoutLevers(render::RenderQuality quality, const std::vector<std::string>& names)
+{
+    for (const std::string& name : names)
+        quality.*(findLever(name)->flag) = false;
+    return quality;
+}
 
 [[noreturn]] void usage()
 {
@@ -141,9 +179,16 @@ struct Options {
                          "  --frames    drawn frames timed after the warm-up (default 24)\n"
                          "  --quality   the renderer's quality tier (default auto: from the GL renderer,\n"
                          "              or GLOAMYARD_QUALITY)\n"
-                         "  --scale     draw at this scale (0.5 to 1) instead of the dynamic one\n"
+                         "  --scale     draw at this scale (0.25 to 1) instead of the dynamic one\n"
                          "  --pictures  write the compared frames there (tier.png and full.png per size)\n"
-                         "  --opening-only  time building the opening, nothing else\n");
+                         "  --opening-only  time building the opening, nothing else\n"
+                         "  --without LEVER   turn a software-tier measure off (repeatable)\n"
+                         "  --compare LEVER   time frames with the measure on and off, interleaved (repeatable)\n"
+                         "  --rounds N        on/off rounds of each comparison (default 6, 4 frames each)\n"
+                         "  levers:");
+    for (const Lever& lever : levers())
+        std::fprintf(stderr, " %s", lever.name);
+    std::fprintf(stderr, "\n");
     std::exit(2);
 }
 
@@ -163,11 +208,16 @@ Options parse(int argc, char** argv)
             ++i;
         } else if (a == "--quality" && i + 1 < argc && render::RenderQuality::parse(argv[i + 1], options.quality)) {
             ++i;
-        } else if (a == "--scale" && i + 1 < argc && (options.scale = std::strtof(argv[i + 1], nullptr)) >= 0.5f &&
+        } else if (a == "--scale" && i + 1 < argc &&
+                   (options.scale = std::strtof(argv[i + 1], nullptr)) >= render::DynamicResolution::lowestFloor &&
                    options.scale <= 1.0f) {
             ++i;
         } else if (a == "--pictures" && i + 1 < argc) {
             options.pictures = argv[++i];
+        } else if ((a == "--without" || a == "--compare") && i + 1 < argc && findLever(argv[i + 1]) != nullptr) {
+            (a == "--without" ? options.without : options.compare).push_back(argv[++i]);
+        } else if (a == "--rounds" && i + 1 < argc && (options.rounds = std::atoi(argv[i + 1])) > 0) {
+            ++i;
         } else if (a == "--opening-only") {
             options.openingOnly = true;
         } else {
@@ -228,6 +278,47 @@ Loaded load(int width, int height, double& now)
     return {view, secondsSince(constructed)};
 }
 
+// One measure timed on against off in the same minute: rounds of a few
+// frames each way, alternating, at the scale the frames settled on, so
+// that other programs' load falls on both alike.
+std::string compareLever(HeadlessSceneDriver& driver, GhostView& view, double& now, const Lever& lever, int rounds)
+{
+    render::Renderer& renderer = driver.renderer();
+    const render::RenderQuality settings = renderer.quality();
+    renderer.resolution().pin(renderer.renderScale());
+    const double step = 1.0 / 60.0;
+    constexpr int framesPerRound = 4;
+    std::vector<double> cpu[2], wall[2];
+    for (int round = 0; round < rounds; ++round) {
+        for (int on = 0; on < 2; ++on) {
+            const int variant = round % 2 == 0 ? on : 1 - on;
+            render::RenderQuality quality = settings;
+            quality.*(lever.flag) = variant == 1 && settings.*(lever.flag);
+            renderer.setQuality(quality);
+            renderer.resolution().pin(renderer.renderScale());
+            // The first frame after a switch makes what the measure keeps.
+            now += step;
+            driver.present(view, step);
+            for (int i = 0; i < framesPerRound; ++i) {
+                now += step;
+                const double cpuStart = processCpuSeconds();
+                const Clock::time_point start = Clock::now();
+                driver.present(view, step);
+                wall[variant].push_back(secondsSince(start));
+                cpu[variant].push_back(processCpuSeconds() - cpuStart);
+            }
+        }
+    }
+    renderer.setQuality(settings);
+    char line[320];
+    std::snprintf(line, sizeof line,
+                  "    lever %-14s         on %.1f ms CPU (%.1f wall), off %.1f ms CPU (%.1f wall), median of %d "
+                  "frames each, interleaved (load average %.1f)\n",
+                  lever.name, median(cpu[1]) * 1e3, median(wall[1]) * 1e3, median(cpu[0]) * 1e3, median(wall[0]) * 1e3,
+                  rounds * framesPerRound, loadAverage());
+    return line;
+}
+
 // The drawn frames of one output size.
 void drawnFrames(const Options& options, Size size, bool first)
 {
@@ -236,6 +327,7 @@ void drawnFrames(const Options& options, Size size, bool first)
     if (options.quality)
         renderer.setQualityTier(*options.quality);
     const render::QualityTier tier = renderer.quality().tier;
+    renderer.setQuality(withoutLevers(renderer.quality(), options.without));
     renderer.resolution().pin(options.scale);
     double now = 0;
     Loaded loaded = load(size.width, size.height, now);
@@ -273,6 +365,16 @@ void drawnFrames(const Options& options, Size size, bool first)
     }
     const double cpu = (processCpuSeconds() - cpuBefore) / options.drawn;
     const float scale = renderer.renderScale();
+    std::vector<std::string> comparisons;
+    for (const std::string& name : options.compare)
+        comparisons.push_back(compareLever(driver, view, now, *findLever(name), options.rounds));
+    renderer.resolution().pin(options.scale);
+    renderer.resolution().reset(scale);
+    // What the comparisons turned off is made again before the measured frame.
+    for (int i = 0; i < (comparisons.empty() ? 0 : 3); ++i) {
+        now += step;
+        driver.present(view, step);
+    }
 
     // One more frame with the GPU waited on between stages, for where the
     // time goes (slower than a normal frame).
@@ -315,10 +417,12 @@ void drawnFrames(const Options& options, Size size, bool first)
     std::printf("    the same stages in CPU time  shadow %.0f ms, opaque %.0f ms, transparent %.0f ms, "
                 "post-process %.0f ms, present %.0f ms\n",
                 stageCpu.shadow, stageCpu.opaque, stageCpu.transparent, stageCpu.postProcess, stageCpu.present);
-    std::printf("    draws                        %d drawn (%ld triangles), %d culled; %d shadow casters (%ld "
-                "triangles), %d culled\n",
-                counts.drawn, counts.triangles, counts.culled, counts.shadowCasters, counts.shadowTriangles,
-                counts.shadowCulled);
+    std::printf("    draws                        %d drawn (%ld triangles), %d culled; %d shadow casters (%d kept, "
+                "%ld triangles drawn), %d culled\n",
+                counts.drawn, counts.triangles, counts.culled, counts.shadowCasters, counts.shadowKept,
+                counts.shadowTriangles, counts.shadowCulled);
+    for (const std::string& line : comparisons)
+        std::fputs(line.c_str(), stdout);
     view.stop();
 }
 

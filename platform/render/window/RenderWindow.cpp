@@ -13,6 +13,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <exception>
 
 namespace gloam::render {
@@ -22,6 +25,13 @@ RenderWindow::RenderWindow(QWindow* parent)
 {
     QtRenderSurface::configure(this);
     clock_.start();
+    if (FrameStatistics::requested(std::getenv(FrameStatistics::environmentVariable))) {
+        statistics_.emplace();
+        auto* timer = new QTimer(this);
+        QObject::connect(timer, &QTimer::timeout, this, [this] { reportFrameStatistics(); });
+        timer->start(250); // the line itself comes once per period
+        reportFrameStatistics();
+    }
     // Moving to a screen of another scale changes the pixel size.
     QObject::connect(this, &QWindow::screenChanged, this, [this] {
         recordSize();
@@ -132,11 +142,21 @@ qint64 RenderWindow::frameInterval() const
 {
     if (!thread_)
         return 16;
-    // At most the tier's rate (60 or 30 frames a second), and never more
-    // than one core's worth of CPU time: a frame that cost the process
-    // 50 ms waits 50 ms before the next begins.
-    const double interval = std::max(thread_->minimumFrameInterval(), thread_->lastFrameCost());
-    return static_cast<qint64>(std::ceil(std::min(interval, 1000.0)));
+    // At most the tier's rate (60 or 30 frames a second); within one core
+    // unless the rule lets the focused window use them all.
+    const bool oneCore = pacing_ == FramePacing::Rule::oneCore || !isActive();
+    const double interval = FramePacing::interval(thread_->minimumFrameInterval(), thread_->lastFrameCost(), oneCore);
+    return static_cast<qint64>(std::ceil(interval));
+}
+
+void RenderWindow::reportFrameStatistics()
+{
+    timespec cpu{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+    const double cpuMilliseconds = static_cast<double>(cpu.tv_sec) * 1e3 + static_cast<double>(cpu.tv_nsec) * 1e-6;
+    const std::uint64_t frames = thread_ ? thread_->presentedFrames() : 0;
+    if (const auto line = statistics_->sample(frames, cpuMilliseconds, static_cast<double>(clock_.elapsed())))
+        std::fprintf(stderr, "%s\n", line->c_str());
 }
 
 void RenderWindow::framePresented()

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "platform/render/FramePacing.h"
 #include "platform/render/FramePacket.h"
+#include "platform/render/FrameStatistics.h"
 #include "platform/render/Renderer.h"
 
 #include <QElapsedTimer>
@@ -21,8 +23,10 @@ class RenderThread;
 // to the owner. The frame loop: each presented frame asks the owner, on the
 // main thread, for the next frame packet (`setFrameUpdate`), at most once
 // per display refresh (swap interval 1), at most 30 times a second on the
-// software quality tier, and never faster than one core's worth of CPU
-// time allows. A window that is hidden, minimised or fully covered draws
+// software quality tier, and within the pacing rule (FramePacing): one
+// core's worth of CPU time, or every core while the window has focus when
+// its owner allows it. With GLOAMYARD_FRAME_STATS=1 it prints its frame
+// rate and the process's CPU use every five seconds. A window that is hidden, minimised or fully covered draws
 // nothing and runs no frame updates until it shows again.
 class RenderWindow : public QWindow {
 public:
@@ -37,6 +41,8 @@ public:
     static std::unique_ptr<RenderWindow> embedded(WId foreignWindow);
 
     void setFrameUpdate(FrameUpdate update) { frameUpdate_ = std::move(update); }
+    // One core (the default) or every core while focused (the app).
+    void setPacing(FramePacing::Rule rule) { pacing_ = rule; }
     void setPostProcess(Renderer::PostProcess callback);
     // None (the default): chosen from the GL renderer and GLOAMYARD_QUALITY.
     void setQualityTier(std::optional<QualityTier> tier);
@@ -64,6 +70,7 @@ private:
     void framePresented();
     void recordSize();
     qint64 frameInterval() const;
+    void reportFrameStatistics();
 
     QtRenderSurface* surface_ = nullptr; // owned by the render thread
     std::unique_ptr<RenderThread> thread_;
@@ -72,6 +79,8 @@ private:
     FrameUpdate frameUpdate_;
     Renderer::PostProcess postProcess_;
     std::optional<QualityTier> qualityTier_;
+    FramePacing::Rule pacing_ = FramePacing::Rule::oneCore;
+    std::optional<FrameStatistics> statistics_;
     QElapsedTimer clock_;
     qint64 lastFrame_ = -1;
     bool failed_ = false;
