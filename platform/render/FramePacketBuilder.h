@@ -55,7 +55,6 @@ private:
     // Keyed by the library text, which each entry keeps alive.
     std::map<const void*, std::pair<std::shared_ptr<const std::string>, std::shared_ptr<const gpu::ShaderLibrary>>>
         libraries_;
-    std::uint64_t builds_ = 0;
 };
 
 } // namespace gloam::render

@@ -3,6 +3,7 @@
 // process, with the process's memory, open files, the renderer's GPU
 // resource cache and the live meshes and textures read as it goes.
 
+#include "tools/soak/FirstRuns.h"
 #include "tools/soak/SceneSoak.h"
 #include "tools/soak/ViewCycles.h"
 
@@ -21,6 +22,7 @@ using namespace gloam;
 {
     std::fprintf(stderr, "Usage: gloamyard-soak --minutes N [--size WxH] [--step SECONDS] [--seed N] [--vehicle NAME]\n"
                          "       gloamyard-soak --view-cycles N [--size WxH] [--frames N]\n"
+                         "       gloamyard-soak --first-runs [--size WxH]\n"
                          "  --minutes      scene minutes to run the whole scene for, opening first\n"
                          "  --size         the drawn picture (default 320x144)\n"
                          "  --step         scene seconds per drawn frame (default 0.0333; the app's frames\n"
@@ -29,6 +31,7 @@ using namespace gloam;
                          "  --vehicle      corsel, vantre, brusker or spirra (default corsel)\n"
                          "  --view-cycles  make, run and release the screen saver's view N times\n"
                          "  --frames       frames drawn per view cycle once its scene is ready (default 60)\n"
+                         "  --first-runs   what each effect's first and second run add, played by hand\n"
                          "Sound plays through OpenAL; ALSOFT_DRIVERS=null gives a device that plays into nothing.\n");
     std::exit(2);
 }
@@ -51,6 +54,7 @@ int main(int argc, char** argv)
     soak::ViewCycles::Options cycles;
     bool runCycles = false;
     bool runScene = false;
+    bool runFirstRuns = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -93,13 +97,15 @@ int main(int argc, char** argv)
             if (!found) {
                 usage();
             }
+        } else if (a == "--first-runs") {
+            runFirstRuns = true;
         } else if (a == "--frames" && hasValue) {
             cycles.frames = positive(argv[++i]);
         } else {
             usage();
         }
     }
-    if (runScene == runCycles) {
+    if ((runScene ? 1 : 0) + (runCycles ? 1 : 0) + (runFirstRuns ? 1 : 0) != 1) {
         usage();
     }
 
@@ -109,6 +115,8 @@ int main(int argc, char** argv)
     try {
         if (runScene) {
             soak::SceneSoak(scene).run();
+        } else if (runFirstRuns) {
+            soak::FirstRuns({scene.width, scene.height, 0.1}).run();
         } else {
             soak::ViewCycles(cycles).run();
         }
