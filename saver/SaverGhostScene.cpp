@@ -2,6 +2,8 @@
 
 #include "engine/scene/GhostView.h"
 
+#include <malloc.h>
+
 namespace gloam::saver {
 
 namespace {
@@ -20,6 +22,11 @@ SaverGhostScene::SaverGhostScene(SaverSize frame, Vehicle vehicle)
 SaverGhostScene::~SaverGhostScene()
 {
     view_->stop();
+    view_.reset();
+    // A scene's load and its night leave the allocator's heaps dotted with
+    // free pages; a saver process may wait long for its next session, so
+    // they go back to the system now rather than piling up over sessions.
+    malloc_trim(0);
 }
 
 Vehicle SaverGhostScene::vehicle() const

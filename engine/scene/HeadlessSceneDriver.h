@@ -49,6 +49,7 @@ public:
     int height() const { return height_; }
     const std::shared_ptr<gpu::GpuDevice>& device() const { return device_; }
     render::Renderer& renderer() { return *renderer_; }
+    const render::FramePacketBuilder& packetBuilder() const { return *builder_; }
 
 private:
     void draw();

@@ -24,6 +24,8 @@ std::uint64_t nextTextureId()
     return ++counter;
 }
 
+std::atomic<long> liveTextures{0};
+
 float srgbToLinear(float c)
 {
     return c <= 0.04045f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f);
@@ -206,6 +208,17 @@ TextureResource::TextureResource(std::string name, Semantic semantic, PixelForma
         levels_.push_back(format_ == PixelFormat::rgba8 ? halve8(levels_.back(), semantic_)
                                                         : halveFloat(levels_.back()));
     }
+    liveTextures.fetch_add(1, std::memory_order_relaxed);
+}
+
+TextureResource::~TextureResource()
+{
+    liveTextures.fetch_sub(1, std::memory_order_relaxed);
+}
+
+long TextureResource::liveCount()
+{
+    return liveTextures.load(std::memory_order_relaxed);
 }
 
 std::shared_ptr<const TextureResource> TextureResource::decode(const std::vector<std::uint8_t>& encoded,

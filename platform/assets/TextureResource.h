@@ -67,6 +67,13 @@ public:
     fromFloatPixels(int width, int height, const std::vector<float>& rgba, const std::string& name = {},
                     CreateOptions options = {Semantic::hdrColor, MipmapsMode::none});
 
+    ~TextureResource();
+    TextureResource(const TextureResource&) = delete;
+    TextureResource& operator=(const TextureResource&) = delete;
+
+    // Textures alive in the process now (memory soaks watch it stay flat).
+    static long liveCount();
+
     std::uint64_t id() const { return id_; }
     const std::string& name() const { return name_; }
     Semantic semantic() const { return semantic_; }

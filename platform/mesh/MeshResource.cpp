@@ -18,6 +18,8 @@ std::uint64_t nextMeshId()
     return ++counter;
 }
 
+std::atomic<long> liveMeshes{0};
+
 std::string label(const MeshDescriptor& d, std::size_t index)
 {
     return d.name.empty() ? "mesh part " + std::to_string(index) : "mesh \"" + d.name + "\"";
@@ -172,6 +174,17 @@ MeshResource::MeshResource(std::string name, std::vector<Part> parts)
     for (const auto& p : parts_) {
         bounds_.add(p.bounds);
     }
+    liveMeshes.fetch_add(1, std::memory_order_relaxed);
+}
+
+MeshResource::~MeshResource()
+{
+    liveMeshes.fetch_sub(1, std::memory_order_relaxed);
+}
+
+long MeshResource::liveCount()
+{
+    return liveMeshes.load(std::memory_order_relaxed);
 }
 
 std::size_t MeshResource::triangleCount() const

@@ -69,6 +69,13 @@ public:
         std::size_t triangleCount() const { return indices.size() / 3; }
     };
 
+    ~MeshResource();
+    MeshResource(const MeshResource&) = delete;
+    MeshResource& operator=(const MeshResource&) = delete;
+
+    // Meshes alive in the process now (memory soaks watch it stay flat).
+    static long liveCount();
+
     std::uint64_t id() const { return id_; }
     const std::string& name() const { return name_; }
     const std::vector<Part>& parts() const { return parts_; }

@@ -213,11 +213,11 @@ FramePacket FramePacketBuilder::build(const platform::View3D& view, double time)
         packet.postProcess = [slot](const PostProcessContext& context) { (*slot)(context); };
     }
 
-    // Forget sources the scene has let go of.
-    if (++builds_ % 120 == 0) {
-        std::erase_if(meshes_, [](const auto& entry) { return entry.second.source.expired(); });
-        std::erase_if(images_, [](const auto& entry) { return entry.second.source.expired(); });
-    }
+    // Forget sources the scene has let go of, at once: a mesh replaced every
+    // frame (the rising ghost's cloth) would otherwise leave a train of
+    // large copies behind, freed in batches, which scatters the heap.
+    std::erase_if(meshes_, [](const auto& entry) { return entry.second.source.expired(); });
+    std::erase_if(images_, [](const auto& entry) { return entry.second.source.expired(); });
     return packet;
 }
 

@@ -30,6 +30,14 @@ class FramePacketBuilder {
 public:
     FramePacket build(const platform::View3D& view, double time);
 
+    // The converted meshes, pictures and shader libraries held now.
+    struct Stats {
+        std::size_t meshes = 0;
+        std::size_t images = 0;
+        std::size_t libraries = 0;
+    };
+    Stats stats() const { return {meshes_.size(), images_.size(), libraries_.size()}; }
+
 private:
     MeshPtr meshPart(const std::shared_ptr<const platform::MeshResource>& mesh, std::size_t part);
     ImagePtr image(const std::shared_ptr<const platform::TextureResource>& texture);
@@ -47,7 +55,6 @@ private:
     // Keyed by the library text, which each entry keeps alive.
     std::map<const void*, std::pair<std::shared_ptr<const std::string>, std::shared_ptr<const gpu::ShaderLibrary>>>
         libraries_;
-    std::uint64_t builds_ = 0;
 };
 
 } // namespace gloam::render

@@ -19,13 +19,25 @@ unsigned onePixel(const std::uint8_t rgba[4])
 }
 
 template <typename T>
-unsigned makeBuffer(const std::vector<T>& values)
+unsigned makeBuffer(const std::vector<T>& values, std::size_t& bytes)
 {
     unsigned name = 0;
+    const std::size_t size = std::max<size_t>(values.size(), 1) * sizeof(T);
     glCreateBuffers(1, &name);
-    glNamedBufferStorage(name, static_cast<GLsizeiptr>(std::max<size_t>(values.size(), 1) * sizeof(T)),
-                         values.empty() ? nullptr : values.data(), 0);
+    glNamedBufferStorage(name, static_cast<GLsizeiptr>(size), values.empty() ? nullptr : values.data(), 0);
+    bytes += size;
     return name;
+}
+
+// The bytes of a texture's levels: each level a quarter of the one above.
+std::size_t textureBytes(int width, int height, int levels, std::size_t pixelBytes)
+{
+    std::size_t total = 0;
+    for (int level = 0; level < levels; ++level) {
+        total += static_cast<std::size_t>(std::max(width >> level, 1)) *
+                 static_cast<std::size_t>(std::max(height >> level, 1)) * pixelBytes;
+    }
+    return total;
 }
 
 void deleteMesh(GpuResourceCache::Mesh& mesh)
@@ -77,25 +89,25 @@ const GpuResourceCache::Mesh& GpuResourceCache::mesh(const MeshPtr& data)
         glVertexArrayAttribBinding(vao, index, index);
         glEnableVertexArrayAttrib(vao, index);
     };
-    attach(0, makeBuffer(data->positions), sizeof(glm::vec3));
+    attach(0, makeBuffer(data->positions, mesh.bytes), sizeof(glm::vec3));
     glVertexArrayAttribFormat(vao, 0, 3, GL_FLOAT, GL_FALSE, 0);
     if (data->normals.size() == count) {
-        attach(1, makeBuffer(data->normals), sizeof(glm::vec3));
+        attach(1, makeBuffer(data->normals, mesh.bytes), sizeof(glm::vec3));
         glVertexArrayAttribFormat(vao, 1, 3, GL_FLOAT, GL_FALSE, 0);
     }
     if (data->textureCoordinates.size() == count) {
-        attach(2, makeBuffer(data->textureCoordinates), sizeof(glm::vec2));
+        attach(2, makeBuffer(data->textureCoordinates, mesh.bytes), sizeof(glm::vec2));
         glVertexArrayAttribFormat(vao, 2, 2, GL_FLOAT, GL_FALSE, 0);
     }
     if (data->tangents.size() == count && count > 0) {
-        attach(3, makeBuffer(data->tangents), sizeof(glm::vec4));
+        attach(3, makeBuffer(data->tangents, mesh.bytes), sizeof(glm::vec4));
         glVertexArrayAttribFormat(vao, 3, 4, GL_FLOAT, GL_FALSE, 0);
         mesh.hasTangents = true;
     }
     if (data->isSkinned() && data->jointIndices.size() == count) {
-        attach(4, makeBuffer(data->jointIndices), sizeof(glm::u16vec4));
+        attach(4, makeBuffer(data->jointIndices, mesh.bytes), sizeof(glm::u16vec4));
         glVertexArrayAttribIFormat(vao, 4, 4, GL_UNSIGNED_SHORT, 0);
-        attach(5, makeBuffer(data->jointWeights), sizeof(glm::vec4));
+        attach(5, makeBuffer(data->jointWeights, mesh.bytes), sizeof(glm::vec4));
         glVertexArrayAttribFormat(vao, 5, 4, GL_FLOAT, GL_FALSE, 0);
         mesh.skinned = true;
     }
@@ -116,7 +128,7 @@ const GpuResourceCache::Mesh& GpuResourceCache::mesh(const MeshPtr& data)
         mesh.chunkIndexOffset = mesh.indexCount;
         indices.insert(indices.end(), parts.indices.begin(), parts.indices.end());
     }
-    mesh.buffers[6] = makeBuffer(indices);
+    mesh.buffers[6] = makeBuffer(indices, mesh.bytes);
     glVertexArrayElementBuffer(vao, mesh.buffers[6]);
     return meshes_[data->id] = mesh;
 }
@@ -142,6 +154,7 @@ GpuResourceCache::Texture& GpuResourceCache::upload(const ImagePtr& image)
         internal = GL_RGBA16F;
     glCreateTextures(GL_TEXTURE_2D, 1, &texture.name);
     glTextureStorage2D(texture.name, texture.levels, internal, w, h);
+    texture.bytes = textureBytes(w, h, texture.levels, internal == GL_RGBA16F ? 8 : 4);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     const size_t pixels = static_cast<size_t>(w) * static_cast<size_t>(h);
     if (image->encoding == ImageData::Encoding::float32 && image->floats.size() >= pixels * 4) {
@@ -188,6 +201,18 @@ int GpuResourceCache::mipLevels(const ImagePtr& image)
     if (!image || image->width <= 0 || image->height <= 0)
         return 1;
     return upload(image).levels;
+}
+
+GpuResourceCache::Stats GpuResourceCache::stats() const
+{
+    Stats stats;
+    stats.meshes = meshes_.size();
+    stats.textures = textures_.size();
+    for (const auto& [id, mesh] : meshes_)
+        stats.bytes += mesh.bytes;
+    for (const auto& [id, texture] : textures_)
+        stats.bytes += texture.bytes;
+    return stats;
 }
 
 void GpuResourceCache::collect()

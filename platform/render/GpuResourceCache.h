@@ -27,7 +27,17 @@ public:
         int chunkIndexOffset = 0;
         bool skinned = false;
         bool hasTangents = false;
+        std::size_t bytes = 0; // of its buffers
         std::weak_ptr<const MeshData> source;
+    };
+
+    // What the cache holds now: its entries and the bytes of their buffers
+    // and texture levels (the two fallback pixels not counted).
+    struct Stats {
+        std::size_t meshes = 0;
+        std::size_t textures = 0;
+        std::size_t bytes = 0;
+        std::size_t entries() const { return meshes + textures; }
     };
 
     enum class Fallback { white, flatNormal };
@@ -48,6 +58,7 @@ public:
 
     // Releases what no packet refers to any more.
     void collect();
+    Stats stats() const;
 
     // The most anisotropic filtering a texture gets (1: none); applies to
     // the textures made so far too.
@@ -58,6 +69,7 @@ private:
     struct Texture {
         unsigned name = 0;
         int levels = 1;
+        std::size_t bytes = 0; // every level
         std::weak_ptr<const ImageData> source;
     };
     Texture& upload(const ImagePtr& image);

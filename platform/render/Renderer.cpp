@@ -958,8 +958,9 @@ void Renderer::render(const FramePacket& packet, const Output& output)
     overlay_->draw(packet.labels, output.framebuffer, output.width, output.height, output.devicePixelRatio);
     mark(times_.present, cpuTimes_.present);
     commandBuffer->commit();
-    if (frameNumber_ % 60 == 0)
-        resources_->collect();
+    // What the previous packet alone showed goes now, not in batches later:
+    // a mesh replaced every frame would leave a train of buffers behind.
+    resources_->collect();
 }
 
 void Renderer::runPostProcess(const FramePacket& packet, const PostProcessContext& context)

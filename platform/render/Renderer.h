@@ -3,6 +3,7 @@
 #include "platform/render/DynamicResolution.h"
 #include "platform/render/EnvironmentLight.h"
 #include "platform/render/FramePacket.h"
+#include "platform/render/GpuResourceCache.h"
 #include "platform/render/PostProcessContext.h"
 #include "platform/render/RenderQuality.h"
 #include "platform/render/StillShadowCasters.h"
@@ -26,7 +27,6 @@ class GpuTexture;
 
 namespace gloam::render {
 
-class GpuResourceCache;
 class OverlayPainter;
 
 // Draws frame packets with OpenGL 4.5 on the thread whose context is
@@ -97,6 +97,8 @@ public:
         long triangles = 0, shadowTriangles = 0;
     };
     const DrawCounts& drawCounts() const { return counts_; }
+    // The GL copies of meshes and pictures held now (render thread).
+    GpuResourceCache::Stats resourceStats() const { return resources_->stats(); }
     const StageTimes& stageTimes() const { return times_; }
     // The same stages in CPU time of the whole process (a software GPU's
     // threads included), which other programs' load does not inflate.

@@ -6,6 +6,8 @@
 #include "platform/gpu/GpuTexture.h"
 #include "platform/gpu/ShaderLibrary.h"
 #include "platform/render/EnvironmentLight.h"
+#include "platform/render/GpuResourceCache.h"
+#include "platform/render/ImageData.h"
 #include "platform/render/OffscreenTarget.h"
 #include "platform/render/Photometry.h"
 #include "platform/render/PrimitiveMeshes.h"
@@ -878,6 +880,43 @@ TEST_F(RendererTest, theQualityTierSetsTheSoftwareRenderersTradeOffs)
     });
     draw(lookingAt({0, 0, 4}, {0, 0, 0}));
     EXPECT_EQ(seen, QualityTier::software);
+}
+
+// The ghost's pattern: a new mesh every frame, the last one dropped. The
+// GL copies of meshes no packet shows any more are released by the next
+// frame, so the cache holds no train of them; what is still shown stays.
+TEST_F(RendererTest, glCopiesOfMeshesNoLongerShownAreReleased)
+{
+    auto picture = std::make_shared<ImageData>();
+    picture->id = ImageData::nextId();
+    picture->width = 4;
+    picture->height = 4;
+    picture->bytes.assign(4 * 4 * 4, 200);
+    const std::size_t pictureBytes = (4 * 4 + 2 * 2 + 1 * 1) * 4; // every mip level, RGBA8
+
+    FramePacket packet = lookingAt({0, 0, 5}, {0, 0, 0});
+    DrawItem kept = unlitQuad({1, 1, 1}, 0.0f);
+    kept.material.baseColorTexture = picture;
+    packet.draws.push_back(kept);
+    draw(packet);
+    const GpuResourceCache::Stats first = renderer.resourceStats();
+    EXPECT_EQ(first.meshes, 1u);
+    EXPECT_EQ(first.textures, 1u);
+    ASSERT_GT(first.bytes, pictureBytes);
+    const std::size_t meshBytes = first.bytes - pictureBytes;
+
+    constexpr int frames = 200;
+    for (int i = 0; i < frames; ++i) {
+        FramePacket next = lookingAt({0, 0, 5}, {0, 0, 0});
+        next.draws.push_back(kept);
+        next.draws.push_back(unlitQuad({0.2f, 0.4f, 0.6f}, 0.5f)); // a mesh of its own, dropped after the frame
+        draw(next);
+    }
+    const GpuResourceCache::Stats after = renderer.resourceStats();
+    EXPECT_EQ(after.textures, 1u) << "the picture every frame shows stays";
+    EXPECT_GE(after.meshes, 1u) << "the mesh every frame shows stays";
+    EXPECT_LE(after.meshes, 3u) << "meshes of earlier frames are still held";
+    EXPECT_EQ(after.bytes, pictureBytes + after.meshes * meshBytes) << "the bytes follow the entries";
 }
 
 TEST(OffscreenTargetTest, aFramebufferTheGlCannotMakeIsAnError)

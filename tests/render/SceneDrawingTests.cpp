@@ -11,6 +11,7 @@
 #include "platform/render/headless/HeadlessContext.h"
 #include "platform/scene/AnchorEntity.h"
 #include "platform/scene/DirectionalLight.h"
+#include "platform/scene/ModelComponent.h"
 #include "platform/scene/ModelEntity.h"
 #include "platform/scene/OpacityComponent.h"
 #include "platform/scene/PerspectiveCamera.h"
@@ -102,6 +103,34 @@ TEST_F(SceneDrawing, opacityIsInheritedFromAncestors)
     const glm::vec3 c = centre();
     EXPECT_NEAR(c.r, 0.75f, 0.01f);
     EXPECT_NEAR(c.b, 0.25f, 0.01f);
+}
+
+// A model whose mesh and picture are replaced every frame, as the rising
+// ghost's cloth is: the builder converts what is shown once and lets go of
+// what the scene let go of, by the next packet.
+TEST_F(SceneDrawing, convertedMeshesAndPicturesGoWithTheirSources)
+{
+    auto model = platform::ModelEntity::make(platform::MeshResource::generateSphere(1.0f), {unlit({0, 1, 0})});
+    anchor->addChild(model);
+    const auto first = builder.build(view, 0.0);
+    const auto again = builder.build(view, 0.0);
+    ASSERT_EQ(first.draws.size(), 1u);
+    EXPECT_EQ(first.draws[0].mesh, again.draws[0].mesh) << "a mesh still shown is converted once";
+
+    for (int frame = 0; frame < 50; ++frame) {
+        platform::UnlitMaterial material(platform::rgb(1, 1, 1));
+        material.color.texture =
+            platform::TextureResource::fromPixels(2, 2, std::vector<std::uint8_t>(16, 200), "frame picture");
+        auto* component = model->components.get<platform::ModelComponent>();
+        component->mesh = platform::MeshResource::generateSphere(1.0f + 0.01f * static_cast<float>(frame));
+        component->materials = {material};
+        const auto packet = builder.build(view, 0.0);
+        ASSERT_EQ(packet.draws.size(), 1u);
+        ASSERT_NE(packet.draws[0].material.baseColorTexture, nullptr);
+        const auto held = builder.stats();
+        EXPECT_LE(held.meshes, 1u) << "frame " << frame << ": meshes the scene let go of are still held";
+        EXPECT_LE(held.images, 1u) << "frame " << frame << ": pictures the scene let go of are still held";
+    }
 }
 
 TEST_F(SceneDrawing, lightsComeFromTheirEntities)

@@ -1,3 +1,4 @@
+#include "platform/assets/TextureResource.h"
 #include "platform/mesh/MeshError.h"
 #include "platform/mesh/MeshResource.h"
 
@@ -5,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <stdexcept>
+#include <vector>
 
 using namespace gloam::platform;
 
@@ -169,4 +172,27 @@ TEST(MeshGenerators, TextureCoordinatesCountUpFromTheImageBottom)
     EXPECT_NEAR(
         uvAt(MeshResource::generateCylinder(1.0f, 1.0f), [](glm::vec3 p) { return p.y > 0.49f && p.z > 0.99f; }).y,
         1.0f, 1e-6f);
+}
+
+// Long runs watch these counts for meshes and textures nobody releases.
+TEST(ResourceCounts, LiveMeshesAndTexturesAreCountedUntilTheLastOwnerLetsGo)
+{
+    const long meshes = MeshResource::liveCount();
+    const long textures = TextureResource::liveCount();
+    {
+        const MeshPtr box = MeshResource::generateBox(1.0f);
+        const MeshPtr sphere = MeshResource::generateSphere(0.5f);
+        const MeshPtr shared = box;
+        const auto picture = TextureResource::fromPixels(2, 2, std::vector<std::uint8_t>(16, 255), "white");
+        EXPECT_EQ(MeshResource::liveCount(), meshes + 2) << "a shared pointer is not another mesh";
+        EXPECT_EQ(TextureResource::liveCount(), textures + 1);
+    }
+    EXPECT_EQ(MeshResource::liveCount(), meshes);
+    EXPECT_EQ(TextureResource::liveCount(), textures);
+
+    // What could not be made was never counted.
+    EXPECT_THROW(MeshResource::generate(MeshDescriptor{}), MeshError);
+    EXPECT_THROW(TextureResource::fromPixels(8, 4, std::vector<std::uint8_t>(10), "short"), std::invalid_argument);
+    EXPECT_EQ(MeshResource::liveCount(), meshes);
+    EXPECT_EQ(TextureResource::liveCount(), textures);
 }
