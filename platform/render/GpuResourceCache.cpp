@@ -117,10 +117,18 @@ const GpuResourceCache::Mesh& GpuResourceCache::mesh(const MeshPtr& data)
         for (size_t i = 0; i < count; ++i)
             indices[i] = static_cast<std::uint32_t>(i);
     }
-    // Indices beyond the vertices would read outside the buffers.
-    indices.erase(std::remove_if(indices.begin(), indices.end(), [count](std::uint32_t i) { return i >= count; }),
-                  indices.end());
+    // A triangle with an index beyond the vertices would read outside the
+    // buffers: drop that whole triangle, so the ones after it keep their corners.
     indices.resize(indices.size() / 3 * 3);
+    size_t kept = 0;
+    for (size_t t = 0; t < indices.size(); t += 3) {
+        if (indices[t] < count && indices[t + 1] < count && indices[t + 2] < count) {
+            std::copy_n(indices.begin() + static_cast<std::ptrdiff_t>(t), 3,
+                        indices.begin() + static_cast<std::ptrdiff_t>(kept));
+            kept += 3;
+        }
+    }
+    indices.resize(kept);
     mesh.indexCount = static_cast<int>(indices.size());
     if (!mesh.skinned && mesh.indexCount / 3 > chunkedAbove) {
         MeshChunks parts = MeshChunks::split(data->positions, indices, chunkTriangles);

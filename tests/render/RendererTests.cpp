@@ -471,6 +471,25 @@ TEST_F(RendererTest, aDrawAFewPixelsWideIsDrawnAsAStandInOfItsBounds)
     }
 }
 
+TEST_F(RendererTest, aTriangleWithAnIndexPastTheVerticesIsDroppedWholeAndTheOthersKeepTheirCorners)
+{
+    // A quad facing the camera as two triangles, after a first triangle that
+    // names a vertex that does not exist.
+    auto mesh = std::make_shared<MeshData>();
+    mesh->positions = {{-2, -2, 0}, {2, -2, 0}, {2, 2, 0}, {-2, 2, 0}};
+    mesh->normals.assign(4, glm::vec3(0, 0, 1));
+    mesh->indices = {0, 1, 99, 0, 1, 2, 0, 2, 3};
+    mesh->finish();
+    auto packet = lookingAt({0, 0, 4}, {0, 0, 0}, 20.0f);
+    DrawItem quad = unlitQuad({1.0f, 1.0f, 1.0f}, 0);
+    quad.mesh = mesh;
+    packet.draws.push_back(quad);
+    draw(packet);
+    // Both halves of the quad are drawn: a point below and above its diagonal.
+    EXPECT_GT(luminance(hdrAt(packet, {0.5f, -0.5f, 0})), 0.5f);
+    EXPECT_GT(luminance(hdrAt(packet, {-0.5f, 0.5f, 0})), 0.5f);
+}
+
 TEST_F(RendererTest, unlitColoursCanSkipToneMapping)
 {
     const glm::vec3 colour{0.5f, 0.25f, 0.75f};
