@@ -8,6 +8,7 @@
 #include "engine/effects/WitchEffect.h"
 #include "engine/eggs/EasterEggEffects.h"
 #include "engine/post/GhostBloom.h"
+#include "engine/prefs/FlashingPreference.h"
 #include "engine/prefs/VehiclePreference.h"
 #include "engine/scene/HalloweenResources.h"
 #include "platform/assets/AnimationPlaybackController.h"
@@ -73,6 +74,7 @@ GhostView::GhostView(platform::Rect frame, bool interactive, std::optional<Vehic
     if (!environment_.uptime) {
         environment_.uptime = systemUptime;
     }
+    reduceFlashing_ = environment_.reduceFlashing.value_or(FlashingPreference::reduced());
 }
 
 GhostView::~GhostView()

@@ -3,9 +3,12 @@
 #include "engine/effects/PersistentEffects.h"
 #include "engine/eggs/EasterEggEffects.h"
 #include "engine/post/GhostBloom.h"
+#include "engine/prefs/FlashingPreference.h"
 #include "engine/prefs/GloamyardPreferences.h"
 #include "engine/scene/GhostView.h"
 #include "engine/scene/HeadlessSceneDriver.h"
+#include "platform/material/Material.h"
+#include "platform/scene/ModelComponent.h"
 #include "platform/async/CancellationError.h"
 #include "platform/async/TaskHandle.h"
 #include "platform/collision/CollisionComponent.h"
@@ -634,6 +637,48 @@ TEST_F(GhostViewTest, LightningFlashesBesideTheHouseAndTheShadowBreathes)
 
     const float k = PersistentEffects::hover(scene.view->ambientTime()) / 0.09F;
     EXPECT_NEAR(scene.view->contactShadow()->scale().z, 1.0F + 0.075F * k, 1e-5F);
+}
+
+TEST_F(GhostViewTest, ReducedFlashingLightsTheSceneGentlyWhileTheBoltKeepsItsFlicker)
+{
+    FlashingPreference::setReduced(true); // as the app's menu or the saver's options store it
+    SceneHarness scene;
+    EXPECT_TRUE(scene.view->reducesFlashing()) << "the stored choice";
+    scene.runScene();
+    LightningEffect* lightning = scene.view->lightning();
+    ASSERT_NE(lightning, nullptr);
+    const auto boltGlow = [&] {
+        const auto* model = lightning->bolt()->components.get<platform::ModelComponent>();
+        return model != nullptr ? platform::asPhysicallyBased(model->materials.at(0))->emissiveIntensity : -1.0F;
+    };
+
+    // Each frame of one strike: the bolt glows with the flicker, the light
+    // and the fog's flash follow the gentle level.
+    const auto strike = [&](bool reduced) {
+        scene.view->triggerLightning();
+        float brightestBolt = 0.0F;
+        float brightestLight = 0.0F;
+        for (int i = 0; i < 200 && scene.view->timeline().lightningStart; ++i) {
+            scene.ticks(1, 1.0 / 30);
+            const float flicker = scene.view->timeline().strength();
+            const float light = reduced ? scene.view->timeline().gentleStrength() : flicker;
+            EXPECT_FLOAT_EQ(boltGlow(), flicker * 7.0F) << "frame " << i;
+            EXPECT_FLOAT_EQ(lightning->light()->light().intensity, light * 450.0F) << "frame " << i;
+            EXPECT_FLOAT_EQ(scene.view->bloom()->sharedValues().atmosphere.y, light) << "frame " << i;
+            EXPECT_EQ(lightning->root()->isEnabled(), std::max(flicker, light) > 0.001F) << "frame " << i;
+            brightestBolt = std::max(brightestBolt, flicker);
+            brightestLight = std::max(brightestLight, light);
+        }
+        EXPECT_FALSE(scene.view->timeline().lightningStart.has_value()) << "the strike ran its 3.2 s";
+        EXPECT_GT(brightestBolt, 0.9F) << "the bolt still flashes at full glow";
+        return brightestLight;
+    };
+    EXPECT_LE(strike(true), 0.22F + 1e-6F);
+    EXPECT_FALSE(lightning->root()->isEnabled()) << "dormant again";
+
+    // Turned off (the app's menu), the next strike flashes as before.
+    scene.view->setReduceFlashing(false);
+    EXPECT_GT(strike(false), 0.9F);
 }
 
 TEST_F(GhostViewTest, FailingSurprisesFailTheWholeLoad)
