@@ -2,8 +2,11 @@
 # Renders a second and a half of the scene at 30 fps around an effect and
 # measures how much it flashes (gloamyard-flash-measure).
 #
-#   tools/flash/measure.sh [-o DIR] [-n FRAMES] WHAT START [gloamyard-render options...]
+#   tools/flash/measure.sh [-o DIR] [-n FRAMES] [-r FPS] WHAT START [gloamyard-render options...]
 #
+# -n: how many frames (default 45); -r: frames a second (default 30; the
+# swing is always taken over one second of frames, so a lower rate only
+# samples a long effect more cheaply and may miss a short flash).
 # WHAT is an effect that gloamyard-render --trigger knows (lightning,
 # pumpkins, skyrell, amperle, ...), started at START seconds with automatic
 # effects off, or "opening" to watch the title sequence from START with no
@@ -19,16 +22,18 @@ set -euo pipefail
 
 out=""
 frames=45
-while getopts "o:n:" option; do
+rate=30
+while getopts "o:n:r:" option; do
   case "$option" in
     o) out="$OPTARG" ;;
     n) frames="$OPTARG" ;;
-    *) sed -n '2,18p' "$0"; exit 2 ;;
+    r) rate="$OPTARG" ;;
+    *) sed -n '2,22p' "$0"; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
 if [ $# -lt 2 ]; then
-  sed -n '2,18p' "$0"
+  sed -n '2,22p' "$0"
   exit 2
 fi
 what="$1"
@@ -50,15 +55,15 @@ if [ -z "$out" ]; then
 fi
 mkdir -p "$out"
 
-times="$(awk -v s="$start" -v n="$frames" 'BEGIN { for (i = 0; i < n; i++) printf "%s%.4f", (i ? "," : ""), s + i / 30 }')"
+times="$(awk -v s="$start" -v n="$frames" -v r="$rate" 'BEGIN { for (i = 0; i < n; i++) printf "%s%.4f", (i ? "," : ""), s + i / r }')"
 if [ "$what" = opening ]; then
   scene=()
 else
   scene=(--skip-opening --manual --trigger "$what@$start")
 fi
-"$render" "${scene[@]}" --at "$times" --out "$out/f-%s.png" "$@" >/dev/null
+"$render" "${scene[@]}" --fps "$rate" --at "$times" --out "$out/f-%s.png" "$@" >/dev/null
 echo "frames in $out"
 files=()
 IFS=, read -r -a each <<<"$times"
 for t in "${each[@]}"; do files+=("$out/f-$t.png"); done
-"$measure" "${files[@]}"
+"$measure" --window "$rate" "${files[@]}"
