@@ -420,7 +420,8 @@ void OpeningSequence::seek(double t)
         }
     }
 
-    setOpacity(*root_, 1.0F - smoothstep((t - fadeStart) / fadeLength));
+    setOpacity(*root_,
+               1.0F - (gentleDissolve_ ? OpeningTiming::gentleDissolve(t) : smoothstep((t - fadeStart) / fadeLength)));
     poseTitle(t);
     poseBats(t);
     poseWitch(t);

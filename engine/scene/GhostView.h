@@ -146,8 +146,9 @@ public:
 
     // "Reduce flashing": each strike keeps its bolt, thunder and timing,
     // and its light over the scene rises and falls gently instead of
-    // flickering. Takes effect from the next frame.
-    void setReduceFlashing(bool on) { reduceFlashing_ = on; }
+    // flickering; the opening fades into the scene over three seconds.
+    // Takes effect from the next frame.
+    void setReduceFlashing(bool on);
     bool reducesFlashing() const { return reduceFlashing_; }
 
     // Visibility queries.

@@ -681,6 +681,25 @@ TEST_F(GhostViewTest, ReducedFlashingLightsTheSceneGentlyWhileTheBoltKeepsItsFli
     EXPECT_GT(strike(false), 0.9F);
 }
 
+TEST_F(GhostViewTest, ReducedFlashingSpreadsTheOpeningsFadeIntoTheScene)
+{
+    SceneHarness scene;
+    scene.runScene();
+    for (const bool reduced : {false, true}) {
+        scene.view->setReduceFlashing(reduced);
+        scene.view->startOpening();
+        scene.ticks(1, frameStep); // the first frame after a start has no step
+        scene.ticks(1, 13.9);
+        ASSERT_TRUE(scene.view->openingPlaying());
+        const float shown = reduced ? 0.5F : 0.0F; // the gentle fade is half way, the usual one not begun
+        EXPECT_FLOAT_EQ(scene.view->bloom()->sharedValues().sceneVisibility, shown) << reduced;
+        EXPECT_NEAR(gloam::testing::opacityOf(*scene.view->opening()->root()), 1.0F - shown, 1e-4F) << reduced;
+        scene.ticks(1, 1.6);
+        EXPECT_FALSE(scene.view->openingPlaying()) << "the opening ends when it always did";
+        EXPECT_FLOAT_EQ(scene.view->bloom()->sharedValues().sceneVisibility, 1.0F);
+    }
+}
+
 TEST_F(GhostViewTest, FailingSurprisesFailTheWholeLoad)
 {
     SceneHarness scene;
