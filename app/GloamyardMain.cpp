@@ -2,6 +2,7 @@
 // controls and its sound bar.
 #include "app/GhostApp.h"
 #include "app/ResourceCheck.h"
+#include "engine/export/SceneVideoExport.h"
 #include "engine/scene/HalloweenResources.h"
 
 #include <QApplication>
@@ -46,6 +47,10 @@ bool displayReachable()
 
 int main(int argc, char** argv)
 {
+    // The video export needs no display: it renders headless and ends.
+    if (gloam::VideoExportOptions::requested(argc, argv, "--export-video")) {
+        return gloam::SceneVideoExport::main(argc, argv, "gloamyard", "--export-video");
+    }
     // Answered before any display or scene work: the installer runs this to
     // check that an installed copy starts and is the version it carried.
     for (int i = 1; i < argc; ++i) {
@@ -56,6 +61,7 @@ int main(int argc, char** argv)
         }
         if (argument == "--help") {
             std::printf("Usage: gloamyard [--version]\n"
+                        "       gloamyard --export-video FILE.mp4 [options] (see gloamyard --export-video --help)\n"
                         "The Gloamyard app: the Halloween scene in a window, with its controls.\n");
             return 0;
         }

@@ -1,6 +1,6 @@
 #include "installer/GloamyardInstaller.h"
 
-#include "installer/DesktopEntries.h"
+#include "installer/InstallerTexts.h"
 #include "installer/InstallRecord.h"
 #include "installer/InstallTree.h"
 #include "installer/InstallerIdentity.h"
@@ -29,81 +29,13 @@
 #include <QVBoxLayout>
 
 #include <cerrno>
+#include <cstdio>
 
 #include <signal.h>
 
 namespace gloam::installer {
 
 namespace {
-
-// The texts the installer shows.
-const QString rootMessage =
-    QStringLiteral("Open this installer from your normal account, without administrator commands.");
-const QString noHomeMessage =
-    QStringLiteral("Your home folder is not set (HOME is empty). Open this installer from your desktop session.");
-const QString lockedMessage =
-    QStringLiteral("Another Gloamyard installer is already at work. Let it finish, then click Retry Installation.");
-const QString quitAppMessage = QStringLiteral("Quit Gloamyard, then click Retry Installation.");
-const QString packageMissingMessage =
-    QStringLiteral("The installation package is missing. Download the installer again.");
-const QString noXScreenSaverMessage =
-    QStringLiteral("XScreenSaver is not installed. Install it (for example with “sudo apt install xscreensaver”), "
-                   "then click Retry Installation.");
-const QString installingHeading = QStringLiteral("Installing Gloamyard");
-const QString installingStatus = QStringLiteral("Installing the app and screensaver…");
-const QString unpackMessage =
-    QStringLiteral("The package installation couldn’t finish. Quit Gloamyard if it is open, then retry.");
-const QString verifyingStatus = QStringLiteral("Verifying the installed files…");
-const QString mismatchMessage = QStringLiteral("The installed files don’t match this installer. Retry installation.");
-const QString unverifiedMessage =
-    QStringLiteral("The installed files could not be verified. Download the installer again.");
-const QString startCheckMessage =
-    QStringLiteral("The installed app did not start and report its version. Retry installation.");
-const QString registeringStatus = QStringLiteral("Adding Gloamyard to the XScreenSaver settings…");
-const QString desktopMessage = QStringLiteral("Your desktop couldn’t register Gloamyard. Retry installation.");
-const QString screensaverMessage =
-    QStringLiteral("XScreenSaver couldn’t register the screensaver. Retry installation.");
-const QString damagedMessage =
-    QStringLiteral("Your XScreenSaver settings file (~/.xscreensaver) is damaged, so the screensaver was not added. "
-                   "Repair or rename that file, then click Retry Installation.");
-const QString readOnlyMessage =
-    QStringLiteral("Your XScreenSaver settings file (~/.xscreensaver) is read-only, so the screensaver was not "
-                   "added. Make it writable, then click Retry Installation.");
-const QString notAvailableMessage = QStringLiteral(
-    "The files are installed, but XScreenSaver has not made the screensaver available. Retry installation.");
-const QString refreshingStatus = QStringLiteral("Refreshing the XScreenSaver settings…");
-const QString closeSettingsMessage =
-    QStringLiteral("Close the XScreenSaver settings, then click Open XScreenSaver Settings to finish.");
-const QString refreshMessage = QStringLiteral(
-    "The screensaver is installed, but settings could not be refreshed. Click Open XScreenSaver Settings to retry.");
-const QString completeHeading = QStringLiteral("Installation complete");
-const QString modernInstructions =
-    QStringLiteral("In XScreenSaver Settings, choose Gloamyard under Display Modes.\n"
-                   "Use Gloamyard Screen Saver Options to pick a vehicle and turn on sound, which is off by default.");
-const QString legacyInstructions =
-    QStringLiteral("Choose Gloamyard in XScreenSaver Preferences.\n"
-                   "Use Gloamyard Screen Saver Options to pick a vehicle and turn on sound, which is off by default.");
-const QString completeStatus = QStringLiteral("The companion app is in your desktop’s applications menu.");
-const QString modernOpenMessage =
-    QStringLiteral("Open XScreenSaver Settings (xscreensaver-settings) and choose Gloamyard.");
-const QString legacyOpenMessage =
-    QStringLiteral("Open XScreenSaver Preferences (xscreensaver-demo) and choose Gloamyard.");
-const QString failedAfterHeading = QStringLiteral("Installed — one more step");
-const QString failedBeforeHeading = QStringLiteral("Setup couldn’t finish");
-const QString retryTitle = QStringLiteral("Retry Installation");
-
-// Uninstall texts (printed on the command line).
-const QString quitForUninstallMessage = QStringLiteral("Quit Gloamyard, then run the uninstall again.");
-const QString damagedUninstallMessage =
-    QStringLiteral("Your XScreenSaver settings file (~/.xscreensaver) is damaged; nothing was removed. Repair or "
-                   "rename that file, then run the uninstall again.");
-const QString readOnlyUninstallMessage =
-    QStringLiteral("Your XScreenSaver settings file (~/.xscreensaver) is read-only; nothing was removed. Make it "
-                   "writable, then run the uninstall again.");
-const QString uninstallWriteMessage =
-    QStringLiteral("Gloamyard could not be removed from your XScreenSaver settings; nothing else was removed.");
-const QString removedMessage = QStringLiteral("Gloamyard was removed. Your Gloamyard settings were kept.");
-const QString notInstalledMessage = QStringLiteral("Gloamyard is not installed.");
 
 // How the display mode is started: XScreenSaver also passes its window in
 // XSCREENSAVER_WINDOW.
@@ -117,12 +49,14 @@ constexpr double daemonReturnSeconds = 8;
 
 QString sha256Hex(const QByteArray& bytes)
 {
-    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    return DisplayModeRegistration::sha256Hex(bytes);
 }
 
-QString canonical(const QString& path)
+QByteArray contentsOf(const QString& path, bool* exists)
 {
-    return path.isEmpty() ? QString() : QFileInfo(path).canonicalFilePath();
+    QFile file(path);
+    *exists = file.open(QIODevice::ReadOnly);
+    return *exists ? file.readAll() : QByteArray();
 }
 
 // Removes a staging folder when the install leaves it, whichever way.
@@ -130,19 +64,6 @@ struct StagingGuard {
     QString path;
     ~StagingGuard() { InstallTree::discard(path); }
 };
-
-QList<QByteArray> defaultProgramList(const QString& defaultsFile)
-{
-    QFile file(defaultsFile);
-    QList<QByteArray> entries;
-    if (file.open(QIODevice::ReadOnly)) {
-        const XScreenSaverPrograms defaults(file.readAll(), "*programs:");
-        for (const auto& entry : defaults.entries()) {
-            entries.append(entry.text);
-        }
-    }
-    return entries;
-}
 
 } // namespace
 
@@ -153,7 +74,7 @@ const QString GloamyardInstaller::openSettingsTitle = QStringLiteral("Open XScre
 
 GloamyardInstaller::Trust GloamyardInstaller::Trust::builtIn()
 {
-    return {QString::fromLatin1(InstallerIdentity::team), QByteArray::fromHex(InstallerIdentity::publicKey)};
+    return {QString::fromLatin1(InstallerIdentity::team), QByteArray::fromHex(InstallerIdentity::publicKey), {}};
 }
 
 GloamyardInstaller::GloamyardInstaller(InstallerEnvironment environment, Trust trust)
@@ -165,6 +86,7 @@ GloamyardInstaller::GloamyardInstaller(InstallerEnvironment environment, Trust t
     , modernSettings(!environment.findTool(QStringLiteral("xscreensaver-settings")).isEmpty())
     , environment_(std::move(environment))
     , trust_(std::move(trust))
+    , tools_(environment_)
 {}
 
 GloamyardInstaller::~GloamyardInstaller()
@@ -310,6 +232,14 @@ void GloamyardInstaller::makeFolder(const QString& path)
     }
 }
 
+void GloamyardInstaller::requireNormalUser() const
+{
+    // Never as root or through set-uid or set-gid.
+    if (environment_.uid == 0 || environment_.uid != environment_.euid || environment_.gid != environment_.egid) {
+        throw failure(rootMessage);
+    }
+}
+
 void GloamyardInstaller::requireHomeAndLock()
 {
     if (!environment_.hasHome()) {
@@ -338,120 +268,122 @@ void GloamyardInstaller::releaseLock()
     }
 }
 
-async::Task<CommandResult> GloamyardInstaller::runTool(QString name, QStringList arguments)
-{
-    const QString path = environment_.findTool(name);
-    if (path.isEmpty()) {
-        throw InstallerError::system(name + QStringLiteral(": the program was not found"));
-    }
-    auto run = command(path, std::move(arguments), environment_.toolEnvironment());
-    co_return co_await std::move(run);
-}
-
-async::Task<std::vector<pid_t>> GloamyardInstaller::userProcesses(QString name, QString executable,
-                                                                  QString failureMessage)
-{
-    std::vector<pid_t> found;
-    const QString wanted = canonical(executable);
-    if (wanted.isEmpty()) {
-        co_return found; // nothing installed there, so nothing of it runs
-    }
-    const QString uid = QString::number(environment_.uid);
-    // pgrep matches the kernel's process name, which keeps 15 characters.
-    // Calls are made before each co_await, never inside one: GCC 12
-    // miscompiles temporaries (braced lists, lambdas) in a co_await expression.
-    const QStringList pgrepArguments{QStringLiteral("-u"), uid, QStringLiteral("-x"), name.left(15)};
-    auto pgrep = runTool(QStringLiteral("pgrep"), pgrepArguments);
-    const CommandResult listed = co_await std::move(pgrep);
-    if (listed.code > 1 || listed.code < 0) {
-        throw failure(failureMessage);
-    }
-    static const QRegularExpression blanks(QStringLiteral("\\s+"));
-    for (const QString& piece : listed.output.split(blanks, Qt::SkipEmptyParts)) {
-        bool number = false;
-        const int pid = piece.toInt(&number, 10);
-        if (!number || pid <= 1 || pid == environment_.pid) {
-            continue;
-        }
-        const QStringList psArguments{QStringLiteral("-p"),   QString::number(pid), QStringLiteral("-o"),
-                                      QStringLiteral("uid="), QStringLiteral("-o"), QStringLiteral("stat=")};
-        auto ps = runTool(QStringLiteral("ps"), psArguments);
-        const CommandResult owner = co_await std::move(ps);
-        if (owner.code != 0) {
-            continue;
-        }
-        const QStringList parts = owner.output.trimmed().split(blanks, Qt::SkipEmptyParts);
-        if (parts.size() != 2 || parts[0] != uid || parts[1].startsWith(u'Z')) {
-            continue;
-        }
-        // The executable the kernel started, not a name the process gave itself.
-        if (QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget() != wanted) {
-            continue;
-        }
-        found.push_back(pid);
-    }
-    co_return found;
-}
-
 async::Task<void> GloamyardInstaller::refuseWhileAppRuns(QString message)
 {
-    auto find = userProcesses(QStringLiteral("gloamyard"), environment_.appProgram(), message);
+    auto find = tools_.userProcesses(QStringLiteral("gloamyard"), environment_.appProgram(), message);
     const auto running = co_await std::move(find);
     if (!running.empty()) {
         throw failure(message);
     }
 }
 
-QByteArray GloamyardInstaller::displayModeEntry() const
+DisplayModeRegistration GloamyardInstaller::displayMode() const
 {
-    return XScreenSaverPrograms::entryFor(displayModeName, QFile::encodeName(environment_.saverProgram()),
-                                          displayModeArguments);
+    const QByteArray program = QFile::encodeName(environment_.saverProgram());
+    return {environment_.xscreensaverFile(), environment_.xscreensaverDefaults, program,
+            XScreenSaverPrograms::entryFor(displayModeName, program, displayModeArguments)};
 }
 
-async::Task<void> GloamyardInstaller::installAndRegister()
+void GloamyardInstaller::requirePackageAndXScreenSaver() const
 {
-    // 1. Never as root or through set-uid or set-gid.
-    if (environment_.uid == 0 || environment_.uid != environment_.euid || environment_.gid != environment_.egid) {
-        throw failure(rootMessage);
-    }
-    requireHomeAndLock();
-    // 2. Not under a running app.
-    auto refuse = refuseWhileAppRuns(quitAppMessage);
-    co_await std::move(refuse);
-    // 3. The package, and XScreenSaver to register with.
-    if (!QFileInfo(environment_.packagePath).isFile()) {
+    if (!QFileInfo(environment_.packagePath).isFile() ||
+        !QFileInfo(PackageArchive::signaturePath(environment_.packagePath)).isFile()) {
         throw failure(packageMissingMessage);
     }
     if (environment_.findTool(QStringLiteral("xscreensaver")).isEmpty() ||
         environment_.findTool(QStringLiteral("xscreensaver-command")).isEmpty()) {
         throw failure(noXScreenSaverMessage);
     }
+}
+
+async::Task<void> GloamyardInstaller::installAndRegister()
+{
+    // 1. Who runs it.
+    requireNormalUser();
+    requireHomeAndLock();
+    // 2. Not under a running app.
+    auto refuse = refuseWhileAppRuns(quitAppMessage);
+    co_await std::move(refuse);
+    // 3. The package, and XScreenSaver to register with.
+    requirePackageAndXScreenSaver();
     // 4.
     heading_->setText(installingHeading);
     status_->setText(installingStatus);
 
-    // 5. Unpack beside the installed tree; the installed tree stays untouched.
+    // 5. The package's signature, then its members, unpacked beside the
+    // installed tree, which stays untouched until the new one is checked.
     const InstallTree tree(environment_.appDir());
     tree.recover();
-    const InstallRecord previous = InstallRecord::load(tree.path());
+    record_ = InstallRecord::load(tree.path());
     QString why;
-    StagingGuard staging{tree.makeStaging(&why)};
+    const StagingGuard staging{tree.makeStaging(&why)};
     if (staging.path.isEmpty()) {
         throw failure(unpackMessage);
     }
-    const QStringList tarArguments{QStringLiteral("-x"), QStringLiteral("--no-same-owner"),
-                                   QStringLiteral("-f"), environment_.packagePath,
-                                   QStringLiteral("-C"), staging.path};
-    auto tar = runTool(QStringLiteral("tar"), tarArguments);
-    const CommandResult unpacked = co_await std::move(tar);
-    if (unpacked.code != 0) {
+    auto unpack = unpackPackage(staging.path);
+    co_await std::move(unpack);
+
+    // 6, 7. What was unpacked is exactly what this installer was built for.
+    status_->setText(verifyingStatus);
+    verifyUnpacked(staging.path);
+
+    // Everything the install will write outside the tree is planned and
+    // recorded in the new tree before it replaces the old one.
+    planInstall(staging.path);
+    if (!tree.replaceWith(staging.path, &why)) {
         throw failure(unpackMessage);
     }
 
-    // 6, 7. What was unpacked is exactly what this installer was built for,
-    // checked before it replaces anything.
-    status_->setText(verifyingStatus);
-    const PackageVerifier verifier(staging.path, {trust_.team, trust_.publicKey, version, build});
+    // 8. The installed app starts and reports this version.
+    auto start = checkInstalledApp();
+    co_await std::move(start);
+
+    // 9, 10. The menus: desktop entries and icons.
+    status_->setText(registeringStatus);
+    writeMenuFiles();
+    bool entries = false;
+    bool icons = false;
+    for (const MenuFiles::File& file : menuFiles_) {
+        (file.isIcon ? icons : entries) = true;
+    }
+    auto menus = refreshMenus(entries, icons, desktopMessage);
+    co_await std::move(menus);
+
+    // 11. The display mode in ~/.xscreensaver.
+    registerDisplayMode();
+
+    // 12, 13.
+    co_await verifyRegistration();
+    registered_ = true;
+}
+
+async::Task<void> GloamyardInstaller::unpackPackage(QString staging)
+{
+    const QString package = environment_.packagePath;
+    const QByteArray key = trust_.publicKey;
+    const PackageArchive::Limits limits = trust_.limits;
+    // Off the main thread: the window stays responsive while a large
+    // package is read, checked and written.
+    auto job = [package, key, staging, limits] { return PackageArchive::unpack(package, key, staging, limits); };
+    auto work = async::onWorker(std::move(job));
+    const PackageArchive::Result unpacked = co_await std::move(work);
+    switch (unpacked.outcome) {
+    case PackageArchive::Outcome::unpacked:
+        co_return;
+    case PackageArchive::Outcome::missing:
+        throw failure(packageMissingMessage);
+    case PackageArchive::Outcome::unsigned_:
+        throw failure(unsignedPackageMessage);
+    case PackageArchive::Outcome::damaged:
+        throw failure(damagedPackageMessage.arg(unpacked.why));
+    case PackageArchive::Outcome::writeFailed:
+        throw failure(unpackMessage);
+    }
+}
+
+void GloamyardInstaller::verifyUnpacked(const QString& staging) const
+{
+    const PackageVerifier verifier(staging, {version, build});
     const std::pair<QString, QString> manifests[] = {
         {QStringLiteral("Manifests/gloamyard.json"), appID},
         {QStringLiteral("Manifests/gloamyard-saver.json"), extensionID},
@@ -461,14 +393,79 @@ async::Task<void> GloamyardInstaller::installAndRegister()
             throw failure(mismatchMessage);
         }
     }
-    if (!verifier.signatureAndFilesValid({appID, extensionID})) {
+    if (!verifier.filesValid({appID, extensionID})) {
         throw failure(unverifiedMessage);
     }
-    if (!tree.replaceWith(staging.path, &why)) {
-        throw failure(unpackMessage);
+}
+
+void GloamyardInstaller::planInstall(const QString& staging)
+{
+    const InstallRecord previous = record_;
+    InstallRecord& record = record_;
+    QString why;
+
+    // Menu files, from the new tree, naming the programs where they will be.
+    std::vector<MenuFiles::File> planned =
+        MenuFiles(staging, environment_.appDir(), environment_.applicationsDir(), environment_.iconThemeDir())
+            .files(&why);
+    if (!why.isEmpty()) {
+        throw failure(desktopMessage);
+    }
+    menuFiles_.clear();
+    for (MenuFiles::File& file : planned) {
+        bool exists = false;
+        const QByteArray current = contentsOf(file.path, &exists);
+        // A file someone else put there with the very same contents (an icon
+        // of `cmake --install`) is theirs: left as it is and not recorded.
+        if (exists && current == file.bytes && previous.hashOf(file.path).isEmpty()) {
+            continue;
+        }
+        record.noteFile(file.path, sha256Hex(file.bytes));
+        menuFiles_.push_back(std::move(file));
+    }
+    record.noteFolders(createdFolders_);
+    record.noteFolders(MenuFiles::missingFolders(menuFiles_));
+
+    // The display mode: a file that cannot take the entry stops the install
+    // here, before anything changed.
+    const DisplayModeRegistration registration = displayMode();
+    const DisplayModeRegistration::Edit edit = registration.planAdd();
+    switch (edit.problem) {
+    case DisplayModeRegistration::Problem::none:
+        break;
+    case DisplayModeRegistration::Problem::damaged:
+        throw failure(damagedMessage);
+    case DisplayModeRegistration::Problem::unreadable:
+        throw failure(screensaverMessage);
+    case DisplayModeRegistration::Problem::readOnly:
+        throw failure(readOnlyMessage);
+    case DisplayModeRegistration::Problem::noDefaultList:
+        throw failure(noDefaultListMessage);
+    }
+    record.createdSettingsFile = record.createdSettingsFile || edit.createsFile;
+    record.seededProgramsList = record.seededProgramsList || edit.seedsList;
+    if (edit.changes) {
+        record.settingsWritten = sha256Hex(edit.text);
+    }
+    // The copy of the user's original: the one already aside, else the one
+    // this write will make.
+    bool backedUp = false;
+    const QByteArray backup = contentsOf(registration.file().backupPath(), &backedUp);
+    bool hasOriginal = false;
+    const QByteArray original = contentsOf(registration.file().target(), &hasOriginal);
+    if (backedUp) {
+        record.settingsBackup = sha256Hex(backup);
+    } else if (edit.changes && hasOriginal) {
+        record.settingsBackup = sha256Hex(original);
     }
 
-    // 8. The installed app starts and reports this version.
+    if (!record.save(staging, &why)) {
+        throw failure(unpackMessage);
+    }
+}
+
+async::Task<void> GloamyardInstaller::checkInstalledApp()
+{
     QProcessEnvironment headless = environment_.toolEnvironment();
     headless.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     const QStringList versionArguments{QStringLiteral("--version")};
@@ -478,92 +475,94 @@ async::Task<void> GloamyardInstaller::installAndRegister()
     if (started.code != 0 || !started.output.split(blanks, Qt::SkipEmptyParts).contains(version)) {
         throw failure(startCheckMessage);
     }
+}
 
-    // 9, 10. Desktop entries.
-    status_->setText(registeringStatus);
-    InstallRecord record = previous;
-    makeFolder(environment_.applicationsDir());
-    record.desktopEntries = DesktopEntries(tree.path(), environment_.applicationsDir()).install(&why);
-    if (!why.isEmpty()) {
-        throw failure(desktopMessage);
+void GloamyardInstaller::writeMenuFiles()
+{
+    for (const QString& folder : record_.createdFolders) {
+        makeFolder(folder);
     }
-    if (!environment_.findTool(QStringLiteral("update-desktop-database")).isEmpty()) {
-        const QStringList databaseArguments{environment_.applicationsDir()};
-        auto update = runTool(QStringLiteral("update-desktop-database"), databaseArguments);
-        const CommandResult database = co_await std::move(update);
-        if (database.code != 0) {
+    QString why;
+    for (const MenuFiles::File& file : menuFiles_) {
+        if (!MenuFiles::write(file, &why)) {
             throw failure(desktopMessage);
         }
     }
-
-    // 11. The display mode in ~/.xscreensaver.
-    bool created = false;
-    bool seeded = false;
-    QString written;
-    registerDisplayMode(&created, &seeded, &written);
-    record.createdSettingsFile = record.createdSettingsFile || created;
-    record.seededProgramsList = record.seededProgramsList || seeded;
-    if (!written.isEmpty()) {
-        record.settingsWritten = written;
-    }
-    for (const QString& folder : createdFolders_) {
-        if (!record.createdFolders.contains(folder)) {
-            record.createdFolders.append(folder);
-        }
-    }
-    if (!record.save(tree.path(), &why)) {
-        throw failure(desktopMessage);
-    }
-
-    // 12, 13.
-    co_await verifyRegistration();
-    registered_ = true;
 }
 
-void GloamyardInstaller::registerDisplayMode(bool* created, bool* seeded, QString* written)
+async::Task<void> GloamyardInstaller::refreshMenus(bool entries, bool icons, QString failureMessage)
 {
-    const XScreenSaverSettingsFile file(environment_.xscreensaverFile());
-    QByteArray text;
-    switch (file.read(&text)) {
-    case XScreenSaverSettingsFile::State::damaged:
+    if (entries && !environment_.findTool(QStringLiteral("update-desktop-database")).isEmpty()) {
+        const QStringList databaseArguments{environment_.applicationsDir()};
+        auto update = tools_.run(QStringLiteral("update-desktop-database"), databaseArguments, failureMessage);
+        const CommandResult database = co_await std::move(update);
+        if (database.code != 0 && !failureMessage.isEmpty()) {
+            throw failure(failureMessage);
+        }
+    }
+    // Only a cache that exists is refreshed: a new one in the user's theme
+    // would have to be kept up to date by every program that adds an icon.
+    const QString cache = environment_.iconThemeDir() + QStringLiteral("/icon-theme.cache");
+    if (icons && QFileInfo::exists(cache) &&
+        !environment_.findTool(QStringLiteral("gtk-update-icon-cache")).isEmpty()) {
+        const QStringList cacheArguments{QStringLiteral("--force"), QStringLiteral("--ignore-theme-index"),
+                                         QStringLiteral("--quiet"), environment_.iconThemeDir()};
+        auto refresh = tools_.run(QStringLiteral("gtk-update-icon-cache"), cacheArguments, QString());
+        const CommandResult refreshed = co_await std::move(refresh);
+        // A stale cache only delays the icon: it is reported, not fatal.
+        if (refreshed.code != 0) {
+            std::fprintf(stderr, "gloamyard-installer: gtk-update-icon-cache %s\n",
+                         refreshed.timedOut ? "did not finish in time" : "failed");
+        }
+    }
+}
+
+void GloamyardInstaller::registerDisplayMode()
+{
+    // Planned again: the file may have changed since the plan.
+    const DisplayModeRegistration registration = displayMode();
+    const DisplayModeRegistration::Edit edit = registration.planAdd();
+    if (edit.problem == DisplayModeRegistration::Problem::damaged) {
         throw failure(damagedMessage);
-    case XScreenSaverSettingsFile::State::unreadable:
-        throw failure(screensaverMessage);
-    case XScreenSaverSettingsFile::State::missing:
-        *created = true;
-        break;
-    case XScreenSaverSettingsFile::State::readable:
-        break;
     }
-    XScreenSaverPrograms programs(text);
-    QList<QByteArray> seed;
-    if (!programs.hasList()) {
-        // A list of ours alone would hide every mode XScreenSaver offers.
-        seed = defaultProgramList(environment_.xscreensaverDefaults);
-        *seeded = true;
-    }
-    if (!programs.add(displayModeEntry(), QFile::encodeName(environment_.saverProgram()), seed)) {
-        return;
-    }
-    if (file.isReadOnly()) {
+    if (edit.problem == DisplayModeRegistration::Problem::readOnly) {
         throw failure(readOnlyMessage);
     }
-    QString why;
-    if (!file.write(programs.text(), &why)) {
+    if (edit.problem != DisplayModeRegistration::Problem::none) {
         throw failure(screensaverMessage);
     }
-    *written = sha256Hex(programs.text());
+    bool madeBackup = false;
+    QString why;
+    if (!registration.apply(edit, &madeBackup, &why)) {
+        throw failure(screensaverMessage);
+    }
+    // The record already says this, unless the file changed since the plan.
+    InstallRecord updated = record_;
+    updated.createdSettingsFile = updated.createdSettingsFile || edit.createsFile;
+    updated.seededProgramsList = updated.seededProgramsList || edit.seedsList;
+    if (edit.changes) {
+        updated.settingsWritten = sha256Hex(edit.text);
+    }
+    if (madeBackup) {
+        bool exists = false;
+        updated.settingsBackup = sha256Hex(contentsOf(registration.file().backupPath(), &exists));
+    }
+    if (updated.settingsWritten != record_.settingsWritten || updated.settingsBackup != record_.settingsBackup ||
+        updated.createdSettingsFile != record_.createdSettingsFile ||
+        updated.seededProgramsList != record_.seededProgramsList) {
+        record_ = updated;
+        if (!record_.save(environment_.appDir(), &why)) {
+            throw failure(screensaverMessage);
+        }
+    }
 }
 
 async::Task<void> GloamyardInstaller::verifyRegistration()
 {
-    const XScreenSaverSettingsFile file(environment_.xscreensaverFile());
-    QByteArray text;
-    bool listed = file.read(&text) == XScreenSaverSettingsFile::State::readable &&
-                  XScreenSaverPrograms(text).isEnabled(QFile::encodeName(environment_.saverProgram()));
+    bool listed = displayMode().isEnabled();
     if (listed) {
         // The mode listed is this version's.
-        const PackageVerifier installed(environment_.appDir(), {trust_.team, trust_.publicKey, version, build});
+        const PackageVerifier installed(environment_.appDir(), {version, build});
         try {
             listed = installed.programManifestMatches(QStringLiteral("Manifests/gloamyard-saver.json"), extensionID);
         } catch (const InstallerError&) {
@@ -586,11 +585,12 @@ QString GloamyardInstaller::settingsProgram() const
 async::Task<void> GloamyardInstaller::closeSettingsPrograms()
 {
     for (const QString& name : {QStringLiteral("xscreensaver-settings"), QStringLiteral("xscreensaver-demo")}) {
-        auto find = userProcesses(name, environment_.findTool(name), refreshMessage);
+        auto find = tools_.userProcesses(name, environment_.findTool(name), refreshMessage);
         const auto running = co_await std::move(find);
-        for (const pid_t pid : running) {
-            auto quit = [pid] { return kill(pid, SIGTERM) == 0 || errno == ESRCH; };
-            auto wait = observedExit(pid, quit);
+        for (const ProcessHandle& process : running) {
+            const ProcessHandle* held = &process;
+            auto quit = [held] { return held->signal(SIGTERM); };
+            auto wait = observedExit(process.pid(), quit);
             const bool gone = co_await std::move(wait);
             if (!gone) {
                 throw failure(closeSettingsMessage);
@@ -602,7 +602,7 @@ async::Task<void> GloamyardInstaller::closeSettingsPrograms()
 async::Task<void> GloamyardInstaller::reloadDaemon()
 {
     const QString daemon = environment_.findTool(QStringLiteral("xscreensaver"));
-    auto find = userProcesses(QStringLiteral("xscreensaver"), daemon, refreshMessage);
+    auto find = tools_.userProcesses(QStringLiteral("xscreensaver"), daemon, refreshMessage);
     const auto running = co_await std::move(find);
     if (running.empty()) {
         co_return; // a daemon that starts later reads the new settings anyway
@@ -611,7 +611,7 @@ async::Task<void> GloamyardInstaller::reloadDaemon()
     // ended, since nothing would start it again and the user would be left
     // without a screen locker.
     const QStringList restartArguments{QStringLiteral("-restart")};
-    auto restart = runTool(QStringLiteral("xscreensaver-command"), restartArguments);
+    auto restart = tools_.run(QStringLiteral("xscreensaver-command"), restartArguments, refreshMessage);
     const CommandResult restarted = co_await std::move(restart);
     // The daemon restarts by executing itself again in place. When it does
     // that before the command has read its answer, the command reports the
@@ -623,7 +623,7 @@ async::Task<void> GloamyardInstaller::reloadDaemon()
     }
     for (double waited = 0; waited < daemonReturnSeconds; waited += 0.25) {
         co_await async::sleepFor(0.25);
-        auto again = userProcesses(QStringLiteral("xscreensaver"), daemon, refreshMessage);
+        auto again = tools_.userProcesses(QStringLiteral("xscreensaver"), daemon, refreshMessage);
         if (!(co_await std::move(again)).empty()) {
             co_return;
         }
@@ -677,22 +677,17 @@ async::Task<void> GloamyardInstaller::finishSetup()
 
 async::Task<QString> GloamyardInstaller::uninstall()
 {
-    if (environment_.uid == 0 || environment_.uid != environment_.euid || environment_.gid != environment_.egid) {
-        throw failure(rootMessage);
-    }
+    requireNormalUser();
     requireHomeAndLock();
-    // The work between suspensions is in plain functions: GCC 12 mishandles
-    // objects with destructors in nested scopes of a coroutine.
     bool removed = false;
     try {
         auto refuse = refuseWhileAppRuns(quitForUninstallMessage);
         co_await std::move(refuse);
-        const QStringList entries = removeRegistration(&removed);
-        if (!entries.isEmpty() && !environment_.findTool(QStringLiteral("update-desktop-database")).isEmpty()) {
-            const QStringList databaseArguments{environment_.applicationsDir()};
-            auto update = runTool(QStringLiteral("update-desktop-database"), databaseArguments);
-            co_await std::move(update);
-        }
+        bool entries = false;
+        bool icons = false;
+        removeRegistration(&removed, &entries, &icons);
+        auto menus = refreshMenus(entries, icons, QString());
+        co_await std::move(menus);
         removeTree(&removed);
     } catch (...) {
         releaseLock();
@@ -700,58 +695,46 @@ async::Task<QString> GloamyardInstaller::uninstall()
     }
     releaseLock();
     removeCreatedFolders();
+    // The copy of the user's original goes last, once all else is done.
+    removeBackup();
     co_return removed ? removedMessage : notInstalledMessage;
 }
 
-QStringList GloamyardInstaller::removeRegistration(bool* removed)
+void GloamyardInstaller::removeRegistration(bool* removed, bool* entries, bool* icons)
 {
     const InstallTree tree(environment_.appDir());
     tree.recover();
-    uninstallRecord_ = InstallRecord::load(tree.path());
-    const InstallRecord& record = uninstallRecord_;
+    record_ = InstallRecord::load(tree.path());
 
-    // The display mode: the file goes only if the install made it and nobody
-    // changed it since; otherwise only our entry leaves it.
-    const XScreenSaverSettingsFile file(environment_.xscreensaverFile());
-    QByteArray text;
-    const auto state = file.read(&text);
-    if (state == XScreenSaverSettingsFile::State::damaged) {
+    const DisplayModeRegistration registration = displayMode();
+    const DisplayModeRegistration::Edit edit = registration.planRemove(record_);
+    switch (edit.problem) {
+    case DisplayModeRegistration::Problem::none:
+    case DisplayModeRegistration::Problem::noDefaultList:
+        break;
+    case DisplayModeRegistration::Problem::damaged:
         throw failure(damagedUninstallMessage);
+    case DisplayModeRegistration::Problem::readOnly:
+        throw failure(readOnlyUninstallMessage);
+    case DisplayModeRegistration::Problem::unreadable:
+        throw failure(uninstallWriteMessage);
     }
-    const QByteArray program = QFile::encodeName(environment_.saverProgram());
-    XScreenSaverPrograms programs(text);
-    if (state == XScreenSaverSettingsFile::State::readable && record.createdSettingsFile &&
-        sha256Hex(text) == record.settingsWritten) {
-        QFile::remove(file.target());
-        *removed = true;
-    } else if (state == XScreenSaverSettingsFile::State::readable && programs.remove(program)) {
-        if (record.seededProgramsList) {
-            QList<QByteArray> left;
-            for (const auto& entry : programs.entries()) {
-                left.append(entry.text);
-            }
-            if (left == defaultProgramList(environment_.xscreensaverDefaults)) {
-                programs.removeList();
-            }
-        }
-        if (file.isReadOnly()) {
-            throw failure(readOnlyUninstallMessage);
-        }
-        QString why;
-        if (!file.write(programs.text(), &why)) {
-            throw failure(uninstallWriteMessage + u' ' + why);
-        }
-        *removed = true;
+    QString why;
+    if (!registration.apply(edit, &uninstallMadeBackup_, &why)) {
+        throw failure(uninstallWriteMessage + u' ' + why);
     }
-    QFile::remove(file.backupPath());
+    *removed = *removed || edit.changes;
 
-    QStringList entries = record.desktopEntries;
-    if (entries.isEmpty()) {
-        entries = QDir(tree.path() + QStringLiteral("/share/applications"))
-                      .entryList(QStringList(QStringLiteral("*.desktop")), QDir::Files);
+    // Only what the install wrote, and only while it is as the install left it.
+    const QString applications = environment_.applicationsDir() + u'/';
+    for (const InstallRecord::WrittenFile& file : record_.files) {
+        bool exists = false;
+        const QByteArray current = contentsOf(file.path, &exists);
+        if (exists && sha256Hex(current) == file.sha256 && QFile::remove(file.path)) {
+            (file.path.startsWith(applications) ? *entries : *icons) = true;
+            *removed = true;
+        }
     }
-    DesktopEntries(tree.path(), environment_.applicationsDir()).remove(entries);
-    return entries;
 }
 
 void GloamyardInstaller::removeTree(bool* removed)
@@ -767,7 +750,7 @@ void GloamyardInstaller::removeTree(bool* removed)
 void GloamyardInstaller::removeCreatedFolders()
 {
     // Folders the install made go too when nothing else is in them.
-    const QStringList& folders = uninstallRecord_.createdFolders;
+    const QStringList& folders = record_.createdFolders;
     for (auto folder = folders.crbegin(); folder != folders.crend(); ++folder) {
         const QDir dir(*folder);
         if (*folder == environment_.applicationsDir() &&
@@ -776,6 +759,16 @@ void GloamyardInstaller::removeCreatedFolders()
             QFile::remove(dir.filePath(QStringLiteral("mimeinfo.cache")));
         }
         QDir().rmdir(*folder);
+    }
+}
+
+void GloamyardInstaller::removeBackup()
+{
+    const QString backup = XScreenSaverSettingsFile(environment_.xscreensaverFile()).backupPath();
+    bool exists = false;
+    const QByteArray contents = contentsOf(backup, &exists);
+    if (exists && (uninstallMadeBackup_ || sha256Hex(contents) == record_.settingsBackup)) {
+        QFile::remove(backup);
     }
 }
 

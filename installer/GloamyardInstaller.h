@@ -1,8 +1,12 @@
 #pragma once
 
-#include "installer/InstallerEnvironment.h"
+#include "installer/DisplayModeRegistration.h"
 #include "installer/InstallRecord.h"
+#include "installer/InstallerEnvironment.h"
 #include "installer/InstallerError.h"
+#include "installer/MenuFiles.h"
+#include "installer/PackageArchive.h"
+#include "installer/SystemTools.h"
 #include "installer/ToolCommand.h"
 #include "platform/async/Task.h"
 
@@ -34,10 +38,13 @@ class GloamyardInstaller : public QObject {
     Q_OBJECT
 
 public:
-    // The key the package must be signed with, and its id.
+    // The key the package must be signed with (raw Ed25519) and its id, and
+    // the bounds of what may be unpacked. The installer trusts the key it was
+    // built with; tests pass a key of their own.
     struct Trust {
         QString team;
         QByteArray publicKey;
+        PackageArchive::Limits limits;
         static Trust builtIn();
     };
 
@@ -93,27 +100,36 @@ private:
     async::Task<void> verifyRegistration();
     async::Task<void> finishSetup();
 
+    // The steps. Coroutines take their parameters by value: they start
+    // after the caller's temporaries are gone. The work between suspensions
+    // is in plain functions: GCC 12 mishandles objects with destructors in
+    // nested scopes of a coroutine.
+    void requireNormalUser() const;
     void requireHomeAndLock();
     void makeFolder(const QString& path);
     void releaseLock();
     async::Task<void> refuseWhileAppRuns(QString message);
-    void registerDisplayMode(bool* created, bool* seeded, QString* written);
-    // Coroutines take their parameters by value: they start after the
-    // caller's temporaries are gone.
-    async::Task<CommandResult> runTool(QString name, QStringList arguments);
-    // This user's live processes named `name` whose executable is `executable`.
-    async::Task<std::vector<pid_t>> userProcesses(QString name, QString executable, QString failureMessage);
+    void requirePackageAndXScreenSaver() const;
+    async::Task<void> unpackPackage(QString staging);
+    void verifyUnpacked(const QString& staging) const;
+    void planInstall(const QString& staging);
+    async::Task<void> checkInstalledApp();
+    void writeMenuFiles();
+    async::Task<void> refreshMenus(bool entries, bool icons, QString failureMessage);
+    void registerDisplayMode();
     async::Task<void> closeSettingsPrograms();
     async::Task<void> reloadDaemon();
     QString settingsProgram() const;
-    QStringList removeRegistration(bool* removed);
+    bool openSettings();
+    void removeRegistration(bool* removed, bool* entries, bool* icons);
     void removeTree(bool* removed);
     void removeCreatedFolders();
-    bool openSettings();
-    QByteArray displayModeEntry() const;
+    void removeBackup();
+    DisplayModeRegistration displayMode() const;
 
     InstallerEnvironment environment_;
     Trust trust_;
+    SystemTools tools_;
     InstallerWindow* window_ = nullptr;
     QLabel* heading_ = nullptr;
     QLabel* message_ = nullptr;
@@ -123,7 +139,12 @@ private:
     bool busy_ = false;
     bool registered_ = false;
     std::unique_ptr<QLockFile> lock_;
-    InstallRecord uninstallRecord_;
+    // What this install writes outside its tree, planned before the new
+    // tree takes the old one's place; what the uninstall reads.
+    InstallRecord record_;
+    std::vector<MenuFiles::File> menuFiles_;
+    // The uninstall made a copy of the settings file (it had none to keep).
+    bool uninstallMadeBackup_ = false;
     // Folders this operation had to make, outermost first.
     QStringList createdFolders_;
 };

@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace gloam::installer {
@@ -25,10 +27,69 @@ bool renameTo(const QString& from, const QString& to)
     return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
+// Empties the folder open as `folder` (which it closes), entry by entry,
+// never through a symbolic link. Returns 0 or the first error.
+int emptyFolder(int folder)
+{
+    DIR* listing = fdopendir(folder);
+    if (!listing) {
+        const int error = errno;
+        ::close(folder);
+        return error;
+    }
+    int failed = 0;
+    while (const dirent* entry = readdir(listing)) {
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
+            continue;
+        }
+        struct stat info {};
+        if (fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            failed = failed ? failed : errno;
+            continue;
+        }
+        if (S_ISDIR(info.st_mode)) {
+            const int inner = openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const int error = inner < 0 ? errno : emptyFolder(inner);
+            if (error != 0 || unlinkat(folder, name, AT_REMOVEDIR) != 0) {
+                failed = failed ? failed : (error ? error : errno);
+            }
+        } else if (unlinkat(folder, name, 0) != 0) {
+            failed = failed ? failed : errno;
+        }
+    }
+    closedir(listing);
+    return failed;
+}
+
 } // namespace
 
-InstallTree::InstallTree(QString path)
+bool InstallTree::removeFolder(const QString& path, QString* why)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {};
+    if (lstat(name.constData(), &info) != 0) {
+        return errno == ENOENT;
+    }
+    int error = 0;
+    if (!S_ISDIR(info.st_mode)) {
+        error = ::unlink(name.constData()) == 0 ? 0 : errno;
+    } else {
+        const int folder = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        error = folder < 0 ? errno : emptyFolder(folder);
+        if (error == 0 && ::rmdir(name.constData()) != 0) {
+            error = errno;
+        }
+    }
+    if (error != 0 && why) {
+        *why = path + QStringLiteral(": ") + describe(error);
+    }
+    return error == 0;
+}
+
+InstallTree::InstallTree(QString path, Swap swap)
     : path_(QDir::cleanPath(std::move(path)))
+    , swap_(swap)
 {}
 
 bool InstallTree::exists() const
@@ -55,7 +116,7 @@ void InstallTree::recover() const
         if (name == prefix + QStringLiteral("previous") && !exists()) {
             renameTo(leftover, path_);
         } else {
-            QDir(leftover).removeRecursively();
+            removeFolder(leftover);
         }
     }
 }
@@ -77,7 +138,7 @@ QString InstallTree::makeStaging(QString* why) const
 void InstallTree::discard(const QString& staging)
 {
     if (!staging.isEmpty()) {
-        QDir(staging).removeRecursively();
+        removeFolder(staging);
     }
 }
 
@@ -94,14 +155,15 @@ bool InstallTree::replaceWith(const QString& staging, QString* why) const
     }
     // One step where the file system offers it: the staging path then holds
     // the old tree.
-    if (renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0) {
-        QDir(staging).removeRecursively();
+    if (swap_ == Swap::exchange &&
+        renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0) {
+        removeFolder(staging);
         return true;
     }
     // Otherwise two renames; recover() puts the old tree back if we stop
     // between them.
     const QString previous = sidePath("previous");
-    QDir(previous).removeRecursively();
+    removeFolder(previous);
     if (!renameTo(path_, previous)) {
         *why = describe(errno);
         return false;
@@ -111,17 +173,13 @@ bool InstallTree::replaceWith(const QString& staging, QString* why) const
         renameTo(previous, path_);
         return false;
     }
-    QDir(previous).removeRecursively();
+    removeFolder(previous);
     return true;
 }
 
 bool InstallTree::remove(QString* why) const
 {
-    if (exists() && !QDir(path_).removeRecursively()) {
-        *why = path_ + QStringLiteral(": cannot remove every file");
-        return false;
-    }
-    return true;
+    return removeFolder(path_, why);
 }
 
 } // namespace gloam::installer

@@ -11,7 +11,11 @@ namespace gloam::installer {
 // new one.
 class InstallTree {
 public:
-    explicit InstallTree(QString path);
+    // How the new tree takes the old one's place: one atomic exchange where
+    // the file system offers it, else two renames.
+    enum class Swap { exchange, twoRenames };
+
+    explicit InstallTree(QString path, Swap swap = Swap::exchange);
 
     const QString& path() const { return path_; }
     bool exists() const;
@@ -30,10 +34,16 @@ public:
 
     bool remove(QString* why) const;
 
+    // Removes a folder and everything in it without following a symbolic
+    // link anywhere: a link is removed as a link, never what it points to,
+    // and `path` itself, when a link, is only unlinked.
+    static bool removeFolder(const QString& path, QString* why = nullptr);
+
 private:
     QString sidePath(const char* kind) const;
 
     QString path_;
+    Swap swap_;
 };
 
 } // namespace gloam::installer

@@ -26,6 +26,12 @@ InstallerEnvironment InstallerEnvironment::fromProcess()
         env.dataHome = QDir::isAbsolutePath(data) ? QDir::cleanPath(data) : env.home + QStringLiteral("/.local/share");
     }
     env.toolPath = env.processEnvironment.value(QStringLiteral("PATH")).split(u':', Qt::SkipEmptyParts);
+    // Where X looks for a program's default resources: the user's folder
+    // first, then the system's.
+    const QString resources = env.processEnvironment.value(QStringLiteral("XAPPLRESDIR"));
+    if (QDir::isAbsolutePath(resources)) {
+        env.xscreensaverDefaults.prepend(QDir(resources).filePath(QStringLiteral("XScreenSaver")));
+    }
     // The package sits in the installer's own share folder, beside bin/.
     env.packagePath = QDir::cleanPath(QCoreApplication::applicationDirPath() +
                                       QStringLiteral("/../share/gloamyard-installer/Install Gloamyard.pkg"));
@@ -50,6 +56,11 @@ QString InstallerEnvironment::saverProgram() const
 QString InstallerEnvironment::applicationsDir() const
 {
     return dataHome.isEmpty() ? QString() : dataHome + QStringLiteral("/applications");
+}
+
+QString InstallerEnvironment::iconThemeDir() const
+{
+    return dataHome.isEmpty() ? QString() : dataHome + QStringLiteral("/icons/hicolor");
 }
 
 QString InstallerEnvironment::xscreensaverFile() const

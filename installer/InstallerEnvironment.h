@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -24,10 +25,22 @@ struct InstallerEnvironment {
     QString dataHome;
     // Folders searched for tools, in order ($PATH).
     QStringList toolPath;
-    // The package the installer carries.
+    // The package the installer carries (its signature is beside it, + ".sig").
     QString packagePath;
-    // XScreenSaver's built-in settings, whose mode list a new ~/.xscreensaver starts from.
-    QString xscreensaverDefaults = QStringLiteral("/etc/X11/app-defaults/XScreenSaver");
+    // XScreenSaver's built-in settings, whose mode list a new list in
+    // ~/.xscreensaver starts from: the first of these files that has one.
+    QStringList xscreensaverDefaults{QStringLiteral("/etc/X11/app-defaults/XScreenSaver"),
+                                     QStringLiteral("/usr/share/X11/app-defaults/XScreenSaver")};
+    // How long each system tool may run before it is ended and the step
+    // fails with a message that says so; a tool not listed gets `defaultDeadline`.
+    QHash<QString, double> toolDeadlines{
+        {QStringLiteral("pgrep"), 10},
+        {QStringLiteral("ps"), 10},
+        {QStringLiteral("xscreensaver-command"), 20},
+        {QStringLiteral("update-desktop-database"), 30},
+        {QStringLiteral("gtk-update-icon-cache"), 30},
+    };
+    double defaultDeadline = 30;
     // The variables tools are started with.
     QProcessEnvironment processEnvironment;
 
@@ -41,12 +54,15 @@ struct InstallerEnvironment {
     QString saverProgram() const;
     // ~/.local/share/applications, where desktop entries are registered.
     QString applicationsDir() const;
+    // ~/.local/share/icons/hicolor, the user's part of the icon theme menus look in.
+    QString iconThemeDir() const;
     QString xscreensaverFile() const;
     // Held while an operation changes the installation.
     QString lockPath() const;
 
     // The absolute path of a tool found on toolPath, or empty.
     QString findTool(const QString& name) const;
+    double deadlineOf(const QString& tool) const { return toolDeadlines.value(tool, defaultDeadline); }
 
     // The variables for a tool: this process's, with PATH and HOME as above.
     QProcessEnvironment toolEnvironment() const;

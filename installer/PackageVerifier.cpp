@@ -10,8 +10,6 @@
 #include <QJsonObject>
 #include <QSet>
 
-#include <openssl/evp.h>
-
 #include <map>
 #include <memory>
 
@@ -22,8 +20,7 @@ namespace gloam::installer {
 namespace {
 
 const QString fileManifestName = QStringLiteral("FileManifest");
-const QString signatureName = QStringLiteral("FileManifest.sig");
-const QByteArray manifestHeader = "Gloamyard file manifest 1";
+const QByteArray manifestHeader = "Gloamyard file manifest 2";
 
 bool fail(QString* why, const QString& text)
 {
@@ -70,43 +67,17 @@ QByteArray PackageVerifier::sha256OfFile(const QString& path, bool* ok)
     return hash.result().toHex();
 }
 
-bool PackageVerifier::ed25519Verify(const QByteArray& publicKey, const QByteArray& message, const QByteArray& signature)
-{
-    if (publicKey.size() != 32 || signature.size() != 64) {
-        return false;
-    }
-    const std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(
-        EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr,
-                                    reinterpret_cast<const unsigned char*>(publicKey.constData()), 32),
-        &EVP_PKEY_free);
-    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
-    if (!key || !context || EVP_DigestVerifyInit(context.get(), nullptr, nullptr, nullptr, key.get()) != 1) {
-        return false;
-    }
-    return EVP_DigestVerify(context.get(), reinterpret_cast<const unsigned char*>(signature.constData()),
-                            static_cast<size_t>(signature.size()),
-                            reinterpret_cast<const unsigned char*>(message.constData()),
-                            static_cast<size_t>(message.size())) == 1;
-}
-
-bool PackageVerifier::signatureAndFilesValid(const QStringList& identifiers, QString* why) const
+bool PackageVerifier::filesValid(const QStringList& identifiers, QString* why) const
 {
     QFile manifestFile(root_ + u'/' + fileManifestName);
-    QFile signatureFile(root_ + u'/' + signatureName);
-    if (!manifestFile.open(QIODevice::ReadOnly) || !signatureFile.open(QIODevice::ReadOnly)) {
-        return fail(why, QStringLiteral("the file manifest or its signature is missing"));
+    if (!manifestFile.open(QIODevice::ReadOnly)) {
+        return fail(why, QStringLiteral("the file manifest is missing"));
     }
     const QByteArray manifest = manifestFile.readAll();
-    if (!ed25519Verify(expected_.publicKey, manifest, signatureFile.readAll())) {
-        return fail(why, QStringLiteral("the file manifest is not signed by the expected key"));
-    }
-
-    // Only a signed manifest is parsed.
     QList<QByteArray> lines = manifest.split('\n');
     if (lines.isEmpty() || lines.takeFirst() != manifestHeader) {
         return fail(why, QStringLiteral("the file manifest has an unknown format"));
     }
-    QString team;
     QSet<QString> declared;
     struct Listed {
         QByteArray sha;
@@ -117,9 +88,7 @@ bool PackageVerifier::signatureAndFilesValid(const QStringList& identifiers, QSt
         if (line.isEmpty()) {
             continue;
         }
-        if (line.startsWith("team ")) {
-            team = QString::fromUtf8(line.mid(5));
-        } else if (line.startsWith("identifier ")) {
+        if (line.startsWith("identifier ")) {
             declared.insert(QString::fromUtf8(line.mid(11)));
         } else {
             // "<sha256> <x or -> <path>"
@@ -132,9 +101,6 @@ bool PackageVerifier::signatureAndFilesValid(const QStringList& identifiers, QSt
             }
             listed[path] = Listed{line.left(64).toLower(), line[65] == 'x'};
         }
-    }
-    if (team != expected_.team) {
-        return fail(why, QStringLiteral("the package is signed for another key id"));
     }
     for (const QString& identifier : identifiers) {
         if (!declared.contains(identifier)) {
@@ -158,7 +124,7 @@ bool PackageVerifier::signatureAndFilesValid(const QStringList& identifiers, QSt
         if (!S_ISREG(info.st_mode)) {
             return fail(why, relative + QStringLiteral(" is not a regular file"));
         }
-        if (relative == fileManifestName || relative == signatureName) {
+        if (relative == fileManifestName) {
             continue;
         }
         const auto entry = listed.find(relative);

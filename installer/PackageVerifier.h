@@ -7,11 +7,11 @@
 namespace gloam::installer {
 
 // Checks an unpacked package tree against what the installer was built for.
+// The tree comes from a package whose signature was checked before it was
+// unpacked, so its file manifest is the maker's.
 class PackageVerifier {
 public:
     struct Expectation {
-        QString team;
-        QByteArray publicKey; // raw 32-byte Ed25519 key
         QString version;
         QString build;
     };
@@ -25,16 +25,13 @@ public:
     // description.
     bool programManifestMatches(const QString& manifest, const QString& identifier) const;
 
-    // The maker's signature and every file: "FileManifest" is signed by the
-    // expected key ("FileManifest.sig"), names the expected team and the
-    // given identifiers, and lists every regular file of the tree with its
-    // SHA-256 (nothing missing, nothing extra, programs executable); the
-    // tree holds nothing but folders and regular files. `why` says what
-    // failed, for tests and logs.
-    bool signatureAndFilesValid(const QStringList& identifiers, QString* why = nullptr) const;
+    // Every file: "FileManifest" names the given identifiers and lists every
+    // regular file of the tree with its SHA-256 (nothing missing, nothing
+    // extra, programs executable); the tree holds nothing but folders and
+    // regular files. `why` says what failed, for tests and logs.
+    bool filesValid(const QStringList& identifiers, QString* why = nullptr) const;
 
     static QByteArray sha256OfFile(const QString& path, bool* ok);
-    static bool ed25519Verify(const QByteArray& publicKey, const QByteArray& message, const QByteArray& signature);
 
 private:
     QString root_;

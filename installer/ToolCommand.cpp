@@ -26,7 +26,7 @@ CommandResult runTool(const QString& path, const QStringList& arguments, const Q
     if (!process.waitForFinished(limitMs)) {
         process.kill();
         process.waitForFinished(-1);
-        return {-1, QString::fromUtf8(process.readAll())};
+        return {-1, true, QString::fromUtf8(process.readAll())};
     }
     CommandResult result;
     result.output = QString::fromUtf8(process.readAll());

@@ -45,19 +45,33 @@ QByteArray entryLine(const QByteArray& entry, bool more)
 
 XScreenSaverPrograms::XScreenSaverPrograms(QByteArray text, QByteArray key)
     : key_(std::move(key))
-    , lines_(text.split('\n'))
 {
+    const qsizetype lineEnds = text.count('\n');
+    const qsizetype crlfEnds = text.count("\r\n");
+    if (crlfEnds > 0 && crlfEnds == lineEnds) {
+        crlf_ = true;
+        text.replace("\r\n", "\n");
+    } else if (crlfEnds > 0) {
+        mixedLineEnds_ = true;
+        text.clear();
+    }
+    lines_ = text.split('\n');
     parse();
 }
 
 QByteArray XScreenSaverPrograms::text() const
 {
-    return lines_.join('\n');
+    QByteArray joined = lines_.join('\n');
+    if (crlf_) {
+        joined.replace("\n", "\r\n");
+    }
+    return joined;
 }
 
 void XScreenSaverPrograms::parse()
 {
     listFirst_ = listLast_ = -1;
+    unseparatedLine_ = -1;
     entries_.clear();
     const int count = static_cast<int>(lines_.size());
     for (int first = 0; first < count;) {
@@ -74,19 +88,25 @@ void XScreenSaverPrograms::parse()
     if (listFirst_ < 0) {
         return;
     }
-    // The list's value with the line each byte came from.
+    // The list's value with the line and the place in it each byte came from.
     QByteArray value;
     std::vector<int> origin;
+    std::vector<qsizetype> column;
     for (int line = listFirst_; line <= listLast_; ++line) {
         QByteArray content = lines_[line];
+        qsizetype from = 0;
         if (line == listFirst_) {
-            content = content.mid(content.indexOf(key_) + key_.size());
+            from = content.indexOf(key_) + key_.size();
+            content = content.mid(from);
         }
         if (continues(content)) {
             content.chop(1);
         }
         value += content;
         origin.insert(origin.end(), static_cast<std::size_t>(content.size()), line);
+        for (qsizetype k = 0; k < content.size(); ++k) {
+            column.push_back(from + k);
+        }
     }
     qsizetype start = 0;
     while (start <= value.size()) {
@@ -109,6 +129,12 @@ void XScreenSaverPrograms::parse()
             entry.program = programOf(entry.text);
             entry.firstLine = origin[static_cast<std::size_t>(a)];
             entry.lastLine = origin[static_cast<std::size_t>(b - 1)];
+            if (end == value.size()) {
+                unseparatedLine_ = entry.lastLine;
+                unseparatedColumn_ = column[static_cast<std::size_t>(b - 1)] + 1;
+            } else {
+                unseparatedLine_ = -1;
+            }
             entries_.push_back(std::move(entry));
         }
         start = end + separator.size();
@@ -251,6 +277,7 @@ bool XScreenSaverPrograms::add(const QByteArray& entry, const QByteArray& progra
         parse();
         return true;
     }
+    separateLastEntry();
     QByteArray& last = lines_[listLast_];
     if (listLast_ > listFirst_ && trimmed(last).isEmpty()) {
         // The usual shape: "... \n\" lines ended by a blank line.
@@ -302,6 +329,15 @@ bool XScreenSaverPrograms::remove(const QByteArray& program)
             rewriteList(entries);
         }
     }
+}
+
+void XScreenSaverPrograms::separateLastEntry()
+{
+    if (unseparatedLine_ < 0) {
+        return;
+    }
+    lines_[unseparatedLine_].insert(unseparatedColumn_, separator);
+    parse();
 }
 
 void XScreenSaverPrograms::removeList()

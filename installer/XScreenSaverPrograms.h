@@ -14,6 +14,10 @@ namespace gloam::installer {
 // The list is one X resource continued over lines by a trailing backslash;
 // its entries are separated by the two characters "\n". An entry is
 // "[-] [visual:] ["Pretty Name"] command line"; a leading "-" disables it.
+//
+// A file whose every line ends in CR LF is edited as lines and written back
+// with CR LF; a file that mixes CR LF and LF line ends is not read at all
+// (`hasMixedLineEnds`), since where its entries end cannot be known.
 class XScreenSaverPrograms {
 public:
     struct Entry {
@@ -29,6 +33,7 @@ public:
     explicit XScreenSaverPrograms(QByteArray text, QByteArray key = "programs:");
 
     bool hasList() const { return listFirst_ >= 0; }
+    bool hasMixedLineEnds() const { return mixedLineEnds_; }
     const std::vector<Entry>& entries() const { return entries_; }
     QByteArray text() const;
 
@@ -38,6 +43,8 @@ public:
     // Makes `entry` the list's entry for `program`: an entry already running
     // it is rewritten in place (enabling it); otherwise `entry` is appended,
     // so the positions of the other modes (which "selected:" counts) stay.
+    // A last entry without its "\n" separator gets one first, so that the
+    // new entry is never read as more of its command line.
     // A file without a list gets one made of `seed` and `entry`. Returns
     // whether the text changed.
     bool add(const QByteArray& entry, const QByteArray& program, const QList<QByteArray>& seed = {});
@@ -59,12 +66,18 @@ private:
     void parse();
     void rewriteList(const std::vector<QByteArray>& entries);
     bool onlyEntryOn(int line, const Entry& entry) const;
+    void separateLastEntry();
 
     QByteArray key_;
+    bool crlf_ = false;
+    bool mixedLineEnds_ = false;
     QList<QByteArray> lines_;
     int listFirst_ = -1;
     int listLast_ = -1;
     std::vector<Entry> entries_;
+    // Where the last entry ends (line, byte in that line) when no separator follows it.
+    int unseparatedLine_ = -1;
+    qsizetype unseparatedColumn_ = 0;
 };
 
 } // namespace gloam::installer

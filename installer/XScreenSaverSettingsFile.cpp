@@ -69,8 +69,11 @@ XScreenSaverSettingsFile::State XScreenSaverSettingsFile::read(QByteArray* text,
     return text->contains('\0') ? State::damaged : State::readable;
 }
 
-bool XScreenSaverSettingsFile::write(const QByteArray& text, QString* why) const
+bool XScreenSaverSettingsFile::write(const QByteArray& text, QString* why, bool* madeBackup) const
 {
+    if (madeBackup) {
+        *madeBackup = false;
+    }
     const QString file = target();
     struct stat info {};
     mode_t mode = 0644;
@@ -84,15 +87,21 @@ bool XScreenSaverSettingsFile::write(const QByteArray& text, QString* why) const
             return false;
         }
         mode = info.st_mode & 07777;
-        QFile current(file);
-        if (!current.open(QIODevice::ReadOnly)) {
-            if (why) {
-                *why = current.errorString();
+        struct stat backup {};
+        if (lstat(QFile::encodeName(backupPath()).constData(), &backup) != 0) {
+            QFile current(file);
+            if (!current.open(QIODevice::ReadOnly)) {
+                if (why) {
+                    *why = current.errorString();
+                }
+                return false;
             }
-            return false;
-        }
-        if (!replaceFileAtomically(backupPath(), current.readAll(), mode & 0600, why)) {
-            return false;
+            if (!replaceFileAtomically(backupPath(), current.readAll(), mode & 0600, why)) {
+                return false;
+            }
+            if (madeBackup) {
+                *madeBackup = true;
+            }
         }
     } else {
         const mode_t mask = umask(0);

@@ -23,10 +23,12 @@ packages=(
   fonts-blankenburg
   # sound
   libopenal-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libstk-dev
+  # video export: colour conversion for the H.264 encoder (libavcodec carries libx264)
+  libswscale-dev
   # screen saver host glue
   libx11-dev libxext-dev
-  # the installer: package signing (openssl) and checking (libcrypto)
-  openssl libssl-dev
+  # the installer: package signing (openssl), checking (libcrypto) and unpacking (libarchive)
+  openssl libssl-dev libarchive-dev
   # windowed tests, scripted runs of the app and screenshots; desktop entry checks
   xvfb xauth x11-apps xdotool desktop-file-utils
 )

@@ -11,14 +11,24 @@ namespace gloam::platform {
 namespace {
 
 int requestedLoopbackRate = 0;
+AudioDevice* sharedDevice = nullptr;
 
 } // namespace
 
 AudioDevice& AudioDevice::shared()
 {
-    // Kept to the end of the process: players may outlive any owner.
-    static AudioDevice* device = new AudioDevice(requestedLoopbackRate);
-    return *device;
+    // Kept to the end of the process (players may outlive any owner),
+    // unless an offline mix closes it when it is done.
+    if (sharedDevice == nullptr) {
+        sharedDevice = new AudioDevice(requestedLoopbackRate);
+    }
+    return *sharedDevice;
+}
+
+void AudioDevice::closeShared()
+{
+    delete sharedDevice;
+    sharedDevice = nullptr;
 }
 
 bool AudioDevice::useLoopback(int sampleRate)

@@ -20,10 +20,16 @@ public:
     // when OpenAL offers no loopback.
     static bool useLoopback(int sampleRate);
 
+    // Closes the shared device once every player is gone (the end of an
+    // offline mix), so that OpenAL does not find it open at exit.
+    static void closeShared();
+
     // The next `frames` stereo frames of the mix, interleaved left/right.
     std::vector<float> renderLoopback(int frames);
 
     bool available() const { return error_.empty(); }
+    // Whether this is the loopback device that useLoopback asked for.
+    bool isLoopback() const { return loopback_; }
     // Why there is no device; empty when there is one.
     const std::string& error() const { return error_; }
 

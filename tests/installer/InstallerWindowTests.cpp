@@ -47,15 +47,17 @@ TEST(InstallerWindow, StartsInTheLaunchedState)
 TEST(InstallerWindow, WhileBusyNothingElseStartsAndNothingCloses)
 {
     Sandbox sandbox;
-    // An unpack slow enough to act during it.
-    sandbox.writeTool(QStringLiteral("tar"), "echo \"tar $*\" >> '" + QFile::encodeName(sandbox.root()) +
-                                                 "/tools.log'\n"
-                                                 "/bin/sleep 1\nexec /bin/tar \"$@\"\n");
-    GloamyardInstaller installer(sandbox.environment);
+    // A registration step slow enough to act during it.
+    sandbox.writeTool(QStringLiteral("update-desktop-database"), "echo \"update-desktop-database $*\" >> '" +
+                                                                     QFile::encodeName(sandbox.root()) +
+                                                                     "/tools.log'\n"
+                                                                     "/bin/sleep 1\n");
+    GloamyardInstaller installer(sandbox.environment, sandbox.trust);
     installer.applicationDidFinishLaunching();
     installer.performAction();
-    ASSERT_TRUE(
-        waitUntil([&] { return installer.status()->text() == QStringLiteral("Installing the app and screensaver…"); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return installer.status()->text() == QStringLiteral("Adding Gloamyard to the XScreenSaver settings…");
+    }));
 
     EXPECT_TRUE(installer.busy());
     EXPECT_EQ(installer.heading()->text(), QStringLiteral("Installing Gloamyard"));
@@ -69,7 +71,7 @@ TEST(InstallerWindow, WhileBusyNothingElseStartsAndNothingCloses)
     QTest::keyClick(installer.window(), Qt::Key_Return);
 
     waitUntil([&] { return !installer.busy(); });
-    EXPECT_EQ(sandbox.toolLog().count(QStringLiteral("tar -x")), 1);
+    EXPECT_EQ(sandbox.toolLog().count(QStringLiteral("update-desktop-database")), 1);
     EXPECT_EQ(installer.heading()->text(), QStringLiteral("Installation complete"));
     EXPECT_FALSE(installer.progress()->isVisible());
     EXPECT_TRUE(installer.applicationShouldTerminate());

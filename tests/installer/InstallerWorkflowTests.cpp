@@ -6,6 +6,7 @@
 #include "installer/XScreenSaverPrograms.h"
 #include "platform/async/TaskHandle.h"
 #include "tests/installer/Sandbox.h"
+#include "tests/installer/TestPackage.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,11 +17,11 @@
 
 #include <gtest/gtest.h>
 
-#include <openssl/evp.h>
-
 #include <memory>
+#include <optional>
 
 #include <signal.h>
+#include <sys/resource.h>
 
 namespace gloam::installer::test {
 namespace {
@@ -47,13 +48,34 @@ const QByteArray userSettings = "# XScreenSaver Preferences File\n"
 class InstallerWorkflow : public ::testing::Test {
 public:
     Sandbox sandbox;
+    // A file size limit a test set, put back when it ends.
+    std::optional<rlimit> savedFileSizeLimit;
+
+    void TearDown() override
+    {
+        if (savedFileSizeLimit) {
+            setrlimit(RLIMIT_FSIZE, &*savedFileSizeLimit);
+            signal(SIGXFSZ, SIG_DFL);
+        }
+    }
+
+    // Files larger than `bytes` can no longer be written, as on a full disk.
+    void limitFileSize(rlim_t bytes)
+    {
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        savedFileSizeLimit = limit;
+        signal(SIGXFSZ, SIG_IGN);
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
 
     QString appDir() const { return sandbox.environment.appDir(); }
     QString settingsFile() const { return sandbox.home() + QStringLiteral("/.xscreensaver"); }
 
     std::unique_ptr<GloamyardInstaller> makeInstaller()
     {
-        auto installer = std::make_unique<GloamyardInstaller>(sandbox.environment);
+        auto installer = std::make_unique<GloamyardInstaller>(sandbox.environment, sandbox.trust);
         installer->applicationDidFinishLaunching();
         return installer;
     }
@@ -84,23 +106,51 @@ public:
                        QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
 
-    // A copy of the good package with one change made to its files, re-signed
-    // or not.
-    QString alteredPackage(const std::function<void(const QString& tree)>& change)
+    // A copy of the good package with one change made to its members,
+    // signed with the sandbox's key.
+    QString alteredPackage(const std::function<void(std::vector<ArchiveMember>&)>& change)
     {
-        const QString tree = sandbox.root() + QStringLiteral("/altered");
-        QDir().mkpath(tree);
-        EXPECT_EQ(QProcess::execute(QStringLiteral("tar"), {QStringLiteral("-x"), QStringLiteral("-f"),
-                                                            Sandbox::package("good.pkg"), QStringLiteral("-C"), tree}),
-                  0);
-        change(tree);
+        auto members = TestPackage::read(sandbox.environment.packagePath);
+        change(members);
         const QString out = sandbox.root() + QStringLiteral("/altered.pkg");
-        const QStringList top = QDir(tree).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
-        EXPECT_EQ(QProcess::execute(
-                      QStringLiteral("tar"),
-                      QStringList{QStringLiteral("-c"), QStringLiteral("-f"), out, QStringLiteral("-C"), tree} + top),
-                  0);
+        TestPackage::write(out, members);
+        ThrowawayKey::shared().signFile(out);
         return out;
+    }
+
+    // What `gloamyard-installer --uninstall` prints, or its error.
+    QString uninstall()
+    {
+        GloamyardInstaller uninstaller(sandbox.environment, sandbox.trust);
+        QString said;
+        bool ended = false;
+        auto job = [](GloamyardInstaller* owner, QString* out, bool* done) -> async::Task<void> {
+            try {
+                auto work = owner->uninstall();
+                *out = co_await std::move(work);
+            } catch (const std::exception& error) {
+                *out = QString::fromUtf8(error.what());
+            }
+            *done = true;
+        };
+        async::spawn(job(&uninstaller, &said, &ended));
+        waitUntil([&ended] { return ended; });
+        return said;
+    }
+
+    QList<QByteArray> listedEntries() const
+    {
+        QList<QByteArray> texts;
+        const XScreenSaverPrograms programs(Sandbox::read(settingsFile()));
+        for (const auto& entry : programs.entries()) {
+            texts.append(entry.text);
+        }
+        return texts;
+    }
+
+    QByteArray ourEntry() const
+    {
+        return "GL: \"Gloamyard\" " + QFile::encodeName(appDir()) + "/bin/gloamyard-saver -root";
     }
 };
 
@@ -120,31 +170,45 @@ TEST_F(InstallerWorkflow, FirstInstallSucceedsEndToEnd)
     EXPECT_TRUE(installer->action()->isEnabled());
     EXPECT_TRUE(installer->registered());
 
-    // The installed tree, checked file by file against the signed manifest.
-    const auto trust = GloamyardInstaller::Trust::builtIn();
-    const PackageVerifier installed(appDir(),
-                                    {trust.team, trust.publicKey, QStringLiteral("1.0.8"), QStringLiteral("71")});
+    // The installed tree, checked file by file against the package's manifest.
+    const PackageVerifier installed(appDir(), {QStringLiteral("1.0.8"), QStringLiteral("71")});
+    ASSERT_TRUE(QFile::exists(appDir() + QStringLiteral("/.install-record.json")));
     QDir(appDir()).remove(QStringLiteral(".install-record.json"));
     QString why;
-    EXPECT_TRUE(installed.signatureAndFilesValid({installer->appID, installer->extensionID}, &why))
-        << why.toStdString();
+    EXPECT_TRUE(installed.filesValid({installer->appID, installer->extensionID}, &why)) << why.toStdString();
     EXPECT_TRUE(stagingLeft().isEmpty());
 
-    // Desktop entries name the installed programs.
-    const QByteArray appEntry =
-        Sandbox::read(sandbox.environment.applicationsDir() + QStringLiteral("/net.gloamyard.Gloamyard.desktop"));
+    // Desktop entries name the installed programs, and the app's names its
+    // icon, which is in the user's icon theme.
+    const QString applications = sandbox.environment.applicationsDir();
+    const QByteArray appEntry = Sandbox::read(applications + QStringLiteral("/net.gloamyard.Gloamyard.desktop"));
     EXPECT_TRUE(appEntry.contains("\nExec=" + QFile::encodeName(appDir()) + "/bin/gloamyard\n")) << appEntry.data();
-    const QByteArray optionsEntry =
-        Sandbox::read(sandbox.environment.applicationsDir() + QStringLiteral("/gloamyard-saver-options.desktop"));
+    EXPECT_TRUE(appEntry.contains("\nIcon=gloamyard\n")) << appEntry.data();
+    EXPECT_TRUE(appEntry.contains("\nStartupWMClass=Gloamyard\n")) << appEntry.data();
+    const QByteArray optionsEntry = Sandbox::read(applications + QStringLiteral("/gloamyard-saver-options.desktop"));
     EXPECT_TRUE(optionsEntry.contains("\nExec=" + QFile::encodeName(appDir()) + "/bin/gloamyard-saver --configure\n"));
-    EXPECT_TRUE(
-        sandbox.toolLog().contains(QStringLiteral("update-desktop-database ") + sandbox.environment.applicationsDir()));
+    EXPECT_TRUE(sandbox.toolLog().contains(QStringLiteral("update-desktop-database ") + applications));
+    for (const char* size : {"16x16", "48x48"}) {
+        const QString icon = QStringLiteral("/Icons/hicolor/%1/apps/gloamyard.png").arg(QLatin1String(size));
+        const QByteArray carried = Sandbox::read(QStringLiteral(INSTALLER_TEST_FIXTURES "/Resources") + icon);
+        ASSERT_FALSE(carried.isEmpty());
+        EXPECT_EQ(Sandbox::read(sandbox.environment.dataHome + icon.toLower()), carried) << size;
+    }
+#ifdef DESKTOP_FILE_VALIDATE
+    // What the menus read is valid, as installed.
+    for (const char* name : {"net.gloamyard.Gloamyard.desktop", "gloamyard-saver-options.desktop"}) {
+        QProcess validate;
+        validate.setProcessChannelMode(QProcess::MergedChannels);
+        validate.start(QStringLiteral(DESKTOP_FILE_VALIDATE), {applications + u'/' + QLatin1String(name)});
+        ASSERT_TRUE(validate.waitForFinished());
+        EXPECT_EQ(validate.exitCode(), 0) << name << ": " << validate.readAll().toStdString();
+    }
+#endif
 
     // The mode is appended, enabled; every other byte of the file stays.
     const QByteArray written = Sandbox::read(settingsFile());
-    const QByteArray entry = "GL: \"Gloamyard\" " + QFile::encodeName(appDir()) + "/bin/gloamyard-saver -root";
     QByteArray expected = userSettings;
-    expected.replace("    \\n\\\n\n", "    \\n\\\n\t\t\t\t" + entry + "\t\\n\\\n\n");
+    expected.replace("    \\n\\\n\n", "    \\n\\\n\t\t\t\t" + ourEntry() + "\t\\n\\\n\n");
     EXPECT_EQ(written, expected);
     EXPECT_EQ(Sandbox::read(settingsFile() + QStringLiteral(".gloamyard-backup")), userSettings);
 
@@ -239,21 +303,7 @@ TEST_P(Uninstall, LeavesTheHomeAsItWasApartFromSettings)
         QStringLiteral("/.config/G7N4Q2YARD.net.gloamyard.Gloamyard/G7N4Q2YARD.net.gloamyard.Gloamyard.json");
     Sandbox::write(choices, "{\"vehicle\":\"vantre\"}");
 
-    GloamyardInstaller uninstaller(sandbox.environment);
-    QString said;
-    bool ended = false;
-    auto job = [](GloamyardInstaller* owner, QString* out, bool* done) -> async::Task<void> {
-        try {
-            auto work = owner->uninstall();
-            *out = co_await std::move(work);
-        } catch (const std::exception& error) {
-            *out = QString::fromUtf8(error.what());
-        }
-        *done = true;
-    };
-    async::spawn(job(&uninstaller, &said, &ended));
-    waitUntil([&ended] { return ended; });
-    EXPECT_EQ(said, QStringLiteral("Gloamyard was removed. Your Gloamyard settings were kept."));
+    EXPECT_EQ(uninstall(), QStringLiteral("Gloamyard was removed. Your Gloamyard settings were kept."));
 
     auto after = Sandbox::snapshot(sandbox.home());
     EXPECT_EQ(after.erase(
@@ -315,18 +365,6 @@ const QString unpackFailed =
 const QString notMatching = QStringLiteral("The installed files don’t match this installer. Retry installation.");
 const QString notVerified = QStringLiteral("The installed files could not be verified. Download the installer again.");
 
-QByteArray signWith(EVP_PKEY* key, const QByteArray& message)
-{
-    EVP_MD_CTX* context = EVP_MD_CTX_new();
-    unsigned char signature[64];
-    size_t length = sizeof(signature);
-    EVP_DigestSignInit(context, nullptr, nullptr, nullptr, key);
-    EVP_DigestSign(context, signature, &length, reinterpret_cast<const unsigned char*>(message.constData()),
-                   static_cast<size_t>(message.size()));
-    EVP_MD_CTX_free(context);
-    return QByteArray(reinterpret_cast<const char*>(signature), static_cast<qsizetype>(length));
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Rows, InstallFailure,
     ::testing::Values(
@@ -351,7 +389,7 @@ INSTANTIATE_TEST_SUITE_P(
                     QStringLiteral("Quit Gloamyard, then click Retry Installation."), true},
         FailureCase{"PackageMissing",
                     [](InstallerWorkflow&, Sandbox& box) {
-                        box.environment.packagePath = box.root() + QStringLiteral("/Install Gloamyard.pkg");
+                        box.environment.packagePath = box.root() + QStringLiteral("/elsewhere/Install Gloamyard.pkg");
                     },
                     QStringLiteral("The installation package is missing. Download the installer again."), false},
         FailureCase{"NoXScreenSaver",
@@ -364,51 +402,39 @@ INSTANTIATE_TEST_SUITE_P(
                                    "xscreensaver”), then click Retry Installation."),
                     false},
         FailureCase{"DiskFullDuringUnpack",
-                    [](InstallerWorkflow&, Sandbox& box) {
-                        // tar writes part of a program, then the disk is full.
-                        box.writeTool(QStringLiteral("tar"), "dir=\"$6\"\n"
-                                                             "/bin/mkdir -p \"$dir/bin\"\n"
-                                                             "printf 'half a program' > \"$dir/bin/gloamyard\"\n"
-                                                             "echo 'tar: bin/gloamyard: Cannot write: No space left "
-                                                             "on device' >&2\n"
-                                                             "exit 2\n");
+                    [](InstallerWorkflow& test, Sandbox&) {
+                        // The programs no longer fit; the first of them is half written.
+                        test.limitFileSize(2048);
                     },
                     unpackFailed, true},
-        FailureCase{"AnotherVersion",
+        FailureCase{"SignatureMissing",
                     [](InstallerWorkflow&, Sandbox& box) {
-                        box.environment.packagePath = Sandbox::package("version-1.0.7.pkg");
+                        QFile::remove(box.environment.packagePath + QStringLiteral(".sig"));
                     },
-                    notMatching, true},
+                    QStringLiteral("The installation package is missing. Download the installer again."), true},
+        FailureCase{
+            "AnotherVersion",
+            [](InstallerWorkflow&, Sandbox& box) { box.environment.packagePath = box.signedCopy("version-1.0.7.pkg"); },
+            notMatching, true},
         FailureCase{"TamperedFile",
                     [](InstallerWorkflow& test, Sandbox& box) {
-                        box.environment.packagePath = test.alteredPackage([](const QString& tree) {
-                            Sandbox::write(tree + QStringLiteral("/share/gloamyard/Resources/PropTargets.json"),
-                                           "tampered");
+                        box.environment.packagePath = test.alteredPackage([](std::vector<ArchiveMember>& members) {
+                            TestPackage::find(members, "share/gloamyard/Resources/PropTargets.json")->data = "tampered";
                         });
                     },
                     notVerified, true},
         FailureCase{"ExtraFile",
                     [](InstallerWorkflow& test, Sandbox& box) {
-                        box.environment.packagePath = test.alteredPackage([](const QString& tree) {
-                            Sandbox::write(tree + QStringLiteral("/bin/helper"), "#!/bin/sh\n");
-                        });
-                    },
-                    notVerified, true},
-        FailureCase{"WrongSignature",
-                    [](InstallerWorkflow& test, Sandbox& box) {
-                        box.environment.packagePath = test.alteredPackage([](const QString& tree) {
-                            EVP_PKEY* other = EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519");
-                            Sandbox::write(tree + QStringLiteral("/FileManifest.sig"),
-                                           signWith(other, Sandbox::read(tree + QStringLiteral("/FileManifest"))));
-                            EVP_PKEY_free(other);
+                        box.environment.packagePath = test.alteredPackage([](std::vector<ArchiveMember>& members) {
+                            members.push_back({"bin/helper", ArchiveMember::Kind::file, "#!/bin/sh\n", {}, 0, 0});
                         });
                     },
                     notVerified, true},
         FailureCase{"ChangedManifestVersion",
                     [](InstallerWorkflow& test, Sandbox& box) {
-                        box.environment.packagePath = test.alteredPackage([](const QString& tree) {
-                            const QString manifest = tree + QStringLiteral("/Manifests/gloamyard-saver.json");
-                            Sandbox::write(manifest, Sandbox::read(manifest).replace("1.0.8", "1.0.80"));
+                        box.environment.packagePath = test.alteredPackage([](std::vector<ArchiveMember>& members) {
+                            QByteArray& manifest = TestPackage::find(members, "Manifests/gloamyard-saver.json")->data;
+                            manifest.replace("1.0.8", "1.0.80");
                         });
                     },
                     notMatching, true}),
@@ -455,13 +481,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(InstallerWorkflow, ASecondInstallerWaitsForTheFirst)
 {
-    // The first one is slow to unpack; the second is started meanwhile.
-    sandbox.writeTool(QStringLiteral("tar"), "/bin/sleep 1\nexec /bin/tar \"$@\"\n");
+    // The first one holds the installation while it looks for a running
+    // app (a slow process list); the second is started meanwhile.
+    const QString slow = sandbox.root() + QStringLiteral("/slow");
+    const QByteArray pgrep = Sandbox::read(sandbox.bin() + QStringLiteral("/pgrep")).mid(10);
+    sandbox.writeTool(QStringLiteral("pgrep"),
+                      "while [ -f '" + QFile::encodeName(slow) + "' ]; do /bin/sleep 0.05; done\n" + pgrep);
+    Sandbox::write(slow, "");
     auto first = makeInstaller();
     auto second = makeInstaller();
     first->performAction();
-    waitUntil([&] { return first->status()->text() == QStringLiteral("Installing the app and screensaver…"); });
+    waitUntil([&] { return QFile::exists(sandbox.environment.lockPath()); });
     clickAndWait(*second);
+    QFile::remove(slow);
     expectFailedBefore(*second, QStringLiteral("Another Gloamyard installer is already at work. Let it finish, then "
                                                "click Retry Installation."));
     waitUntil([&] { return !first->busy(); });
@@ -550,12 +582,19 @@ TEST_F(InstallerWorkflow, RefreshFailureAfterRegistration)
                              "XScreenSaver Settings to retry."));
     EXPECT_EQ(installer->action()->text(), QStringLiteral("Open XScreenSaver Settings"));
 
-    // The next click only finishes: nothing is unpacked again.
+    // The next click only finishes: nothing is unpacked again, so a file
+    // dropped into the installed tree (which a new tree would not have) stays.
     QFile::remove(sandbox.root() + QStringLiteral("/pids/fail"));
-    const int unpacks = sandbox.toolLog().count(QStringLiteral("tar"));
+    const QString marker = appDir() + QStringLiteral("/marker");
+    Sandbox::write(marker, "still the same tree");
     clickAndWait(*installer);
     EXPECT_EQ(installer->heading()->text(), QStringLiteral("Installation complete"));
-    EXPECT_EQ(sandbox.toolLog().count(QStringLiteral("tar")), unpacks);
+    EXPECT_TRUE(QFile::exists(marker));
+    // Whereas a new window installs again, and the marker goes with the old tree.
+    auto another = makeInstaller();
+    clickAndWait(*another);
+    EXPECT_TRUE(another->registered());
+    EXPECT_FALSE(QFile::exists(marker));
 }
 
 TEST_F(InstallerWorkflow, AModeDisabledSinceRegistrationFailsTheFinishingCheck)
@@ -588,13 +627,262 @@ TEST_F(InstallerWorkflow, WithoutASettingsProgramTheUserIsToldWhereToGo)
     EXPECT_TRUE(installer->registered());
 }
 
+// Shapes of a user's mode list: the entry goes in whole and comes out
+// again, every other entry read as before both times.
+struct ListShape {
+    const char* name;
+    QByteArray settings;
+    QList<QByteArray> entries; // as XScreenSaver reads them
+    bool crlf = false;
+};
+
+class ModeListShapes : public InstallerWorkflow, public ::testing::WithParamInterface<ListShape> {};
+
+TEST_P(ModeListShapes, InstallAndUninstallKeepEveryOtherEntry)
+{
+    Sandbox::write(settingsFile(), GetParam().settings);
+    installOnce();
+    const QByteArray installed = Sandbox::read(settingsFile());
+    EXPECT_EQ(listedEntries(), GetParam().entries + QList<QByteArray>{ourEntry()}) << installed.data();
+    if (GetParam().crlf) {
+        EXPECT_EQ(installed.count("\r\n"), installed.count('\n')) << "every line still ends in CR LF";
+    }
+    EXPECT_EQ(uninstall(), QStringLiteral("Gloamyard was removed. Your Gloamyard settings were kept."));
+    EXPECT_EQ(listedEntries(), GetParam().entries);
+    if (GetParam().crlf) {
+        EXPECT_EQ(Sandbox::read(settingsFile()), GetParam().settings);
+    }
+    EXPECT_FALSE(QFile::exists(settingsFile() + QStringLiteral(".gloamyard-backup")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, ModeListShapes,
+    ::testing::Values(ListShape{"LastEntryContinuedWithoutSeparator",
+                                "programs:\t\\\n\t\tmaze -root \\n\\\n\t\tflame -root \\\n\nlock: True\n",
+                                {"maze -root", "flame -root"}},
+                      ListShape{"LastEntryEndsTheListWithoutSeparator",
+                                "programs:\t\\\n\t\tmaze -root \\n\\\n\t\tflame -root\nlock: True\n",
+                                {"maze -root", "flame -root"}},
+                      ListShape{"OneEntryOnTheKeyLine", "programs: flame -root\n", {"flame -root"}},
+                      ListShape{
+                          "WrittenWithCrLf",
+                          "timeout:\t0:10:00\r\nprograms:\t\\\r\n\t\tmaze -root \\n\\\r\n\t\tflame -root \\n\\\r\n\r\n"
+                          "lock: True\r\n",
+                          {"maze -root", "flame -root"},
+                          true}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(InstallerWorkflow, AFileMixingLineEndsIsLeftAloneAsDamaged)
+{
+    const QByteArray mixed = "programs:\t\\\r\n\t\tmaze -root \\n\\\n\t\tflame -root \\n\\\r\n\n";
+    Sandbox::write(settingsFile(), mixed);
+    auto installer = makeInstaller();
+    clickAndWait(*installer);
+    expectFailedBefore(*installer, QStringLiteral("Your XScreenSaver settings file (~/.xscreensaver) is damaged, so "
+                                                  "the screensaver was not added. Repair or rename that file, then "
+                                                  "click Retry Installation."));
+    EXPECT_EQ(Sandbox::read(settingsFile()), mixed);
+    EXPECT_FALSE(QFile::exists(appDir())) << "nothing installed either";
+}
+
+TEST_F(InstallerWorkflow, TheUsersOriginalIsKeptUntilTheUninstallHasFinished)
+{
+    Sandbox::write(settingsFile(), userSettings);
+    installOnce();
+    const QString backup = settingsFile() + QStringLiteral(".gloamyard-backup");
+    EXPECT_EQ(Sandbox::read(backup), userSettings);
+    // The user disables the mode; a second install enables it again and
+    // writes the file once more. The copy aside is still the original.
+    QByteArray disabled = Sandbox::read(settingsFile());
+    disabled.replace("\t\t\t\tGL: \"Gloamyard\"", "-\t\t\tGL: \"Gloamyard\"");
+    Sandbox::write(settingsFile(), disabled);
+    installOnce();
+    EXPECT_EQ(Sandbox::read(backup), userSettings);
+
+    // An uninstall that cannot finish keeps it too.
+    Sandbox::write(sandbox.root() + QStringLiteral("/pids/fail"), "pgrep exits 2");
+    EXPECT_EQ(uninstall(), QStringLiteral("Quit Gloamyard, then run the uninstall again."));
+    EXPECT_EQ(Sandbox::read(backup), userSettings);
+    QFile::remove(sandbox.root() + QStringLiteral("/pids/fail"));
+    EXPECT_EQ(uninstall(), QStringLiteral("Gloamyard was removed. Your Gloamyard settings were kept."));
+    EXPECT_FALSE(QFile::exists(backup));
+    EXPECT_EQ(Sandbox::read(settingsFile()), userSettings);
+}
+
+TEST_F(InstallerWorkflow, UninstallLeavesFilesItDidNotWrite)
+{
+    // An icon put there before, identical to ours (as `cmake --install`
+    // writes it), and an entry of the same name written over ours later.
+    const QString icon = sandbox.environment.iconThemeDir() + QStringLiteral("/16x16/apps/gloamyard.png");
+    const QByteArray iconBytes =
+        Sandbox::read(QStringLiteral(INSTALLER_TEST_FIXTURES "/Resources/Icons/hicolor/16x16/apps/gloamyard.png"));
+    Sandbox::write(icon, iconBytes);
+    installOnce();
+    const QString entry = sandbox.environment.applicationsDir() + QStringLiteral("/net.gloamyard.Gloamyard.desktop");
+    const QByteArray theirs =
+        "[Desktop Entry]\nType=Application\nName=Gloamyard\nExec=/home/ann/.local/bin/gloamyard\n";
+    Sandbox::write(entry, theirs);
+
+    EXPECT_EQ(uninstall(), QStringLiteral("Gloamyard was removed. Your Gloamyard settings were kept."));
+    EXPECT_EQ(Sandbox::read(entry), theirs);
+    EXPECT_EQ(Sandbox::read(icon), iconBytes);
+    // What was ours is gone.
+    EXPECT_FALSE(
+        QFile::exists(sandbox.environment.applicationsDir() + QStringLiteral("/gloamyard-saver-options.desktop")));
+    EXPECT_FALSE(QFile::exists(sandbox.environment.iconThemeDir() + QStringLiteral("/48x48/apps/gloamyard.png")));
+    EXPECT_FALSE(QFile::exists(appDir()));
+}
+
+TEST_F(InstallerWorkflow, AnInstallStoppedAfterTheSwapCanStillBeUndone)
+{
+    Sandbox::write(settingsFile(), userSettings);
+    // The menus' folder cannot be made: the install stops after the new
+    // tree is in place, before the menus and the settings are written.
+    Sandbox::write(sandbox.environment.dataHome + QStringLiteral("/icons"), "a file in the way");
+    const auto before = Sandbox::snapshot(sandbox.home());
+    auto installer = makeInstaller();
+    clickAndWait(*installer);
+    expectFailedBefore(*installer, QStringLiteral("Your desktop couldn’t register Gloamyard. Retry installation."));
+    ASSERT_TRUE(QFile::exists(appDir() + QStringLiteral("/.install-record.json")));
+    // The user's file was not touched.
+    EXPECT_EQ(Sandbox::read(settingsFile()), userSettings);
+
+    EXPECT_EQ(uninstall(), QStringLiteral("Gloamyard was removed. Your Gloamyard settings were kept."));
+    EXPECT_EQ(Sandbox::snapshot(sandbox.home()), before);
+}
+
+TEST_F(InstallerWorkflow, AnExistingIconCacheIsRefreshed)
+{
+    sandbox.writeTool(QStringLiteral("gtk-update-icon-cache"),
+                      "echo \"gtk-update-icon-cache $*\" >> '" + QFile::encodeName(sandbox.root()) + "/tools.log'\n");
+    installOnce();
+    EXPECT_FALSE(sandbox.toolLog().contains(QStringLiteral("gtk-update-icon-cache"))) << "no cache, nothing to refresh";
+    Sandbox::write(sandbox.environment.iconThemeDir() + QStringLiteral("/icon-theme.cache"), "cache");
+    installOnce();
+    EXPECT_TRUE(
+        sandbox.toolLog().contains(QStringLiteral("gtk-update-icon-cache --force --ignore-theme-index --quiet ") +
+                                   sandbox.environment.iconThemeDir()))
+        << sandbox.toolLog().toStdString();
+}
+
+TEST_F(InstallerWorkflow, AWedgedToolIsEndedAtItsDeadlineAndNamed)
+{
+    QProcess* daemon = sandbox.start(sandbox.bin() + QStringLiteral("/xscreensaver"));
+    sandbox.reportProcess(QStringLiteral("xscreensaver"), daemon->processId());
+    sandbox.writeTool(QStringLiteral("xscreensaver-command"), "exec /bin/sleep 600\n");
+    sandbox.environment.toolDeadlines[QStringLiteral("xscreensaver-command")] = 0.5;
+    auto installer = makeInstaller();
+    clickAndWait(*installer);
+    EXPECT_EQ(installer->heading()->text(), failedAfter);
+    EXPECT_EQ(installer->message()->text(),
+              QStringLiteral("“xscreensaver-command” did not finish within 0.5 seconds. The screensaver is installed, "
+                             "but settings could not be refreshed. Click Open XScreenSaver Settings to retry."));
+    EXPECT_FALSE(installer->busy());
+    EXPECT_EQ(daemon->state(), QProcess::Running) << "the screen locker is kept";
+}
+
+TEST_F(InstallerWorkflow, ANewListStartsFromTheFirstDefaultsThatHaveOne)
+{
+    sandbox.environment.xscreensaverDefaults = {sandbox.root() + QStringLiteral("/no-such/XScreenSaver"),
+                                                QStringLiteral(INSTALLER_TEST_FIXTURES "/XScreenSaver.defaults")};
+    installOnce();
+    EXPECT_EQ(listedEntries().size(), 5);
+}
+
+TEST_F(InstallerWorkflow, WithoutDefaultsNoListOfOursAloneIsWritten)
+{
+    sandbox.environment.xscreensaverDefaults = {sandbox.root() + QStringLiteral("/no-such/XScreenSaver")};
+    auto installer = makeInstaller();
+    clickAndWait(*installer);
+    expectFailedBefore(*installer, QStringLiteral("XScreenSaver’s list of display modes was not found, so the "
+                                                  "screensaver was not added. Open the XScreenSaver settings once and "
+                                                  "save them, then click Retry Installation."));
+    EXPECT_FALSE(QFile::exists(settingsFile()));
+}
+
+TEST(InstallerEnvironment, XScreenSaversDefaultsAreLookedForWhereXLooks)
+{
+    const QByteArray saved = qgetenv("XAPPLRESDIR");
+    qputenv("XAPPLRESDIR", "/home/ann/app-defaults");
+    const InstallerEnvironment environment = InstallerEnvironment::fromProcess();
+    qputenv("XAPPLRESDIR", saved);
+    EXPECT_EQ(environment.xscreensaverDefaults,
+              QStringList({QStringLiteral("/home/ann/app-defaults/XScreenSaver"),
+                           QStringLiteral("/etc/X11/app-defaults/XScreenSaver"),
+                           QStringLiteral("/usr/share/X11/app-defaults/XScreenSaver")}));
+}
+
+// Hits of the process list that must be left alone: the daemon reported
+// under the settings program's truncated name, another user's settings,
+// and process numbers never to be signalled.
+struct ProcessHit {
+    const char* name;
+    // Starts what is reported and returns the number pgrep gives, and
+    // whether a real process of ours stands behind it.
+    std::function<qint64(Sandbox&, QProcess** started)> report;
+};
+
+class ProcessListHit : public InstallerWorkflow, public ::testing::WithParamInterface<ProcessHit> {};
+
+TEST_P(ProcessListHit, IsLeftAlone)
+{
+    QProcess* started = nullptr;
+    const qint64 pid = GetParam().report(sandbox, &started);
+    sandbox.reportProcess(QStringLiteral("xscreensaver-se"), pid);
+    auto installer = makeInstaller();
+    clickAndWait(*installer);
+    EXPECT_EQ(installer->heading()->text(), QStringLiteral("Installation complete"))
+        << installer->message()->text().toStdString();
+    if (started) {
+        EXPECT_EQ(started->state(), QProcess::Running);
+    }
+    if (pid <= 1 || pid == getpid()) {
+        // Not even looked at.
+        EXPECT_FALSE(sandbox.toolLog().contains(QStringLiteral("ps -p %1 ").arg(pid)))
+            << sandbox.toolLog().toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ProcessListHit,
+    ::testing::Values(ProcessHit{"DaemonUnderTheSettingsName",
+                                 [](Sandbox& box, QProcess** started) {
+                                     *started = box.start(box.bin() + QStringLiteral("/xscreensaver"));
+                                     return (*started)->processId();
+                                 }},
+                      ProcessHit{"AnotherUsersSettings",
+                                 [](Sandbox& box, QProcess** started) {
+                                     *started = box.start(box.bin() + QStringLiteral("/xscreensaver-settings"));
+                                     box.reportOwner((*started)->processId(), Sandbox::user + 1);
+                                     return (*started)->processId();
+                                 }},
+                      ProcessHit{"ProcessZero", [](Sandbox&, QProcess**) { return qint64{0}; }},
+                      ProcessHit{"Init", [](Sandbox&, QProcess**) { return qint64{1}; }},
+                      ProcessHit{"TheInstallerItself", [](Sandbox&, QProcess**) { return qint64{getpid()}; }}),
+    [](const auto& param) { return std::string(param.param.name); });
+
 TEST_F(InstallerWorkflow, FailuresCarryTheInstallersErrorDomain)
 {
-    const InstallerError error =
-        GloamyardInstaller::failure(QStringLiteral("Quit Gloamyard, then click Retry Installation."));
-    EXPECT_EQ(error.domain(), QStringLiteral("GloamyardInstaller"));
-    EXPECT_EQ(error.code(), 1);
-    EXPECT_EQ(error.localizedDescription(), QStringLiteral("Quit Gloamyard, then click Retry Installation."));
+    // A refused uninstall reaches its caller as the installer's own error.
+    sandbox.environment.uid = sandbox.environment.euid = 0;
+    GloamyardInstaller uninstaller(sandbox.environment, sandbox.trust);
+    std::optional<InstallerError> caught;
+    bool ended = false;
+    auto job = [](GloamyardInstaller* owner, std::optional<InstallerError>* out, bool* done) -> async::Task<void> {
+        try {
+            auto work = owner->uninstall();
+            co_await std::move(work);
+        } catch (const InstallerError& error) {
+            out->emplace(error);
+        }
+        *done = true;
+    };
+    async::spawn(job(&uninstaller, &caught, &ended));
+    waitUntil([&ended] { return ended; });
+    ASSERT_TRUE(caught.has_value());
+    EXPECT_EQ(caught->domain(), QStringLiteral("GloamyardInstaller"));
+    EXPECT_EQ(caught->code(), 1);
+    EXPECT_EQ(caught->localizedDescription(), noAdmin);
 }
 
 } // namespace

@@ -42,7 +42,11 @@ TEST(ObservedExit, AProcessThatQuitsOnRequestIsSeenToExit)
     Sandbox sandbox;
     QProcess* program = sandbox.start(QStringLiteral(INSTALLER_FAKE_PROGRAM));
     const pid_t pid = static_cast<pid_t>(program->processId());
-    const Wait wait = observe(pid, [pid] { return kill(pid, SIGTERM) == 0; });
+    // A limit far beyond any test run: only the exit watch can end the wait
+    // (a broken watch shows as the guard of waitUntil giving up).
+    const Wait wait = observe(
+        pid, [pid] { return kill(pid, SIGTERM) == 0; }, 3600);
+    EXPECT_TRUE(wait.done);
     EXPECT_TRUE(wait.result);
     EXPECT_EQ(wait.requests, 1);
     EXPECT_FALSE(processIsAlive(pid));

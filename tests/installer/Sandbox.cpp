@@ -1,5 +1,7 @@
 #include "tests/installer/Sandbox.h"
 
+#include "tests/installer/TestPackage.h"
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -34,7 +36,13 @@ Sandbox::Sandbox()
                                            "/'\"$4\"\n"
                                            "[ -s \"$f\" ] && /bin/cat \"$f\" && exit 0\n"
                                            "exit 1\n");
-    writeTool(QStringLiteral("ps"), "echo \"ps $*\" >> '" + log + "'\necho \"1000 S\"\n");
+    writeTool(QStringLiteral("ps"),
+              "echo \"ps $*\" >> '" + log +
+                  "'\n"
+                  "f='" +
+                  pids +
+                  "/owner-'\"$2\"\n"
+                  "if [ -f \"$f\" ]; then echo \"$(/bin/cat \"$f\") S\"; else echo \"1000 S\"; fi\n");
     writeTool(QStringLiteral("xscreensaver-command"), "echo \"xscreensaver-command $*\" >> '" + log +
                                                           "'\n"
                                                           "if [ \"$1\" = -restart ] && [ -f '" +
@@ -52,7 +60,6 @@ Sandbox::Sandbox()
                                                           "  exit 255\n"
                                                           "fi\n");
     writeTool(QStringLiteral("update-desktop-database"), "echo \"update-desktop-database $*\" >> '" + log + "'\n");
-    linkTool(QStringLiteral("tar"), QStringLiteral("/bin/tar"));
     copyFakeProgram(QStringLiteral("xscreensaver"));
     copyFakeProgram(QStringLiteral("xscreensaver-settings"));
 
@@ -62,8 +69,11 @@ Sandbox::Sandbox()
     environment.home = home();
     environment.dataHome = home() + QStringLiteral("/.local/share");
     environment.toolPath = {bin()};
-    environment.packagePath = package("good.pkg");
-    environment.xscreensaverDefaults = QStringLiteral(INSTALLER_TEST_FIXTURES "/XScreenSaver.defaults");
+    trust = ThrowawayKey::shared().trust();
+    environment.packagePath = root() + QStringLiteral("/Install Gloamyard.pkg");
+    QFile::copy(package("good.pkg"), environment.packagePath);
+    ThrowawayKey::shared().signFile(environment.packagePath);
+    environment.xscreensaverDefaults = {QStringLiteral(INSTALLER_TEST_FIXTURES "/XScreenSaver.defaults")};
     environment.processEnvironment = QProcessEnvironment::systemEnvironment();
     environment.processEnvironment.insert(QStringLiteral("FAKE_PROGRAM_LOG"), root() + QStringLiteral("/programs.log"));
 }
@@ -92,6 +102,15 @@ Sandbox::~Sandbox()
 QString Sandbox::package(const char* name)
 {
     return QStringLiteral(INSTALLER_TEST_PACKAGES "/") + QString::fromLatin1(name);
+}
+
+QString Sandbox::signedCopy(const char* name) const
+{
+    const QString copy = root() + u'/' + QString::fromLatin1(name);
+    QFile::remove(copy);
+    QFile::copy(package(name), copy);
+    ThrowawayKey::shared().signFile(copy);
+    return copy;
 }
 
 void Sandbox::writeTool(const QString& name, const QByteArray& script) const
@@ -132,6 +151,11 @@ QString Sandbox::programLog() const
 void Sandbox::reportProcess(const QString& name, qint64 pid) const
 {
     write(root() + QStringLiteral("/pids/") + name, QByteArray::number(pid) + "\n");
+}
+
+void Sandbox::reportOwner(qint64 pid, uid_t uid) const
+{
+    write(root() + QStringLiteral("/pids/owner-%1").arg(pid), QByteArray::number(uid));
 }
 
 QProcess* Sandbox::start(const QString& program, const QStringList& arguments)

@@ -17,11 +17,12 @@ namespace gloam::installer::test {
 
 // A home folder and a folder of tools for one test. The tools are fakes
 // that note every call in tools.log: pgrep answers with the process ids a
-// test reports, ps says each belongs to the user, xscreensaver-command and
-// update-desktop-database only note their calls, and xscreensaver,
-// xscreensaver-settings are copies of a fake program (so that their
-// executables can be matched). tar is the real one. The installer runs as
-// user 1000 whoever runs the tests.
+// test reports, ps says each belongs to the user (or the owner a test
+// gives), xscreensaver-command and update-desktop-database only note their
+// calls, and xscreensaver, xscreensaver-settings are copies of a fake
+// program (so that their executables can be matched). The installer runs
+// as user 1000 whoever runs the tests, from a copy of the built test
+// package signed with a key made for this test program.
 class Sandbox {
 public:
     static constexpr uid_t user = 1000;
@@ -33,8 +34,13 @@ public:
     QString home() const { return root() + QStringLiteral("/home"); }
     QString bin() const { return root() + QStringLiteral("/bin"); }
     InstallerEnvironment environment;
+    // The key the sandbox's packages are signed with.
+    GloamyardInstaller::Trust trust;
 
+    // A package the build made for the tests (not signed).
     static QString package(const char* name);
+    // A copy of it in the sandbox, signed with the sandbox's key.
+    QString signedCopy(const char* name) const;
 
     void writeTool(const QString& name, const QByteArray& script) const;
     void linkTool(const QString& name, const QString& target) const;
@@ -47,6 +53,8 @@ public:
 
     // pgrep reports `pid` for processes named `name`.
     void reportProcess(const QString& name, qint64 pid) const;
+    // ps reports `uid` as the owner of `pid`.
+    void reportOwner(qint64 pid, uid_t uid) const;
     // Starts a program (a fake one, waiting until ended) and returns it.
     QProcess* start(const QString& program, const QStringList& arguments = {});
 

@@ -37,6 +37,12 @@ const Shape shapes[] = {
     {"EntriesOnTheKeyLine", "programs: maze --root \\n\\\n  qix --root \\n\n", 2},
     {"EmptyList", "lock: False\nprograms:\nmode: one\n", 0},
     {"ListAtTheEndWithoutNewline", "programs:\t\\\n\t\tmaze --root \\n\\", 1, false},
+    // The last entry has no "\n" after it: ours must not be glued onto it.
+    {"LastEntryWithoutSeparator", "programs:\t\\\n\t\tmaze --root \\n\\\n\t\tflame --root \\\n\nlock: True\n", 2,
+     false},
+    {"LastEntryWithoutSeparatorOrContinuation", "programs:\t\\\n\t\tmaze --root \\n\\\n\t\tflame --root\nlock: True\n",
+     2, false},
+    {"WrittenWithCrLf", "timeout:\t0:10:00\r\nprograms:\t\\\r\n\t\tmaze --root \\n\\\r\n\r\nlock: True\r\n", 1},
 };
 
 class EditShapes : public ::testing::TestWithParam<Shape> {};
@@ -73,6 +79,32 @@ TEST_P(EditShapes, AddingThenRemovingGivesBackTheSameBytes)
     }
     EXPECT_FALSE(XScreenSaverPrograms(removed.text()).isEnabled(ours));
     EXPECT_EQ(static_cast<int>(XScreenSaverPrograms(removed.text()).entries().size()), GetParam().entries);
+}
+
+TEST(XScreenSaverPrograms, AnEntryWithoutSeparatorKeepsItsOwnCommandLine)
+{
+    XScreenSaverPrograms programs("programs:\t\\\n\t\tflame -root \\\n\n");
+    ASSERT_EQ(programs.entries().size(), 1u);
+    EXPECT_TRUE(programs.add(ourEntry, ours));
+    const XScreenSaverPrograms added(programs.text());
+    ASSERT_EQ(added.entries().size(), 2u) << programs.text().data();
+    EXPECT_EQ(added.entries()[0].text, "flame -root");
+    EXPECT_EQ(added.entries()[0].program, "flame");
+    EXPECT_EQ(added.entries()[1].text, ourEntry);
+}
+
+TEST(XScreenSaverPrograms, CrLfFilesAreEditedWithTheirLineEndsAndMixedOnesNotRead)
+{
+    XScreenSaverPrograms crlf("programs:\t\\\r\n\t\tmaze --root \\n\\\r\n\r\n");
+    EXPECT_FALSE(crlf.hasMixedLineEnds());
+    ASSERT_EQ(crlf.entries().size(), 1u);
+    EXPECT_EQ(crlf.entries()[0].text, "maze --root");
+    EXPECT_TRUE(crlf.add(ourEntry, ours));
+    EXPECT_EQ(crlf.text().count("\r\n"), crlf.text().count('\n'));
+
+    const XScreenSaverPrograms mixed("programs:\t\\\r\n\t\tmaze --root \\n\\\n\n");
+    EXPECT_TRUE(mixed.hasMixedLineEnds());
+    EXPECT_TRUE(mixed.entries().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, EditShapes, ::testing::ValuesIn(shapes),

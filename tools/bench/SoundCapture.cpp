@@ -16,7 +16,7 @@
 // opened and when each trigger fired, both in run time, so that a cue's
 // place in the recording can be predicted.
 
-#include "tools/common/SceneTrigger.h"
+#include "engine/export/SceneTrigger.h"
 #include "engine/effects/OpeningSequence.h"
 #include "engine/post/GhostBloom.h"
 #include "engine/scene/GhostView.h"

@@ -1,5 +1,6 @@
 // gloamyard-render: draws a scene headless (no display needed) to a PNG.
 #include "tools/render/SceneRender.h"
+#include "engine/export/SceneVideoExport.h"
 #include "platform/assets/EnvironmentResource.h"
 #include "platform/assets/ModelLoader.h"
 #include "platform/assets/TextureResource.h"
@@ -95,6 +96,9 @@ render::FramePacket modelPacket(const std::string& file, float aspect, float yaw
 
 int main(int argc, char** argv)
 {
+    if (gloam::VideoExportOptions::requested(argc, argv, "--video")) {
+        return gloam::SceneVideoExport::main(argc, argv, "gloamyard-render", "--video");
+    }
     if (wantsScene(argc, argv)) {
         return renderScene(argc, argv);
     }

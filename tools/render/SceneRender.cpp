@@ -1,6 +1,6 @@
 #include "tools/render/SceneRender.h"
 
-#include "tools/common/SceneTrigger.h"
+#include "engine/export/SceneTrigger.h"
 #include "engine/effects/OpeningSequence.h"
 #include "engine/post/GhostBloom.h"
 #include "engine/prefs/Vehicle.h"
@@ -55,6 +55,8 @@ void usage()
                 "                       full or software\n"
                 "  --log                print the scene's log lines\n"
                 "\n"
+                "gloamyard-render --video FILE.mp4 [options] exports a video with its sound\n"
+                "(see gloamyard-render --video --help).\n"
                 "The studio modes: gloamyard-render --test-scene ... and --model FILE.glb ...\n"
                 "(see gloamyard-render --test-scene --help).\n");
 }
@@ -221,6 +223,9 @@ int renderScene(int argc, char** argv)
     try {
         HeadlessSceneDriver driver(width, height);
         driver.renderer().setQualityTier(render::RenderQuality::choose(driver.device()->rendererName(), quality));
+        // The picture is drawn at its full size whatever the frames cost, so
+        // that one command always gives the same picture.
+        driver.renderer().resolution().pin(render::DynamicResolution::maximumScale);
         double now = 0;
         GhostView::Environment environment;
         environment.uptime = [&now] { return now; };

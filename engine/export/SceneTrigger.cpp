@@ -1,4 +1,4 @@
-#include "tools/common/SceneTrigger.h"
+#include "engine/export/SceneTrigger.h"
 
 #include "engine/scene/GhostView.h"
 
