@@ -8,6 +8,7 @@
 #include "app/SceneHost.h"
 #include "app/SleepSource.h"
 #include "app/SoundBar.h"
+#include "engine/prefs/FlashingPreference.h"
 #include "engine/prefs/GloamyardPreferences.h"
 #include "engine/prefs/SoundPreference.h"
 #include "engine/prefs/VehiclePreference.h"
@@ -181,6 +182,8 @@ void GhostApp::buildMenu()
     connect(window_->aboutItem(), &QAction::triggered, this, &GhostApp::showAbout);
     connect(window_->helpItem(), &QAction::triggered, this, &GhostApp::showHelp);
     connect(window_->creditsItem(), &QAction::triggered, this, &GhostApp::showCredits);
+    window_->reduceFlashingItem()->setChecked(FlashingPreference::reduced());
+    connect(window_->reduceFlashingItem(), &QAction::toggled, this, &GhostApp::setReduceFlashing);
     connect(window_->quitItem(), &QAction::triggered, this, [this] {
         if (window_) {
             window_->close();
@@ -313,7 +316,8 @@ bool GhostApp::validateMenuItem(const QAction* item) const
     if (item == nullptr) {
         return false;
     }
-    if (window_ && (item == window_->helpItem() || item == window_->creditsItem())) {
+    if (window_ &&
+        (item == window_->helpItem() || item == window_->creditsItem() || item == window_->reduceFlashingItem())) {
         return true;
     }
     if (!sceneCanTakeCommands()) {
@@ -520,11 +524,27 @@ void GhostApp::applicationDidBecomeActive()
     }
     scene_->sound().refreshPreferences();
     refreshSoundControls();
+    // Chosen meanwhile in the screen saver's options (the item's own signal
+    // would store it again).
+    const bool reduced = FlashingPreference::reduced();
+    {
+        const QSignalBlocker quiet(window_->reduceFlashingItem());
+        window_->reduceFlashingItem()->setChecked(reduced);
+    }
+    scene_->setReduceFlashing(reduced);
     if (scene_->isReady() && !selectionTask_) {
         const Vehicle stored = VehiclePreference::selected();
         if (stored != scene_->vehicle()) {
             switchVehicle(stored);
         }
+    }
+}
+
+void GhostApp::setReduceFlashing(bool on)
+{
+    FlashingPreference::setReduced(on);
+    if (scene_) {
+        scene_->setReduceFlashing(on);
     }
 }
 
@@ -551,7 +571,8 @@ QString GhostApp::helpText()
         "Drag the scene to orbit the car. Click pumpkins, gravestones, the moon, or the hand to trigger their "
         "reactions. Use Play effect for the same effects and the Skyrell and Amperle surprises.\n\n"
         "Automatic effects lets reactions happen on their own. Replay opening restarts the entrance and music; Skip "
-        "opening takes you to the scene.\n\n"
+        "opening takes you to the scene. Reduce flashing, in the Gloamyard menu, makes lightning brighten the "
+        "scene gently instead of flashing, here and in the screensaver.\n\n"
         "Sound is off by default. Turn it on here for the app, or separately in Screen Saver Options. Orlenz fades "
         "out after 90 seconds, leaving only effect sounds.\n\n"
         "Choose Gloamyard in the XScreenSaver settings (Display Modes). The screensaver plays automatically and "

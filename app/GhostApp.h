@@ -86,6 +86,8 @@ public:
     void showHelp();
     void showCredits();
     void showAbout();
+    // The "Reduce flashing" item: stores the choice and applies it to the scene.
+    void setReduceFlashing(bool on);
     // Whether a menu item may be chosen now.
     bool validateMenuItem(const QAction* item) const;
 

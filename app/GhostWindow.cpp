@@ -33,6 +33,9 @@ GhostWindow::GhostWindow(bool drawsScene, QWidget* parent)
     help_->setShortcuts({QKeySequence(QStringLiteral("Ctrl+?")), QKeySequence(Qt::Key_F1)});
     credits_ = appMenu_->addAction(QStringLiteral("Sound credits\u2026"));
     appMenu_->addSeparator();
+    reduceFlashing_ = appMenu_->addAction(QStringLiteral("Reduce flashing"));
+    reduceFlashing_->setCheckable(true);
+    appMenu_->addSeparator();
     quit_ = appMenu_->addAction(QStringLiteral("Quit Gloamyard"));
     quit_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit_->setMenuRole(QAction::QuitRole);

@@ -34,6 +34,8 @@ public:
     QAction* aboutItem() const { return about_; }
     QAction* helpItem() const { return help_; }
     QAction* creditsItem() const { return credits_; }
+    // "Reduce flashing": a checkable item, shared with the screen saver.
+    QAction* reduceFlashingItem() const { return reduceFlashing_; }
     QAction* quitItem() const { return quit_; }
     SoundBar* soundBar() const { return soundBar_; }
     ControlRow* controls() const { return controls_; }
@@ -63,6 +65,7 @@ private:
     QAction* about_;
     QAction* help_;
     QAction* credits_;
+    QAction* reduceFlashing_;
     QAction* quit_;
     SoundBar* soundBar_;
     QWidget* content_;

@@ -162,18 +162,20 @@ LightningEffect::LightningEffect()
     root_->setEnabled(false);
 }
 
-void LightningEffect::update(float strength)
+void LightningEffect::update(float strength, float light)
 {
-    if (strength == lastStrength_) {
+    if (strength == lastStrength_ && light == lastLight_) {
         return;
     }
+    const bool glowChanged = strength != lastStrength_;
     lastStrength_ = strength;
-    root_->setEnabled(strength > enableThreshold);
+    lastLight_ = light;
+    root_->setEnabled(std::max(strength, light) > enableThreshold);
     bolt_->setEnabled(houseVisible_);
-    if (auto* model = bolt_->components.get<platform::ModelComponent>()) {
+    if (auto* model = bolt_->components.get<platform::ModelComponent>(); model != nullptr && glowChanged) {
         model->materials = {material(strength)};
     }
-    light_->light().intensity = strength * flashGain;
+    light_->light().intensity = light * flashGain;
 }
 
 void LightningEffect::setHouseVisible(bool visible)

@@ -31,8 +31,13 @@ public:
     // cannot be generated.
     LightningEffect();
 
-    // Applies one frame's strength; costs one comparison while it is unchanged.
-    void update(float strength);
+    // Applies one frame's strength to the bolt's glow and the flash light;
+    // costs one comparison while it is unchanged.
+    void update(float strength) { update(strength, strength); }
+    // The same with the light apart: the bolt glows by `strength` while the
+    // light over the scene follows `light` (the gentle level when flashing
+    // is reduced).
+    void update(float strength, float light);
     // Whether the bolt may be shown from the current viewpoint; takes effect at once.
     void setHouseVisible(bool visible);
 
@@ -57,6 +62,7 @@ private:
     std::shared_ptr<platform::ModelEntity> bolt_;
     std::shared_ptr<platform::DirectionalLight> light_;
     float lastStrength_ = -1.0F;
+    float lastLight_ = -1.0F;
     bool houseVisible_ = true;
 };
 

@@ -411,7 +411,7 @@ void OpeningSequence::seek(double t)
         }
     }
 
-    setOpacity(*root_, 1.0F - OpeningTiming::dissolve(t));
+    setOpacity(*root_, 1.0F - OpeningTiming::dissolve(t, gentleDissolve_));
     poseTitle(t);
     poseBats(t);
     poseWitch(t);

@@ -71,6 +71,11 @@ public:
     // Poses every layer for `time` seconds. Builds nothing and cannot fail.
     void seek(double time);
 
+    // Whether the picture fades into the scene over three seconds instead
+    // of one and a quarter (reduced flashing); takes effect at the next pose.
+    void setGentleDissolve(bool gentle) { gentleDissolve_ = gentle; }
+    bool gentleDissolve() const { return gentleDissolve_; }
+
     bool isPlaying() const { return clock_.playing; }
     double time() const { return clock_.time; }
     const OpeningTiming& clock() const { return clock_; }
@@ -111,6 +116,7 @@ private:
     void poseWitch(double t);
 
     platform::EntityPtr root_;
+    bool gentleDissolve_ = false;
     std::shared_ptr<platform::ModelEntity> background_;
     std::shared_ptr<platform::ModelEntity> title_;
     std::shared_ptr<platform::ModelEntity> atmosphere_;

@@ -1,6 +1,7 @@
 #include "engine/prefs/SoundPreference.h"
 
 #include "engine/prefs/GloamyardPreferences.h"
+#include "engine/prefs/StoredValue.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,37 +26,6 @@ float clampedVolume(double value)
     return static_cast<float>(std::clamp(value, 0.0, 1.0));
 }
 
-bool asBool(const QJsonValue& value)
-{
-    if (value.isBool()) {
-        return value.toBool();
-    }
-    if (value.isDouble()) {
-        return value.toDouble() != 0.0;
-    }
-    if (value.isString()) {
-        const QString text = value.toString().trimmed().toLower();
-        return text == QLatin1String("true") || text == QLatin1String("yes") || text == QLatin1String("1");
-    }
-    return false;
-}
-
-double asNumber(const QJsonValue& value)
-{
-    if (value.isDouble()) {
-        return value.toDouble();
-    }
-    if (value.isBool()) {
-        return value.toBool() ? 1.0 : 0.0;
-    }
-    if (value.isString()) {
-        bool ok = false;
-        const double parsed = value.toString().trimmed().toDouble(&ok);
-        return ok ? parsed : 0.0;
-    }
-    return 0.0;
-}
-
 } // namespace
 
 bool SoundPreference::enabled(SoundMode mode)
@@ -64,7 +34,7 @@ bool SoundPreference::enabled(SoundMode mode)
         return false;
     }
     const auto stored = GloamyardPreferences::defaults().value(key(mode, "enabled"));
-    return stored && asBool(*stored);
+    return stored && StoredValue::asBool(*stored);
 }
 
 float SoundPreference::volume(SoundMode mode)
@@ -73,7 +43,7 @@ float SoundPreference::volume(SoundMode mode)
     if (!stored) {
         return 0.75F;
     }
-    return clampedVolume(asNumber(*stored));
+    return clampedVolume(StoredValue::asNumber(*stored));
 }
 
 void SoundPreference::save(SoundMode mode, bool enabled, float volume)

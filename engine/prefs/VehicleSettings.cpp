@@ -1,5 +1,6 @@
 #include "engine/prefs/VehicleSettings.h"
 
+#include "engine/prefs/FlashingPreference.h"
 #include "engine/prefs/GloamyardPreferences.h"
 #include "engine/prefs/SoundPreference.h"
 #include "engine/prefs/VehiclePreference.h"
@@ -59,6 +60,7 @@ VehicleSettings::VehicleSettings()
     , soundStatus(label(window->contentView(), QStringLiteral("Sound is off")))
     , cancelButton(new QPushButton(QStringLiteral("Cancel"), window->contentView()))
     , saveButton(new QPushButton(QStringLiteral("Save"), window->contentView()))
+    , reduceFlashing(new QCheckBox(QStringLiteral("Reduce flashing"), window->contentView()))
     , ownedWindow_(window)
 {
     soundVolume->setRange(0, volumeSteps);
@@ -111,6 +113,13 @@ VehicleSettings::VehicleSettings()
     saveButton->setDefault(true);
     QObject::connect(saveButton, &QPushButton::clicked, this, [this] { save(); });
 
+    // Left of the buttons, so the panel keeps its size and its other rows.
+    place(reduceFlashing, 26, 12, 185, 28);
+    reduceFlashing->setToolTip(QStringLiteral("Lightning brightens the scene gently instead of flashing. "
+                                              "Also used by the interactive app."));
+    QWidget::setTabOrder(soundVolume, reduceFlashing);
+    QWidget::setTabOrder(reduceFlashing, cancelButton);
+
     // Stacking order of the content area: the order the panel lists them.
     for (QWidget* widget :
          {static_cast<QWidget*>(vehicleLabel), static_cast<QWidget*>(sharedNote), static_cast<QWidget*>(picker),
@@ -151,6 +160,7 @@ void VehicleSettings::prepare()
         soundEnabled->setChecked(SoundPreference::enabled(SoundMode::saver));
     }
     setVolume(SoundPreference::volume(SoundMode::saver));
+    reduceFlashing->setChecked(FlashingPreference::reduced());
     soundChanged();
 }
 
@@ -167,6 +177,7 @@ void VehicleSettings::save()
     const Vehicle vehicle = allVehicles[static_cast<std::size_t>(index)];
     VehiclePreference::setSelected(vehicle);
     SoundPreference::save(SoundMode::saver, soundEnabled->isChecked(), static_cast<float>(volume()));
+    FlashingPreference::setReduced(reduceFlashing->isChecked());
     if (finish) {
         finish(QDialog::Accepted);
     } else {

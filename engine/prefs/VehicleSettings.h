@@ -17,7 +17,8 @@ class QSlider;
 namespace gloam {
 
 // The screen saver's options panel: which vehicle the screen saver shows
-// (shared with the interactive app), whether it plays sound, and how loud.
+// (shared with the interactive app), whether it plays sound, how loud, and
+// whether lightning flashes (also shared).
 // Every presentation starts from the stored choices (`prepare`); edits are
 // stored only by Save. Main thread only.
 class VehicleSettings : public QObject {
@@ -55,6 +56,8 @@ public:
     QLabel* const soundStatus;
     QPushButton* const cancelButton;
     QPushButton* const saveButton;
+    // "Reduce flashing", beside the buttons: shared with the interactive app.
+    QCheckBox* const reduceFlashing;
 
 private:
     // Owns the window when no one has taken its content away.

@@ -8,6 +8,7 @@
 #include "engine/effects/WitchEffect.h"
 #include "engine/eggs/EasterEggEffects.h"
 #include "engine/post/GhostBloom.h"
+#include "engine/prefs/FlashingPreference.h"
 #include "engine/prefs/VehiclePreference.h"
 #include "engine/scene/HalloweenResources.h"
 #include "platform/assets/AnimationPlaybackController.h"
@@ -73,6 +74,15 @@ GhostView::GhostView(platform::Rect frame, bool interactive, std::optional<Vehic
     if (!environment_.uptime) {
         environment_.uptime = systemUptime;
     }
+    reduceFlashing_ = environment_.reduceFlashing.value_or(FlashingPreference::reduced());
+}
+
+void GhostView::setReduceFlashing(bool on)
+{
+    reduceFlashing_ = on;
+    if (opening_) {
+        opening_->setGentleDissolve(on);
+    }
 }
 
 GhostView::~GhostView()
@@ -99,6 +109,7 @@ void GhostView::construct()
 
     try {
         opening_ = std::make_unique<OpeningSequence>(camera_, resources_);
+        opening_->setGentleDissolve(reduceFlashing_);
         const platform::Rect box = bounds();
         opening_->layout(box.width / (box.height <= 1.0F ? 1.0F : box.height), camera_->camera().fieldOfViewInDegrees);
         startOpening();
@@ -178,7 +189,7 @@ void GhostView::frameUpdate()
             step = std::min(delta, std::max(openingHoldTime - opening_->time(), 0.0));
         }
         opening_->advance(step);
-        bloom_->setSceneVisibility(OpeningTiming::dissolve(opening_->time()));
+        bloom_->setSceneVisibility(OpeningTiming::dissolve(opening_->time(), reduceFlashing_));
         updateStatus(step == 0.0 && !pendingSkip_);
         applyAtmosphere(delta);
         return;

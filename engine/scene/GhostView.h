@@ -74,6 +74,9 @@ public:
         std::optional<std::uint64_t> eggSeed;
         // Where the engine's log lines go; empty means standard output.
         std::function<void(const std::string& line, bool flush)> log;
+        // Whether lightning lights the scene gently instead of flashing;
+        // none means the stored choice.
+        std::optional<bool> reduceFlashing;
     };
 
     enum class Key { escape, other };
@@ -140,6 +143,13 @@ public:
     // The "Automatic effects" switch: the surprises, lightning, reactions and
     // characters, in that order.
     void setAutomatic(bool on);
+
+    // "Reduce flashing": each strike keeps its bolt, thunder and timing,
+    // and its light over the scene rises and falls gently instead of
+    // flickering; the opening fades into the scene over three seconds.
+    // Takes effect from the next frame.
+    void setReduceFlashing(bool on);
+    bool reducesFlashing() const { return reduceFlashing_; }
 
     // Visibility queries.
     bool characterVisible(const std::string& name) const;
@@ -257,6 +267,7 @@ private:
     std::shared_ptr<GhostBloom> bloom_;
     std::vector<RingEntity> ringEntities_;
     AtmosphereTimeline timeline_;
+    bool reduceFlashing_ = false;
     double ambientTime_ = 0;
     ReactionTimeline reactions_;
     CharacterTimeline characters_;

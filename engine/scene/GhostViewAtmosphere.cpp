@@ -64,8 +64,13 @@ void GhostView::applyAtmosphere(double delta)
     if (hand_) {
         hand_->update(characters_.handAge());
     }
+    // The bolt always glows with the strike's flicker; its light over the
+    // scene (the flash light and the fog's flash) rises and falls gently
+    // instead when flashing is reduced.
+    const float strike = timeline_.strength();
+    const float strikeLight = reduceFlashing_ ? timeline_.gentleStrength() : strike;
     if (lightning_) {
-        lightning_->update(timeline_.strength());
+        lightning_->update(strike, strikeLight);
     }
 
     // The vehicle's slow bob, in step with its shadow's breathing.
@@ -83,7 +88,7 @@ void GhostView::applyAtmosphere(double delta)
         persistent_->update(ambientTime_, camera_->position(nullptr));
     }
 
-    bloom_->setAtmosphere(static_cast<float>(ambientTime_), timeline_.strength(), reactions_.pumpkinStrength(), h);
+    bloom_->setAtmosphere(static_cast<float>(ambientTime_), strikeLight, reactions_.pumpkinStrength(), h);
 
     const float s = reactions_.pumpkinStrength();
     // Small changes are skipped, but reaching rest exactly always restores

@@ -4,7 +4,8 @@
 
 namespace gloam {
 
-float AtmosphereTimeline::strength() const
+template <std::size_t N>
+float AtmosphereTimeline::sample(const std::array<EnvelopePoint, N>& points) const
 {
     if (!lightningStart) {
         return 0.0F;
@@ -13,15 +14,25 @@ float AtmosphereTimeline::strength() const
     if (!(age >= 0.0 && age < duration)) {
         return 0.0F;
     }
-    for (std::size_t k = 1; k < envelope.size(); ++k) {
-        if (envelope[k].time >= age) {
-            const auto& from = envelope[k - 1];
-            const auto& to = envelope[k];
+    for (std::size_t k = 1; k < points.size(); ++k) {
+        if (points[k].time >= age) {
+            const auto& from = points[k - 1];
+            const auto& to = points[k];
             const auto fraction = static_cast<float>((age - from.time) / (to.time - from.time));
             return from.strength + (to.strength - from.strength) * fraction;
         }
     }
     return 0.0F;
+}
+
+float AtmosphereTimeline::strength() const
+{
+    return sample(envelope);
+}
+
+float AtmosphereTimeline::gentleStrength() const
+{
+    return sample(gentleEnvelope);
 }
 
 bool AtmosphereTimeline::striking() const

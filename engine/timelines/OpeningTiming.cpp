@@ -44,6 +44,12 @@ float OpeningTiming::dissolve(double t)
     return ease((t - 14.15) / 1.25);
 }
 
+float OpeningTiming::gentleDissolve(double t)
+{
+    constexpr double start = 12.4;
+    return static_cast<float>(std::clamp((t - start) / (duration - start), 0.0, 1.0));
+}
+
 float OpeningTiming::titleOpacity(double t)
 {
     return 1.0F - ease((t - 6.1) / 1.4);

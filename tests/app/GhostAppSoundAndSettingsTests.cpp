@@ -2,6 +2,7 @@
 // help, credits and menu.
 #include "app/ControlRow.h"
 #include "app/SoundBar.h"
+#include "engine/prefs/FlashingPreference.h"
 #include "engine/prefs/SoundPreference.h"
 #include "engine/prefs/VehiclePreference.h"
 #include "engine/sound/SceneSound.h"
@@ -182,8 +183,8 @@ TEST_F(GhostAppMenuTest, OneAppMenuWithItsItemsAndKeys)
     for (QAction* action : window.appMenu()->actions()) {
         titles << (action->isSeparator() ? QStringLiteral("-") : action->text());
     }
-    EXPECT_EQ(titles,
-              (QStringList{"About Gloamyard", "-", "How to use\u2026", "Sound credits\u2026", "-", "Quit Gloamyard"}));
+    EXPECT_EQ(titles, (QStringList{"About Gloamyard", "-", "How to use\u2026", "Sound credits\u2026", "-",
+                                   "Reduce flashing", "-", "Quit Gloamyard"}));
     EXPECT_EQ(window.appMenu()->title(), QStringLiteral("Gloamyard"));
     EXPECT_EQ(window.quitItem()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
     EXPECT_TRUE(window.helpItem()->shortcuts().contains(QKeySequence(Qt::Key_F1)));
@@ -197,6 +198,47 @@ TEST_F(GhostAppMenuTest, OneAppMenuWithItsItemsAndKeys)
         EXPECT_TRUE(action->shortcut().isEmpty());
     }
     EXPECT_EQ(effects, (QStringList{"Lightning", "Pumpkins", "Ghost", "Witch", "Hand wave", "Skyrell", "Amperle"}));
+}
+
+TEST_F(GhostAppMenuTest, ReduceFlashingIsStoredAppliedAndFollowsTheScreenSaversChoice)
+{
+    AppHarness harness;
+    harness.launch();
+    QAction* item = harness.window().reduceFlashingItem();
+    ASSERT_TRUE(item->isCheckable());
+    EXPECT_FALSE(item->isChecked()) << "off by default";
+    EXPECT_FALSE(harness.scene().reducesFlashing());
+    EXPECT_TRUE(harness.app->validateMenuItem(item)) << "available while the scene loads";
+
+    item->trigger();
+    EXPECT_TRUE(FlashingPreference::reduced()) << "stored at once";
+    EXPECT_TRUE(harness.scene().reducesFlashing());
+    harness.runScene();
+    EXPECT_TRUE(harness.app->validateMenuItem(item));
+
+    // Turned off meanwhile in the screen saver's options.
+    FlashingPreference::setReduced(false);
+    harness.app->applicationDidBecomeActive();
+    EXPECT_FALSE(item->isChecked());
+    EXPECT_FALSE(harness.scene().reducesFlashing());
+    FlashingPreference::setReduced(true);
+    harness.app->applicationDidBecomeActive();
+    EXPECT_TRUE(item->isChecked());
+    EXPECT_TRUE(harness.scene().reducesFlashing());
+
+    item->trigger();
+    EXPECT_FALSE(FlashingPreference::reduced());
+    EXPECT_FALSE(harness.scene().reducesFlashing());
+}
+
+TEST_F(GhostAppMenuTest, AStoredReduceFlashingChoiceHoldsFromLaunch)
+{
+    FlashingPreference::setReduced(true);
+    AppHarness harness;
+    harness.launch();
+    EXPECT_TRUE(harness.window().reduceFlashingItem()->isChecked());
+    EXPECT_TRUE(harness.scene().reducesFlashing());
+    EXPECT_TRUE(FlashingPreference::reduced()) << "launching leaves the choice as stored";
 }
 
 TEST_F(GhostAppMenuTest, ControlsCarryTheirTextsTipsAndNames)
@@ -258,6 +300,7 @@ TEST_F(GhostAppMenuTest, HelpIsAWindowModalMessageWithFiveParagraphs)
     EXPECT_EQ(paragraphs[0], QStringLiteral("Drag the scene to orbit the car. Click pumpkins, gravestones, the moon, "
                                             "or the hand to trigger their reactions. Use Play effect for the same "
                                             "effects and the Skyrell and Amperle surprises."));
+    EXPECT_TRUE(paragraphs[1].contains(QStringLiteral("Reduce flashing, in the Gloamyard menu,")));
     EXPECT_TRUE(paragraphs[3].contains(QStringLiteral("XScreenSaver settings")));
     EXPECT_FALSE(help->informativeText().contains(QStringLiteral("System Settings")));
     help->accept();

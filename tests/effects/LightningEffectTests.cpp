@@ -210,3 +210,28 @@ TEST(LightningEffectTest, RepeatedStrengthTouchesNothing)
     EXPECT_TRUE(effect.root()->isEnabled());
     EXPECT_FLOAT_EQ(effect.light()->light().intensity, 405.0F);
 }
+
+TEST(LightningEffectTest, GentleLightLeavesTheBoltsGlowToTheStrike)
+{
+    struct Case {
+        float strength;
+        float light;
+        bool enabled;
+    };
+    LightningEffect effect;
+    // A dip of the flicker under a steady light, the light alone, the bolt
+    // alone, and both at rest.
+    for (const Case c : {Case{0.02F, 0.3F, true}, Case{1.0F, 0.3F, true}, Case{0.0F, 0.05F, true},
+                         Case{0.9F, 0.0F, true}, Case{0.0F, 0.0F, false}}) {
+        effect.update(c.strength, c.light);
+        EXPECT_EQ(effect.root()->isEnabled(), c.enabled) << c.strength << " " << c.light;
+        EXPECT_FLOAT_EQ(boltMaterial(effect).emissiveIntensity, c.strength * 7.0F) << c.strength;
+        EXPECT_FLOAT_EQ(effect.light()->light().intensity, c.light * 450.0F) << c.light;
+    }
+    // A new light with the same glow moves the light only.
+    effect.update(0.5F, 0.1F);
+    effect.bolt()->components.get<platform::ModelComponent>()->materials.clear();
+    effect.update(0.5F, 0.2F);
+    EXPECT_FLOAT_EQ(effect.light()->light().intensity, 90.0F);
+    EXPECT_TRUE(effect.bolt()->components.get<platform::ModelComponent>()->materials.empty());
+}

@@ -209,6 +209,30 @@ TEST_F(OpeningSequenceTest, PlaysFromStartToItsEndAndSkips)
     EXPECT_FALSE(opening->root()->isEnabled());
 }
 
+TEST_F(OpeningSequenceTest, AGentleDissolveFadesThePictureFromTheEndOfThePan)
+{
+    auto opening = make();
+    opening->start();
+    struct Case {
+        double t;
+        float quick;  // the usual fade, 14.15 s to 15.4 s
+        float gentle; // reduced flashing: 12.4 s to 15.4 s, steadily
+    };
+    const Case cases[] = {
+        {12.4, 1.0F, 1.0F}, {13.15, 1.0F, 0.75F}, {13.9, 1.0F, 0.5F}, {14.775, 0.5F, 0.2083F}, {15.39, 0.0F, 0.0033F},
+    };
+    for (const Case& c : cases) {
+        opening->setGentleDissolve(false);
+        opening->seek(c.t);
+        EXPECT_NEAR(opacityOf(*opening->root()), c.quick, 2e-3F) << c.t;
+        opening->setGentleDissolve(true);
+        opening->seek(c.t);
+        EXPECT_NEAR(opacityOf(*opening->root()), c.gentle, 2e-3F) << c.t;
+    }
+    opening->seek(15.4);
+    EXPECT_FALSE(opening->root()->isEnabled()) << "it ends when it always did";
+}
+
 TEST_F(OpeningSequenceTest, PosesFollowTheTimeline)
 {
     auto opening = make();

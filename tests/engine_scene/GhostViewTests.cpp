@@ -3,6 +3,7 @@
 #include "engine/effects/PersistentEffects.h"
 #include "engine/eggs/EasterEggEffects.h"
 #include "engine/post/GhostBloom.h"
+#include "engine/prefs/FlashingPreference.h"
 #include "engine/prefs/GloamyardPreferences.h"
 #include "engine/scene/GhostView.h"
 #include "engine/scene/HeadlessSceneDriver.h"
@@ -11,6 +12,8 @@
 #include "platform/async/TaskHandle.h"
 #include "platform/collision/CollisionComponent.h"
 #include "platform/collision/ShapeResource.h"
+#include "platform/material/Material.h"
+#include "platform/scene/ModelComponent.h"
 #include "resources/SceneLandmarks.h"
 #include "tests/engine_scene/SceneFixture.h"
 #include "tests/support/EventLoop.h"
@@ -668,6 +671,67 @@ TEST_F(GhostViewTest, LightningFlashesBesideTheHouseAndTheShadowBreathes)
 
     const float k = PersistentEffects::hover(scene.view->ambientTime()) / 0.09F;
     EXPECT_NEAR(scene.view->contactShadow()->scale().z, 1.0F + 0.075F * k, 1e-5F);
+}
+
+TEST_F(GhostViewTest, ReducedFlashingLightsTheSceneGentlyWhileTheBoltKeepsItsFlicker)
+{
+    FlashingPreference::setReduced(true); // as the app's menu or the saver's options store it
+    SceneHarness scene;
+    EXPECT_TRUE(scene.view->reducesFlashing()) << "the stored choice";
+    scene.runScene();
+    LightningEffect* lightning = scene.view->lightning();
+    ASSERT_NE(lightning, nullptr);
+    const auto boltGlow = [&] {
+        const auto* model = lightning->bolt()->components.get<platform::ModelComponent>();
+        return model != nullptr ? platform::asPhysicallyBased(model->materials.at(0))->emissiveIntensity : -1.0F;
+    };
+
+    // Each frame of one strike: the bolt glows with the flicker, the light
+    // and the fog's flash follow the gentle level.
+    const auto strike = [&](bool reduced) {
+        scene.view->triggerLightning();
+        float brightestBolt = 0.0F;
+        float brightestLight = 0.0F;
+        for (int i = 0; i < 200 && scene.view->timeline().lightningStart; ++i) {
+            scene.ticks(1, 1.0 / 30);
+            const float flicker = scene.view->timeline().strength();
+            const float light = reduced ? scene.view->timeline().gentleStrength() : flicker;
+            EXPECT_FLOAT_EQ(boltGlow(), flicker * 7.0F) << "frame " << i;
+            EXPECT_FLOAT_EQ(lightning->light()->light().intensity, light * 450.0F) << "frame " << i;
+            EXPECT_FLOAT_EQ(scene.view->bloom()->sharedValues().atmosphere.y, light) << "frame " << i;
+            EXPECT_EQ(lightning->root()->isEnabled(), std::max(flicker, light) > 0.001F) << "frame " << i;
+            brightestBolt = std::max(brightestBolt, flicker);
+            brightestLight = std::max(brightestLight, light);
+        }
+        EXPECT_FALSE(scene.view->timeline().lightningStart.has_value()) << "the strike ran its 3.2 s";
+        EXPECT_GT(brightestBolt, 0.9F) << "the bolt still flashes at full glow";
+        return brightestLight;
+    };
+    EXPECT_LE(strike(true), 0.22F + 1e-6F);
+    EXPECT_FALSE(lightning->root()->isEnabled()) << "dormant again";
+
+    // Turned off (the app's menu), the next strike flashes as before.
+    scene.view->setReduceFlashing(false);
+    EXPECT_GT(strike(false), 0.9F);
+}
+
+TEST_F(GhostViewTest, ReducedFlashingSpreadsTheOpeningsFadeIntoTheScene)
+{
+    SceneHarness scene;
+    scene.runScene();
+    for (const bool reduced : {false, true}) {
+        scene.view->setReduceFlashing(reduced);
+        scene.view->startOpening();
+        scene.ticks(1, frameStep); // the first frame after a start has no step
+        scene.ticks(1, 13.9);
+        ASSERT_TRUE(scene.view->openingPlaying());
+        const float shown = reduced ? 0.5F : 0.0F; // the gentle fade is half way, the usual one not begun
+        EXPECT_FLOAT_EQ(scene.view->bloom()->sharedValues().sceneVisibility, shown) << reduced;
+        EXPECT_NEAR(gloam::testing::opacityOf(*scene.view->opening()->root()), 1.0F - shown, 1e-4F) << reduced;
+        scene.ticks(1, 1.6);
+        EXPECT_FALSE(scene.view->openingPlaying()) << "the opening ends when it always did";
+        EXPECT_FLOAT_EQ(scene.view->bloom()->sharedValues().sceneVisibility, 1.0F);
+    }
 }
 
 TEST_F(GhostViewTest, FailingSurprisesFailTheWholeLoad)

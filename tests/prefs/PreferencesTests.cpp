@@ -1,3 +1,4 @@
+#include "engine/prefs/FlashingPreference.h"
 #include "engine/prefs/GloamyardPreferences.h"
 #include "engine/prefs/SoundPreference.h"
 #include "engine/prefs/VehiclePreference.h"
@@ -141,6 +142,44 @@ TEST_F(PreferencesTest, TwoProcessesSeeEachOthersWrites)
     SoundPreference::save(SoundMode::app, true, 0.9F);
     EXPECT_EQ(peer("get-sound app"), "on 0.90\n");
     EXPECT_EQ(VehiclePreference::selected(), Vehicle::spirra) << "a sound write keeps the vehicle";
+}
+
+TEST_F(PreferencesTest, ReduceFlashingIsOffUntilChosenAndReadsHandEditedValues)
+{
+    EXPECT_FALSE(FlashingPreference::reduced());
+    FlashingPreference::setReduced(true);
+    EXPECT_TRUE(FlashingPreference::reduced());
+    EXPECT_EQ(GloamyardPreferences::defaults().value("reduceFlashing"), QJsonValue(true)) << "stored as a Bool";
+    FlashingPreference::setReduced(false);
+    EXPECT_FALSE(FlashingPreference::reduced());
+
+    const struct {
+        const char* json;
+        bool reduced;
+    } cases[] = {
+        {"true", true},    {"\"yes\"", true}, {"1", true},     {"\" TRUE \"", true}, {"false", false},
+        {"\"no\"", false}, {"0", false},      {"null", false}, {"[true]", false},    {"{}", false},
+    };
+    for (const auto& c : cases) {
+        writeFile(sharedFile(), std::string(R"({"reduceFlashing": )") + c.json + "}");
+        EXPECT_EQ(FlashingPreference::reduced(), c.reduced) << c.json;
+    }
+}
+
+TEST_F(PreferencesTest, ReduceFlashingIsSharedBetweenProcessesAndKeepsTheOtherChoices)
+{
+    VehiclePreference::setSelected(Vehicle::brusker);
+    SoundPreference::save(SoundMode::saver, true, 0.4F);
+    peer("set-flashing reduced");
+    EXPECT_TRUE(FlashingPreference::reduced());
+    EXPECT_EQ(VehiclePreference::selected(), Vehicle::brusker);
+    EXPECT_TRUE(SoundPreference::enabled(SoundMode::saver));
+
+    FlashingPreference::setReduced(false);
+    EXPECT_EQ(peer("get-flashing"), "normal\n");
+    FlashingPreference::setReduced(true);
+    EXPECT_EQ(peer("get-flashing"), "reduced\n");
+    EXPECT_FLOAT_EQ(SoundPreference::volume(SoundMode::saver), 0.4F);
 }
 
 TEST_F(PreferencesTest, MigrationCopiesMissingLegacyChoicesOnce)

@@ -1,5 +1,6 @@
 // A second process for the preference tests: reads and writes the shared
 // store and the diagnostics log the way the app or the screen saver does.
+#include "engine/prefs/FlashingPreference.h"
 #include "engine/prefs/SaverDiagnostics.h"
 #include "engine/prefs/SoundPreference.h"
 #include "engine/prefs/VehiclePreference.h"
@@ -24,6 +25,10 @@ int main(int argc, char** argv)
         const SoundMode mode = soundModeFromRawValue(argv[2]).value_or(SoundMode::preview);
         std::printf("%s %.2f\n", SoundPreference::enabled(mode) ? "on" : "off",
                     static_cast<double>(SoundPreference::volume(mode)));
+    } else if (argc >= 3 && std::strcmp(argv[1], "set-flashing") == 0) {
+        FlashingPreference::setReduced(std::strcmp(argv[2], "reduced") == 0);
+    } else if (argc >= 2 && std::strcmp(argv[1], "get-flashing") == 0) {
+        std::printf("%s\n", FlashingPreference::reduced() ? "reduced" : "normal");
     } else if (argc >= 2 && std::strcmp(argv[1], "record") == 0) {
         for (int i = 2; i < argc; ++i) {
             saverRecord([&] { return std::string(argv[i]); });
@@ -31,7 +36,7 @@ int main(int argc, char** argv)
         std::printf("%d\n", static_cast<int>(::getpid()));
     } else {
         std::fprintf(stderr, "usage: prefs_peer set-vehicle RAW | get-vehicle | save-sound MODE on|off VOLUME | "
-                             "get-sound MODE | record MESSAGE...\n");
+                             "get-sound MODE | set-flashing reduced|normal | get-flashing | record MESSAGE...\n");
         return 2;
     }
     return 0;

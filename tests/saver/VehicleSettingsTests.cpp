@@ -1,3 +1,4 @@
+#include "engine/prefs/FlashingPreference.h"
 #include "engine/prefs/GloamyardPreferences.h"
 #include "engine/prefs/SoundPreference.h"
 #include "engine/prefs/VehiclePreference.h"
@@ -134,6 +135,42 @@ TEST_F(OptionsSheetTest, SaveStoresTheFourthVehicleAndTheSoundThenTellsTheOwnerL
     EXPECT_FALSE(saved.has_value()) << "didSave comes on the next turn of the event loop";
     QCoreApplication::processEvents();
     EXPECT_EQ(saved, Vehicle::spirra);
+}
+
+TEST_F(OptionsSheetTest, ReduceFlashingSitsBesideTheButtonsAndOnlySaveStoresIt)
+{
+    VehicleSettings settings;
+    EXPECT_EQ(settings.reduceFlashing->text(), QStringLiteral("Reduce flashing"));
+    EXPECT_EQ(settings.reduceFlashing->geometry(), QRect(26, 320 - 12 - 28, 185, 28));
+    EXPECT_FALSE(settings.reduceFlashing->geometry().intersects(settings.cancelButton->geometry()));
+    EXPECT_EQ(settings.window->size(), QSize(420, 320)) << "the panel keeps its size";
+
+    std::optional<int> finished;
+    settings.finish = [&](int response) { finished = response; };
+    settings.prepare();
+    EXPECT_FALSE(settings.reduceFlashing->isChecked()) << "off by default";
+    settings.reduceFlashing->click();
+    settings.cancelButton->click();
+    EXPECT_EQ(finished, QDialog::Rejected);
+    EXPECT_TRUE(stored().isEmpty()) << "Cancel stores nothing";
+
+    settings.prepare();
+    EXPECT_FALSE(settings.reduceFlashing->isChecked()) << "each presentation starts from the store";
+    settings.reduceFlashing->click();
+    settings.saveButton->click();
+    EXPECT_TRUE(FlashingPreference::reduced()) << "what the app and the next saver scene read";
+    EXPECT_EQ(stored().value(QStringLiteral("reduceFlashing")), QJsonValue(true));
+
+    // Chosen in the app meanwhile: the next presentation shows it.
+    FlashingPreference::setReduced(false);
+    settings.prepare();
+    EXPECT_FALSE(settings.reduceFlashing->isChecked());
+    FlashingPreference::setReduced(true);
+    settings.prepare();
+    EXPECT_TRUE(settings.reduceFlashing->isChecked());
+    settings.reduceFlashing->click();
+    settings.saveButton->click();
+    EXPECT_FALSE(FlashingPreference::reduced());
 }
 
 TEST_F(OptionsSheetTest, DidSaveIsDroppedWhenThePanelIsGoneFirst)

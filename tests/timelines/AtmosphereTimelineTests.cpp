@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 using gloam::AtmosphereTimeline;
@@ -29,6 +30,31 @@ std::vector<double> strikeTimes(AtmosphereTimeline& timeline, double until)
         }
     }
     return starts;
+}
+
+// One strike's levels as 30 frames a second would see them, from a second
+// before it to a second after, with the strike starting `phase` seconds
+// into a frame.
+template <typename Level>
+std::vector<float> framesOfAStrike(double phase, Level level)
+{
+    std::vector<float> levels;
+    for (int frame = -30; frame < 126; ++frame) {
+        levels.push_back(level(strikeAt(frame / 30.0 + phase)));
+    }
+    return levels;
+}
+
+// The largest change (highest minus lowest) within any `window` consecutive values.
+float largestSwing(const std::vector<float>& values, std::size_t window)
+{
+    float largest = 0.0F;
+    for (std::size_t start = 0; start + window <= values.size(); ++start) {
+        const auto [low, high] = std::minmax_element(values.begin() + static_cast<long>(start),
+                                                     values.begin() + static_cast<long>(start + window));
+        largest = std::max(largest, *high - *low);
+    }
+    return largest;
 }
 
 } // namespace
@@ -116,4 +142,38 @@ TEST(AtmosphereTimelineTest, TurningAutomaticBackOnWaitsAtLeastFourSeconds)
     timeline.nextAutomatic = timeline.time + 30;
     timeline.setAutomatic(true);
     EXPECT_DOUBLE_EQ(timeline.nextAutomatic, timeline.time + 30);
+}
+
+TEST(AtmosphereTimelineTest, GentleLightRisesAndFallsOverTheSameStrike)
+{
+    struct Case {
+        double age;
+        float expected;
+    };
+    const Case cases[] = {
+        {-0.1, 0.0F}, {0.0, 0.0F},   {0.35, 0.03F},  {0.525, 0.065F}, {1.4, 0.22F}, {1.55, 0.22F},
+        {2.3, 0.14F}, {2.85, 0.04F}, {3.1999, 0.0F}, {3.2, 0.0F},     {5.0, 0.0F},
+    };
+    for (const auto& c : cases) {
+        EXPECT_NEAR(strikeAt(c.age).gentleStrength(), c.expected, 2e-4F) << "age " << c.age;
+    }
+    EXPECT_EQ(AtmosphereTimeline().gentleStrength(), 0.0F) << "no strike, no light";
+}
+
+TEST(AtmosphereTimelineTest, GentleLightNeverSwingsAFlashWithinASecond)
+{
+    const auto flicker = [](const AtmosphereTimeline& t) { return t.strength(); };
+    const auto gentle = [](const AtmosphereTimeline& t) { return t.gentleStrength(); };
+    for (const double phase : {0.0, 0.01, 0.0167, 0.025}) {
+        const std::vector<float> flickerLevels = framesOfAStrike(phase, flicker);
+        const std::vector<float> gentleLevels = framesOfAStrike(phase, gentle);
+        EXPECT_GT(largestSwing(flickerLevels, 30), 0.9F) << "the flicker itself is a flash; phase " << phase;
+        EXPECT_LE(largestSwing(gentleLevels, 30), AtmosphereTimeline::gentleSwingPerSecond) << "phase " << phase;
+        // One rise and one fall: no frame-to-frame reversal while it rises
+        // or after it has begun to fall.
+        const auto peak = std::max_element(gentleLevels.begin(), gentleLevels.end());
+        EXPECT_TRUE(std::is_sorted(gentleLevels.begin(), peak + 1)) << "phase " << phase;
+        EXPECT_TRUE(std::is_sorted(peak, gentleLevels.end(), std::greater<>())) << "phase " << phase;
+        EXPECT_GT(*peak, 0.15F) << "the strike still lights the scene";
+    }
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using gloam::OpeningTiming;
 
 TEST(OpeningTimingTest, ClockStopsAtItsEnd)
@@ -43,4 +45,33 @@ TEST(OpeningTimingTest, EasingCurves)
     for (const auto& c : cases) {
         EXPECT_FLOAT_EQ(c.actual, c.expected);
     }
+}
+
+// The largest change of a fade within any one second, seen at 30 frames a second.
+template <typename Fade>
+float largestChangeInASecond(Fade fade)
+{
+    float largest = 0.0F;
+    for (int frame = 0; frame + 30 <= 16 * 30; ++frame) {
+        largest = std::max(largest, fade((frame + 30) / 30.0) - fade(frame / 30.0));
+    }
+    return largest;
+}
+
+TEST(OpeningTimingTest, TheGentleDissolveSpreadsTheSameFadeOverThreeSeconds)
+{
+    EXPECT_EQ(OpeningTiming::gentleDissolve(12.4), 0.0F);
+    EXPECT_FLOAT_EQ(OpeningTiming::gentleDissolve(13.9), 0.5F);
+    EXPECT_EQ(OpeningTiming::gentleDissolve(15.4), 1.0F);
+    EXPECT_EQ(OpeningTiming::gentleDissolve(3.0), 0.0F);
+    EXPECT_EQ(OpeningTiming::dissolve(14.0, true), OpeningTiming::gentleDissolve(14.0));
+    EXPECT_EQ(OpeningTiming::dissolve(14.0, false), OpeningTiming::dissolve(14.0));
+
+    // The picture is about 0.17 darker than the scene (mean relative
+    // luminance): the usual fade moves two thirds of that within a second,
+    // the gentle one a third, under the 0.1 of a flash.
+    const auto quick = [](double t) { return OpeningTiming::dissolve(t); };
+    const auto gentle = [](double t) { return OpeningTiming::gentleDissolve(t); };
+    EXPECT_GT(largestChangeInASecond(quick), 0.6F);
+    EXPECT_LE(largestChangeInASecond(gentle), 1.0F / 3.0F + 1e-4F);
 }

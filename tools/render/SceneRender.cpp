@@ -48,6 +48,9 @@ void usage()
                 "  --trigger WHAT@T     start an effect at scene time T (repeatable); WHAT is\n"
                 "                       lightning, pumpkins, ghost (the tallest grave in view),\n"
                 "                       ghost=ID, witch, hand, skyrell or amperle\n"
+                "  --reduce-flashing    lightning lights the scene with a gentle rise and fall\n"
+                "                       instead of flashing (the stored choice of the app and\n"
+                "                       the screen saver is not read: without this, it flashes)\n"
                 "  --quality TIER       auto (default: from the GL renderer, or GLOAMYARD_QUALITY),\n"
                 "                       full or software\n"
                 "  --log                print the scene's log lines\n"
@@ -136,6 +139,7 @@ int renderScene(int argc, char** argv)
     bool skip = false;
     bool manual = false;
     bool printLog = false;
+    bool reduceFlashing = false;
     std::uint64_t seed = 1;
     std::vector<Trigger> triggers;
     std::optional<render::QualityTier> quality;
@@ -199,6 +203,8 @@ int renderScene(int argc, char** argv)
             manual = true;
         } else if (a == "--log") {
             printLog = true;
+        } else if (a == "--reduce-flashing") {
+            reduceFlashing = true;
         } else {
             fail("unknown argument \u201c" + a + "\u201d (see --help)");
         }
@@ -224,6 +230,7 @@ int renderScene(int argc, char** argv)
         GhostView::Environment environment;
         environment.uptime = [&now] { return now; };
         environment.eggSeed = seed;
+        environment.reduceFlashing = reduceFlashing;
         environment.log = [printLog](const std::string& line, bool) {
             if (printLog) {
                 std::printf("%s\n", line.c_str());
