@@ -1,6 +1,7 @@
 #include "saver/GloamyardExtension.h"
 
 #include "engine/scene/HalloweenResources.h"
+#include "platform/process/SignalPipe.h"
 #include "platform/render/window/RenderWindow.h"
 #include "saver/DisplayPowerWatch.h"
 #include "saver/GloamyardConfiguration.h"
@@ -8,7 +9,6 @@
 #include "saver/GloamyardViewController.h"
 #include "saver/SaverProcessServices.h"
 #include "saver/SaverSurface.h"
-#include "saver/SignalPipe.h"
 #include "saver/SystemSleepWatch.h"
 #include "saver/X11HostWindow.h"
 #include "saver/X11SessionWatch.h"
@@ -24,11 +24,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace gloam::saver {
@@ -48,18 +48,6 @@ int lostServer(Display*)
     static const char line[] = "gloamyard-saver: lost the connection to the X server\n";
     [[maybe_unused]] const auto written = ::write(STDERR_FILENO, line, sizeof line - 1);
     ::_exit(EXIT_FAILURE);
-}
-
-// Ends the process if the orderly stop has not finished by the deadline.
-// By then the scene is stopped and the records are written; what can be
-// left is the render thread finishing a slow frame.
-void armStopDeadline()
-{
-    std::thread([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(GloamyardExtension::stopDeadlineMs));
-        // No stdio here: the main thread may hold a stream's lock.
-        ::_exit(EXIT_SUCCESS);
-    }).detach();
 }
 
 // Calls `changed` when a window of the saver's own is resized.
@@ -230,17 +218,19 @@ int GloamyardExtension::draw(const SaverCommandLine& commandLine, int argc, char
         }
     };
 
+    // XScreenSaver ends the mode with SIGTERM; a user at a terminal with
+    // SIGINT. A second signal while the stop runs changes nothing.
     bool stopping = false;
-    SignalPipe signalPipe(
-        [&](int) {
-            if (stopping) {
-                return;
-            }
-            stopping = true;
-            view.stopAnimation();
-            QApplication::exit(0);
-        },
-        std::chrono::milliseconds(stopDeadlineMs));
+    platform::SignalPipe signalPipe({SIGTERM, SIGINT});
+    signalPipe.endProcessAfter(std::chrono::milliseconds(stopDeadlineMs), EXIT_SUCCESS);
+    QObject::connect(&signalPipe, &platform::SignalPipe::received, [&](int) {
+        if (stopping) {
+            return;
+        }
+        stopping = true;
+        view.stopAnimation();
+        QApplication::exit(0);
+    });
 
     std::unique_ptr<ResizeFilter> resizeFilter;
     if (host) {
@@ -302,7 +292,7 @@ int GloamyardExtension::draw(const SaverCommandLine& commandLine, int argc, char
     const int result = QApplication::exec();
     if (!stopping) {
         // Ended by the window closing or going away: the same bounded stop.
-        armStopDeadline();
+        signalPipe.startDeadline();
         view.stopAnimation();
     }
     drawn->onStarted = nullptr;
