@@ -25,6 +25,8 @@ packages=(
   libopenal-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libstk-dev
   # screen saver host glue
   libx11-dev libxext-dev
+  # the saver's X tests press keys through the XTEST extension
+  libxtst-dev
   # the installer: package signing (openssl) and checking (libcrypto)
   openssl libssl-dev
   # windowed tests, scripted runs of the app and screenshots; desktop entry checks

@@ -30,6 +30,9 @@ std::atomic<bool> deadlineRunning{false};
 std::atomic<long long> deadlineMs{0};
 std::atomic<int> deadlineStatus{0};
 sem_t deadlineWake;
+// Set before arming, read only by the watchdog thread after it is woken.
+std::function<void()> deadlineLastWords;
+std::mutex deadlineLastWordsLock;
 
 static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<long long>::is_always_lock_free &&
                   std::atomic<int>::is_always_lock_free,
@@ -77,6 +80,14 @@ void startWatchdogOnce()
                 while (::nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
                 }
                 if (armed.load()) {
+                    std::function<void()> lastWords;
+                    {
+                        const std::lock_guard lock(deadlineLastWordsLock);
+                        lastWords = deadlineLastWords;
+                    }
+                    if (lastWords) {
+                        lastWords();
+                    }
                     ::_exit(deadlineStatus.load());
                 }
                 // Disarmed meanwhile: wait for the next arming.
@@ -117,8 +128,12 @@ SignalPipe::~SignalPipe()
     notifier_.reset();
 }
 
-void SignalPipe::endProcessAfter(std::chrono::milliseconds deadline, int status)
+void SignalPipe::endProcessAfter(std::chrono::milliseconds deadline, int status, std::function<void()> lastWords)
 {
+    {
+        const std::lock_guard lock(deadlineLastWordsLock);
+        deadlineLastWords = std::move(lastWords);
+    }
     startWatchdogOnce();
     deadlineMs.store(deadline.count() > 0 ? deadline.count() : 0);
     deadlineStatus.store(status);

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -42,8 +43,10 @@ public:
     // From now on, a signal (or `startDeadline`) ends the process with
     // `status` that long later, unless the object is gone by then. Ends
     // the process from a thread of its own with _exit: no stdio, no
-    // destructors, no atexit handlers.
-    void endProcessAfter(std::chrono::milliseconds deadline, int status = 0);
+    // destructors, no atexit handlers. `lastWords`, when given, runs on
+    // that thread just before: it must not touch anything the main thread
+    // may be holding (no stdio, no shared connections or locks).
+    void endProcessAfter(std::chrono::milliseconds deadline, int status = 0, std::function<void()> lastWords = {});
     // Starts the armed deadline now, as a signal would (for a stop that
     // begins another way, such as the window going away). Nothing happens
     // when no deadline is armed.

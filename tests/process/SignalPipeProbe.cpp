@@ -32,7 +32,10 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     gloam::platform::SignalPipe pipe({SIGTERM, SIGINT});
-    pipe.endProcessAfter(std::chrono::milliseconds(300), deadlineStatus);
+    pipe.endProcessAfter(std::chrono::milliseconds(300), deadlineStatus, [] {
+        static const char line[] = "last words\n";
+        [[maybe_unused]] const auto written = ::write(STDOUT_FILENO, line, sizeof line - 1);
+    });
     QObject::connect(&pipe, &gloam::platform::SignalPipe::received, [](int signalNumber) {
         std::printf("received %d\n", signalNumber);
         std::fflush(stdout);

@@ -130,7 +130,7 @@ TEST(SignalPipeProcessTest, ASecondSigtermWhileTheMainLoopIsBusyIsHarmless)
     const auto status = probe.wait(20);
     EXPECT_TRUE(ChildProcess::exitedWith(status, probeDeadlineStatus)) << ChildProcess::describe(status) << "\n"
                                                                        << probe.output();
-    EXPECT_EQ(probe.output(), "ready\nreceived 15\n");
+    EXPECT_EQ(probe.output(), "ready\nreceived 15\nlast words\n");
 }
 
 TEST(SignalPipeProcessTest, TheDeadlineEndsAProcessWhoseStopBeganWithoutASignal)
@@ -139,7 +139,7 @@ TEST(SignalPipeProcessTest, TheDeadlineEndsAProcessWhoseStopBeganWithoutASignal)
     const auto status = probe.wait(20);
     EXPECT_TRUE(ChildProcess::exitedWith(status, probeDeadlineStatus)) << ChildProcess::describe(status) << "\n"
                                                                        << probe.output();
-    EXPECT_EQ(probe.output(), "ready\n");
+    EXPECT_EQ(probe.output(), "ready\nlast words\n");
 }
 
 } // namespace
