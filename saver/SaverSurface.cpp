@@ -49,6 +49,10 @@ void SaverSurface::removeScene(const SaverScene& scene)
 {
     if (scene_.get() == &scene) {
         scene_.reset();
+        // The builder keeps converted copies of the scene's meshes and
+        // pictures until enough later frames let it notice they are gone;
+        // a scene built after this one would find them all still there.
+        builder_ = render::FramePacketBuilder();
         if (hideWhenEmpty_) {
             window_->hide();
         }
