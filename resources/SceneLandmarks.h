@@ -56,4 +56,9 @@ inline constexpr float fieldOfViewDegrees = 10.5f;
 inline constexpr float panoramaHouseAcross = 0.7f;
 inline constexpr float panoramaHouseWidth = 0.085f;
 
+// The opening's title picture: its lettering, with the dark rim round the
+// letters, spans this share of the picture's width about its centre (the
+// opening narrows the card in views too narrow for it).
+inline constexpr float titleLetteringWidth = 0.64f;
+
 } // namespace gloam::landmarks

@@ -60,15 +60,11 @@ constexpr float titleDepth = 0.035F;
 constexpr float witchDepth = 0.18F;
 constexpr float witchWidth = 0.36F;
 
-// Times, in seconds of the opening's clock.
+// Times, in seconds of the opening's clock (the pan, the title's fade and
+// the fade into the scene are the clock's own curves).
 constexpr double zoomEnd = 9.8;
-constexpr double panDuration = 2.6;
 constexpr double titleShrink = 2.25;
 constexpr double titleGone = 7.5;
-constexpr double titleFadeStart = 6.1;
-constexpr double titleFadeLength = 1.4;
-constexpr double fadeStart = 14.15;
-constexpr double fadeLength = 1.25;
 constexpr double batsStart = 2.7;
 constexpr double batFlight = 3.35;
 constexpr double witchStart = 5.5;
@@ -88,14 +84,9 @@ constexpr float backdropPerAspect = 2.015F;
 constexpr float houseRight = (landmarks::panoramaHouseAcross - 0.5F + 0.75F * landmarks::panoramaHouseWidth) *
                              OpeningSequence::minimumBackdropWidth;
 // Below this aspect the title card narrows with the view, so that its
-// lettering (about 0.8 of the card's width) keeps within 0.92 of the view.
-constexpr float titleFitAspect = 1.175F;
-
-float smoothstep(double x)
-{
-    const double c = std::clamp(x, 0.0, 1.0);
-    return static_cast<float>(c * c * (3.0 - 2.0 * c));
-}
+// lettering keeps within this share of the view's width.
+constexpr float titleViewShare = 0.92F;
+constexpr float titleFitAspect = OpeningSequence::titleWidth * landmarks::titleLetteringWidth / (2.0F * titleViewShare);
 
 glm::quat aboutZ(float angle)
 {
@@ -407,7 +398,7 @@ void OpeningSequence::seek(double t)
 
     // The panorama zooms in slightly, then pans up to the hill.
     const float s = (1.0F + zoomShare * static_cast<float>(std::min(t, zoomEnd) / zoomEnd)) * backdropWidth_;
-    const float pan = smoothstep((t - zoomEnd) / panDuration);
+    const float pan = OpeningTiming::pan(t);
     const glm::vec3 scale(s, s, 1.0F);
     const glm::vec3 position(hillShift_ * pan, (restingTop + panShare * pan - 0.5F) * s, 0.0F);
     background_->setScale(scale);
@@ -420,7 +411,7 @@ void OpeningSequence::seek(double t)
         }
     }
 
-    setOpacity(*root_, 1.0F - smoothstep((t - fadeStart) / fadeLength));
+    setOpacity(*root_, 1.0F - OpeningTiming::dissolve(t));
     poseTitle(t);
     poseBats(t);
     poseWitch(t);
@@ -438,10 +429,10 @@ void OpeningSequence::poseTitle(double t)
 {
     // Narrow views get a narrower card, so the whole title stays in view.
     const float fit = std::min(1.0F, aspect_ / titleFitAspect);
-    title_->setScale(glm::vec3((1.0F + 1.4F * (1.0F - smoothstep(t / titleShrink))) * fit));
+    title_->setScale(glm::vec3((1.0F + 1.4F * (1.0F - OpeningTiming::ease(t / titleShrink))) * fit));
     title_->setPosition(glm::vec3(0.0F, -0.04F, titleDepth));
     title_->setEnabled(t < titleGone);
-    setOpacity(*title_, 1.0F - smoothstep((t - titleFadeStart) / titleFadeLength));
+    setOpacity(*title_, OpeningTiming::titleOpacity(t));
 }
 
 void OpeningSequence::poseBats(double t)

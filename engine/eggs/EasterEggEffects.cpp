@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iostream>
 #include <string>
 
 namespace gloam {
@@ -75,7 +76,7 @@ std::size_t EasterEggEffects::chargingTemplateCount()
     return chargingMaterialTemplates().size();
 }
 
-EasterEggEffects::EasterEggEffects(const std::filesystem::path& resources)
+EasterEggEffects::EasterEggEffects(const std::filesystem::path& resources, const Log& log)
     : root_(platform::Entity::make("ExperimentalEasterEggs"))
     , skyrell_(platform::Entity::make("SkyrellEgg"))
     , spirra_(platform::Entity::make("SkyrellCar"))
@@ -113,8 +114,14 @@ EasterEggEffects::EasterEggEffects(const std::filesystem::path& resources)
         guestWitch_ = platform::Entity::make("SkyrellWitch");
         guestWitch_->addChild(witch);
         skyrell_->addChild(guestWitch_);
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         guestWitch_.reset();
+        const std::string line = std::string("E4 EASTER EGG WITCH FAILED ") + error.what();
+        if (log) {
+            log(line);
+        } else {
+            std::cout << line << std::endl;
+        }
     }
 
     platform::PhysicallyBasedMaterial cableMaterial;
@@ -146,6 +153,16 @@ EasterEggEffects::EasterEggEffects(const std::filesystem::path& resources)
     pumpkin_->addChild(warm_);
 
     configureChargingFade(*charging_, 0.0F);
+    // What casts a shadow casts it only while its surface is whole: the
+    // shadow pass draws the full shape and knows nothing of the dissolve.
+    charging_->visit([this](platform::Entity& entity) {
+        const auto* shadow = entity.components.get<platform::DynamicLightShadowComponent>();
+        if (entity.components.get<platform::ModelComponent>() != nullptr &&
+            (shadow == nullptr || shadow->castsShadow)) {
+            entity.components.set(platform::DynamicLightShadowComponent{false});
+            shadowCasters_.push_back(&entity);
+        }
+    });
 
     skyrell_->setEnabled(false);
     charging_->setEnabled(false);
@@ -263,6 +280,14 @@ void EasterEggEffects::updateCharging(float t)
     }
 
     warm_->light().intensity = presence * charge * 18.0F;
+
+    const bool whole = presence >= 1.0F;
+    if (whole != castingShadows_) {
+        castingShadows_ = whole;
+        for (platform::Entity* caster : shadowCasters_) {
+            caster->components.set(platform::DynamicLightShadowComponent{whole});
+        }
+    }
 
     // The cable sags from the station's socket and reaches the pumpkin from
     // the side that faces the station.

@@ -13,9 +13,11 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace gloam {
@@ -65,9 +67,14 @@ public:
     // Tangent of half the scene camera's 10.5° vertical field of view.
     static constexpr float halfFieldTangent = 0.09188709F;
 
+    // Where lines go; empty means standard output.
+    using Log = std::function<void(const std::string& line)>;
+
     // Builds the tree and the models, loads the fade surface function and
-    // the witch model from `resources`; throws when any of them fails.
-    explicit EasterEggEffects(const std::filesystem::path& resources);
+    // the witch model from `resources`; throws when any of them fails but
+    // the witch, who is optional: without her the sky car crosses alone and
+    // "E4 EASTER EGG WITCH FAILED " and the error go to `log`.
+    explicit EasterEggEffects(const std::filesystem::path& resources, const Log& log = {});
     EasterEggEffects(const EasterEggEffects&) = delete;
     EasterEggEffects& operator=(const EasterEggEffects&) = delete;
 
@@ -145,6 +152,10 @@ private:
     float lastGlow_ = -1.0F;
     float lastReveal_ = -1.0F;
     std::shared_ptr<platform::PointLight> warm_;
+    // The charging scene's parts that cast a shadow (the sign); they cast it
+    // only while the scene is fully revealed.
+    std::vector<platform::Entity*> shadowCasters_;
+    bool castingShadows_ = false;
     platform::SurfaceShader chargingShader_;
     std::size_t nextChargingTemplate_ = 0;
 };

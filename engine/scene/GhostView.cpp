@@ -239,14 +239,23 @@ void GhostView::advanceEvents(double delta)
             // camera parked where the props crowd the ground, or the screen
             // saver's fixed view) would keep it due for ever and the sky
             // surprise would never come again: after its retry has failed
-            // too, the sky surprise takes the turn; the station comes next.
+            // too, the sky surprise takes the turn and the station comes
+            // next. The sky car only starts with the moon in view, so the
+            // turn passes only then; elsewhere the station keeps being tried
+            // every 2 s and plays once the camera is orbited to a free place.
             chargerMisses_ = easterEggs_.active ? 0 : chargerMisses_ + 1;
-            if (chargerMisses_ >= chargerTries) {
+            if (chargerMisses_ >= chargerTries && characterVisible("MoonReaction")) {
                 chargerMisses_ = 0;
                 easterEggs_.nextKind = EasterEgg::skyrell;
             }
         }
     }
+}
+
+void GhostView::cancelEggs()
+{
+    easterEggs_.cancel();
+    chargerMisses_ = 0; // a fresh schedule counts its misses afresh
 }
 
 void GhostView::updateStatus(bool waiting)
@@ -269,7 +278,7 @@ void GhostView::startOpening()
 {
     sound_->restartOpening();
     lastUpdateUptime_.reset();
-    easterEggs_.cancel();
+    cancelEggs();
     if (opening_) {
         opening_->start();
     }
@@ -318,7 +327,7 @@ void GhostView::stop()
         task.cancel();
     }
     vehicleCollisionTasks_.clear();
-    easterEggs_.cancel();
+    cancelEggs();
     eggEffects_.reset();
     onEggChanged = nullptr;
     onOpeningChanged = nullptr;

@@ -206,6 +206,9 @@ private:
     void updateStatus(bool waiting);
     void applyAtmosphere(double delta);
     void beginEgg(EasterEgg kind);
+    // Ends the running surprise and reschedules the next (the clock's
+    // cancel), and forgets the charging station's misses.
+    void cancelEggs();
     bool sceneCanShow() const;
     void log(const std::string& line, bool flush) const;
     glm::vec2 windowToView(glm::vec2 windowPoint) const;
@@ -261,7 +264,9 @@ private:
     std::unique_ptr<EasterEggEffects> eggEffects_;
     std::optional<EasterEgg> shownEgg_;
     double chargerRetryAt_ = 0;
-    // Automatic tries in a row in which the charging station found no place.
+    // Automatic tries in a row in which the charging station found no place;
+    // reset when the station is staged, by a cancelled schedule (an opening
+    // replay) and by a vehicle change.
     int chargerMisses_ = 0;
     std::vector<PropTarget> targets_;
     std::map<std::string, platform::EntityPtr> targetEntities_;

@@ -160,7 +160,8 @@ async::Task<void> GhostView::loadScene(platform::EntityPtr anchor)
 
         // Without the surprises the scene does not start at all.
         try {
-            eggEffects_ = std::make_unique<EasterEggEffects>(resources_);
+            eggEffects_ =
+                std::make_unique<EasterEggEffects>(resources_, [this](const std::string& line) { log(line, false); });
         } catch (const std::exception& error) {
             log(std::string("EASTER EGG LOAD FAILED ") + error.what(), false);
             showLoadFailure(error.what());

@@ -98,6 +98,7 @@ async::Task<void> GhostView::replaceVehicle(Vehicle requested)
         anchor_->addChild(rearAssembly_);
     }
     vehicle_ = requested;
+    chargerMisses_ = 0; // the new vehicle leaves other places free
     model_ = loaded;
     anchor_->addChild(model_);
     bloom_->select(pipelines);

@@ -30,11 +30,12 @@ void cameoFade(inout Surface s)
     float source = clamp(s.custom.z, 0.0, 1.0);
 
     // Each fragment shows once the reveal passes its own threshold: a grain
-    // fixed on the surface mixed with a fine pattern on the pixels, so the
-    // fade reads as a dissolve and is smooth in the middle. At 0 nothing
-    // shows, at 1 everything.
+    // fixed on the object (it moves and bobs with it rather than crawling
+    // over it) mixed with a fine pattern on the pixels, so the fade reads as
+    // a dissolve and is smooth in the middle. At 0 nothing shows, at 1
+    // everything.
     if (reveal < 1.0) {
-        float threshold = 0.6 * cameoHash(floor(s.position * 90.0)) + 0.4 * cameoDither(gl_FragCoord.xy);
+        float threshold = 0.6 * cameoHash(floor(s.objectPosition * 90.0)) + 0.4 * cameoDither(gl_FragCoord.xy);
         if (reveal <= threshold) {
             discard;
         }

@@ -83,6 +83,9 @@ out vec3 worldPosition;
 out vec3 worldNormal;
 out vec4 worldTangent;
 out vec2 uv;
+// The point in the object's own frame at the scale it is drawn at: fixed on
+// the object however it moves or turns (read by surface functions only).
+out vec3 objectPosition;
 void main() {
     vec4 position = vec4(inPosition, 1.0);
     vec3 normal = inNormal;
@@ -101,6 +104,7 @@ void main() {
     worldNormal = mat3(normalMatrix) * normal;
     worldTangent = vec4(mat3(model) * tangent, inTangent.w);
     uv = inUv;
+    objectPosition = position.xyz * vec3(length(model[0].xyz), length(model[1].xyz), length(model[2].xyz));
     gl_Position = viewProjection * world;
 }
 )";
@@ -147,6 +151,9 @@ in vec3 worldPosition;
 in vec3 worldNormal;
 in vec4 worldTangent;
 in vec2 uv;
+#ifdef CUSTOM
+in vec3 objectPosition;
+#endif
 layout(location = 0) out vec4 fragColor;
 
 struct Surface {
@@ -159,7 +166,8 @@ struct Surface {
     vec3 normal;
     float occlusion;
     vec2 uv;
-    vec3 position;
+    vec3 position;       // world
+    vec3 objectPosition; // in the object's own frame, at its drawn scale
     vec4 custom;
 };
 
@@ -280,6 +288,11 @@ void main() {
 #endif
     s.uv = uv;
     s.position = worldPosition;
+#ifdef CUSTOM
+    s.objectPosition = objectPosition;
+#else
+    s.objectPosition = vec3(0.0);
+#endif
     s.custom = custom;
 
     vec3 n = normalize(worldNormal);

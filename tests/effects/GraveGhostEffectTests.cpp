@@ -180,6 +180,23 @@ TEST(GraveGhostEffectTest, RiseStandsInFrontOfTheStoneFacingTheCamera)
     const glm::vec3 front = turned.root()->orientation() * glm::vec3(0, 0, 1);
     EXPECT_NEAR(front.x, 1.0F, 1e-5F);
     EXPECT_GT(turned.startPosition().x, 2.0F);
+
+    // Turned so, the ghost's right is −z: it sways along −z, and it rolls
+    // about its own forward axis (+x), so its front stays on +x while its
+    // head tips towards +z.
+    turned.update(&stone, 0.5, glm::vec3(12.0F, 1.0F, 1.0F));
+    const glm::vec3 swayed = turned.root()->position();
+    EXPECT_NEAR(swayed.x, turned.startPosition().x, 1e-5F);
+    EXPECT_NEAR(swayed.z, turned.startPosition().z - sway, 1e-5F);
+    const glm::quat rolled = turned.root()->orientation();
+    const glm::vec3 rolledFront = rolled * glm::vec3(0, 0, 1);
+    const glm::vec3 rolledUp = rolled * glm::vec3(0, 1, 0);
+    const float roll = 0.045F * std::sin(5.2F * t);
+    EXPECT_NEAR(rolledFront.x, 1.0F, 1e-5F);
+    EXPECT_NEAR(rolledFront.y, 0.0F, 1e-5F);
+    EXPECT_NEAR(rolledUp.x, 0.0F, 1e-5F);
+    EXPECT_NEAR(rolledUp.y, std::cos(roll), 1e-5F);
+    EXPECT_NEAR(rolledUp.z, std::sin(roll), 1e-5F);
 }
 
 TEST(GraveGhostEffectTest, HeightIsClampedByTheStone)

@@ -16,6 +16,7 @@
 #include <glm/gtc/quaternion.hpp>
 
 #include <cmath>
+#include <variant>
 
 using namespace gloam;
 
@@ -127,7 +128,10 @@ TEST(WitchEffectTest, ModelBecomesASilhouetteWithItsCapeFound)
     EXPECT_EQ(witch.moonHit()->position(), glm::vec3(moon.x, moon.y, moon.z));
     const auto* collision = witch.moonHit()->components.get<platform::CollisionComponent>();
     ASSERT_NE(collision, nullptr);
-    EXPECT_EQ(collision->shapes.size(), 1U);
+    ASSERT_EQ(collision->shapes.size(), 1U);
+    const auto* sphere = std::get_if<platform::ShapeResource::Sphere>(&collision->shapes.front().geometry());
+    ASSERT_NE(sphere, nullptr) << "the moon is clicked on a sphere round its point";
+    EXPECT_FLOAT_EQ(sphere->radius, 0.7F);
 }
 
 TEST(WitchEffectTest, FlightStartsAfterTheLeadAndFadesAtItsEnd)

@@ -1,5 +1,6 @@
 #include "engine/eggs/EasterEggEffects.h"
 
+#include "engine/scene/OrbitPose.h"
 #include "platform/mesh/MeshError.h"
 #include "platform/scene/DynamicLightShadowComponent.h"
 #include "platform/scene/ModelComponent.h"
@@ -17,7 +18,9 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <string>
 #include <utility>
+#include <vector>
 
 using namespace gloam;
 namespace fs = std::filesystem;
@@ -126,8 +129,8 @@ TEST_F(EasterEggEffectsTest, BuildsItsTreeHiddenWithEveryChargingMaterialFaded)
         EXPECT_FALSE(part->components.get<platform::DynamicLightShadowComponent>()->castsShadow);
     }
 
-    // Everything under the charging scene fades, starting hidden; only the
-    // sign casts a shadow.
+    // Everything under the charging scene fades, starting hidden; hidden,
+    // nothing casts a shadow.
     int casting = 0;
     for (platform::Entity* part : models(*eggs.charging())) {
         for (const platform::Material& material : part->components.get<platform::ModelComponent>()->materials) {
@@ -138,12 +141,38 @@ TEST_F(EasterEggEffectsTest, BuildsItsTreeHiddenWithEveryChargingMaterialFaded)
             EXPECT_EQ(fade->emissiveIntensity, 1.0F) << "the glow value scales the emissive colour";
         }
         const auto* shadow = part->components.get<platform::DynamicLightShadowComponent>();
-        if (shadow == nullptr || shadow->castsShadow) {
-            casting += 1;
-            EXPECT_EQ(part->name(), "AmperleSign");
-        }
+        casting += shadow == nullptr || shadow->castsShadow ? 1 : 0;
     }
-    EXPECT_EQ(casting, 1);
+    EXPECT_EQ(casting, 0);
+}
+
+// The shadow pass draws a caster whole, dissolve or not: the sign, the one
+// part that casts, casts only while the charging scene is fully revealed.
+TEST_F(EasterEggEffectsTest, TheSignCastsItsShadowOnlyWhileTheSceneIsWhole)
+{
+    EasterEggEffects eggs(resources());
+    const auto casters = [&eggs] {
+        std::vector<std::string> names;
+        for (platform::Entity* part : models(*eggs.charging())) {
+            const auto* shadow = part->components.get<platform::DynamicLightShadowComponent>();
+            if (shadow == nullptr || shadow->castsShadow) {
+                names.push_back(part->name());
+            }
+        }
+        return names;
+    };
+    const std::vector<std::string> none;
+    const std::vector<std::string> sign{"AmperleSign"};
+    struct Case {
+        double age;
+        const std::vector<std::string>& casting;
+    };
+    // Fading in until 1.4 s, whole until 16.5 s, fading out until 19 s.
+    for (const Case& c : {Case{0.0, none}, Case{0.7, none}, Case{1.39, none}, Case{1.4, sign}, Case{9.0, sign},
+                          Case{16.5, sign}, Case{16.6, none}, Case{18.9, none}, Case{3.0, sign}, Case{0.2, none}}) {
+        eggs.update(EasterEgg::amperle, c.age);
+        EXPECT_EQ(casters(), c.casting) << "at " << c.age;
+    }
 }
 
 TEST_F(EasterEggEffectsTest, FadeMaterialsCarryTheSourceValuesAndAreBuiltOncePerProcess)
@@ -333,8 +362,9 @@ TEST_F(EasterEggEffectsTest, TheChargingSurpriseRevealsChargesAndFades)
     // Not staged: the surprise shows nothing.
     eggs.update(EasterEgg::amperle, 5.0);
     EXPECT_FALSE(eggs.charging()->isEnabled());
-    ASSERT_TRUE(eggs.prepareCharging(gloam::testing::orbitCamera(-0.955F, 0.044F, 19.7F), 1200.0F / 540.0F,
-                                     Vehicle::corsel, {}));
+    const OrbitPose pose = OrbitPose::at(landmarks::cameraYaw, landmarks::cameraElevation, 1200.0F / 540.0F,
+                                         landmarks::fieldOfViewDegrees, Vehicle::corsel);
+    ASSERT_TRUE(eggs.prepareCharging(pose.transform(), 1200.0F / 540.0F, Vehicle::corsel, {}));
     eggs.update(std::nullopt, std::nullopt);
 
     auto reveal = [](platform::ModelEntity& entity) { return fadeOf(entity).custom.value.x; };
@@ -408,18 +438,32 @@ TEST_F(EasterEggEffectsTest, TheChargingSurpriseRevealsChargesAndFades)
     EXPECT_EQ(reveal(plinth), 0.0F);
 }
 
-// A missing or broken witch model leaves the sky car to cross alone; the
-// fade library is still required.
+// A missing or broken witch model leaves the sky car to cross alone and
+// says so in one line; the fade library is still required.
 TEST_F(EasterEggEffectsTest, TheSkyCarCrossesAloneWithoutAReadableWitch)
 {
+    {
+        std::vector<std::string> lines;
+        EasterEggEffects eggs(resources(), [&lines](const std::string& line) { lines.push_back(line); });
+        EXPECT_NE(eggs.guestWitch(), nullptr);
+        EXPECT_TRUE(lines.empty()) << "a readable witch is not news";
+    }
     for (const char* damage : {"missing", "broken"}) {
         SCOPED_TRACE(damage);
         fs::remove(resources() / "Witch.glb");
         if (std::string(damage) == "broken") {
             std::ofstream(resources() / "Witch.glb", std::ios::binary) << "glTF not really";
         }
-        EasterEggEffects eggs(resources());
+        std::vector<std::string> lines;
+        EasterEggEffects eggs(resources(), [&lines](const std::string& line) { lines.push_back(line); });
         EXPECT_EQ(eggs.guestWitch(), nullptr);
+        ASSERT_EQ(lines.size(), 1U);
+        const std::string prefix = "E4 EASTER EGG WITCH FAILED ";
+        ASSERT_EQ(lines[0].rfind(prefix, 0), 0U) << lines[0];
+        EXPECT_GT(lines[0].size(), prefix.size()) << "followed by the error";
+        if (std::string(damage) == "missing") {
+            EXPECT_NE(lines[0].find("Witch.glb"), std::string::npos) << lines[0];
+        }
         eggs.update(EasterEgg::skyrell, 6.0);
         EXPECT_TRUE(eggs.skyrell()->isEnabled());
     }

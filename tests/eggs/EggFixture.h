@@ -1,18 +1,12 @@
 #pragma once
 
 // A small resource folder for the surprises: the shipped fade surface
-// library and a stand-in witch (one named plate), and the scene camera as
-// the orbit places it.
+// library and a stand-in witch (one named plate).
 
 #include "engine/prefs/Vehicle.h"
 #include "tests/support/GlbWriter.h"
 #include "tests/support/TemporaryFolder.h"
 
-#include <glm/ext/matrix_transform.hpp>
-#include <glm/mat4x4.hpp>
-#include <glm/matrix.hpp>
-
-#include <cmath>
 #include <filesystem>
 #include <string>
 
@@ -43,17 +37,6 @@ inline std::filesystem::path makeEggResources()
                                folder / "CameoFade.glsl");
     writeWitch(folder / "Witch.glb");
     return folder;
-}
-
-// The scene camera's world transform on its orbit round the target
-// (0, 1.05, 0): columns are its x, y, z axes (it looks along −z) and its
-// position.
-inline glm::mat4 orbitCamera(float yaw, float elevation, float distance)
-{
-    const glm::vec3 target{0.0F, 1.05F, 0.0F};
-    const glm::vec3 direction{std::sin(yaw) * std::cos(elevation), std::sin(elevation),
-                              std::cos(yaw) * std::cos(elevation)};
-    return glm::inverse(glm::lookAt(target + distance * direction, target, glm::vec3(0.0F, 1.0F, 0.0F)));
 }
 
 } // namespace gloam::testing

@@ -6,6 +6,7 @@
 #include "engine/prefs/GloamyardPreferences.h"
 #include "engine/scene/GhostView.h"
 #include "engine/scene/HeadlessSceneDriver.h"
+#include "engine/scene/OrbitPose.h"
 #include "platform/async/CancellationError.h"
 #include "platform/async/TaskHandle.h"
 #include "platform/collision/CollisionComponent.h"
@@ -480,6 +481,39 @@ TEST_F(GhostViewTest, CameraFramesTheVehicleFromItsRadiusOutwards)
     EXPECT_EQ(scene.view->statusLabel().frame.width, 0.0F) << "a zero-size view does not break the layout";
 }
 
+// The view's camera is the orbit pose for its angles, shape and vehicle,
+// and a new shape reaches the opening's layout too.
+TEST_F(GhostViewTest, TheViewPosesItsCameraAndItsOpeningForItsShape)
+{
+    SceneHarness scene;
+    scene.waitUntilReady();
+    struct Case {
+        float width;
+        float height;
+        float yaw;
+        float elevation;
+        float backdrop;
+    };
+    for (const Case& c : {Case{320, 144, -0.955F, 0.044F, 4.8F}, Case{500, 500, 0.5F, 0.044F, 4.8F},
+                          Case{400, 300, 2.4F, 0.35F, 4.8F}, Case{3000, 1000, -1.6F, 0.8F, 6.045F}}) {
+        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+        scene.view->setFrame({0, 0, c.width, c.height});
+        scene.view->setCameraAngles(c.yaw, c.elevation);
+        const glm::mat4 expected =
+            OrbitPose::at(c.yaw, c.elevation, c.width / c.height, landmarks::fieldOfViewDegrees, Vehicle::corsel)
+                .transform();
+        const glm::mat4 actual = scene.view->camera()->worldMatrix();
+        for (int column = 0; column < 4; ++column) {
+            for (int row = 0; row < 3; ++row) {
+                EXPECT_NEAR(actual[column][row], expected[column][row], 1e-4F) << column << ", " << row;
+            }
+        }
+        ASSERT_NE(scene.view->opening(), nullptr);
+        EXPECT_FLOAT_EQ(scene.view->opening()->aspect(), c.width / c.height);
+        EXPECT_NEAR(scene.view->opening()->backdropWidth(), c.backdrop, 1e-4F);
+    }
+}
+
 TEST_F(GhostViewTest, DueEggBeginsAndFreezesTheOtherClocks)
 {
     SceneHarness scene;
@@ -748,6 +782,112 @@ TEST_F(GhostViewTest, AnUnstageableChargingSurpriseHandsItsTurnOn)
     ASSERT_GE(retries.size(), 3U) << "the preview's retry time, then a miss and its retry";
     EXPECT_GE(scene.view->easterEggs().start, retries[retries.size() - 2]) << "only once the retry has failed";
     EXPECT_EQ(scene.view->easterEggs().nextKind, EasterEgg::amperle) << "the station comes next";
+}
+
+namespace {
+
+// The default props and one more covering the whole ground: the charging
+// station finds no place anywhere.
+std::string crowdedTargets()
+{
+    std::string targets = gloam::testing::defaultTargets();
+    targets.erase(targets.rfind(']'));
+    targets += R"(, {"id": "Everywhere", "kind": "stone", "center": [0, 0.02, 0], "size": [60, 0.04, 60]}])";
+    return targets;
+}
+
+// Runs the scene until the charging station has missed a place once more
+// (its retry time moved on); false when none came within `limit` seconds
+// of egg clock.
+bool runUntilNextMiss(SceneHarness& scene, double limit = 120.0)
+{
+    const double before = scene.view->chargerRetryAt();
+    const double end = scene.view->easterEggs().time + limit;
+    while (scene.view->chargerRetryAt() == before && scene.view->easterEggs().time < end) {
+        scene.ticks(1, 0.25);
+    }
+    return scene.view->chargerRetryAt() != before;
+}
+
+} // namespace
+
+// Out of the moon's sight the sky car could not start, so the charging
+// station keeps its turn and is tried every 2 s until the camera reaches a
+// place where it fits.
+TEST_F(GhostViewTest, WithTheMoonOutOfViewTheStationKeepsItsTurn)
+{
+    SceneHarness scene(true, crowdedTargets());
+    scene.runScene();
+    // Round on the house's side, where the moon's target is off.
+    scene.view->setCameraAngles(2.19F, 0.044F);
+    ASSERT_FALSE(scene.view->houseVisible());
+    ASSERT_FALSE(scene.view->characterVisible("MoonReaction"));
+    scene.view->previewEgg(EasterEgg::skyrell);
+    ASSERT_EQ(scene.view->easterEggs().active, EasterEgg::skyrell);
+    ASSERT_EQ(scene.view->easterEggs().nextKind, EasterEgg::amperle);
+
+    ASSERT_TRUE(runUntilNextMiss(scene));
+    int misses = 1;
+    const double firstMiss = scene.view->easterEggs().time;
+    while (scene.view->easterEggs().time < firstMiss + 30.0) {
+        const double before = scene.view->chargerRetryAt();
+        scene.ticks(1, 0.25);
+        misses += scene.view->chargerRetryAt() != before ? 1 : 0;
+        ASSERT_FALSE(scene.view->easterEggs().active.has_value()) << "no surprise could start";
+        ASSERT_EQ(scene.view->easterEggs().nextKind, EasterEgg::amperle) << "the turn stays with the station";
+    }
+    EXPECT_GE(misses, 10) << "tried again about every 2 s";
+
+    // The ground clears: the next try stages the station.
+    scene.view->targetEntities().at("Everywhere")->setEnabled(false);
+    const double cleared = scene.view->easterEggs().time;
+    while (!scene.view->easterEggs().active && scene.view->easterEggs().time < cleared + 10.0) {
+        scene.ticks(1, 0.25);
+    }
+    ASSERT_EQ(scene.view->easterEggs().active, EasterEgg::amperle);
+    EXPECT_TRUE(scene.view->eggEffects()->charging()->isEnabled());
+}
+
+// The charging station hands its turn on after two misses in a row; an
+// opening replay (which cancels the schedule) and a vehicle change each
+// start the count again.
+TEST_F(GhostViewTest, AReplayOrAVehicleChangeStartsTheMissCountAgain)
+{
+    SceneHarness scene(true, crowdedTargets());
+    scene.runScene();
+    addMoonHit(*scene.view);
+    scene.view->previewEgg(EasterEgg::skyrell);
+    ASSERT_EQ(scene.view->easterEggs().nextKind, EasterEgg::amperle);
+
+    // One miss, then a replay of the opening.
+    ASSERT_TRUE(runUntilNextMiss(scene));
+    ASSERT_EQ(scene.view->easterEggs().nextKind, EasterEgg::amperle) << "one miss keeps the turn";
+    scene.view->startOpening();
+    scene.view->skipOpening();
+    ASSERT_FALSE(scene.view->openingPlaying());
+    ASSERT_TRUE(runUntilNextMiss(scene));
+    EXPECT_EQ(scene.view->easterEggs().nextKind, EasterEgg::amperle) << "the first miss after the replay";
+    EXPECT_FALSE(scene.view->easterEggs().active.has_value());
+
+    // One miss since the replay, then a vehicle change.
+    auto done = std::make_shared<bool>(false);
+    auto change = [](std::shared_ptr<GhostView> view, std::shared_ptr<bool> finished) -> async::Task<void> {
+        co_await view->changeVehicle(Vehicle::vantre);
+        *finished = true;
+    };
+    async::spawn(change(scene.view, done));
+    ASSERT_TRUE(runEventsUntil([&] { return *done; }, 20.0));
+    ASSERT_TRUE(runUntilNextMiss(scene));
+    EXPECT_EQ(scene.view->easterEggs().nextKind, EasterEgg::amperle) << "the first miss after the change";
+    EXPECT_FALSE(scene.view->easterEggs().active.has_value());
+
+    // The second miss in a row, with the moon in view, hands the turn on.
+    ASSERT_TRUE(runUntilNextMiss(scene));
+    const double handedOver = scene.view->easterEggs().time;
+    while (!scene.view->easterEggs().active && scene.view->easterEggs().time < handedOver + 10.0) {
+        scene.ticks(1, 0.25);
+    }
+    EXPECT_EQ(scene.view->easterEggs().active, EasterEgg::skyrell);
 }
 
 TEST_F(GhostViewTest, ReplayOpeningPlaysTheTitleAgainOverAHiddenScene)

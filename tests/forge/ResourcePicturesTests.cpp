@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,7 @@
 
 #include "resources/FogVolumeLayout.h"
 #include "resources/ResourceFiles.h"
+#include "resources/SceneLandmarks.h"
 #include "resources/SceneNames.h"
 #include "tests/forge/ResourceFolder.h"
 
@@ -107,6 +109,31 @@ TEST(OpeningPictures, PanoramaIsSquareAndTitleIsATransparentWideCard)
     for (int x = 0; x < title.width; ++x)
         opaque += title.at(x, title.height / 2)[3] > 200 ? 1 : 0;
     EXPECT_GT(opaque, title.width / 10) << "the title's letters cross the middle of the card";
+}
+
+// The opening narrows the title card in narrow views by the share of its
+// width that the lettering spans: that share is measured here.
+TEST(OpeningPictures, TheTitleLetteringSpansTheShareTheOpeningFitsToTheView)
+{
+    Picture title = load(std::string(files::openingTitle));
+    ASSERT_GT(title.width, 0);
+    // The letters with their dark rim and shadow are nearly opaque; the
+    // soft glow round them stays below 0.55.
+    int left = title.width;
+    int right = -1;
+    for (int y = 0; y < title.height; ++y) {
+        for (int x = 0; x < title.width; ++x) {
+            if (title.at(x, y)[3] > 153) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    }
+    ASSERT_LE(left, right) << "no lettering";
+    const double half = 0.5 * title.width;
+    const double span = 2.0 * std::max(half - left, right + 1 - half) / title.width;
+    EXPECT_LE(span, landmarks::titleLetteringWidth) << "the lettering would reach past the view's edge";
+    EXPECT_GE(span, landmarks::titleLetteringWidth - 0.02) << "narrow views would shrink the title more than needed";
 }
 
 TEST(FogVolume, HasTheExactSizeAndLiesLowAndClearsTheVehicle)
