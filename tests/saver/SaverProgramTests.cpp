@@ -287,8 +287,13 @@ TEST_F(SaverProgramTest, AnXServerThatDiesWhileTheSceneLoadsEndsItWithOneLine)
     const auto status = saver.wait(endGuardSeconds);
     ASSERT_TRUE(status.has_value()) << "still running without its X server";
     EXPECT_TRUE(ChildProcess::exitedWith(status, 1)) << ChildProcess::describe(status) << "\n" << saver.output();
-    EXPECT_NE(saver.output().find("gloamyard-saver: lost the connection to the X server\n"), std::string::npos)
+    const std::string line = "gloamyard-saver: lost the connection to the X server\n";
+    const auto found = saver.output().find(line);
+    ASSERT_NE(found, std::string::npos) << saver.output();
+    EXPECT_EQ(saver.output().find("connection", found + line.size()), std::string::npos)
+        << "one line about it:\n"
         << saver.output();
+    EXPECT_EQ(saver.output().find("X11 connection broke"), std::string::npos) << saver.output();
 }
 
 } // namespace
