@@ -3,8 +3,6 @@
 #include "engine/prefs/SaverDiagnostics.h"
 #include "engine/prefs/VehiclePreference.h"
 
-#include <QWidget>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -15,15 +13,16 @@ GloamyardConfiguration::GloamyardConfiguration() = default;
 GloamyardConfiguration::~GloamyardConfiguration()
 {
     settings.finish = nullptr;
-    // A panel no host took over is still this controller's.
+    // A panel no host took over is still this controller's. One the host's
+    // window holds goes with that window, which may already have gone.
     if (view_ != nullptr && view_->parent() == nullptr) {
-        delete view_;
+        delete view_.data();
     }
 }
 
 QWidget* GloamyardConfiguration::view()
 {
-    if (view_ == nullptr) {
+    if (!loaded_) {
         loadView();
     }
     return view_;
@@ -37,6 +36,7 @@ void GloamyardConfiguration::loadView()
         std::abort();
     }
     view_ = content;
+    loaded_ = true;
     preferredContentSize_ = content->size();
     // The settings live inside this controller, so the callback cannot
     // outlive it; it ends the sheet whatever the answer was.

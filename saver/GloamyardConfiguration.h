@@ -2,12 +2,12 @@
 
 #include "engine/prefs/VehicleSettings.h"
 
+#include <QPointer>
 #include <QSize>
+#include <QWidget>
 
 #include <functional>
 #include <memory>
-
-class QWidget;
 
 namespace gloam::saver {
 
@@ -24,9 +24,12 @@ public:
 
     VehicleSettings settings;
 
-    // The panel, loaded on first use; the host shows it and owns it from then on.
+    // The panel, loaded on first use. A host that puts it into a window of
+    // its own owns it from then on (Qt's parent owns its children); a panel
+    // no window took is this controller's to delete. Null once the host's
+    // window has deleted it.
     QWidget* view();
-    bool isViewLoaded() const { return view_ != nullptr; }
+    bool isViewLoaded() const { return loaded_; }
     void loadView();
     QSize preferredContentSize() const { return preferredContentSize_; }
 
@@ -40,7 +43,9 @@ public:
     std::function<void()> onSheetDidEnd;
 
 private:
-    QWidget* view_ = nullptr;
+    // Cleared by Qt when the host's window deletes the panel first.
+    QPointer<QWidget> view_;
+    bool loaded_ = false;
     QSize preferredContentSize_;
 };
 

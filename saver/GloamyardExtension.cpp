@@ -1,19 +1,22 @@
 #include "saver/GloamyardExtension.h"
 
 #include "engine/scene/HalloweenResources.h"
+#include "platform/process/SignalPipe.h"
 #include "platform/render/window/RenderWindow.h"
 #include "saver/DisplayPowerWatch.h"
 #include "saver/GloamyardConfiguration.h"
 #include "saver/GloamyardNativeView.h"
 #include "saver/GloamyardViewController.h"
+#include "saver/SaverMonitor.h"
 #include "saver/SaverProcessServices.h"
 #include "saver/SaverSurface.h"
-#include "saver/SignalPipe.h"
 #include "saver/SystemSleepWatch.h"
 #include "saver/X11HostWindow.h"
 #include "saver/X11SessionWatch.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QDialog>
 #include <QEvent>
 #include <QTimer>
@@ -24,11 +27,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace gloam::saver {
@@ -42,24 +45,48 @@ void fail(const std::string& message)
     std::fprintf(stderr, "%s: %s\n", program, message.c_str());
 }
 
+// Qt gets only the program's name: the options a display mode takes are
+// the saver's to read, and Qt would act on some of them itself (-geometry,
+// -display, -reverse, -title).
+struct QtArguments {
+    explicit QtArguments(char* programPath)
+        : argv{programPath, nullptr}
+    {}
+    int argc = 1;
+    char* argv[2];
+};
+
+bool canOpenDisplay()
+{
+    Display* probe = XOpenDisplay(nullptr);
+    if (probe == nullptr) {
+        return false;
+    }
+    XCloseDisplay(probe);
+    return true;
+}
+
+std::string displayName()
+{
+    const char* name = XDisplayName(nullptr);
+    return name != nullptr ? name : "";
+}
+
+std::vector<SaverMonitor> qtMonitors()
+{
+    std::vector<SaverMonitor> monitors;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        monitors.push_back({screen->geometry(), screen->devicePixelRatio()});
+    }
+    return monitors;
+}
+
 int lostServer(Display*)
 {
     // Xlib must not get control back from here.
     static const char line[] = "gloamyard-saver: lost the connection to the X server\n";
     [[maybe_unused]] const auto written = ::write(STDERR_FILENO, line, sizeof line - 1);
     ::_exit(EXIT_FAILURE);
-}
-
-// Ends the process if the orderly stop has not finished by the deadline.
-// By then the scene is stopped and the records are written; what can be
-// left is the render thread finishing a slow frame.
-void armStopDeadline()
-{
-    std::thread([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(GloamyardExtension::stopDeadlineMs));
-        // No stdio here: the main thread may hold a stream's lock.
-        ::_exit(EXIT_SUCCESS);
-    }).detach();
 }
 
 // Calls `changed` when a window of the saver's own is resized.
@@ -96,29 +123,46 @@ int GloamyardExtension::main(int argc, char** argv)
         std::fputs(SaverCommandLine::usage(), stderr);
         return 2;
     }
-    switch (commandLine.mode) {
-    case SaverCommandLine::Mode::help:
+    if (commandLine.mode == SaverCommandLine::Mode::help) {
         std::fputs(SaverCommandLine::usage(), stdout);
         return 0;
-    case SaverCommandLine::Mode::configure:
-        return configure(argc, argv);
-    default:
-        return draw(commandLine, argc, argv);
     }
+    if (const std::string warning = commandLine.ignoredWarning(); !warning.empty()) {
+        fail(warning);
+    }
+    // Every connection of the process (Qt's and the saver's own) opens the
+    // display DISPLAY names.
+    if (commandLine.display) {
+        ::setenv("DISPLAY", commandLine.display->c_str(), 1);
+    }
+    if (commandLine.mode == SaverCommandLine::Mode::configure) {
+        return configure(argv[0]);
+    }
+    return draw(commandLine, argv[0]);
 }
 
-int GloamyardExtension::configure(int argc, char** argv)
+int GloamyardExtension::configure(char* programPath)
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    const bool x11 = qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+                     (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || qgetenv("QT_QPA_PLATFORM") == "xcb");
+    if (x11 && qEnvironmentVariableIsEmpty("DISPLAY")) {
         fail("no display to show the options on (DISPLAY is not set)");
         return 1;
     }
-    QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Gloamyard"));
+    // Qt would end the program with a core dump on a display it cannot open.
+    if (x11 && !canOpenDisplay()) {
+        fail("cannot open the X display " + displayName());
+        return 1;
+    }
+    QtArguments qtArguments(programPath);
+    QApplication app(qtArguments.argc, qtArguments.argv);
+    // No application display name: Qt would append it to the sheet's title.
 
-    GloamyardConfiguration configuration;
+    // The sheet owns the panel once the panel is in its layout. Made first,
+    // it goes last; the controller deletes only a panel no window holds, so
+    // either order is safe.
     QDialog sheet(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    GloamyardConfiguration configuration;
     sheet.setWindowTitle(configuration.settings.window->windowTitle());
     auto* layout = new QVBoxLayout(&sheet);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -133,46 +177,42 @@ int GloamyardExtension::configure(int argc, char** argv)
     return 0;
 }
 
-int GloamyardExtension::draw(const SaverCommandLine& commandLine, int argc, char** argv)
+int GloamyardExtension::draw(const SaverCommandLine& commandLine, char* programPath)
 {
-    const char* displayName = std::getenv("DISPLAY");
-    if (displayName == nullptr || *displayName == '\0') {
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
         fail("no X display to draw on (DISPLAY is not set)");
         return 1;
     }
-    // XScreenSaver's windows are X windows: draw through Qt's X11 platform,
-    // also in a Wayland session (XWayland).
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    // The host's window (or the root) is an X window: draw through Qt's X11
+    // platform whatever the session asks for (a Wayland session's
+    // QT_QPA_PLATFORM=wayland cannot draw into it; XWayland can).
+    const bool ownWindow = commandLine.mode == SaverCommandLine::Mode::ownWindow;
+    if (commandLine.drawsIntoForeignWindow() || qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
-    unsigned long hostWindow = commandLine.window;
-    {
-        Display* probe = XOpenDisplay(nullptr);
-        if (probe == nullptr) {
-            fail(std::string("cannot open the X display ") + displayName);
-            return 1;
-        }
-        if (commandLine.mode == SaverCommandLine::Mode::root) {
-            hostWindow = DefaultRootWindow(probe);
-        }
-        XCloseDisplay(probe);
+    // Qt would end the program with a core dump on a display it cannot open.
+    if (qgetenv("QT_QPA_PLATFORM") == "xcb" && !canOpenDisplay()) {
+        fail("cannot open the X display " + displayName());
+        return 1;
     }
 
-    QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Gloamyard"));
-    const bool ownWindow = commandLine.mode == SaverCommandLine::Mode::ownWindow;
+    QtArguments qtArguments(programPath);
+    QApplication app(qtArguments.argc, qtArguments.argv);
     QApplication::setQuitOnLastWindowClosed(ownWindow);
     XSetIOErrorHandler(lostServer);
 
     std::unique_ptr<X11HostWindow> host;
     if (!ownWindow) {
         try {
-            host = std::make_unique<X11HostWindow>(hostWindow);
+            host = commandLine.mode == SaverCommandLine::Mode::root
+                       ? X11HostWindow::desktop()
+                       : std::make_unique<X11HostWindow>(commandLine.window);
         } catch (const X11HostWindow::Error& error) {
             fail(error.what());
             return 1;
         }
     }
+
     // Stops the program with a message when the resource folder is missing.
     halloweenResources();
 
@@ -180,13 +220,20 @@ int GloamyardExtension::draw(const SaverCommandLine& commandLine, int argc, char
 
     std::unique_ptr<render::RenderWindow> renderWindow;
     if (host) {
-        renderWindow = render::RenderWindow::embedded(host->id());
+        // The host window's ConfigureNotify reaches X11HostWindow, which
+        // resizes the render window: no polling.
+        renderWindow = render::RenderWindow::embedded(host->id(), render::RenderWindow::ForeignSize::setByOwner);
         if (!renderWindow) {
             fail("cannot draw into the window " + X11HostWindow::describe(host->id()));
             return 1;
         }
         // The host ends the saver on any input; the saver takes none.
         renderWindow->setFlag(Qt::WindowTransparentForInput, true);
+        if (commandLine.mode == SaverCommandLine::Mode::root) {
+            // A child of the (virtual) root is a top-level window to a
+            // window manager, which would frame and place it.
+            host->keepAsBackground(renderWindow->winId());
+        }
     } else {
         renderWindow = std::make_unique<render::RenderWindow>();
         renderWindow->setTitle(QStringLiteral("Gloamyard"));
@@ -198,16 +245,16 @@ int GloamyardExtension::draw(const SaverCommandLine& commandLine, int argc, char
         QApplication::exit(1);
     };
     X11HostWindow* hostPointer = host.get();
-    std::function<QRect()> geometry = [drawn, hostPointer] {
+    // The monitor the view is on: matched in native pixels for the host's
+    // window; Qt knows the monitor of a window of the saver's own.
+    std::function<QScreen*()> screen = [drawn, hostPointer]() -> QScreen* {
         if (hostPointer == nullptr) {
-            return drawn->geometry();
+            return drawn->screen();
         }
-        const qreal ratio = drawn->devicePixelRatio();
-        const QRect pixels = hostPointer->rootGeometry();
-        return QRect(static_cast<int>(pixels.x() / ratio), static_cast<int>(pixels.y() / ratio),
-                     static_cast<int>(pixels.width() / ratio), static_cast<int>(pixels.height() / ratio));
+        const auto found = SaverMonitor::find(hostPointer->rootGeometry(), qtMonitors());
+        return found ? QGuiApplication::screens().at(static_cast<qsizetype>(*found)) : nullptr;
     };
-    auto surface = std::make_shared<SaverSurface>(std::move(renderWindow), geometry, host != nullptr);
+    auto surface = std::make_shared<SaverSurface>(std::move(renderWindow), screen, host != nullptr);
 
     const auto frameSize = [drawn, hostPointer]() -> SaverSize {
         if (hostPointer == nullptr) {
@@ -230,17 +277,42 @@ int GloamyardExtension::draw(const SaverCommandLine& commandLine, int argc, char
         }
     };
 
+    // XScreenSaver ends the mode with SIGTERM; a user at a terminal with
+    // SIGINT. A second signal while the stop runs changes nothing.
     bool stopping = false;
-    SignalPipe signalPipe(
-        [&](int) {
-            if (stopping) {
-                return;
-            }
-            stopping = true;
-            view.stopAnimation();
-            QApplication::exit(0);
-        },
-        std::chrono::milliseconds(stopDeadlineMs));
+    platform::SignalPipe signalPipe({SIGTERM, SIGINT});
+    // Should the main thread be held up past the deadline (a long step of
+    // the scene's loading), the claim still goes before the process does.
+    signalPipe.endProcessAfter(std::chrono::milliseconds(stopDeadlineMs), EXIT_SUCCESS,
+                               host ? host->claimReleaser() : std::function<void()>());
+    QObject::connect(&signalPipe, &platform::SignalPipe::received, [&](int) {
+        if (stopping) {
+            return;
+        }
+        stopping = true;
+        // First, while the window surely exists: the claim goes with a
+        // clean exit, also one the deadline ends.
+        if (hostPointer != nullptr) {
+            hostPointer->releaseClaim();
+        }
+        view.stopAnimation();
+        QApplication::exit(0);
+    });
+
+    // A view that found no monitor tries again whenever the monitors or the
+    // window's place change.
+    const auto relayout = [&view] { view.layout(); };
+    const auto followScreen = [&app, relayout](QScreen* added) {
+        QObject::connect(added, &QScreen::geometryChanged, &app, relayout);
+    };
+    for (QScreen* each : QGuiApplication::screens()) {
+        followScreen(each);
+    }
+    QObject::connect(&app, &QGuiApplication::screenAdded, &app, [followScreen, relayout](QScreen* added) {
+        followScreen(added);
+        relayout();
+    });
+    QObject::connect(&app, &QGuiApplication::screenRemoved, &app, relayout);
 
     std::unique_ptr<ResizeFilter> resizeFilter;
     if (host) {
@@ -262,6 +334,7 @@ int GloamyardExtension::draw(const SaverCommandLine& commandLine, int argc, char
             view.setFrameSize(frameSize());
             view.layout();
         };
+        host->onMoved = relayout;
         host->onDestroyed = [&view] {
             // Nothing is left to draw in; a destroyed window never comes back.
             view.moveToWindow(nullptr);
@@ -302,7 +375,10 @@ int GloamyardExtension::draw(const SaverCommandLine& commandLine, int argc, char
     const int result = QApplication::exec();
     if (!stopping) {
         // Ended by the window closing or going away: the same bounded stop.
-        armStopDeadline();
+        signalPipe.startDeadline();
+        if (host) {
+            host->releaseClaim();
+        }
         view.stopAnimation();
     }
     drawn->onStarted = nullptr;
@@ -312,6 +388,7 @@ int GloamyardExtension::draw(const SaverCommandLine& commandLine, int argc, char
     if (host) {
         host->onMapChanged = nullptr;
         host->onResized = nullptr;
+        host->onMoved = nullptr;
         host->onDestroyed = nullptr;
         host->onReplaced = nullptr;
     }

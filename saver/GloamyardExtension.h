@@ -22,8 +22,8 @@ public:
     static constexpr int stopDeadlineMs = 600;
 
 private:
-    static int draw(const SaverCommandLine& commandLine, int argc, char** argv);
-    static int configure(int argc, char** argv);
+    static int draw(const SaverCommandLine& commandLine, char* programPath);
+    static int configure(char* programPath);
 };
 
 } // namespace gloam::saver

@@ -1,22 +1,20 @@
 #pragma once
 
 #include <optional>
-#include <string_view>
 
 // Whether a real screen-saver session is blanking this display now: 1 or 0.
-// XScreenSaver's own status decides (the first value of the root window's
-// "_SCREENSAVER_STATUS" property is the atom BLANK or LOCK while it blanks);
-// where that property is missing, whether this user's XScreenSaver daemon
-// runs at all. Safe to call from any thread.
+// XScreenSaver's own status decides: the first value of the root window's
+// "_SCREENSAVER_STATUS" property is the atom BLANK or LOCK while it blanks.
+// When the status cannot be read (no display, no XScreenSaver on it, or a
+// damaged property) the answer is 0: a settings preview must never be
+// taken for a session, and the daemon running says nothing about whether
+// it blanks. Safe to call from any thread.
 extern "C" int GloamyardScreenSaverIsRunning();
 
 namespace gloam::saver {
 
-// What the root window's status says: blanking or not, or none when the
-// property is absent.
+// What the root window's status says: blanking or not, or none when it
+// cannot be read.
 std::optional<bool> screenSaverStatus();
-
-// Whether a process named `name` runs as this user (read from /proc).
-bool userProcessRunning(std::string_view name, std::string_view procRoot = "/proc");
 
 } // namespace gloam::saver

@@ -6,15 +6,12 @@
 #include "saver/SaverGhostScene.h"
 #include "saver/SaverProcessServices.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 namespace gloam::saver {
 
-SaverSurface::SaverSurface(std::unique_ptr<render::RenderWindow> window, std::function<QRect()> geometry,
+SaverSurface::SaverSurface(std::unique_ptr<render::RenderWindow> window, std::function<QScreen*()> screen,
                            bool hideWhenEmpty)
     : window_(std::move(window))
-    , geometry_(std::move(geometry))
+    , screen_(std::move(screen))
     , hideWhenEmpty_(hideWhenEmpty)
 {
     window_->setFrameUpdate([this](double delta) -> std::shared_ptr<const render::FramePacket> {
@@ -37,22 +34,7 @@ SaverSurface::~SaverSurface()
 
 std::optional<SaverScreen> SaverSurface::screen() const
 {
-    const QRect place = geometry_();
-    QScreen* screen = QGuiApplication::screenAt(place.center());
-    if (screen == nullptr) {
-        // Partly off every monitor (or a preview still being placed): the
-        // monitor it overlaps most.
-        int best = 0;
-        for (QScreen* candidate : QGuiApplication::screens()) {
-            const QRect overlap = candidate->geometry().intersected(place);
-            const int area = overlap.isEmpty() ? 0 : overlap.width() * overlap.height();
-            if (area > best) {
-                best = area;
-                screen = candidate;
-            }
-        }
-    }
-    return SaverProcessServices::describeScreen(screen);
+    return SaverProcessServices::describeScreen(screen_());
 }
 
 void SaverSurface::addScene(const std::shared_ptr<SaverScene>& scene)
@@ -67,6 +49,10 @@ void SaverSurface::removeScene(const SaverScene& scene)
 {
     if (scene_.get() == &scene) {
         scene_.reset();
+        // The builder keeps converted copies of the scene's meshes and
+        // pictures until enough later frames let it notice they are gone;
+        // a scene built after this one would find them all still there.
+        builder_ = render::FramePacketBuilder();
         if (hideWhenEmpty_) {
             window_->hide();
         }

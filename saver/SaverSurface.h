@@ -3,10 +3,10 @@
 #include "platform/render/FramePacketBuilder.h"
 #include "saver/SaverWindow.h"
 
-#include <QRect>
-
 #include <functional>
 #include <memory>
+
+class QScreen;
 
 namespace gloam::render {
 class RenderWindow;
@@ -22,11 +22,10 @@ class SaverGhostScene;
 // hidden, so nothing is drawn and the host's black shows.
 class SaverSurface : public SaverWindow {
 public:
-    // `geometry` gives the window's place on the X screen in points, to
-    // find its monitor. `hideWhenEmpty`: hide the render window while no
-    // scene is shown (inside a host's window; a window of the saver's own
-    // stays up).
-    SaverSurface(std::unique_ptr<render::RenderWindow> window, std::function<QRect()> geometry, bool hideWhenEmpty);
+    // `screen` finds the monitor the window is on now (null: none).
+    // `hideWhenEmpty`: hide the render window while no scene is shown
+    // (inside a host's window; a window of the saver's own stays up).
+    SaverSurface(std::unique_ptr<render::RenderWindow> window, std::function<QScreen*()> screen, bool hideWhenEmpty);
     ~SaverSurface() override;
 
     std::optional<SaverScreen> screen() const override;
@@ -38,7 +37,7 @@ public:
 
 private:
     std::unique_ptr<render::RenderWindow> window_;
-    std::function<QRect()> geometry_;
+    std::function<QScreen*()> screen_;
     bool hideWhenEmpty_;
     std::shared_ptr<SaverGhostScene> scene_;
     render::FramePacketBuilder builder_;

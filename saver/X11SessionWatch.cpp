@@ -40,8 +40,9 @@ std::optional<X11SessionWatch::Change> X11SessionWatch::change(std::optional<XSc
     using State = XScreenSaverStatus::State;
     const bool wasOn = before && *before != State::unblanked;
     const bool isOn = after && *after != State::unblanked;
-    if (isOn && before != after) {
-        // BLANK, LOCK, or the lock coming on over a blank screen.
+    if (isOn && !wasOn) {
+        // Blanked or locked from not blanked. The lock engaging over a
+        // blanked screen (BLANK to LOCK) is the same session going on.
         return Change{XScreenSaverStatus::name(*after), true};
     }
     if (wasOn && !isOn) {

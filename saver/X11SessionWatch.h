@@ -13,9 +13,11 @@ class QSocketNotifier;
 namespace gloam::saver {
 
 // Follows XScreenSaver's session on the root window's "_SCREENSAVER_STATUS"
-// property: BLANK and LOCK start a session, UNBLANK (the property's first
-// value back to 0) ends it. Only changes are reported; the state found at
-// start is the baseline.
+// property: BLANK or LOCK over an unblanked screen starts a session,
+// UNBLANK (the property's first value back to 0) ends it. The lock coming
+// on over a blanked screen is no new session. Only changes are reported;
+// the state found at start is the baseline (XScreenSaver starts its
+// display modes after it has blanked).
 class X11SessionWatch {
 public:
     // `changed(name, started)`; name is "BLANK", "LOCK" or "UNBLANK".

@@ -27,6 +27,8 @@ packages=(
   libswscale-dev
   # screen saver host glue
   libx11-dev libxext-dev
+  # the saver's X tests press keys through the XTEST extension
+  libxtst-dev
   # the installer: package signing (openssl), checking (libcrypto) and unpacking (libarchive)
   openssl libssl-dev libarchive-dev
   # windowed tests, scripted runs of the app and screenshots; desktop entry checks

@@ -1,7 +1,6 @@
 // The host side's pure parts: the command line, what a status change of
-// XScreenSaver means, the process check, record formatting and the
-// notification centre.
-#include "saver/GloamyardScreenSaverIsRunning.h"
+// XScreenSaver means, the activity, record formatting and the notification
+// centre.
 #include "saver/ProcessActivity.h"
 #include "saver/SaverCommandLine.h"
 #include "saver/SaverGeometry.h"
@@ -13,8 +12,7 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
+#include <optional>
 
 namespace gloam::saver {
 namespace {
@@ -43,6 +41,10 @@ TEST(SaverCommandLineTest, ReadsTheHostsWaysOfNamingTheWindow)
         {{"--root", "-window-id", "0x3e00003"}, "0x2c00001", Mode::hostWindow, 0x3e00003},
         {{"-window-id", "0x3e00003", "-root"}, nullptr, Mode::hostWindow, 0x3e00003},
         {{"--help"}, nullptr, Mode::help, 0},
+        // Never octal: XScreenSaver writes decimal or 0x hexadecimal.
+        {{"-window-id", "010"}, nullptr, Mode::hostWindow, 10},
+        {{"-window-id", "0X1F"}, nullptr, Mode::hostWindow, 0x1f},
+        {{}, "0400007", Mode::hostWindow, 400007},
     };
     for (const Case& c : cases) {
         const auto parsed = SaverCommandLine::parse(c.arguments, c.environment);
@@ -66,6 +68,12 @@ TEST(SaverCommandLineTest, RefusesWhatIsNotAWindowNumberOrNotAnOption)
         {{"-window-id", "-5"}, nullptr, "the window id \"-5\" is not a window number"},
         {{"-window-id", "0"}, nullptr, "the window id \"0\" is not a window number"},
         {{"-window-id", "99999999999"}, nullptr, "the window id \"99999999999\" is not a window number"},
+        {{"-window-id", "1a00007"}, nullptr, "the window id \"1a00007\" is not a window number"},
+        {{"-window-id", "0x1g"}, nullptr, "the window id \"0x1g\" is not a window number"},
+        {{"-window-id", "0x-5"}, nullptr, "the window id \"0x-5\" is not a window number"},
+        {{"-window-id", " 12"}, nullptr, "the window id \" 12\" is not a window number"},
+        {{"-display"}, nullptr, "-display needs the name of an X display"},
+        {{"-root", "-display", ""}, nullptr, "-display needs the name of an X display"},
         {{"-window-id"}, nullptr, "-window-id needs a window id"},
         {{"--frobnicate"}, nullptr, "unknown option \"--frobnicate\""},
         {{"--window", "--configure"}, nullptr, "choose one of -window-id or -root, --window and --configure"},
@@ -77,6 +85,45 @@ TEST(SaverCommandLineTest, RefusesWhatIsNotAWindowNumberOrNotAnOption)
         ASSERT_TRUE(parsed.error.has_value()) << c.error;
         EXPECT_EQ(*parsed.error, c.error);
     }
+}
+
+TEST(SaverCommandLineTest, HonoursDisplayAndIgnoresTheToolkitsOtherOptions)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        Mode mode;
+        std::optional<std::string> display;
+        std::string warning;
+    };
+    const Case cases[] = {
+        {{"-root", "-display", ":7"}, Mode::root, ":7", ""},
+        {{"--display", "otherhost:0.1", "-window-id", "0x400007"}, Mode::hostWindow, "otherhost:0.1", ""},
+        // What XScreenSaver's settings add (frame rate) and what users paste
+        // from other display modes' command lines.
+        {{"-root", "-fps"}, Mode::root, std::nullopt, "ignoring options it does not use: -fps"},
+        {{"-visual", "default", "-install", "-root", "-geometry", "800x600+0+0"},
+         Mode::root,
+         std::nullopt,
+         "ignoring options it does not use: -visual default -install -geometry 800x600+0+0"},
+        {{"--window", "-bg", "black", "+rv", "-xrm", "*delay: 5"},
+         Mode::ownWindow,
+         std::nullopt,
+         "ignoring options it does not use: -bg black +rv -xrm *delay: 5"},
+        // A value missing at the end is no reason to leave the screen black.
+        {{"-root", "-geometry"}, Mode::root, std::nullopt, "ignoring options it does not use: -geometry"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.front());
+        const auto parsed = SaverCommandLine::parse(c.arguments, nullptr);
+        ASSERT_FALSE(parsed.error.has_value()) << *parsed.error;
+        EXPECT_EQ(parsed.mode, c.mode);
+        EXPECT_EQ(parsed.display, c.display);
+        EXPECT_EQ(parsed.ignoredWarning(), c.warning);
+    }
+    // A value is taken as the option's value, never as an option.
+    const auto titleValue = SaverCommandLine::parse({"-title", "--configure", "-root"}, nullptr);
+    ASSERT_FALSE(titleValue.error.has_value()) << *titleValue.error;
+    EXPECT_EQ(titleValue.mode, Mode::root);
 }
 
 TEST(XScreenSaverSessionTest, StatusChangesMapToSessionEvents)
@@ -91,11 +138,15 @@ TEST(XScreenSaverSessionTest, StatusChangesMapToSessionEvents)
     const Case cases[] = {
         {State::unblanked, State::blanked, "BLANK", true},
         {State::unblanked, State::locked, "LOCK", true},
-        {State::blanked, State::locked, "LOCK", true},
+        // XScreenSaver starts the mode after it blanks; the lock engaging
+        // later is the same session, not a new opening.
+        {State::blanked, State::locked, std::nullopt, false},
+        {State::locked, State::blanked, std::nullopt, false},
         {State::blanked, State::unblanked, "UNBLANK", false},
         {State::locked, State::unblanked, "UNBLANK", false},
         {State::locked, std::nullopt, "UNBLANK", false},
         {std::nullopt, State::blanked, "BLANK", true},
+        {std::nullopt, State::locked, "LOCK", true},
         {State::blanked, State::blanked, std::nullopt, false},
         {State::unblanked, State::unblanked, std::nullopt, false},
         {std::nullopt, State::unblanked, std::nullopt, false},
@@ -108,24 +159,6 @@ TEST(XScreenSaverSessionTest, StatusChangesMapToSessionEvents)
             EXPECT_EQ(change->started, c.started);
         }
     }
-}
-
-TEST(ScreenSaverRunningTest, FindsOnlyThisUsersProcessOfThatName)
-{
-    const auto root = std::filesystem::temp_directory_path() / ("gloamyard-proc-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(root);
-    const auto process = [&](const std::string& pid, const std::string& name) {
-        std::filesystem::create_directories(root / pid);
-        std::ofstream(root / pid / "comm") << name << "\n";
-    };
-    process("self", "xscreensaver");
-    process("12", "xscreensaver-settings");
-    process("13", "bash");
-    EXPECT_FALSE(userProcessRunning("xscreensaver", root.string())) << "only numbered entries are processes";
-    process("14", "xscreensaver");
-    EXPECT_TRUE(userProcessRunning("xscreensaver", root.string()));
-    EXPECT_FALSE(userProcessRunning("xscreensaver", (root / "missing").string()));
-    std::filesystem::remove_all(root);
 }
 
 TEST(ProcessActivityTest, TimersArePreciseExactlyWhileAnActivityIsHeld)

@@ -8,7 +8,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
@@ -17,6 +19,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 
 namespace gloam {
@@ -271,6 +274,41 @@ TEST_F(OptionsSheetTest, ConfigurationPresentsTheStoredValuesEveryTime)
     configuration.settings.saveButton->click();
     EXPECT_EQ(ended, 2) << "Save ends the sheet too";
     EXPECT_EQ(VehiclePreference::selected(), Vehicle::vantre);
+}
+
+TEST_F(OptionsSheetTest, ThePanelIsReleasedOnceWhicheverOfSheetAndControllerGoesFirst)
+{
+    // The host's sheet holds the panel and goes first.
+    {
+        saver::GloamyardConfiguration configuration;
+        auto sheet = std::make_unique<QDialog>();
+        QPointer<QWidget> panel = configuration.view();
+        panel->setParent(sheet.get());
+        sheet.reset();
+        EXPECT_TRUE(panel.isNull()) << "the sheet deletes the panel it holds";
+        EXPECT_EQ(configuration.view(), nullptr) << "the controller knows the panel is gone";
+        EXPECT_TRUE(configuration.isViewLoaded()) << "and does not build a second one";
+    }
+    // The controller goes first and leaves the panel to the sheet.
+    {
+        auto sheet = std::make_unique<QDialog>();
+        QPointer<QWidget> panel;
+        {
+            saver::GloamyardConfiguration configuration;
+            panel = configuration.view();
+            panel->setParent(sheet.get());
+        }
+        EXPECT_FALSE(panel.isNull()) << "a panel a window holds is the window's";
+        sheet.reset();
+        EXPECT_TRUE(panel.isNull());
+    }
+    // No host took the panel: the controller deletes it.
+    QPointer<QWidget> orphan;
+    {
+        saver::GloamyardConfiguration configuration;
+        orphan = configuration.view();
+    }
+    EXPECT_TRUE(orphan.isNull());
 }
 
 } // namespace

@@ -49,7 +49,7 @@ RenderWindow::~RenderWindow()
         setParent(static_cast<QWindow*>(nullptr));
 }
 
-std::unique_ptr<RenderWindow> RenderWindow::embedded(WId foreignWindow)
+std::unique_ptr<RenderWindow> RenderWindow::embedded(WId foreignWindow, ForeignSize followed)
 {
     const auto size = foreignWindowSize(foreignWindow);
     if (!size)
@@ -60,6 +60,9 @@ std::unique_ptr<RenderWindow> RenderWindow::embedded(WId foreignWindow)
     auto window = std::make_unique<RenderWindow>(foreign.get());
     const qreal ratio = window->devicePixelRatio();
     window->setGeometry(0, 0, static_cast<int>(size->width / ratio), static_cast<int>(size->height / ratio));
+    window->foreign_ = std::move(foreign);
+    if (followed == ForeignSize::setByOwner)
+        return window;
     // The host does not tell Qt when its window changes size: look twice a
     // second and follow.
     RenderWindow* inner = window.get();
@@ -73,7 +76,6 @@ std::unique_ptr<RenderWindow> RenderWindow::embedded(WId foreignWindow)
         }
     });
     watch->start(500);
-    window->foreign_ = std::move(foreign);
     return window;
 }
 

@@ -36,9 +36,15 @@ public:
     explicit RenderWindow(QWindow* parent = nullptr);
     ~RenderWindow() override;
 
+    // How an embedded window learns the foreign window's size: Qt is not
+    // told when a window it did not make changes size.
+    enum class ForeignSize {
+        polled,     // asked of the X server twice a second
+        setByOwner, // the owner watches the foreign window and resizes this one
+    };
     // A window inside a foreign native window (an X11 window id, such as the
-    // one a screen-saver host gives), following its size.
-    static std::unique_ptr<RenderWindow> embedded(WId foreignWindow);
+    // one a screen-saver host gives), as large as that window is now.
+    static std::unique_ptr<RenderWindow> embedded(WId foreignWindow, ForeignSize followed = ForeignSize::polled);
 
     void setFrameUpdate(FrameUpdate update) { frameUpdate_ = std::move(update); }
     // One core (the default) or every core while focused (the app).
