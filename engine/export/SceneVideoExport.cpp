@@ -331,6 +331,7 @@ int SceneVideoExport::run(const VideoExportOptions& options, const std::string& 
         GhostView::Environment environment;
         environment.uptime = [&now] { return now; };
         environment.eggSeed = options.seed;
+        environment.reduceFlashing = options.reduceFlashing;
         environment.log = [&logLines](const std::string& line, bool) {
             logLines.push_back(line);
             if (logLines.size() > 20) {

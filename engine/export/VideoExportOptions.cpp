@@ -124,6 +124,8 @@ const std::vector<Rule>& rules()
          [](VideoExportOptions& o, const std::string&) { o.skipOpening = true; }},
         {"--manual", "", "no automatic effects: only the --trigger ones happen",
          [](VideoExportOptions& o, const std::string&) { o.manual = true; }},
+        {"--reduce-flashing", "", "lightning lights the scene with a gentle rise and fall (default: the stored choice)",
+         [](VideoExportOptions& o, const std::string&) { o.reduceFlashing = true; }},
         {"--trigger", "WHAT@T",
          "start an effect at T seconds, once the opening is over (repeatable); WHAT is lightning, pumpkins, ghost, "
          "ghost=ID, witch, hand, skyrell or amperle",

@@ -40,6 +40,7 @@ struct VideoExportOptions {
     std::optional<std::uint64_t> seed; // none: a new surprise schedule each time
     bool skipOpening = false;
     bool manual = false;
+    std::optional<bool> reduceFlashing; // none: the stored choice
     bool force = false;
     std::vector<TimedTrigger> triggers;
     bool help = false;

@@ -35,6 +35,7 @@ TEST(VideoExportOptions, DefaultsToThirtySecondsOfTheLivingSceneAt1200x540)
     EXPECT_FALSE(options.seed);
     EXPECT_FALSE(options.skipOpening);
     EXPECT_FALSE(options.manual);
+    EXPECT_FALSE(options.reduceFlashing.has_value());
     EXPECT_FALSE(options.force);
     EXPECT_TRUE(options.triggers.empty());
     EXPECT_TRUE(options.notes.empty());
@@ -44,7 +45,8 @@ TEST(VideoExportOptions, ReadsEveryOption)
 {
     const VideoExportOptions options =
         parse({"--seconds", "2.5", "--size", "640x360", "--fps", "24", "--vehicle", "spirra", "--seed", "42",
-               "--skip-opening", "--manual", "--trigger", "pumpkins@1.5", "--trigger", "ghost=Grave_3@4", "--force"});
+               "--skip-opening", "--manual", "--trigger", "pumpkins@1.5", "--trigger", "ghost=Grave_3@4",
+               "--reduce-flashing", "--force"});
     EXPECT_DOUBLE_EQ(options.seconds, 2.5);
     EXPECT_EQ(options.width, 640);
     EXPECT_EQ(options.height, 360);
@@ -54,6 +56,7 @@ TEST(VideoExportOptions, ReadsEveryOption)
     EXPECT_EQ(options.seed, 42U);
     EXPECT_TRUE(options.skipOpening);
     EXPECT_TRUE(options.manual);
+    EXPECT_EQ(options.reduceFlashing, std::optional<bool>(true));
     EXPECT_TRUE(options.force);
     ASSERT_EQ(options.triggers.size(), 2U);
     EXPECT_EQ(options.triggers[0].what, "pumpkins");
