@@ -11,7 +11,7 @@
 #include "engine/prefs/GloamyardPreferences.h"
 #include "engine/prefs/SoundPreference.h"
 #include "engine/prefs/VehiclePreference.h"
-#include "engine/scene/HalloweenResources.h"
+#include "engine/common/HalloweenResources.h"
 #include "engine/sound/SceneSound.h"
 #include "platform/async/CancellationError.h"
 #include "resources/ResourceFiles.h"

@@ -2,7 +2,7 @@
 // controls and its sound bar.
 #include "app/GhostApp.h"
 #include "app/ResourceCheck.h"
-#include "engine/scene/HalloweenResources.h"
+#include "engine/common/HalloweenResources.h"
 
 #include <QApplication>
 #include <QMessageBox>

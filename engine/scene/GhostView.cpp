@@ -9,7 +9,7 @@
 #include "engine/eggs/EasterEggEffects.h"
 #include "engine/post/GhostBloom.h"
 #include "engine/prefs/VehiclePreference.h"
-#include "engine/scene/HalloweenResources.h"
+#include "engine/common/HalloweenResources.h"
 #include "platform/assets/AnimationPlaybackController.h"
 #include "platform/render/PostProcessContext.h"
 #include "resources/SceneLandmarks.h"

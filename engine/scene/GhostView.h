@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/prefs/Vehicle.h"
-#include "engine/scene/PropTarget.h"
+#include "engine/common/PropTarget.h"
 #include "engine/scene/StatusLabel.h"
 #include "engine/sound/SceneSound.h"
 #include "engine/sound/SoundMode.h"

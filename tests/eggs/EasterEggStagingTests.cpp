@@ -1,6 +1,6 @@
 #include "engine/eggs/EasterEggEffects.h"
 
-#include "engine/scene/PropTarget.h"
+#include "engine/common/PropTarget.h"
 #include "resources/SceneLandmarks.h"
 #include "tests/eggs/EggFixture.h"
 
