@@ -56,6 +56,13 @@ double asNumber(const QJsonValue& value)
     return 0.0;
 }
 
+// Six decimals keep the file readable (0.3, not 0.30000001192092896) and
+// read back as the same single-precision volume.
+double storedVolume(float volume)
+{
+    return std::round(static_cast<double>(clampedVolume(static_cast<double>(volume))) * 1e6) / 1e6;
+}
+
 } // namespace
 
 bool SoundPreference::enabled(SoundMode mode)
@@ -83,10 +90,16 @@ void SoundPreference::save(SoundMode mode, bool enabled, float volume)
     }
     GloamyardPreferences::defaults().setValues({
         {key(mode, "enabled"), enabled},
-        // Six decimals keep the file readable (0.3, not 0.30000001192092896)
-        // and read back as the same single-precision volume.
-        {key(mode, "volume"), std::round(static_cast<double>(clampedVolume(static_cast<double>(volume))) * 1e6) / 1e6},
+        {key(mode, "volume"), storedVolume(volume)},
     });
+}
+
+void SoundPreference::saveVolume(SoundMode mode, float volume)
+{
+    if (mode == SoundMode::preview) {
+        return;
+    }
+    GloamyardPreferences::defaults().setValue(key(mode, "volume"), storedVolume(volume));
 }
 
 } // namespace gloam
