@@ -5,20 +5,34 @@
 #include <AL/alext.h>
 
 #include <algorithm>
+#include <atomic>
 
 namespace gloam::platform {
 
 namespace {
 
 int requestedLoopbackRate = 0;
+std::atomic<AudioDevice*> opened{nullptr};
 
 } // namespace
 
 AudioDevice& AudioDevice::shared()
 {
-    // Kept to the end of the process: players may outlive any owner.
-    static AudioDevice* device = new AudioDevice(requestedLoopbackRate);
+    // Kept to the end of the process (players may outlive any owner) and
+    // closed, not deleted, by closeShared.
+    static AudioDevice* device = [] {
+        auto* made = new AudioDevice(requestedLoopbackRate);
+        opened.store(made);
+        return made;
+    }();
     return *device;
+}
+
+void AudioDevice::closeShared()
+{
+    if (AudioDevice* device = opened.load()) {
+        device->close();
+    }
 }
 
 bool AudioDevice::useLoopback(int sampleRate)
@@ -82,12 +96,21 @@ std::vector<float> AudioDevice::renderLoopback(int frames)
 
 AudioDevice::~AudioDevice()
 {
+    close();
+}
+
+void AudioDevice::close()
+{
     if (context_ != nullptr) {
         alcMakeContextCurrent(nullptr);
         alcDestroyContext(static_cast<ALCcontext*>(context_));
+        context_ = nullptr;
     }
     if (device_ != nullptr) {
         alcCloseDevice(static_cast<ALCdevice*>(device_));
+        device_ = nullptr;
+        loopback_ = false;
+        error_ = "the sound output has been closed";
     }
 }
 

@@ -20,6 +20,11 @@ public:
     // when OpenAL offers no loopback.
     static bool useLoopback(int sampleRate);
 
+    // Closes the shared device, if it was opened, at the end of the program
+    // once every player is gone: the sound server then sees the client
+    // leave rather than lose it. Players made afterwards fail.
+    static void closeShared();
+
     // The next `frames` stereo frames of the mix, interleaved left/right.
     std::vector<float> renderLoopback(int frames);
 
@@ -33,6 +38,7 @@ public:
 private:
     explicit AudioDevice(int loopbackRate);
     ~AudioDevice();
+    void close();
 
     void* device_ = nullptr;
     void* context_ = nullptr;
