@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QPalette>
 #include <QVBoxLayout>
+#include <QWindow>
+#include <QCoreApplication>
 
 namespace gloam::app {
 
@@ -21,6 +23,8 @@ SceneHost::SceneHost(bool draws, float bottomInset, QWidget* parent)
     setPalette(dark);
     setAutoFillBackground(true);
     if (!draws) {
+        // Without the renderer's window the host itself takes the keys.
+        setFocusPolicy(Qt::StrongFocus);
         return;
     }
 
@@ -55,16 +59,16 @@ SceneHost::SceneHost(bool draws, float bottomInset, QWidget* parent)
         }
     };
     window_->onKeyPress = [this](QKeyEvent* event) {
-        if (scene_) {
-            scene_->keyDown(event->key() == Qt::Key_Escape ? GhostView::Key::escape : GhostView::Key::other);
+        if (!sceneKey(event)) {
+            passOn(event);
         }
     };
 
-    QWidget* container = QWidget::createWindowContainer(window_, this);
-    container->setFocusPolicy(Qt::StrongFocus);
+    container_ = QWidget::createWindowContainer(window_, this);
+    container_->setFocusPolicy(Qt::StrongFocus);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(container);
+    layout->addWidget(container_);
 }
 
 SceneHost::~SceneHost() = default;
@@ -84,6 +88,38 @@ void SceneHost::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     followSize();
+}
+
+bool SceneHost::sceneKey(const QKeyEvent* event)
+{
+    return scene_ && scene_->keyDown(event->key() == Qt::Key_Escape ? GhostView::Key::escape : GhostView::Key::other);
+}
+
+void SceneHost::keyPressEvent(QKeyEvent* event)
+{
+    if (sceneKey(event)) {
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event); // ignored: on to the window
+}
+
+void SceneHost::passOn(QKeyEvent* event)
+{
+    // The renderer's window is a native window of its own, outside the
+    // widgets' focus chain: hand the key to the widget that stands for it,
+    // which moves the focus on Tab and Shift+Tab and otherwise lets the key
+    // travel up to the window.
+    QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->nativeScanCode(), event->nativeVirtualKey(),
+                   event->nativeModifiers(), event->text(), event->isAutoRepeat(), event->count());
+    QCoreApplication::sendEvent(container_, &copy);
+    if (!container_->hasFocus()) {
+        // The focus left the scene: the top-level window takes the keys
+        // back from the renderer's window.
+        if (QWindow* top = window()->windowHandle()) {
+            top->requestActivate();
+        }
+    }
 }
 
 void SceneHost::followSize()
