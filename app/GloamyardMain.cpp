@@ -4,7 +4,6 @@
 #include "app/ResourceCheck.h"
 #include "engine/prefs/GloamyardPreferences.h"
 #include "engine/common/HalloweenResources.h"
-#include "platform/async/WorkerPool.h"
 #include "platform/audio/AudioDevice.h"
 
 #include <QApplication>
@@ -107,9 +106,8 @@ int main(int argc, char** argv)
         app.applicationDidFinishLaunching();
         status = QApplication::exec();
     }
-    // Sound files still being decoded hold players: let them go before the
-    // sound device closes.
-    gloam::async::WorkerPool::shared().waitForDone();
+    // The scene and its players are gone; a sound file still being decoded
+    // finds the device closed and is dropped.
     gloam::platform::AudioDevice::closeShared();
     return status;
 }

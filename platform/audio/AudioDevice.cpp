@@ -31,6 +31,7 @@ AudioDevice& AudioDevice::shared()
 void AudioDevice::closeShared()
 {
     if (AudioDevice* device = opened.load()) {
+        const auto held = device->lock();
         device->close();
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,11 @@ public:
     // The next `frames` stereo frames of the mix, interleaved left/right.
     std::vector<float> renderLoopback(int frames);
 
+    // Held while OpenAL objects are made or released, so that closeShared
+    // never pulls the device from under a player being made on a worker.
+    std::unique_lock<std::mutex> lock() { return std::unique_lock(mutex_); }
+
+    // Read under lock() where it may race with closeShared.
     bool available() const { return error_.empty(); }
     // Why there is no device; empty when there is one.
     const std::string& error() const { return error_; }
@@ -40,6 +46,7 @@ private:
     ~AudioDevice();
     void close();
 
+    std::mutex mutex_;
     void* device_ = nullptr;
     void* context_ = nullptr;
     bool loopback_ = false;
