@@ -107,19 +107,29 @@ void SceneHost::keyPressEvent(QKeyEvent* event)
 void SceneHost::passOn(QKeyEvent* event)
 {
     // The renderer's window is a native window of its own, outside the
-    // widgets' focus chain: hand the key to the widget that stands for it,
-    // which moves the focus on Tab and Shift+Tab and otherwise lets the key
-    // travel up to the window.
-    QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->nativeScanCode(), event->nativeVirtualKey(),
-                   event->nativeModifiers(), event->text(), event->isAutoRepeat(), event->count());
-    QCoreApplication::sendEvent(container_, &copy);
-    if (!container_->hasFocus()) {
-        // The focus left the scene: the top-level window takes the keys
-        // back from the renderer's window.
+    // widgets' focus chain, and while it has the keys the window has no
+    // focus widget to go on from: Tab and Shift+Tab go on from the widget
+    // that stands for the scene, and the top-level window takes the keys
+    // back from the renderer's window.
+    const bool plain = (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0;
+    const bool backwards =
+        event->key() == Qt::Key_Backtab || (event->key() == Qt::Key_Tab && (event->modifiers() & Qt::ShiftModifier));
+    if (plain && (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)) {
+        QWidget* next = container_;
+        do {
+            next = backwards ? next->previousInFocusChain() : next->nextInFocusChain();
+        } while (next != container_ && !(next->window() == window() && next->isEnabled() &&
+                                         next->isVisibleTo(window()) && (next->focusPolicy() & Qt::TabFocus) != 0));
         if (QWindow* top = window()->windowHandle()) {
             top->requestActivate();
         }
+        next->setFocus(backwards ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+        return;
     }
+    // Any other key travels up from the scene's widget, as a widget's would.
+    QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->nativeScanCode(), event->nativeVirtualKey(),
+                   event->nativeModifiers(), event->text(), event->isAutoRepeat(), event->count());
+    QCoreApplication::sendEvent(container_, &copy);
 }
 
 void SceneHost::followSize()
