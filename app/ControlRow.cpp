@@ -1,10 +1,10 @@
 #include "app/ControlRow.h"
 
+#include "app/VehiclePicker.h"
 #include "engine/prefs/Vehicle.h"
 
 #include <QAction>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -33,10 +33,10 @@ ControlRow::ControlRow(QWidget* parent)
 {
     setFixedHeight(rowHeight);
 
-    auto* vehicleLabel = new QLabel(QStringLiteral("Vehicle"), this);
+    auto* vehicleLabel = new QLabel(QStringLiteral("&Vehicle"), this);
     vehicleLabel->setGeometry(fromBottom(16, 8, 48, 22));
 
-    picker_ = new QComboBox(this);
+    picker_ = new VehiclePicker(this);
     picker_->setGeometry(fromBottom(68, 6, 160, 28));
     for (Vehicle vehicle : allVehicles) {
         picker_->addItem(QString::fromUtf8(title(vehicle).data(), static_cast<qsizetype>(title(vehicle).size())));

@@ -6,17 +6,18 @@
 
 class QAction;
 class QCheckBox;
-class QComboBox;
 class QLabel;
 class QMenu;
 class QPushButton;
 
 namespace gloam::app {
 
+class VehiclePicker;
+
 // The row of controls along the bottom of the window, under the scene: the
 // vehicle picker, the "Automatic effects" checkbox, the "Play effect"
 // pull-down, the opening button and the hint. Each control keeps its place
-// from the row's left edge when the window grows.
+// from the row's left edge when the window grows. Alt+V reaches the picker.
 class ControlRow : public QWidget {
 public:
     static constexpr int rowHeight = 40;
@@ -27,7 +28,7 @@ public:
 
     explicit ControlRow(QWidget* parent = nullptr);
 
-    QComboBox* picker() const { return picker_; }
+    VehiclePicker* picker() const { return picker_; }
     QCheckBox* automaticButton() const { return automaticButton_; }
     QPushButton* effectsButton() const { return effectsButton_; }
     QMenu* effectsMenu() const { return effectsMenu_; }
@@ -36,7 +37,7 @@ public:
     QLabel* hint() const { return hint_; }
 
 private:
-    QComboBox* picker_;
+    VehiclePicker* picker_;
     QCheckBox* automaticButton_;
     QPushButton* effectsButton_;
     QMenu* effectsMenu_;

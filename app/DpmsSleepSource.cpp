@@ -1,5 +1,8 @@
 #include "app/DpmsSleepSource.h"
 
+#include <QGuiApplication>
+
+// After Qt: Xlib's macros (Bool, None, Status) would clash with its names.
 #include <X11/Xlib.h>
 #include <X11/extensions/dpms.h>
 
@@ -7,10 +10,28 @@
 
 namespace gloam::app {
 
+namespace {
+
+std::string_view environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string_view(value) : std::string_view();
+}
+
+} // namespace
+
+bool DpmsSleepSource::x11Session(std::string_view qtPlatform, std::string_view waylandDisplay,
+                                 std::string_view sessionType)
+{
+    return qtPlatform == "xcb" && waylandDisplay.empty() && sessionType != "wayland";
+}
+
 std::unique_ptr<DpmsSleepSource> DpmsSleepSource::create()
 {
-    const char* name = std::getenv("DISPLAY");
-    if (name == nullptr || *name == '\0') {
+    const QByteArray platform = QGuiApplication::platformName().toUtf8();
+    if (!x11Session(std::string_view(platform.constData(), static_cast<std::size_t>(platform.size())),
+                    environment("WAYLAND_DISPLAY"), environment("XDG_SESSION_TYPE")) ||
+        environment("DISPLAY").empty()) {
         return nullptr;
     }
     Display* display = XOpenDisplay(nullptr);

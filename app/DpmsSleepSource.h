@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <string_view>
 
 struct _XDisplay;
 
@@ -16,10 +17,16 @@ namespace gloam::app {
 class DpmsSleepSource : public SleepSource {
     Q_OBJECT
 public:
-    // None when there is no X server, or it has no DPMS (Wayland without
-    // XWayland's DPMS, nested or virtual servers): the app then runs without
-    // this source, silently.
+    // None outside an X11 session, or when the X server has no DPMS (nested
+    // or virtual servers): the app then runs without this source, silently.
+    // Under Wayland the X server is Xwayland, which a connection may start
+    // on demand and whose DPMS never says anything about the displays.
     static std::unique_ptr<DpmsSleepSource> create();
+
+    // Whether the session is X11: Qt draws through X (`qtPlatform` "xcb"),
+    // no Wayland compositor is named (`waylandDisplay`) and the session
+    // type (XDG_SESSION_TYPE, may be empty) is not "wayland".
+    static bool x11Session(std::string_view qtPlatform, std::string_view waylandDisplay, std::string_view sessionType);
     ~DpmsSleepSource() override;
 
     static constexpr int pollMilliseconds = 2000;

@@ -2,24 +2,27 @@
 
 #include "app/AlertSheet.h"
 #include "app/ControlRow.h"
+#include "app/DefaultApplication.h"
 #include "app/DpmsSleepSource.h"
 #include "app/GhostWindow.h"
 #include "app/LogindSleepSource.h"
 #include "app/SceneHost.h"
 #include "app/SleepSource.h"
 #include "app/SoundBar.h"
+#include "app/VehiclePicker.h"
+#include "app/VolumeSaver.h"
 #include "engine/prefs/FlashingPreference.h"
 #include "engine/prefs/GloamyardPreferences.h"
 #include "engine/prefs/SoundPreference.h"
 #include "engine/prefs/VehiclePreference.h"
-#include "engine/scene/HalloweenResources.h"
+#include "engine/common/HalloweenResources.h"
 #include "engine/sound/SceneSound.h"
 #include "platform/async/CancellationError.h"
+#include "platform/process/SignalPipe.h"
 #include "resources/ResourceFiles.h"
 
 #include <QAction>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFile>
@@ -31,7 +34,10 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <string>
 
@@ -80,11 +86,23 @@ GhostApp::GhostApp(Environment environment)
     if (!environment_.terminate) {
         environment_.terminate = [] { QCoreApplication::quit(); };
     }
+    if (!environment_.opensPlainText) {
+        // Without xdg-mime the opener's own answer is all there is.
+        environment_.opensPlainText = [] {
+            const std::optional<QString> entry = DefaultApplication::forMimeType(QStringLiteral("text/plain"));
+            return !entry || !entry->isEmpty();
+        };
+    }
+    if (!environment_.storeVolume) {
+        environment_.storeVolume = [](float volume) { SoundPreference::saveVolume(SoundMode::app, volume); };
+    }
+    volumeSaver_ = std::make_unique<VolumeSaver>(environment_.storeVolume);
     launchClock_.start();
 }
 
 GhostApp::~GhostApp()
 {
+    volumeSaver_->flush();
     if (selectionTask_) {
         selectionTask_->cancel();
     }
@@ -174,6 +192,17 @@ void GhostApp::applicationDidFinishLaunching()
         }
     });
     connect(qGuiApp, &QCoreApplication::aboutToQuit, this, &GhostApp::applicationWillTerminate);
+    if (environment_.quitOnSignals) {
+        // A session ending (SIGTERM), Ctrl+C in a terminal (SIGINT) or the
+        // terminal going (SIGHUP) quit as the menu does: the scene and its
+        // music stop and the choices are stored. Should the main loop be
+        // stuck, the process ends anyway a while after the first signal.
+        signals_ = std::make_unique<platform::SignalPipe>(std::vector<int>{SIGTERM, SIGINT, SIGHUP});
+        if (environment_.stuckQuitLimit) {
+            signals_->endProcessAfter(*environment_.stuckQuitLimit, EXIT_FAILURE);
+        }
+        connect(signals_.get(), &platform::SignalPipe::received, this, &GhostApp::quit);
+    }
     applyPauseRule();
 }
 
@@ -184,11 +213,14 @@ void GhostApp::buildMenu()
     connect(window_->creditsItem(), &QAction::triggered, this, &GhostApp::showCredits);
     window_->reduceFlashingItem()->setChecked(FlashingPreference::reduced());
     connect(window_->reduceFlashingItem(), &QAction::toggled, this, &GhostApp::setReduceFlashing);
-    connect(window_->quitItem(), &QAction::triggered, this, [this] {
-        if (window_) {
-            window_->close();
-        }
-    });
+    connect(window_->quitItem(), &QAction::triggered, this, &GhostApp::quit);
+}
+
+void GhostApp::quit()
+{
+    if (window_) {
+        window_->close();
+    }
 }
 
 void GhostApp::buildControls()
@@ -201,7 +233,7 @@ void GhostApp::buildControls()
     soundButton_ = window_->soundBar()->soundButton();
     soundVolume_ = window_->soundBar()->soundVolume();
 
-    connect(picker_, &QComboBox::activated, this, &GhostApp::selectVehicle);
+    connect(picker_, &VehiclePicker::chosen, this, &GhostApp::selectVehicle);
     connect(automaticButton_, &QCheckBox::toggled, this, &GhostApp::setAutomatic);
     using Effect = ControlRow::Effect;
     const std::pair<Effect, void (GhostApp::*)()> actions[] = {
@@ -223,8 +255,29 @@ void GhostApp::buildControls()
     connect(openingButton_, &QPushButton::clicked, this, &GhostApp::openingAction);
     connect(soundButton_, &QPushButton::clicked, this, &GhostApp::toggleSound);
     connect(soundVolume_, &QSlider::valueChanged, this, &GhostApp::changeVolume);
+    connect(soundVolume_, &QSlider::sliderReleased, this,
+            [this] { volumeSaver_->dragEnded(window_->soundBar()->volume()); });
     soundVolume_->setEnabled(false);
     window_->soundBar()->showVolume(SoundPreference::volume(SoundMode::app));
+    buildFocusChain();
+}
+
+void GhostApp::buildFocusChain()
+{
+    // From the scene along the control row, then the sound bar, and round
+    // to the scene again; the window opens with the keys on the scene, where
+    // Escape skips the opening.
+    QWidget* const chain[] = {window_->sceneHost()->focusTarget(),
+                              picker_,
+                              automaticButton_,
+                              effectsButton_,
+                              openingButton_,
+                              soundButton_,
+                              soundVolume_};
+    for (std::size_t i = 1; i < std::size(chain); ++i) {
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
+    }
+    chain[0]->setFocus(Qt::OtherFocusReason);
 }
 
 void GhostApp::createScene()
@@ -234,7 +287,7 @@ void GhostApp::createScene()
     }
     SceneHost* host = window_->sceneHost();
     scene_ = GhostView::make(host->sceneFrame(), true, VehiclePreference::selected(), std::nullopt, environment_.view);
-    picker_->setCurrentIndex(static_cast<int>(scene_->vehicle()));
+    picker_->showChosen(static_cast<int>(scene_->vehicle()));
     QPointer<GhostApp> weak(this);
     const auto refresh = [weak] {
         if (weak) {
@@ -258,11 +311,21 @@ void GhostApp::createScene()
 
 void GhostApp::addSleepSource(std::unique_ptr<SleepSource> source)
 {
-    connect(source.get(), &SleepSource::sleepChanged, this, [this](bool asleep) {
-        displayAsleep_ = asleep;
+    // Each source's last word counts on its own: a resume from suspend
+    // (logind awake) does not wake displays that DPMS still has off.
+    const SleepSource* raw = source.get();
+    connect(raw, &SleepSource::sleepChanged, this, [this, raw](bool asleep) {
+        bool any = false;
+        for (auto& [each, eachAsleep] : sleepSources_) {
+            if (each.get() == raw) {
+                eachAsleep = asleep;
+            }
+            any = any || eachAsleep;
+        }
+        displayAsleep_ = any;
         applyPauseRule();
     });
-    sleepSources_.push_back(std::move(source));
+    sleepSources_.emplace_back(std::move(source), false);
 }
 
 void GhostApp::applyPauseRule()
@@ -421,6 +484,9 @@ void GhostApp::setAutomatic(bool on)
 
 void GhostApp::toggleSound()
 {
+    // The switch stores the slider's value with it; anything the slider
+    // still had to store is written first, so that it cannot land later.
+    volumeSaver_->flush();
     const float volume = window_->soundBar()->volume();
     if (scene_) {
         scene_->sound().configure(!scene_->sound().enabled(), volume, true);
@@ -432,12 +498,12 @@ void GhostApp::toggleSound()
 
 void GhostApp::changeVolume()
 {
+    // Heard at once; stored when the slider settles (VolumeSaver).
     const float volume = window_->soundBar()->volume();
     if (scene_) {
-        scene_->sound().configure(scene_->sound().enabled(), volume, true);
-    } else {
-        SoundPreference::save(SoundMode::app, SoundPreference::enabled(SoundMode::app), volume);
+        scene_->sound().configure(scene_->sound().enabled(), volume, false);
     }
+    volumeSaver_->changed(volume, soundVolume_->isSliderDown());
 }
 
 void GhostApp::selectVehicle(int index)
@@ -453,6 +519,8 @@ void GhostApp::switchVehicle(Vehicle vehicle)
     if (!scene_ || vehicle == scene_->vehicle()) {
         return;
     }
+    pickerFocusedForChange_ = picker_->hasFocus();
+    picker_->showChosen(static_cast<int>(vehicle));
     picker_->setEnabled(false);
     effectsButton_->setEnabled(false);
     openingButton_->setEnabled(false);
@@ -493,7 +561,7 @@ async::Task<void> GhostApp::changeVehicle(QPointer<GhostApp> app, std::weak_ptr<
 void GhostApp::finishVehicleChange()
 {
     if (scene_) {
-        picker_->setCurrentIndex(static_cast<int>(scene_->vehicle()));
+        picker_->showChosen(static_cast<int>(scene_->vehicle()));
     }
     picker_->setEnabled(true);
     if (window_) {
@@ -501,6 +569,12 @@ void GhostApp::finishVehicleChange()
     }
     selectionTask_.reset();
     refreshSceneControls();
+    // The picker lost the focus while it was disabled: a keyboard user
+    // carries on from where they chose.
+    if (pickerFocusedForChange_ && picker_->isEnabled()) {
+        picker_->setFocus(Qt::OtherFocusReason);
+    }
+    pickerFocusedForChange_ = false;
 }
 
 void GhostApp::cancelVehicleChange()
@@ -522,6 +596,9 @@ void GhostApp::applicationDidBecomeActive()
     if (!scene_) {
         return;
     }
+    // What the slider has not stored yet would otherwise read back as the
+    // older stored value.
+    volumeSaver_->flush();
     scene_->sound().refreshPreferences();
     refreshSoundControls();
     // Chosen meanwhile in the screen saver's options (the item's own signal
@@ -550,6 +627,7 @@ void GhostApp::setReduceFlashing(bool on)
 
 void GhostApp::windowWillClose()
 {
+    volumeSaver_->flush();
     cancelVehicleChange();
     if (scene_) {
         scene_->stop();
@@ -559,6 +637,7 @@ void GhostApp::windowWillClose()
 
 void GhostApp::applicationWillTerminate()
 {
+    volumeSaver_->flush();
     cancelVehicleChange();
     if (scene_) {
         scene_->stop();
@@ -593,7 +672,8 @@ void GhostApp::showCredits()
     const std::filesystem::path file =
         resources_ / std::string(resources::audioFolder) / std::string(resources::soundCredits);
     const QString path = QString::fromStdString(file.string());
-    if (std::filesystem::exists(file) && environment_.openUrl(QUrl::fromLocalFile(path))) {
+    if (std::filesystem::exists(file) && environment_.opensPlainText() &&
+        environment_.openUrl(QUrl::fromLocalFile(path))) {
         return;
     }
     // Nothing opens text files here (or the file is gone): show it ourselves.

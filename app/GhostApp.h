@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QUrl>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -18,14 +19,19 @@
 
 class QAction;
 class QCheckBox;
-class QComboBox;
 class QPushButton;
 class QSlider;
+
+namespace gloam::platform {
+class SignalPipe;
+}
 
 namespace gloam::app {
 
 class GhostWindow;
 class SleepSource;
+class VehiclePicker;
+class VolumeSaver;
 
 // The interactive app: builds the menu, the window with its sound bar and
 // control row, and one interactive scene view with the app's sound, and
@@ -50,8 +56,20 @@ public:
         // Opens a file with the desktop's default application; whether it
         // could. Empty means QDesktopServices.
         std::function<bool(const QUrl&)> openUrl;
+        // Whether the desktop has an application for plain text: opening a
+        // file "succeeds" once the desktop's opener starts, whether or not
+        // anything can show it. Empty means DefaultApplication.
+        std::function<bool()> opensPlainText;
+        // Stores the app's volume (on a thread of the app's own). Empty
+        // means SoundPreference::saveVolume.
+        std::function<void(float)> storeVolume;
         // Ends the application. Empty means QCoreApplication::quit.
         std::function<void()> terminate;
+        // Whether SIGTERM, SIGINT and SIGHUP end the app as Quit does, and
+        // how long after the first of them a stuck main loop is given
+        // before the process ends anyway (none: no limit).
+        bool quitOnSignals = false;
+        std::optional<std::chrono::milliseconds> stuckQuitLimit;
         // Prints to standard error how long the launch took to the first
         // frame of the scene and to the scene being ready.
         bool reportLaunchTimes = false;
@@ -88,6 +106,8 @@ public:
     void showAbout();
     // The "Reduce flashing" item: stores the choice and applies it to the scene.
     void setReduceFlashing(bool on);
+    // Quit: closes the window, which ends the app.
+    void quit();
     // Whether a menu item may be chosen now.
     bool validateMenuItem(const QAction* item) const;
 
@@ -100,7 +120,7 @@ public:
     // For the app's owner and tests.
     GhostWindow* window() const { return window_.get(); }
     const std::shared_ptr<GhostView>& scene() const { return scene_; }
-    QComboBox* picker() const { return picker_; }
+    VehiclePicker* picker() const { return picker_; }
     QPushButton* effectsButton() const { return effectsButton_; }
     QPushButton* openingButton() const { return openingButton_; }
     QCheckBox* automaticButton() const { return automaticButton_; }
@@ -108,6 +128,7 @@ public:
     QSlider* soundVolume() const { return soundVolume_; }
     WindowVisibility& windowVisibility() { return visibility_; }
     bool displayAsleep() const { return displayAsleep_; }
+    VolumeSaver& volumeSaver() { return *volumeSaver_; }
     bool switchingVehicle() const { return selectionTask_.has_value(); }
     const std::filesystem::path& resources() const { return resources_; }
 
@@ -123,6 +144,8 @@ private:
     void buildControls();
     void createScene();
     void applyPauseRule();
+    void buildFocusChain();
+    void storeVolumeNow();
     void switchVehicle(Vehicle vehicle);
     void finishVehicleChange();
     void cancelVehicleChange();
@@ -138,15 +161,20 @@ private:
     std::unique_ptr<GhostWindow> window_;
     std::shared_ptr<GhostView> scene_;
     WindowVisibility visibility_;
-    QComboBox* picker_ = nullptr;
+    VehiclePicker* picker_ = nullptr;
     std::optional<async::TaskHandle> selectionTask_;
     QPushButton* effectsButton_ = nullptr;
     QPushButton* openingButton_ = nullptr;
     QCheckBox* automaticButton_ = nullptr;
     QPushButton* soundButton_ = nullptr;
     QSlider* soundVolume_ = nullptr;
-    std::vector<std::unique_ptr<SleepSource>> sleepSources_;
+    // Each source with what it last said: asleep or not.
+    std::vector<std::pair<std::unique_ptr<SleepSource>, bool>> sleepSources_;
     bool displayAsleep_ = false;
+    std::unique_ptr<VolumeSaver> volumeSaver_;
+    std::unique_ptr<platform::SignalPipe> signals_;
+    // The picker had the focus when the running vehicle change began.
+    bool pickerFocusedForChange_ = false;
     bool launched_ = false;
     QElapsedTimer launchClock_;
 };

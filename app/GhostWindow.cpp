@@ -12,9 +12,13 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScreen>
+#include <QGuiApplication>
+#include <QWindow>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -48,7 +52,6 @@ GhostWindow::GhostWindow(bool drawsScene, QWidget* parent)
     stack->addWidget(soundBar_);
 
     content_ = new QWidget(central);
-    content_->setMinimumSize(minimumContentWidth, minimumContentHeight);
     auto* layers = new QVBoxLayout(content_);
     layers->setContentsMargins(0, 0, 0, 0);
     layers->setSpacing(0);
@@ -60,11 +63,92 @@ GhostWindow::GhostWindow(bool drawsScene, QWidget* parent)
     stack->addWidget(content_, 1);
     setCentralWidget(central);
 
-    // The content starts at 1200 × 540, whatever the menu and bar take.
-    const int chrome = menuBar()->sizeHint().height() + SoundBar::barHeight;
-    resize(contentWidth, contentHeight + chrome);
+    // The content starts at 1200 × 540, whatever the menu and bar take, or
+    // as much of it as the screen holds.
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize area = screen != nullptr ? screen->availableGeometry().size() : QSize();
+    const QSize first = initialContentFor(area, chromeHeight(), 0);
+    content_->setMinimumSize(minimumContentFor(area, chromeHeight(), 0));
+    resize(first.width(), first.height() + chromeHeight());
     move(80, 100);
     makeDialogs();
+}
+
+namespace {
+
+// `full` scaled down to fit `room` (never up), keeping its proportions.
+QSize fitted(QSize full, QSize room)
+{
+    if (room.width() <= 0 || room.height() <= 0) {
+        return full;
+    }
+    const double scale = std::min(
+        {1.0, static_cast<double>(room.width()) / full.width(), static_cast<double>(room.height()) / full.height()});
+    // A hair over the floor: 484 × (394 / 484) must give 394, not 393.
+    return {static_cast<int>(std::floor(full.width() * scale + 1e-6)),
+            static_cast<int>(std::floor(full.height() * scale + 1e-6))};
+}
+
+QSize roomFor(QSize available, int chromeHeight, int frameWidth)
+{
+    if (available.isEmpty()) {
+        return {};
+    }
+    // However small the screen, a window of some size remains.
+    return {std::max(available.width() - frameWidth, 320), std::max(available.height() - chromeHeight, 144)};
+}
+
+} // namespace
+
+QSize GhostWindow::minimumContentFor(QSize available, int chromeHeight, int frameWidth)
+{
+    return fitted({minimumContentWidth, minimumContentHeight}, roomFor(available, chromeHeight, frameWidth));
+}
+
+QSize GhostWindow::initialContentFor(QSize available, int chromeHeight, int frameWidth)
+{
+    return fitted({contentWidth, contentHeight}, roomFor(available, chromeHeight, frameWidth));
+}
+
+int GhostWindow::chromeHeight() const
+{
+    return menuBar()->sizeHint().height() + SoundBar::barHeight;
+}
+
+void GhostWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (QWindow* handle = windowHandle(); handle != nullptr && !screenArea_) {
+        connect(handle, &QWindow::screenChanged, this, &GhostWindow::followScreen);
+        followScreen(handle->screen());
+    }
+}
+
+void GhostWindow::followScreen(QScreen* screen)
+{
+    disconnect(screenArea_);
+    if (screen != nullptr) {
+        screenArea_ = connect(screen, &QScreen::availableGeometryChanged, this, &GhostWindow::fitScreen);
+    }
+    fitScreen();
+}
+
+void GhostWindow::fitScreen()
+{
+    QWindow* handle = windowHandle();
+    QScreen* screen = handle != nullptr ? handle->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    // The frame is known once the window manager has framed the window.
+    const QMargins frame = handle != nullptr ? handle->frameMargins() : QMargins();
+    const QSize minimum =
+        minimumContentFor(screen->availableGeometry().size(), chromeHeight() + frame.top() + frame.bottom(),
+                          frame.left() + frame.right());
+    if (content_->minimumSize() != minimum) {
+        content_->setMinimumSize(minimum);
+        keepAspect();
+    }
 }
 
 void GhostWindow::makeDialogs()
@@ -125,11 +209,11 @@ void GhostWindow::keepAspect()
     const QSize now = content_->size();
     QSize wanted(now.width(),
                  static_cast<int>(std::lround(now.width() * static_cast<double>(contentHeight) / contentWidth)));
-    if (wanted.height() < minimumContentHeight) {
+    const int minimumHeight = content_->minimumHeight();
+    if (wanted.height() < minimumHeight) {
         // Narrower than the minimum height allows: widen instead.
-        wanted = QSize(
-            static_cast<int>(std::lround(minimumContentHeight * static_cast<double>(contentWidth) / contentHeight)),
-            minimumContentHeight);
+        wanted = QSize(static_cast<int>(std::lround(minimumHeight * static_cast<double>(contentWidth) / contentHeight)),
+                       minimumHeight);
     }
     if (std::abs(wanted.height() - now.height()) <= 1 && std::abs(wanted.width() - now.width()) <= 1) {
         lastCorrection_ = QSize();

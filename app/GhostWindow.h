@@ -19,13 +19,21 @@ class SoundBar;
 // The app's one window: the "Gloamyard" menu on its menu bar, the sound bar
 // under it, and the content (the scene above the control row). The content
 // keeps the scene's 1200:540 proportions and is never smaller than
-// 1000 × 484.
+// 1000 × 484, or that scaled down to what the screen has room for (a
+// 1366 × 768 screen at 150 % has 911 × 512 points, less its panels).
 class GhostWindow : public QMainWindow {
 public:
     static constexpr int contentWidth = 1200;
     static constexpr int contentHeight = 540;
     static constexpr int minimumContentWidth = 1000;
     static constexpr int minimumContentHeight = 484;
+
+    // The content's minimum and its first size on a screen whose work area
+    // is `available`, with `chromeHeight` of menu, bar and frame above and
+    // `frameWidth` of frame beside it: the full sizes when they fit, else
+    // scaled down, each keeping its proportions. An empty area leaves them.
+    static QSize minimumContentFor(QSize available, int chromeHeight, int frameWidth);
+    static QSize initialContentFor(QSize available, int chromeHeight, int frameWidth);
 
     // `drawsScene`: whether the scene host draws (false for tests).
     explicit GhostWindow(bool drawsScene, QWidget* parent = nullptr);
@@ -56,9 +64,14 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void keepAspect();
+    // Applies the minimum for the screen the window is on.
+    void fitScreen();
+    void followScreen(QScreen* screen);
+    int chromeHeight() const;
     void makeDialogs();
 
     QMenu* appMenu_;
@@ -77,6 +90,7 @@ private:
     QDialog* creditsDialog_ = nullptr;
     QPlainTextEdit* creditsText_ = nullptr;
     QSize lastCorrection_;
+    QMetaObject::Connection screenArea_;
     bool closing_ = false;
 };
 

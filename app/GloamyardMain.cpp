@@ -3,7 +3,9 @@
 #include "app/GhostApp.h"
 #include "app/ResourceCheck.h"
 #include "engine/export/SceneVideoExport.h"
-#include "engine/scene/HalloweenResources.h"
+#include "engine/prefs/GloamyardPreferences.h"
+#include "engine/common/HalloweenResources.h"
+#include "platform/audio/AudioDevice.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -43,6 +45,15 @@ bool displayReachable()
     return true;
 }
 
+// Launched from a menu there is no terminal: a reason to stop goes to
+// standard error and into a message box.
+int cannotStart(const std::string& message)
+{
+    std::fprintf(stderr, "gloamyard: %s\n", message.c_str());
+    QMessageBox::critical(nullptr, QStringLiteral("Gloamyard"), QString::fromStdString(message));
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -70,8 +81,10 @@ int main(int argc, char** argv)
         return 1;
     }
     QApplication application(argc, argv);
+    // No application display name: Qt would append it to every window
+    // title ("Gloamyard · Loading Vantre… — Gloamyard"). The name alone is
+    // what dialogs fall back to.
     QApplication::setApplicationName(QStringLiteral("Gloamyard"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Gloamyard"));
     QApplication::setApplicationVersion(QStringLiteral(GLOAMYARD_VERSION));
     QApplication::setOrganizationDomain(QStringLiteral("gloamyard.net"));
     QGuiApplication::setDesktopFileName(QStringLiteral("net.gloamyard.Gloamyard"));
@@ -81,17 +94,26 @@ int main(int argc, char** argv)
         gloam::findResourceFolder(programFolder)
             .value_or((programFolder / ".." / "share" / "gloamyard" / "Resources").lexically_normal());
     if (const auto problem = gloam::app::ResourceCheck::problem(resources)) {
-        const std::string message = gloam::app::ResourceCheck::message(*problem);
-        std::fprintf(stderr, "gloamyard: %s\n", message.c_str());
-        QMessageBox::critical(nullptr, QStringLiteral("Gloamyard"), QString::fromStdString(message));
-        return 1;
+        return cannotStart(gloam::app::ResourceCheck::message(*problem));
+    }
+    if (const auto problem = gloam::GloamyardPreferences::openProblem()) {
+        return cannotStart(*problem);
     }
 
-    gloam::app::GhostApp::Environment environment;
-    environment.view.resources = resources;
-    // For the timed launch (tools/app/launch-times.sh).
-    environment.reportLaunchTimes = hasValue("GLOAMYARD_LAUNCH_TIMES");
-    gloam::app::GhostApp app(std::move(environment));
-    app.applicationDidFinishLaunching();
-    return QApplication::exec();
+    int status = 0;
+    {
+        gloam::app::GhostApp::Environment environment;
+        environment.view.resources = resources;
+        // For the timed launch (tools/app/launch-times.sh).
+        environment.reportLaunchTimes = hasValue("GLOAMYARD_LAUNCH_TIMES");
+        environment.quitOnSignals = true;
+        environment.stuckQuitLimit = std::chrono::seconds(5);
+        gloam::app::GhostApp app(std::move(environment));
+        app.applicationDidFinishLaunching();
+        status = QApplication::exec();
+    }
+    // The scene and its players are gone; a sound file still being decoded
+    // finds the device closed and is dropped.
+    gloam::platform::AudioDevice::closeShared();
+    return status;
 }

@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QPalette>
 #include <QVBoxLayout>
+#include <QWindow>
+#include <QCoreApplication>
 
 namespace gloam::app {
 
@@ -21,6 +23,8 @@ SceneHost::SceneHost(bool draws, float bottomInset, QWidget* parent)
     setPalette(dark);
     setAutoFillBackground(true);
     if (!draws) {
+        // Without the renderer's window the host itself takes the keys.
+        setFocusPolicy(Qt::StrongFocus);
         return;
     }
 
@@ -57,16 +61,16 @@ SceneHost::SceneHost(bool draws, float bottomInset, QWidget* parent)
         }
     };
     window_->onKeyPress = [this](QKeyEvent* event) {
-        if (scene_) {
-            scene_->keyDown(event->key() == Qt::Key_Escape ? GhostView::Key::escape : GhostView::Key::other);
+        if (!sceneKey(event)) {
+            passOn(event);
         }
     };
 
-    QWidget* container = QWidget::createWindowContainer(window_, this);
-    container->setFocusPolicy(Qt::StrongFocus);
+    container_ = QWidget::createWindowContainer(window_, this);
+    container_->setFocusPolicy(Qt::StrongFocus);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(container);
+    layout->addWidget(container_);
 }
 
 SceneHost::~SceneHost() = default;
@@ -86,6 +90,48 @@ void SceneHost::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     followSize();
+}
+
+bool SceneHost::sceneKey(const QKeyEvent* event)
+{
+    return scene_ && scene_->keyDown(event->key() == Qt::Key_Escape ? GhostView::Key::escape : GhostView::Key::other);
+}
+
+void SceneHost::keyPressEvent(QKeyEvent* event)
+{
+    if (sceneKey(event)) {
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event); // ignored: on to the window
+}
+
+void SceneHost::passOn(QKeyEvent* event)
+{
+    // The renderer's window is a native window of its own, outside the
+    // widgets' focus chain, and while it has the keys the window has no
+    // focus widget to go on from: Tab and Shift+Tab go on from the widget
+    // that stands for the scene, and the top-level window takes the keys
+    // back from the renderer's window.
+    const bool plain = (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0;
+    const bool backwards =
+        event->key() == Qt::Key_Backtab || (event->key() == Qt::Key_Tab && (event->modifiers() & Qt::ShiftModifier));
+    if (plain && (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)) {
+        QWidget* next = container_;
+        do {
+            next = backwards ? next->previousInFocusChain() : next->nextInFocusChain();
+        } while (next != container_ && !(next->window() == window() && next->isEnabled() &&
+                                         next->isVisibleTo(window()) && (next->focusPolicy() & Qt::TabFocus) != 0));
+        if (QWindow* top = window()->windowHandle()) {
+            top->requestActivate();
+        }
+        next->setFocus(backwards ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+        return;
+    }
+    // Any other key travels up from the scene's widget, as a widget's would.
+    QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->nativeScanCode(), event->nativeVirtualKey(),
+                   event->nativeModifiers(), event->text(), event->isAutoRepeat(), event->count());
+    QCoreApplication::sendEvent(container_, &copy);
 }
 
 void SceneHost::followSize()

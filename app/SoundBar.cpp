@@ -33,12 +33,14 @@ SoundBar::SoundBar(QWidget* parent)
     secondary.setColor(QPalette::WindowText, secondary.color(QPalette::PlaceholderText));
     note_->setPalette(secondary);
 
-    auto* volumeLabel = new QLabel(QStringLiteral("Volume"), this);
+    auto* volumeLabel = new QLabel(QStringLiteral("V&olume"), this);
     volumeLabel->setGeometry(fromBottom(560, 7, 55, 22));
 
     soundVolume_ = new QSlider(Qt::Horizontal, this);
     soundVolume_->setGeometry(fromBottom(618, 7, 160, 22));
     soundVolume_->setRange(0, volumeSteps);
+    soundVolume_->setSingleStep(arrowStep);
+    soundVolume_->setPageStep(pageStep);
     soundVolume_->setAccessibleName(QStringLiteral("App sound volume"));
     volumeLabel->setBuddy(soundVolume_);
 }

@@ -9,11 +9,15 @@ class QSlider;
 namespace gloam::app {
 
 // The strip under the menu bar with the app's sound switch and volume.
+// Alt+O reaches the volume.
 class SoundBar : public QWidget {
 public:
     static constexpr int barHeight = 34;
-    // The slider's steps: the volume runs from 0 to 1 in thousandths.
+    // The slider's steps: the volume runs from 0 to 1 in thousandths; an
+    // arrow key moves it 1 %, Page Up and Page Down 10 %.
     static constexpr int volumeSteps = 1000;
+    static constexpr int arrowStep = volumeSteps / 100;
+    static constexpr int pageStep = volumeSteps / 10;
 
     explicit SoundBar(QWidget* parent = nullptr);
 

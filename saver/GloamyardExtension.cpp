@@ -1,6 +1,6 @@
 #include "saver/GloamyardExtension.h"
 
-#include "engine/scene/HalloweenResources.h"
+#include "engine/common/HalloweenResources.h"
 #include "platform/process/SignalPipe.h"
 #include "platform/render/window/RenderWindow.h"
 #include "saver/DisplayPowerWatch.h"

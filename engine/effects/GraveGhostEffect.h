@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/scene/PropTarget.h"
+#include "engine/common/PropTarget.h"
 #include "platform/material/PhysicallyBasedMaterial.h"
 #include "platform/scene/ModelEntity.h"
 

@@ -1,6 +1,6 @@
 #include "engine/effects/HandEffect.h"
 
-#include "engine/scene/DoubleText.h"
+#include "engine/common/DoubleText.h"
 #include "platform/collision/CollisionComponent.h"
 #include "platform/collision/ShapeResource.h"
 #include "platform/scene/DynamicLightShadowComponent.h"

@@ -1,6 +1,6 @@
 #include "engine/post/GhostBloom.h"
 
-#include "engine/scene/HalloweenResources.h"
+#include "engine/common/HalloweenResources.h"
 #include "platform/gpu/CommandBuffer.h"
 #include "platform/gpu/ComputeEncoder.h"
 #include "platform/gpu/ComputePipeline.h"

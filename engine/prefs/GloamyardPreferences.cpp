@@ -13,9 +13,9 @@ namespace gloam {
 
 namespace {
 
-[[noreturn]] void cannotOpen(const std::string& why)
+[[noreturn]] void cannotOpen(const std::string& message)
 {
-    std::fprintf(stderr, "Gloamyard cannot open its stored choices: %s\n", why.c_str());
+    std::fprintf(stderr, "%s\n", message.c_str());
     std::exit(EXIT_FAILURE);
 }
 
@@ -37,48 +37,64 @@ std::filesystem::path GloamyardPreferences::legacyModuleFile(const std::filesyst
     return configDirectory / (std::string(VehiclePreference::module) + ".json");
 }
 
+std::optional<std::string> GloamyardPreferences::openProblem()
+{
+    const std::string start = "Gloamyard cannot open its stored choices: ";
+    const std::filesystem::path config = configDirectory();
+    if (config.empty()) {
+        return start + "the system reports no config directory (is HOME set?)";
+    }
+    const std::filesystem::path folder = sharedStoreFile(config).parent_path();
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error || !std::filesystem::is_directory(folder)) {
+        return start + "the folder " + folder.string() + " cannot be created (" +
+               (error ? error.message() : std::string("not a folder")) + ")";
+    }
+    return std::nullopt;
+}
+
 platform::SettingsStore& GloamyardPreferences::defaults()
 {
     static const std::unique_ptr<platform::SettingsStore> store = [] {
-        const std::filesystem::path config = configDirectory();
-        if (config.empty()) {
-            cannotOpen("the system reports no config directory (is HOME set?)");
+        if (const auto problem = openProblem()) {
+            cannotOpen(*problem);
         }
-        const std::filesystem::path file = sharedStoreFile(config);
-        std::error_code error;
-        std::filesystem::create_directories(file.parent_path(), error);
-        if (error || !std::filesystem::is_directory(file.parent_path())) {
-            cannotOpen("the folder " + file.parent_path().string() + " cannot be created (" +
-                       (error ? error.message() : std::string("not a folder")) + ")");
-        }
-        return std::make_unique<platform::SettingsStore>(file);
+        return std::make_unique<platform::SettingsStore>(sharedStoreFile(configDirectory()));
     }();
     return *store;
 }
 
 void GloamyardPreferences::migrateAppChoices()
 {
+    const QString migrated = QStringLiteral("migratedAppChoices");
     platform::SettingsStore& shared = defaults();
-    const QJsonObject current = shared.snapshot();
-    if (current.value(QStringLiteral("migratedAppChoices")).toBool(false)) {
+    if (shared.snapshot().value(migrated).toBool(false)) {
         return;
     }
-    std::vector<std::pair<QString, QJsonValue>> copies;
+    QJsonObject legacy;
     const std::filesystem::path legacyFile = legacyModuleFile(configDirectory());
     std::error_code error;
     if (std::filesystem::exists(legacyFile, error)) {
-        const QJsonObject legacy = platform::SettingsStore(legacyFile).snapshot();
+        legacy = platform::SettingsStore(legacyFile).snapshot();
+    }
+    // What is already in the shared store is judged under its lock, so
+    // that a choice the screen saver writes meanwhile is never overwritten.
+    shared.update([&](QJsonObject& current) {
+        if (current.value(migrated).toBool(false)) {
+            return false; // another process got there first
+        }
         for (const char* key : {"vehicle", "audio.app.enabled", "audio.app.volume"}) {
             const QString name = QString::fromLatin1(key);
             const QJsonValue old = legacy.value(name);
             const QJsonValue now = current.value(name);
             if ((now.isUndefined() || now.isNull()) && !old.isUndefined() && !old.isNull()) {
-                copies.emplace_back(name, old);
+                current.insert(name, old);
             }
         }
-    }
-    copies.emplace_back(QStringLiteral("migratedAppChoices"), true);
-    shared.setValues(copies);
+        current.insert(migrated, true);
+        return true;
+    });
 }
 
 } // namespace gloam

@@ -3,6 +3,8 @@
 #include "platform/store/SettingsStore.h"
 
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace gloam {
@@ -23,6 +25,11 @@ public:
     // process. A config directory that is missing or cannot be created ends
     // the process with a message: both programs depend on it.
     static platform::SettingsStore& defaults();
+
+    // Why the shared store cannot be opened (no config directory, or its
+    // folder cannot be made), as a sentence for people; none when it can.
+    // A program with a window asks first, so that it can say so in one.
+    static std::optional<std::string> openProblem();
 
     // Copies the screen saver's older per-module choices into the shared
     // store once; values already there are never overwritten.

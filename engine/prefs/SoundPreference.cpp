@@ -26,6 +26,13 @@ float clampedVolume(double value)
     return static_cast<float>(std::clamp(value, 0.0, 1.0));
 }
 
+// Six decimals keep the file readable (0.3, not 0.30000001192092896) and
+// read back as the same single-precision volume.
+double storedVolume(float volume)
+{
+    return std::round(static_cast<double>(clampedVolume(static_cast<double>(volume))) * 1e6) / 1e6;
+}
+
 } // namespace
 
 bool SoundPreference::enabled(SoundMode mode)
@@ -53,10 +60,16 @@ void SoundPreference::save(SoundMode mode, bool enabled, float volume)
     }
     GloamyardPreferences::defaults().setValues({
         {key(mode, "enabled"), enabled},
-        // Six decimals keep the file readable (0.3, not 0.30000001192092896)
-        // and read back as the same single-precision volume.
-        {key(mode, "volume"), std::round(static_cast<double>(clampedVolume(static_cast<double>(volume))) * 1e6) / 1e6},
+        {key(mode, "volume"), storedVolume(volume)},
     });
+}
+
+void SoundPreference::saveVolume(SoundMode mode, float volume)
+{
+    if (mode == SoundMode::preview) {
+        return;
+    }
+    GloamyardPreferences::defaults().setValue(key(mode, "volume"), storedVolume(volume));
 }
 
 } // namespace gloam

@@ -10,7 +10,7 @@
 #include "engine/post/GhostBloom.h"
 #include "engine/prefs/FlashingPreference.h"
 #include "engine/prefs/VehiclePreference.h"
-#include "engine/scene/HalloweenResources.h"
+#include "engine/common/HalloweenResources.h"
 #include "platform/assets/AnimationPlaybackController.h"
 #include "platform/render/PostProcessContext.h"
 #include "resources/SceneLandmarks.h"
@@ -32,6 +32,8 @@ double systemUptime()
 
 // Seconds the opening may reach before the scene can be shown.
 constexpr double openingHoldTime = 13.9;
+// Longest wait of the opening at its start for its music's files.
+constexpr double openingSoundWait = 3.0;
 // How long the screen saver says that its sound is off.
 constexpr double soundOffNoticeSeconds = 8.0;
 // Automatic tries of the charging surprise (the first and its retry)
@@ -188,9 +190,18 @@ void GhostView::frameUpdate()
         if (!sceneCanShow()) {
             step = std::min(delta, std::max(openingHoldTime - opening_->time(), 0.0));
         }
+        // The opening begins with its music: at its start it waits for the
+        // sound files still being decoded, and begins on the frame after the
+        // one that starts the music.
+        const bool waitingForMusic =
+            opening_->time() == 0.0 && openingSoundWaited_ < openingSoundWait && sound_->waitingForFiles();
+        if (waitingForMusic) {
+            openingSoundWaited_ += delta;
+            step = 0.0;
+        }
         opening_->advance(step);
         bloom_->setSceneVisibility(OpeningTiming::dissolve(opening_->time(), reduceFlashing_));
-        updateStatus(step == 0.0 && !pendingSkip_);
+        updateStatus(step == 0.0 && !waitingForMusic && !pendingSkip_);
         applyAtmosphere(delta);
         return;
     }
@@ -287,6 +298,7 @@ void GhostView::updateStatus(bool waiting)
 
 void GhostView::startOpening()
 {
+    openingSoundWaited_ = 0.0;
     sound_->restartOpening();
     lastUpdateUptime_.reset();
     cancelEggs();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/prefs/Vehicle.h"
-#include "engine/scene/PropTarget.h"
+#include "engine/common/PropTarget.h"
 #include "engine/scene/StatusLabel.h"
 #include "engine/sound/SceneSound.h"
 #include "engine/sound/SoundMode.h"
@@ -178,6 +178,8 @@ public:
     const platform::EntityPtr& anchor() const { return anchor_; }
     const std::shared_ptr<platform::PerspectiveCamera>& camera() const { return camera_; }
     double chargerRetryAt() const { return chargerRetryAt_; }
+    // Counts vehicle loads begun (the first and every change).
+    int vehicleGeneration() const { return vehicleGeneration_; }
     LightningEffect* lightning() const { return lightning_.get(); }
     GraveGhostEffect* graveGhost() const { return graveGhost_.get(); }
     WitchEffect* witch() const { return witch_.get(); }
@@ -301,6 +303,8 @@ private:
     std::unique_ptr<WitchEffect> witch_;
     std::unique_ptr<HandEffect> hand_;
     double startupElapsed_ = 0;
+    // How long the opening has waited at its start for its music's files.
+    double openingSoundWaited_ = 0;
     std::string shownStatus_;
     bool pendingSkip_ = false;
     const bool interactive_;

@@ -10,7 +10,7 @@
 #include "engine/effects/WitchEffect.h"
 #include "engine/eggs/EasterEggEffects.h"
 #include "engine/post/GhostBloom.h"
-#include "engine/scene/DoubleText.h"
+#include "engine/common/DoubleText.h"
 #include "platform/assets/ModelLoader.h"
 #include "platform/async/CancellationError.h"
 #include "platform/collision/CollisionComponent.h"

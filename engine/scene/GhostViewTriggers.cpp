@@ -6,7 +6,7 @@
 #include "engine/effects/OpeningSequence.h"
 #include "engine/effects/WitchEffect.h"
 #include "engine/eggs/EasterEggEffects.h"
-#include "engine/scene/DoubleText.h"
+#include "engine/common/DoubleText.h"
 
 #include <algorithm>
 

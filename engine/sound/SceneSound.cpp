@@ -4,7 +4,12 @@
 #include "platform/audio/OpenAlAudioPlayer.h"
 #include "resources/ResourceFiles.h"
 
+#include "platform/async/WorkerPool.h"
+
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
 #include <cmath>
 #include <exception>
 
@@ -24,17 +29,68 @@ float clampVolume(float volume)
 
 } // namespace
 
-SceneSound::SceneSound(SoundMode mode, const std::filesystem::path& resources, platform::AudioPlayerFactory makePlayer)
+// The files being decoded in the background, shared with its jobs: the
+// cues' players in cue order in one job, the music's (the long one) in
+// another, so that on two cores the music alone sets the time it takes.
+struct SceneSound::Loading {
+    std::mutex mutex;
+    std::condition_variable finished;
+    int jobsLeft = 2;
+    std::array<std::unique_ptr<platform::AudioPlayer>, soundCueCount> players;
+    std::unique_ptr<platform::AudioPlayer> music;
+    // The first failure; the jobs make nothing more once it is set.
+    std::optional<std::string> error;
+
+    // Opens one file unless a job has failed already; false on a failure.
+    bool open(const platform::AudioPlayerFactory& make, const std::filesystem::path& file,
+              std::unique_ptr<platform::AudioPlayer>& into)
+    {
+        {
+            const std::lock_guard lock(mutex);
+            if (error) {
+                return false;
+            }
+        }
+        try {
+            auto player = make(file);
+            const std::lock_guard lock(mutex);
+            into = std::move(player);
+            return true;
+        } catch (const std::exception& failure) {
+            const std::lock_guard lock(mutex);
+            if (!error) {
+                error = failure.what();
+            }
+            return false;
+        }
+    }
+
+    void jobDone()
+    {
+        const std::lock_guard lock(mutex);
+        jobsLeft -= 1;
+        finished.notify_all();
+    }
+};
+
+SceneSound::SceneSound(SoundMode mode, const std::filesystem::path& resources, platform::AudioPlayerFactory makePlayer,
+                       Background background)
     : mode_(mode)
     , enabled_(SoundPreference::enabled(mode))
     , volume_(SoundPreference::volume(mode))
     , resources_(resources / std::filesystem::path(resources::audioFolder))
     , makePlayer_(std::move(makePlayer))
+    , background_(std::move(background))
 {}
 
 platform::AudioPlayerFactory SceneSound::defaultPlayerFactory()
 {
     return [](const std::filesystem::path& file) { return platform::OpenAlAudioPlayer::open(file); };
+}
+
+SceneSound::Background SceneSound::workerPool()
+{
+    return [](std::function<void()> job) { async::WorkerPool::shared().start(std::move(job)); };
 }
 
 bool SceneSound::audible() const
@@ -44,36 +100,88 @@ bool SceneSound::audible() const
 
 void SceneSound::load()
 {
-    if (loaded_ || stopped_ || mode_ == SoundMode::preview) {
+    if (loaded_ || loading_ || stopped_ || mode_ == SoundMode::preview) {
         return;
     }
+    auto loading = std::make_shared<Loading>();
+    loading_ = loading;
+    std::vector<std::filesystem::path> cueFiles;
+    for (SoundCue cue : allSoundCues) {
+        cueFiles.push_back(resources_ / std::filesystem::path(file(cue)));
+    }
+    background_([loading, make = makePlayer_, cueFiles] {
+        for (std::size_t i = 0; i < cueFiles.size(); ++i) {
+            if (!loading->open(make, cueFiles[i], loading->players[i])) {
+                break;
+            }
+        }
+        loading->jobDone();
+    });
+    background_([loading, make = makePlayer_, musicFile = resources_ / std::filesystem::path(resources::music)] {
+        loading->open(make, musicFile, loading->music);
+        loading->jobDone();
+    });
+}
+
+bool SceneSound::waitingForFiles() const
+{
+    return audible() && !loaded_ && !stopped_ && !loadError_;
+}
+
+void SceneSound::waitUntilLoaded()
+{
+    if (audible()) {
+        load();
+    }
+    takeLoaded(true);
+}
+
+void SceneSound::takeLoaded(bool wait)
+{
+    if (!loading_) {
+        return;
+    }
+    std::shared_ptr<Loading> loading = loading_;
+    std::unique_lock lock(loading->mutex);
+    if (wait) {
+        loading->finished.wait(lock, [&] { return loading->jobsLeft == 0; });
+    } else if (loading->jobsLeft > 0) {
+        return;
+    }
+    lock.unlock();
+    loading_.reset();
     loaded_ = true;
-    try {
-        for (SoundCue cue : allSoundCues) {
-            auto player = makePlayer_(resources_ / std::filesystem::path(file(cue)));
+    if (stopped_) {
+        return; // dropped with the loading
+    }
+
+    for (SoundCue cue : allSoundCues) {
+        auto& player = loading->players[index(cue)];
+        if (player) {
             player->setNumberOfLoops(0);
             player->prepareToPlay();
             players_[index(cue)] = std::move(player);
         }
-        if (music_) {
-            music_->stop();
-        }
-        music_.reset();
-        auto music = makePlayer_(resources_ / std::filesystem::path(resources::music));
-        music->setNumberOfLoops(0);
-        music->setVolume(0.0F);
-        music->prepareToPlay();
-        music_ = std::move(music);
-        musicLevel_ = 0.0F;
-        musicNeedsResume_ = true;
-    } catch (const std::exception& error) {
-        loadError_ = std::string("Sound unavailable: ") + error.what();
+    }
+    if (loading->error) {
+        // The cues opened before the failure stay; the music goes.
+        loadError_ = "Sound unavailable: " + *loading->error;
         cancelEffects();
         if (music_) {
             music_->stop();
             music_.reset();
         }
+        return;
     }
+    if (music_) {
+        music_->stop();
+    }
+    music_ = std::move(loading->music);
+    music_->setNumberOfLoops(0);
+    music_->setVolume(0.0F);
+    music_->prepareToPlay();
+    musicLevel_ = 0.0F;
+    musicNeedsResume_ = true;
 }
 
 void SceneSound::sync(const SoundCueAges& ages, double delta)
@@ -88,7 +196,8 @@ void SceneSound::sync(const SoundCueAges& ages, double delta)
         return;
     }
     load();
-    if (loadError_) {
+    takeLoaded(false);
+    if (!loaded_ || loadError_) {
         return;
     }
 
@@ -241,6 +350,8 @@ void SceneSound::restartOpening()
 void SceneSound::stop()
 {
     stopped_ = true;
+    // A decode under way finishes in the background; its players go with it.
+    loading_.reset();
     cancelEffects();
     if (music_) {
         music_->stop();

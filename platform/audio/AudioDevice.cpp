@@ -5,30 +5,35 @@
 #include <AL/alext.h>
 
 #include <algorithm>
+#include <atomic>
 
 namespace gloam::platform {
 
 namespace {
 
 int requestedLoopbackRate = 0;
-AudioDevice* sharedDevice = nullptr;
+std::atomic<AudioDevice*> opened{nullptr};
 
 } // namespace
 
 AudioDevice& AudioDevice::shared()
 {
-    // Kept to the end of the process (players may outlive any owner),
-    // unless an offline mix closes it when it is done.
-    if (sharedDevice == nullptr) {
-        sharedDevice = new AudioDevice(requestedLoopbackRate);
-    }
-    return *sharedDevice;
+    // Kept to the end of the process (players may outlive any owner) and
+    // closed, not deleted, by closeShared.
+    static AudioDevice* device = [] {
+        auto* made = new AudioDevice(requestedLoopbackRate);
+        opened.store(made);
+        return made;
+    }();
+    return *device;
 }
 
 void AudioDevice::closeShared()
 {
-    delete sharedDevice;
-    sharedDevice = nullptr;
+    if (AudioDevice* device = opened.load()) {
+        const auto held = device->lock();
+        device->close();
+    }
 }
 
 bool AudioDevice::useLoopback(int sampleRate)
@@ -92,12 +97,21 @@ std::vector<float> AudioDevice::renderLoopback(int frames)
 
 AudioDevice::~AudioDevice()
 {
+    close();
+}
+
+void AudioDevice::close()
+{
     if (context_ != nullptr) {
         alcMakeContextCurrent(nullptr);
         alcDestroyContext(static_cast<ALCcontext*>(context_));
+        context_ = nullptr;
     }
     if (device_ != nullptr) {
         alcCloseDevice(static_cast<ALCdevice*>(device_));
+        device_ = nullptr;
+        loopback_ = false;
+        error_ = "the sound output has been closed";
     }
 }
 

@@ -13,11 +13,18 @@ namespace gloam::platform {
 OpenAlAudioPlayer::OpenAlAudioPlayer(const std::filesystem::path& file)
 {
     AudioDevice& device = AudioDevice::shared();
-    if (!device.available()) {
-        throw AudioError(device.error());
+    {
+        const auto held = device.lock();
+        if (!device.available()) {
+            throw AudioError(device.error());
+        }
     }
     const DecodedAudio audio = DecodedAudio::decodeFile(file);
     duration_ = audio.duration();
+    const auto held = device.lock();
+    if (!device.available()) {
+        throw AudioError(device.error()); // closed while this file was decoded
+    }
 
     alGetError();
     alGenBuffers(1, &buffer_);
@@ -42,6 +49,11 @@ OpenAlAudioPlayer::OpenAlAudioPlayer(const std::filesystem::path& file)
 
 OpenAlAudioPlayer::~OpenAlAudioPlayer()
 {
+    AudioDevice& device = AudioDevice::shared();
+    const auto held = device.lock();
+    if (!device.available()) {
+        return; // its objects went with the device
+    }
     alSourceStop(source_);
     alDeleteSources(1, &source_);
     alDeleteBuffers(1, &buffer_);

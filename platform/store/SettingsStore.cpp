@@ -65,7 +65,7 @@ std::optional<QJsonValue> SettingsStore::value(const QString& key) const
     return *found;
 }
 
-bool SettingsStore::write(const std::function<void(QJsonObject&)>& change)
+bool SettingsStore::write(const std::function<bool(QJsonObject&)>& change)
 {
     std::error_code ignored;
     std::filesystem::create_directories(file_.parent_path(), ignored);
@@ -90,7 +90,9 @@ bool SettingsStore::write(const std::function<void(QJsonObject&)>& change)
         std::fprintf(stderr, "Gloamyard: the settings file %s was damaged; it is kept as %s and replaced\n",
                      file_.c_str(), qUtf8Printable(damaged));
     }
-    change(current.object);
+    if (!change(current.object) && !current.damaged) {
+        return true; // nothing to write
+    }
 
     QSaveFile output(qPath(file_));
     if (!output.open(QIODevice::WriteOnly)) {
@@ -116,12 +118,21 @@ bool SettingsStore::setValues(const std::vector<std::pair<QString, QJsonValue>>&
         for (const auto& [key, value] : values) {
             object.insert(key, value);
         }
+        return true;
     });
 }
 
 bool SettingsStore::remove(const QString& key)
 {
-    return write([&key](QJsonObject& object) { object.remove(key); });
+    return write([&key](QJsonObject& object) {
+        object.remove(key);
+        return true;
+    });
+}
+
+bool SettingsStore::update(const std::function<bool(QJsonObject&)>& change)
+{
+    return write(change);
 }
 
 } // namespace gloam::platform

@@ -40,13 +40,20 @@ public:
     bool setValue(const QString& key, const QJsonValue& value) { return setValues({{key, value}}); }
     bool remove(const QString& key);
 
+    // Reads the file, lets `change` edit its content and writes the result,
+    // all under the lock file, so that the change sees what another process
+    // wrote just before. `change` returns whether it changed anything;
+    // nothing is written when it did not. False when the file cannot be
+    // written (the reason printed as for setValues).
+    bool update(const std::function<bool(QJsonObject&)>& change);
+
 private:
     struct Loaded {
         QJsonObject object;
         bool damaged = false;
     };
     Loaded load() const;
-    bool write(const std::function<void(QJsonObject&)>& change);
+    bool write(const std::function<bool(QJsonObject&)>& change);
 
     std::filesystem::path file_;
 };

@@ -6,6 +6,7 @@
 #include "app/GhostApp.h"
 #include "app/GhostWindow.h"
 #include "app/SleepSource.h"
+#include "app/VehiclePicker.h"
 #include "engine/post/GhostBloom.h"
 #include "engine/prefs/GloamyardPreferences.h"
 #include "engine/scene/GhostView.h"
@@ -19,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +34,10 @@ public:
         std::filesystem::path resources;
         // The small scene's prop targets.
         std::string targets = defaultTargets();
+        // Stores the app's volume; empty: the app's own.
+        std::function<void(float)> storeVolume;
+        // Whether SIGTERM, SIGINT and SIGHUP quit the app.
+        bool quitOnSignals = false;
     };
 
     AppHarness()
@@ -57,6 +63,9 @@ public:
             opened.push_back(url);
             return opensFiles;
         };
+        environment.opensPlainText = [this] { return desktopOpensText; };
+        environment.storeVolume = options.storeVolume;
+        environment.quitOnSignals = options.quitOnSignals;
         environment.terminate = [this] { ++terminations; };
         app = std::make_unique<app::GhostApp>(std::move(environment));
     }
@@ -113,6 +122,8 @@ public:
     std::vector<std::string> log;
     std::vector<QUrl> opened;
     bool opensFiles = true;
+    // Whether the desktop has an application for plain text.
+    bool desktopOpensText = true;
     int terminations = 0;
 
 private:

@@ -1,5 +1,6 @@
 // The scene holds still while the window is minimised or hidden, and while
 // the machine or its displays sleep; each source on its own.
+#include "app/DpmsSleepSource.h"
 #include "app/WindowVisibility.h"
 #include "tests/app/AppHarness.h"
 
@@ -82,6 +83,64 @@ TEST_F(GhostAppPauseTest, EachSleepSourcePausesUntilItsWake)
     }
 }
 
+TEST_F(GhostAppPauseTest, TheSceneWaitsUntilEverySourceIsAwake)
+{
+    AppHarness harness;
+    harness.launch();
+    harness.runScene();
+    auto systemSleep = std::make_unique<app::SleepSource>();
+    auto displaySleep = std::make_unique<app::SleepSource>();
+    app::SleepSource* system = systemSleep.get();
+    app::SleepSource* displays = displaySleep.get();
+    harness.app->addSleepSource(std::move(systemSleep));
+    harness.app->addSleepSource(std::move(displaySleep));
+
+    // The displays go off, then the machine suspends and resumes: logind's
+    // "awake" does not turn the displays on.
+    emit displays->sleepChanged(true);
+    emit system->sleepChanged(true);
+    emit system->sleepChanged(false);
+    EXPECT_TRUE(harness.app->displayAsleep());
+    EXPECT_TRUE(harness.scene().isPaused()) << "the displays are still off";
+    expectFrozen(harness);
+    emit displays->sleepChanged(false);
+    EXPECT_FALSE(harness.app->displayAsleep());
+    EXPECT_FALSE(harness.scene().isPaused());
+
+    // The other way round.
+    emit system->sleepChanged(true);
+    emit displays->sleepChanged(true);
+    emit displays->sleepChanged(false);
+    EXPECT_TRUE(harness.scene().isPaused()) << "the machine is still going to sleep";
+    emit system->sleepChanged(false);
+    EXPECT_FALSE(harness.scene().isPaused());
+}
+
+TEST(DpmsSleepSourceTest, DisplaySleepIsReadOnlyInX11Sessions)
+{
+    struct Case {
+        const char* platform;
+        const char* waylandDisplay;
+        const char* sessionType;
+        bool x11;
+    };
+    const Case cases[] = {
+        {"xcb", "", "x11", true},
+        {"xcb", "", "", true}, // startx: no session type
+        {"xcb", "", "tty", true},
+        {"xcb", "wayland-0", "wayland", false}, // Xwayland
+        {"xcb", "", "wayland", false},
+        {"xcb", "wayland-0", "", false},
+        {"wayland", "wayland-0", "wayland", false},
+        {"offscreen", "", "x11", false},
+    };
+    for (const Case& session : cases) {
+        EXPECT_EQ(app::DpmsSleepSource::x11Session(session.platform, session.waylandDisplay, session.sessionType),
+                  session.x11)
+            << session.platform << " / " << session.waylandDisplay << " / " << session.sessionType;
+    }
+}
+
 TEST_F(GhostAppPauseTest, RestoringTheWindowDoesNotResumeWhileTheDisplaysSleep)
 {
     AppHarness harness;
@@ -113,7 +172,21 @@ TEST_F(GhostAppPauseTest, AnUnexposedWindowCountsAsHiddenOnlyAfterItWasShown)
     app::WindowVisibility visibility;
     visibility.watch(&window);
     EXPECT_TRUE(visibility.hidden()) << "not shown yet";
+
+    // Shown, and not yet exposed by the window system: the moment between
+    // show() and the first expose event, seen after the app has read it.
+    bool sawShownUnexposed = false;
+    bool hiddenThen = true;
+    QObject::connect(&window, &QWindow::visibleChanged, &visibility, [&](bool visible) {
+        if (visible && !window.isExposed()) {
+            sawShownUnexposed = true;
+            hiddenThen = visibility.hidden();
+        }
+    });
     window.show();
+    ASSERT_TRUE(sawShownUnexposed) << "the window was exposed within show()";
+    EXPECT_FALSE(hiddenThen) << "a window about to be exposed for the first time is not hidden";
+
     ASSERT_TRUE(runEventsUntil([&] { return window.isExposed(); }, 5.0));
     EXPECT_FALSE(visibility.hidden());
     EXPECT_FALSE(visibility.minimized());

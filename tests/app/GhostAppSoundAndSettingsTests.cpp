@@ -2,6 +2,7 @@
 // help, credits and menu.
 #include "app/ControlRow.h"
 #include "app/SoundBar.h"
+#include "app/VolumeSaver.h"
 #include "engine/prefs/FlashingPreference.h"
 #include "engine/prefs/SoundPreference.h"
 #include "engine/prefs/VehiclePreference.h"
@@ -78,6 +79,7 @@ TEST_F(GhostAppSoundTest, SoundStartsOffAndTheButtonTurnsItOnWithoutADevice)
     EXPECT_FALSE(harness.scene().isStopped());
 
     harness.app->soundVolume()->setValue(300);
+    harness.app->volumeSaver().flush();
     EXPECT_FLOAT_EQ(SoundPreference::volume(SoundMode::app), 0.3F);
     EXPECT_FLOAT_EQ(harness.scene().sound().volume(), 0.3F);
 
@@ -286,6 +288,40 @@ TEST_F(GhostAppMenuTest, TheContentKeepsItsProportionsAndMinimum)
     EXPECT_EQ(harness.scene().frame().height, 635.0F);
 }
 
+TEST(GhostWindowSizeTest, TheMinimumAndFirstSizeFitSmallAndScaledScreens)
+{
+    // Work areas in points (a panel of 32 at the top), with a 30-point
+    // title bar and the menu and sound bar (22 + 34) above the content.
+    const int chrome = 30 + 22 + 34;
+    struct Case {
+        const char* screen;
+        QSize available;
+        QSize minimum;
+        QSize first;
+    };
+    const Case cases[] = {
+        {"1920 x 1080 at 100 %", {1920, 1048}, {1000, 484}, {1200, 540}},
+        {"1366 x 768 at 100 %", {1366, 736}, {1000, 484}, {1200, 540}},
+        {"1280 x 720 at 100 %", {1280, 688}, {1000, 484}, {1200, 540}},
+        {"1366 x 768 at 150 %", {911, 480}, {814, 394}, {875, 394}},
+        {"1920 x 1080 at 200 %", {960, 508}, {871, 422}, {937, 422}},
+        {"2560 x 1440 at 250 %", {1024, 544}, {946, 458}, {1017, 458}},
+    };
+    for (const Case& screen : cases) {
+        SCOPED_TRACE(screen.screen);
+        const QSize minimum = app::GhostWindow::minimumContentFor(screen.available, chrome, 0);
+        const QSize first = app::GhostWindow::initialContentFor(screen.available, chrome, 0);
+        EXPECT_EQ(minimum, screen.minimum);
+        EXPECT_EQ(first, screen.first);
+        EXPECT_LE(minimum.width(), screen.available.width());
+        EXPECT_LE(minimum.height() + chrome, screen.available.height());
+        EXPECT_NEAR(static_cast<double>(minimum.width()) / minimum.height(), 1000.0 / 484.0, 0.01);
+        EXPECT_NEAR(static_cast<double>(first.width()) / first.height(), 1200.0 / 540.0, 0.01);
+    }
+    EXPECT_EQ(app::GhostWindow::minimumContentFor({}, chrome, 0), QSize(1000, 484)) << "no screen: the full size";
+    EXPECT_EQ(app::GhostWindow::minimumContentFor({1000, 600}, chrome, 8), QSize(992, 480)) << "less the frame";
+}
+
 TEST_F(GhostAppMenuTest, HelpIsAWindowModalMessageWithFiveParagraphs)
 {
     AppHarness harness;
@@ -327,8 +363,16 @@ TEST_F(GhostAppMenuTest, CreditsOpenWithTheDesktopOrInADialog)
     EXPECT_EQ(dialog->findChild<QPlainTextEdit*>()->toPlainText(), QStringLiteral("Thunder: made by the forge.\n"));
     dialog->reject();
 
-    std::filesystem::remove(credits);
+    // The desktop's opener would start and find nothing for plain text.
     harness.opensFiles = true;
+    harness.desktopOpensText = false;
+    harness.app->showCredits();
+    ASSERT_TRUE(dialog->isVisible()) << "no application for plain text: shown here";
+    EXPECT_EQ(harness.opened.size(), 2U) << "not handed to an opener that cannot show it";
+    dialog->reject();
+    harness.desktopOpensText = true;
+
+    std::filesystem::remove(credits);
     harness.app->showCredits();
     ASSERT_TRUE(dialog->isVisible()) << "a missing file is said, not opened";
     EXPECT_TRUE(dialog->findChild<QPlainTextEdit*>()->toPlainText().contains(QStringLiteral("missing")));

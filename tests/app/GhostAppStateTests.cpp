@@ -13,10 +13,16 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
+#include <cstring>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <numbers>
 
 using namespace gloam;
@@ -69,6 +75,39 @@ std::vector<bool> menuItems(const AppHarness& harness)
     }
     return enabled;
 }
+
+// Holds every thread of the worker pool until released, so that work the
+// test starts waits in the queue.
+class WorkerBlockade {
+public:
+    WorkerBlockade()
+    {
+        const int workers = std::max(2, QThread::idealThreadCount());
+        for (int i = 0; i < workers; ++i) {
+            async::WorkerPool::shared().start([this] {
+                std::unique_lock lock(mutex_);
+                started_ += 1;
+                changed_.notify_all();
+                changed_.wait(lock, [this] { return released_; });
+            });
+        }
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return started_ == workers; });
+    }
+    ~WorkerBlockade() { release(); }
+    void release()
+    {
+        const std::lock_guard lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int started_ = 0;
+    bool released_ = false;
+};
 
 class GhostAppStateTest : public ::testing::Test {
 protected:
@@ -260,15 +299,24 @@ TEST_F(GhostAppStateTest, ClosingTheWindowCancelsTheChangeSilentlyAndQuits)
     AppHarness harness;
     harness.launch();
     harness.runScene();
+    // Every worker held: the change's model load waits in the queue.
+    WorkerBlockade blockade;
+    const int loadsBefore = harness.scene().vehicleGeneration();
     harness.app->selectVehicle(3);
     ASSERT_TRUE(harness.app->switchingVehicle());
+    // Under way: the change has begun loading the new vehicle.
+    ASSERT_TRUE(runEventsUntil([&] { return harness.scene().vehicleGeneration() > loadsBefore; }, 10.0));
 
     harness.window().close();
+    blockade.release();
     EXPECT_EQ(harness.terminations, 1);
     EXPECT_TRUE(harness.scene().isStopped());
     ASSERT_TRUE(runEventsUntil([&] { return !harness.app->switchingVehicle(); }, 10.0));
+    // The change's own task settles: its load finishes and finds it cancelled.
+    gloam::testing::settleTasks();
     EXPECT_FALSE(harness.window().alertBox()->isVisible()) << "a cancelled change shows nothing";
     EXPECT_EQ(VehiclePreference::selected(), Vehicle::corsel);
+    EXPECT_EQ(harness.scene().vehicle(), Vehicle::corsel) << "nothing swapped after the close";
 }
 
 TEST_F(GhostAppStateTest, QuitFromTheMenuClosesTheWindowAndEndsTheApp)
@@ -279,6 +327,23 @@ TEST_F(GhostAppStateTest, QuitFromTheMenuClosesTheWindowAndEndsTheApp)
     EXPECT_EQ(harness.terminations, 1);
     EXPECT_TRUE(harness.scene().isStopped());
     EXPECT_FALSE(harness.window().isVisible());
+}
+
+TEST_F(GhostAppStateTest, TheSessionEndingOrCtrlCOrAHangUpQuitsAsTheMenuDoes)
+{
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(::strsignal(signalNumber));
+        AppHarness::Options options;
+        options.quitOnSignals = true;
+        AppHarness harness(options);
+        harness.launch();
+        harness.waitUntilReady();
+        ASSERT_EQ(::raise(signalNumber), 0); // the process lives on: the signal only asks
+        ASSERT_TRUE(runEventsUntil([&] { return harness.terminations > 0; }, 10.0));
+        EXPECT_EQ(harness.terminations, 1);
+        EXPECT_TRUE(harness.scene().isStopped()) << "the scene and its music stop";
+        EXPECT_FALSE(harness.window().isVisible());
+    }
 }
 
 TEST_F(GhostAppStateTest, AutomaticEffectsSwitchReachesEveryClock)

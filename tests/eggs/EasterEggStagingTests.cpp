@@ -1,7 +1,7 @@
 #include "engine/eggs/EasterEggEffects.h"
 
+#include "engine/common/PropTarget.h"
 #include "engine/scene/OrbitPose.h"
-#include "engine/scene/PropTarget.h"
 #include "resources/SceneLandmarks.h"
 #include "tests/eggs/EggFixture.h"
 

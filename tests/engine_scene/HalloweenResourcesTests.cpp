@@ -1,4 +1,4 @@
-#include "engine/scene/HalloweenResources.h"
+#include "engine/common/HalloweenResources.h"
 
 #include "tests/support/TemporaryFolder.h"
 

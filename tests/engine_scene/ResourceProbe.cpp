@@ -2,7 +2,7 @@
 // a copy of this program where no folder is beside it, to see it end the
 // process with a message.
 
-#include "engine/scene/HalloweenResources.h"
+#include "engine/common/HalloweenResources.h"
 
 #include <cstdio>
 

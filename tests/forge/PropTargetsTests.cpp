@@ -13,7 +13,7 @@
 #include <glm/geometric.hpp>
 #include <nlohmann/json.hpp>
 
-#include "engine/scene/PropTarget.h"
+#include "engine/common/PropTarget.h"
 #include "resources/ResourceFiles.h"
 #include "resources/SceneLandmarks.h"
 #include "resources/SceneNames.h"

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the PropTargets.json decoder. Any outcome but a
 // list of targets or a DecodingError is a finding.
 
-#include "engine/scene/PropTarget.h"
+#include "engine/common/PropTarget.h"
 
 #include <cstddef>
 #include <cstdint>

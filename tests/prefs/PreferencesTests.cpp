@@ -3,15 +3,21 @@
 #include "engine/prefs/SoundPreference.h"
 #include "engine/prefs/VehiclePreference.h"
 
+#include <QLockFile>
+
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+
+#include <sys/stat.h>
 
 using namespace gloam;
 namespace fs = std::filesystem;
@@ -209,6 +215,54 @@ TEST_F(PreferencesTest, MigrationWithoutLegacyChoicesStillSetsItsFlag)
     GloamyardPreferences::migrateAppChoices();
     EXPECT_TRUE(GloamyardPreferences::defaults().value("migratedAppChoices")->toBool());
     EXPECT_FALSE(GloamyardPreferences::defaults().contains("vehicle"));
+}
+
+// The screen saver stores a vehicle while the app's first launch is
+// migrating: the saver's choice must survive, whatever the legacy file says.
+TEST_F(PreferencesTest, MigrationKeepsAChoiceWrittenWhileItWaitsForTheLock)
+{
+    writeFile(legacyFile(), R"({"vehicle": "brusker"})");
+    QLockFile saverLock(QString::fromStdString(sharedFile().string() + ".lock"));
+    ASSERT_TRUE(saverLock.tryLock(1000));
+
+    std::thread migration([] { GloamyardPreferences::migrateAppChoices(); });
+    // Long enough for the migration to look at the store and wait for the
+    // lock; were it quicker, the saver's write would only come earlier.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    writeFile(sharedFile(), R"({"vehicle": "spirra"})");
+    saverLock.unlock();
+    migration.join();
+
+    EXPECT_EQ(VehiclePreference::selected(), Vehicle::spirra);
+    EXPECT_TRUE(GloamyardPreferences::defaults().value("migratedAppChoices")->toBool());
+}
+
+TEST_F(PreferencesTest, AMigrationThatFindsItDoneWritesNothing)
+{
+    writeFile(sharedFile(), R"({"migratedAppChoices": true, "vehicle": "vantre"})");
+    // Every write replaces the file (a new inode); none leaves it in place.
+    struct stat before {};
+    ASSERT_EQ(::stat(sharedFile().c_str(), &before), 0);
+    GloamyardPreferences::migrateAppChoices();
+    struct stat after {};
+    ASSERT_EQ(::stat(sharedFile().c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+}
+
+TEST(PreferencesOpenTest, AFolderThatCannotBeMadeIsDescribed)
+{
+    EXPECT_FALSE(GloamyardPreferences::openProblem().has_value());
+    const char* saved = std::getenv("XDG_CONFIG_HOME");
+    const std::string restore = saved != nullptr ? saved : "";
+    const fs::path blocker = fs::temp_directory_path() / ("gloamyard-blocked-" + std::to_string(::getpid()));
+    writeFile(blocker, "a file where a folder should be");
+    ::setenv("XDG_CONFIG_HOME", blocker.c_str(), 1);
+    const auto problem = GloamyardPreferences::openProblem();
+    ::setenv("XDG_CONFIG_HOME", restore.c_str(), 1);
+    fs::remove(blocker);
+    ASSERT_TRUE(problem.has_value());
+    EXPECT_EQ(problem->rfind("Gloamyard cannot open its stored choices: the folder ", 0), 0U) << *problem;
+    EXPECT_NE(problem->find(blocker.string()), std::string::npos) << "names where it looked: " << *problem;
 }
 
 TEST(PreferencesDeathTest, UnusableConfigDirectoryEndsTheProcessWithAMessage)

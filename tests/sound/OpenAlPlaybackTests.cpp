@@ -156,6 +156,7 @@ TEST_F(OpenAlPlaybackTest, SceneSoundPlaysTheThunderCueFromItsAge)
     fs::remove(GloamyardPreferences::sharedStoreFile(GloamyardPreferences::configDirectory()));
     SceneSound sound(SoundMode::app, folder_);
     sound.configure(true, 1.0F, false);
+    sound.waitUntilLoaded(); // decoded off this thread; here the test waits
     SoundCueAges ages;
     ages.set(SoundCue::thunder, 0.1);
     sound.sync(ages, 0.1);

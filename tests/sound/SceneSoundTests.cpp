@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -78,6 +80,31 @@ struct FakeAudio {
     FakePlayer* music() const { return made.at(soundCueCount); }
 };
 
+// Runs the decoding jobs at once, on the calling thread: the files are in
+// by the end of the sync that asked for them.
+SceneSound::Background inline_()
+{
+    return [](std::function<void()> job) { job(); };
+}
+
+// Holds the decoding jobs until the test runs them.
+struct HeldJobs {
+    std::vector<std::function<void()>> jobs;
+
+    SceneSound::Background background()
+    {
+        return [this](std::function<void()> job) { jobs.push_back(std::move(job)); };
+    }
+    void runAll()
+    {
+        auto ready = std::move(jobs);
+        jobs.clear();
+        for (auto& job : ready) {
+            job();
+        }
+    }
+};
+
 SoundCueAges agesOf(SoundCue cue, double age)
 {
     SoundCueAges ages;
@@ -94,7 +121,7 @@ protected:
 
     std::unique_ptr<SceneSound> makeSound(SoundMode mode = SoundMode::app)
     {
-        return std::make_unique<SceneSound>(mode, "/res", audio.factory());
+        return std::make_unique<SceneSound>(mode, "/res", audio.factory(), inline_());
     }
 
     FakeAudio audio;
@@ -192,7 +219,7 @@ TEST_F(SceneSoundTest, CueBeyondItsFileIsNotStartedAndAFinishedCueIsDropped)
     EXPECT_EQ(audio.cue(SoundCue::hand)->plays, 0);
 
     FakeAudio longer;
-    auto other = std::make_unique<SceneSound>(SoundMode::app, "/res", longer.factory());
+    auto other = std::make_unique<SceneSound>(SoundMode::app, "/res", longer.factory(), inline_());
     other->configure(true, 1.0F, false);
     other->sync(agesOf(SoundCue::pumpkin, 0.0), 0.1);
     ASSERT_TRUE(other->isActive(SoundCue::pumpkin));
@@ -334,3 +361,87 @@ TEST_F(SceneSoundTest, StopIsFinal)
     EXPECT_EQ(audio.opened.size(), 11U);
     sound->stop();
 }
+
+namespace {
+
+TEST_F(SceneSoundTest, FilesAreDecodedInTheBackgroundAndTheMusicStartsOnTheFrameTheyArrive)
+{
+    HeldJobs held;
+    auto sound = std::make_unique<SceneSound>(SoundMode::app, "/res", audio.factory(), held.background());
+    EXPECT_FALSE(sound->waitingForFiles()) << "silent: nothing is wanted";
+    sound->configure(true, 1.0F, false);
+    EXPECT_TRUE(sound->waitingForFiles()) << "wanted, not yet asked for";
+
+    sound->sync(agesOf(SoundCue::titleThunder, -0.5), 0.1);
+    EXPECT_EQ(held.jobs.size(), 2U) << "the cues and the music, apart";
+    EXPECT_TRUE(audio.opened.empty()) << "nothing opened on the frame's thread";
+    sound->sync(agesOf(SoundCue::titleThunder, -0.4), 0.1);
+    EXPECT_TRUE(sound->waitingForFiles());
+    EXPECT_EQ(sound->musicElapsed(), 0.0) << "music time waits for the music";
+    EXPECT_EQ(held.jobs.size(), 2U) << "asked for once";
+
+    held.runAll();
+    ASSERT_EQ(audio.opened.size(), 11U);
+    EXPECT_TRUE(sound->waitingForFiles()) << "taken in by the next frame, not behind its back";
+    sound->sync(agesOf(SoundCue::titleThunder, -0.3), 0.1);
+    EXPECT_FALSE(sound->waitingForFiles());
+    EXPECT_TRUE(audio.music()->playing) << "on the frame the files arrive";
+    EXPECT_EQ(audio.music()->loops, 0);
+    EXPECT_TRUE(audio.cue(SoundCue::titleThunder)->prepared);
+    EXPECT_DOUBLE_EQ(sound->musicElapsed(), 0.1);
+
+    sound->sync(agesOf(SoundCue::titleThunder, 0.05), 0.1);
+    EXPECT_EQ(audio.cue(SoundCue::titleThunder)->plays, 1) << "cues start as ever once the files are in";
+}
+
+TEST_F(SceneSoundTest, AFailureInTheBackgroundIsReportedWhenTakenIn)
+{
+    audio.broken = {"orlenz.m4a"};
+    HeldJobs held;
+    auto sound = std::make_unique<SceneSound>(SoundMode::app, "/res", audio.factory(), held.background());
+    sound->configure(true, 1.0F, false);
+    sound->sync({}, 0.1);
+    held.runAll();
+    sound->sync({}, 0.1);
+    ASSERT_TRUE(sound->loadError().has_value());
+    EXPECT_EQ(*sound->loadError(), "Sound unavailable: cannot play orlenz.m4a: no such file");
+    EXPECT_FALSE(sound->waitingForFiles()) << "a failure waits for nothing more";
+    EXPECT_EQ(sound->music(), nullptr);
+    EXPECT_NE(sound->player(SoundCue::bats), nullptr) << "the cues made stay";
+}
+
+TEST_F(SceneSoundTest, WaitUntilLoadedTakesTheFilesInFromTheWorkerPool)
+{
+    std::atomic<int> opened{0};
+    auto sound = std::make_unique<SceneSound>(
+        SoundMode::app, "/res",
+        [&opened](const fs::path& file) -> std::unique_ptr<platform::AudioPlayer> {
+            opened += 1;
+            return std::make_unique<FakePlayer>(file.filename() == "orlenz.m4a" ? 120.0 : 2.0);
+        },
+        SceneSound::workerPool());
+    sound->configure(true, 1.0F, false);
+    sound->waitUntilLoaded();
+    EXPECT_EQ(opened.load(), 11);
+    EXPECT_TRUE(sound->loaded());
+    EXPECT_FALSE(sound->waitingForFiles());
+    ASSERT_NE(sound->music(), nullptr);
+    sound->sync({}, 0.1);
+    EXPECT_TRUE(sound->music()->isPlaying());
+}
+
+TEST_F(SceneSoundTest, StoppingWhileDecodingDropsWhatArrivesLater)
+{
+    HeldJobs held;
+    auto sound = std::make_unique<SceneSound>(SoundMode::app, "/res", audio.factory(), held.background());
+    sound->configure(true, 1.0F, false);
+    sound->sync({}, 0.1);
+    sound->stop();
+    held.runAll(); // the jobs end after their owner stopped
+    sound->sync({}, 0.1);
+    EXPECT_EQ(sound->music(), nullptr);
+    EXPECT_EQ(sound->player(SoundCue::thunder), nullptr);
+    EXPECT_FALSE(sound->waitingForFiles());
+}
+
+} // namespace

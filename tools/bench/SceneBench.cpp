@@ -11,7 +11,7 @@
 #include "engine/effects/GraveGhostEffect.h"
 #include "engine/effects/OpeningSequence.h"
 #include "engine/eggs/EasterEggEffects.h"
-#include "engine/scene/HalloweenResources.h"
+#include "engine/common/HalloweenResources.h"
 #include "platform/assets/TextureResource.h"
 #include "resources/ResourceFiles.h"
 #include "engine/post/GhostBloom.h"

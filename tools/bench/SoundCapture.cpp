@@ -22,6 +22,7 @@
 #include "engine/scene/GhostView.h"
 #include "engine/scene/HeadlessSceneDriver.h"
 #include "engine/sound/SceneSound.h"
+#include "platform/audio/AudioDevice.h"
 
 #include <QCoreApplication>
 
@@ -104,6 +105,11 @@ int main(int argc, char** argv)
     try {
         HeadlessSceneDriver driver(160, 72);
         const Clock::time_point start = Clock::now();
+        // The recording starts when the device opens: open it now, so that
+        // run time and recording time differ by this known moment.
+        platform::AudioDevice::shared();
+        const double deviceOpenedAt = std::chrono::duration<double>(Clock::now() - start).count();
+        double openingBeganAt = -1.0;
         auto view = GhostView::make({0, 0, 160, 72}, true, Vehicle::corsel, SoundMode::app);
         view->sound().configure(true, 1.0F, false);
         if (manual) {
@@ -150,6 +156,11 @@ int main(int argc, char** argv)
             if (soundOpenedAt < 0.0 && view->sound().loaded()) {
                 soundOpenedAt = std::chrono::duration<double>(Clock::now() - start).count();
             }
+            if (openingBeganAt < 0.0 && view->openingPlaying() && view->opening()->time() > 0.0) {
+                // The opening's clock runs on the view's uptime: its time 0
+                // lies this far before the present frame.
+                openingBeganAt = std::chrono::duration<double>(Clock::now() - start).count() - view->opening()->time();
+            }
             if (view->openingPlaying()) {
                 for (Cue& cue : cues) {
                     if (cue.started < 0.0 && view->opening()->time() >= cue.at) {
@@ -162,11 +173,13 @@ int main(int argc, char** argv)
         std::printf("gloamyard-sound-capture: %.2f s played, opening at %.2f s%s%s\n", seconds,
                     view->opening() ? view->opening()->time() : 0.0, view->isReady() ? ", scene ready" : "",
                     view->sound().loadError() ? (", " + *view->sound().loadError()).c_str() : "");
-        std::printf("  sound files loaded (device open) at %.3f s of run time\n", soundOpenedAt);
+        std::printf("  sound device opened at %.3f s of run time: the recording's 0 s\n", deviceOpenedAt);
+        std::printf("  sound files taken in (the music started) at %.3f s of run time\n", soundOpenedAt);
+        std::printf("  opening began at %.3f s of run time, %.3f s into the recording\n", openingBeganAt,
+                    openingBeganAt - deviceOpenedAt);
         for (const Trigger& trigger : triggers) {
-            std::printf(
-                "  trigger %-9s asked at %6.2f s, fired at %7.3f s of run time (%7.3f s after the sound loaded)\n",
-                trigger.what.c_str(), trigger.at, trigger.firedAt, trigger.firedAt - soundOpenedAt);
+            std::printf("  trigger %-9s asked at %6.2f s, fired at %7.3f s of run time (%7.3f s into the recording)\n",
+                        trigger.what.c_str(), trigger.at, trigger.firedAt, trigger.firedAt - deviceOpenedAt);
         }
         for (const Cue& cue : cues) {
             std::printf("  %-13s due at %5.2f s, first frame at %5.2f s (offset %.3f s)\n", cue.name, cue.at,

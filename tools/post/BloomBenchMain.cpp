@@ -2,7 +2,7 @@
 // headless. Each iteration is one frame's post-process on a frame of the
 // night scene: encode, commit and wait for the GPU (llvmpipe here).
 #include "engine/post/GhostBloom.h"
-#include "engine/scene/HalloweenResources.h"
+#include "engine/common/HalloweenResources.h"
 #include "platform/gpu/CommandBuffer.h"
 #include "platform/gpu/ComputeEncoder.h"
 #include "platform/gpu/GaussianBlur.h"

@@ -2,7 +2,7 @@
 // headless, to a PNG.
 #include "engine/post/GhostBloom.h"
 #include "engine/prefs/Vehicle.h"
-#include "engine/scene/HalloweenResources.h"
+#include "engine/common/HalloweenResources.h"
 #include "platform/gpu/GpuDevice.h"
 #include "platform/render/ImageFile.h"
 #include "platform/render/OffscreenTarget.h"

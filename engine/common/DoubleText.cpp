@@ -1,4 +1,4 @@
-#include "engine/scene/DoubleText.h"
+#include "engine/common/DoubleText.h"
 
 #include <charconv>
 #include <cmath>

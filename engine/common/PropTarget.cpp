@@ -1,4 +1,4 @@
-#include "engine/scene/PropTarget.h"
+#include "engine/common/PropTarget.h"
 
 #include <nlohmann/json.hpp>
 
