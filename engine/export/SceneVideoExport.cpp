@@ -360,6 +360,10 @@ int SceneVideoExport::run(const VideoExportOptions& options, const std::string& 
         while (!view->isReady() && !view->isStopped() && StopSignals::received() == 0) {
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
         }
+        // The sound files are decoded on workers; the opening waits at its
+        // start for them, which would shift every later frame by how long
+        // the decoding took.
+        view->sound().waitUntilLoaded();
         if (StopSignals::received() != 0) {
             view->stop();
             return stoppedBy(StopSignals::received(), program, options, progress);
