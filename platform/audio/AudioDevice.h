@@ -35,6 +35,8 @@ public:
 
     // Read under lock() where it may race with closeShared.
     bool available() const { return error_.empty(); }
+    // Whether this is the loopback device that useLoopback asked for.
+    bool isLoopback() const { return loopback_; }
     // Why there is no device; empty when there is one.
     const std::string& error() const { return error_; }
 
