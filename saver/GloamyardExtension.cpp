@@ -347,7 +347,6 @@ int GloamyardExtension::draw(const SaverCommandLine& commandLine, char* programP
             fail("another gloamyard-saver took over the window " + X11HostWindow::describe(hostPointer->id()));
             QApplication::exit(0);
         };
-        host->claim();
     } else {
         resizeFilter = std::make_unique<ResizeFilter>([&view, frameSize] {
             view.setFrameSize(frameSize());
@@ -368,6 +367,12 @@ int GloamyardExtension::draw(const SaverCommandLine& commandLine, char* programP
         } else {
             drawn->show();
         }
+    }
+    // Claimed once the render window exists: Mesa's GLX crashes in window
+    // creation when the X server goes away under it, so the window a test or
+    // an older process waits on is made first.
+    if (host) {
+        host->claim();
     }
     view.layout();
     view.startAnimation();
