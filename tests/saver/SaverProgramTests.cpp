@@ -290,9 +290,8 @@ TEST_F(SaverProgramTest, AnXServerThatDiesWhileTheSceneLoadsEndsItWithOneLine)
     const std::string line = "gloamyard-saver: lost the connection to the X server\n";
     const auto found = saver.output().find(line);
     ASSERT_NE(found, std::string::npos) << saver.output();
-    EXPECT_EQ(saver.output().find("connection", found + line.size()), std::string::npos)
-        << "one line about it:\n"
-        << saver.output();
+    EXPECT_EQ(saver.output().find("connection", found + line.size()), std::string::npos) << "one line about it:\n"
+                                                                                         << saver.output();
     EXPECT_EQ(saver.output().find("X11 connection broke"), std::string::npos) << saver.output();
 }
 
