@@ -5,7 +5,7 @@
 #include "saver/GloamyardScreenSaverIsRunning.h"
 #include "saver/ProcessActivity.h"
 #include "saver/SaverGhostScene.h"
-#include "saver/SaverTimer.h"
+#include "saver/QtSaverTimer.h"
 
 #include <QGuiApplication>
 #include <QPointer>
@@ -15,37 +15,6 @@
 #include <cmath>
 
 namespace gloam::saver {
-
-namespace {
-
-// A QTimer that may be cancelled or dropped from inside its own callback.
-class QtSaverTimer : public SaverTimer {
-public:
-    QtSaverTimer(double seconds, bool repeats, std::function<void()> action)
-        : timer_(new QTimer)
-    {
-        timer_->setTimerType(Qt::PreciseTimer);
-        timer_->setSingleShot(!repeats);
-        timer_->setInterval(static_cast<int>(std::lround(seconds * 1000.0)));
-        QObject::connect(timer_, &QTimer::timeout, timer_, std::move(action));
-        timer_->start();
-    }
-    ~QtSaverTimer() override { cancel(); }
-
-    void cancel() override
-    {
-        if (timer_) {
-            timer_->stop();
-            timer_->deleteLater();
-            timer_ = nullptr;
-        }
-    }
-
-private:
-    QPointer<QTimer> timer_;
-};
-
-} // namespace
 
 std::unique_ptr<SaverTimer> SaverProcessServices::schedule(double seconds, bool repeats, std::function<void()> action)
 {

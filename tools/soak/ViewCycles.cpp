@@ -11,7 +11,7 @@
 #include "saver/ProcessActivity.h"
 #include "saver/SaverGhostScene.h"
 #include "saver/SaverServices.h"
-#include "saver/SaverTimer.h"
+#include "saver/QtSaverTimer.h"
 #include "saver/SaverWindow.h"
 
 #include <QCoreApplication>
@@ -29,30 +29,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class LoopTimer : public saver::SaverTimer {
-public:
-    LoopTimer(double seconds, bool repeats, std::function<void()> action)
-        : timer_(new QTimer)
-    {
-        timer_->setSingleShot(!repeats);
-        timer_->setInterval(static_cast<int>(std::lround(seconds * 1000.0)));
-        QObject::connect(timer_, &QTimer::timeout, timer_, std::move(action));
-        timer_->start();
-    }
-    ~LoopTimer() override { cancel(); }
-    void cancel() override
-    {
-        if (timer_) {
-            timer_->stop();
-            timer_->deleteLater();
-            timer_ = nullptr;
-        }
-    }
-
-private:
-    QPointer<QTimer> timer_;
-};
-
 // One monitor with a running screen-saver session; the saver's real scene.
 class CycleServices : public saver::SaverServices {
 public:
@@ -61,7 +37,7 @@ public:
     {}
     std::unique_ptr<saver::SaverTimer> schedule(double seconds, bool repeats, std::function<void()> action) override
     {
-        return std::make_unique<LoopTimer>(seconds, repeats, std::move(action));
+        return std::make_unique<saver::QtSaverTimer>(seconds, repeats, std::move(action));
     }
     std::shared_ptr<saver::SaverScene> makeScene(saver::SaverSize frame, Vehicle vehicle) override
     {
