@@ -20,24 +20,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-SoakSample sample(double minute, long frames, Clock::time_point start, HeadlessSceneDriver& driver)
-{
-    SoakSample s;
-    s.minute = minute;
-    s.frames = frames;
-    s.realSeconds = std::chrono::duration<double>(Clock::now() - start).count();
-    s.memory = ProcessMemory::sample();
-    const render::GpuResourceCache::Stats gpu = driver.renderer().resourceStats();
-    s.gpuEntries = gpu.entries();
-    s.gpuMegabytes = static_cast<double>(gpu.bytes) / (1024.0 * 1024.0);
-    const render::FramePacketBuilder::Stats packets = driver.packetBuilder().stats();
-    s.packetMeshes = packets.meshes;
-    s.packetImages = packets.images;
-    s.meshes = platform::MeshResource::liveCount();
-    s.textures = platform::TextureResource::liveCount();
-    return s;
-}
-
 } // namespace
 
 SceneSoak::SceneSoak(Options options)
@@ -63,7 +45,7 @@ std::vector<SoakSample> SceneSoak::run()
 
     std::vector<SoakSample> samples;
     const Clock::time_point start = Clock::now();
-    samples.push_back(sample(0, 0, start, driver));
+    samples.push_back(SoakSample::take(0, 0, start, driver));
     samples.back().print();
     const long framesPerMinute = std::lround(60.0 / options_.step);
     const long total = framesPerMinute * options_.minutes;
@@ -77,7 +59,7 @@ std::vector<SoakSample> SceneSoak::run()
         now += options_.step;
         driver.present(*view, options_.step);
         if (frame % framesPerMinute == 0) {
-            samples.push_back(sample(static_cast<double>(frame / framesPerMinute), frame, start, driver));
+            samples.push_back(SoakSample::take(static_cast<double>(frame / framesPerMinute), frame, start, driver));
             samples.back().print();
         }
     }

@@ -1,9 +1,34 @@
 #include "tools/soak/SoakSample.h"
 
+#include "engine/scene/HeadlessSceneDriver.h"
+#include "platform/assets/TextureResource.h"
+#include "platform/mesh/MeshResource.h"
+#include "platform/render/FramePacketBuilder.h"
+#include "platform/render/Renderer.h"
+
 #include <algorithm>
 #include <cstdio>
 
 namespace gloam::soak {
+
+SoakSample SoakSample::take(double minute, long frames, std::chrono::steady_clock::time_point start,
+                            HeadlessSceneDriver& driver)
+{
+    SoakSample s;
+    s.minute = minute;
+    s.frames = frames;
+    s.realSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    s.memory = ProcessMemory::sample();
+    const render::GpuResourceCache::Stats gpu = driver.renderer().resourceStats();
+    s.gpuEntries = gpu.entries();
+    s.gpuMegabytes = static_cast<double>(gpu.bytes) / (1024.0 * 1024.0);
+    const render::FramePacketBuilder::Stats packets = driver.packetBuilder().stats();
+    s.packetMeshes = packets.meshes;
+    s.packetImages = packets.images;
+    s.meshes = platform::MeshResource::liveCount();
+    s.textures = platform::TextureResource::liveCount();
+    return s;
+}
 
 void SoakSample::printHeader(const char* first)
 {

@@ -2,8 +2,13 @@
 
 #include "tools/soak/ProcessMemory.h"
 
+#include <chrono>
 #include <cstddef>
 #include <vector>
+
+namespace gloam {
+class HeadlessSceneDriver;
+}
 
 namespace gloam::soak {
 
@@ -19,6 +24,11 @@ struct SoakSample {
     std::size_t packetImages = 0;
     long meshes = 0; // live mesh and texture resources of the process
     long textures = 0;
+
+    // Reads the process's memory and the driver's renderer, packet builder
+    // and live resource counts now.
+    static SoakSample take(double minute, long frames, std::chrono::steady_clock::time_point start,
+                           HeadlessSceneDriver& driver);
 
     static void printHeader(const char* first);
     void print() const;

@@ -113,19 +113,7 @@ std::vector<SoakSample> ViewCycles::run()
     const Clock::time_point start = Clock::now();
     long frames = 0;
     const auto read = [&](int cycle) {
-        SoakSample s;
-        s.minute = cycle;
-        s.frames = frames;
-        s.realSeconds = std::chrono::duration<double>(Clock::now() - start).count();
-        s.memory = ProcessMemory::sample();
-        const render::GpuResourceCache::Stats gpu = driver.renderer().resourceStats();
-        s.gpuEntries = gpu.entries();
-        s.gpuMegabytes = static_cast<double>(gpu.bytes) / (1024.0 * 1024.0);
-        const render::FramePacketBuilder::Stats packets = driver.packetBuilder().stats();
-        s.packetMeshes = packets.meshes;
-        s.packetImages = packets.images;
-        s.meshes = platform::MeshResource::liveCount();
-        s.textures = platform::TextureResource::liveCount();
+        const SoakSample s = SoakSample::take(cycle, frames, start, driver);
         samples.push_back(s);
         s.print();
     };
