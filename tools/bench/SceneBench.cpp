@@ -149,6 +149,7 @@ const std::vector<Lever>& levers()
         {"draw-lights", &render::RenderQuality::perDrawLights},
         {"mesh-parts", &render::RenderQuality::chunkLargeMeshes},
         {"stand-ins", &render::RenderQuality::smallDrawStandIns},
+        {"lighter-meshes", &render::RenderQuality::lighterMeshes},
         {"blit-present", &render::RenderQuality::presentByBlit},
     };
     return all;
