@@ -602,6 +602,8 @@ struct OpeningBuild {
 
 OpeningBuild measureOpeningBuild(const Options& options)
 {
+    // The opening's materials are made on the running GPU device.
+    HeadlessSceneDriver driver(options.sizes.front().width, options.sizes.front().height);
     const std::filesystem::path resources = halloweenResources();
     std::vector<double> wall;
     std::vector<double> cpu;
