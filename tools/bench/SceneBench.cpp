@@ -150,6 +150,7 @@ const std::vector<Lever>& levers()
         {"mesh-parts", &render::RenderQuality::chunkLargeMeshes},
         {"stand-ins", &render::RenderQuality::smallDrawStandIns},
         {"blit-present", &render::RenderQuality::presentByBlit},
+        {"quarter-post", &render::RenderQuality::quarterSizePost},
     };
     return all;
 }
