@@ -349,40 +349,46 @@ void groundMistQuarter() {
 
 #ifdef GLOAM_KERNEL_groundMistUpsample
 
-// The mist of the four quarter texels around a pixel, weighted bilinearly
-// and by how near each texel's depth is to the pixel's own (relative to the
-// distance): across a depth edge the other side's mist drops out, so the
-// far fog does not bleed onto the vehicle, the fence or a pumpkin, and the
-// near side's clearer air does not cut a dark halo into the fog behind.
-const float MIST_DEPTH_TOLERANCE = 0.04;  // a relative depth difference weighed 1/2
+// The mist of the four quarter texels around a pixel. Where their depths
+// all lie near the pixel's own (relative to the distance), it is filtered
+// bilinearly; across a depth edge the pixel takes the one texel whose depth
+// is nearest its own (nearer texels first), so the far fog does not bleed
+// onto the vehicle, the fence or a pumpkin, and the near side's clearer air
+// does not cut a dark halo into the fog behind. Two fetches of quarter
+// texels per pixel: the four depths in one gather, then the mist.
+const float MIST_DEPTH_TOLERANCE = 0.04;  // relative depth difference still taken as the same surface
 
 void groundMistUpsample() {
     ivec2 p = ivec2(gl_GlobalInvocationID.xy);
     vec2 size = vec2(textureSize(frameColor, 0));
-    vec2 uv = (vec2(p) + 0.5) / size;
     vec4 frame = texelFetch(frameColor, p, 0);
     vec3 scene = cleanColor(frame.rgb);
     float visibility = clamp(presentation.x, 0.0, 1.0);
-    float here = viewDistance(uv, texelFetch(frameDepth, p, 0).r);
+    float here = viewDistance((vec2(p) + 0.5) / size, texelFetch(frameDepth, p, 0).r);
 
-    // Quarter texel i sits at pixel 2i + 1/2 (in pixel centres): a pixel
-    // lies 3/4 or 1/4 of the way between its two nearest texels.
-    ivec2 last = textureSize(quarterMist, 0) - 1;
-    ivec2 base = (p - 1) >> 1;
+    // Quarter texel i covers pixels 2i and 2i + 1, so the quarter image
+    // spans 2 × its size in pixels (one more than the frame when the frame
+    // is odd), and a pixel lies 3/4 or 1/4 of the way between the centres
+    // of its two nearest texels.
+    vec2 quarterSize = vec2(textureSize(quarterMist, 0));
+    vec2 uv = (vec2(p) + 0.5) / (2.0 * quarterSize);
     vec2 f = mix(vec2(0.25), vec2(0.75), vec2(equal(p & 1, ivec2(0))));
-    vec4 sum = vec4(0.0);
-    float total = 0.0;
-    for (int j = 0; j < 2; ++j) {
-        for (int i = 0; i < 2; ++i) {
-            ivec2 t = clamp(base + ivec2(i, j), ivec2(0), last);
-            float bilinear = (i == 0 ? 1.0 - f.x : f.x) * (j == 0 ? 1.0 - f.y : f.y);
-            float d = (texelFetch(quarterMistDepth, t, 0).r - here) / (MIST_DEPTH_TOLERANCE * here);
-            float w = bilinear / (1.0 + d * d);
-            sum += w * texelFetch(quarterMist, t, 0);
-            total += w;
-        }
-    }
-    vec4 m = sum / total;
+    // Gather order: (0, 1), (1, 1), (1, 0), (0, 0) from the lower left texel.
+    vec4 depths = textureGather(quarterMistDepth, uv, 0);
+    vec4 bilinear = vec4((1.0 - f.x) * f.y, f.x * f.y, f.x * (1.0 - f.y), (1.0 - f.x) * (1.0 - f.y));
+    vec4 offset = abs(depths - here) / (MIST_DEPTH_TOLERANCE * here);
+    vec4 score = bilinear / (1.0 + offset * offset);
+    float best = max(max(score.x, score.y), max(score.z, score.w));
+    // Where they differ: the centre of the best texel.
+    vec2 corner = score.w == best ? vec2(0.0, 0.0)
+                : score.z == best ? vec2(1.0, 0.0)
+                : score.x == best ? vec2(0.0, 1.0)
+                                  : vec2(1.0, 1.0);
+    vec2 lowerLeft = floor(uv * quarterSize - 0.5) + 0.5;
+    bool sameSurface = max(max(offset.x, offset.y), max(offset.z, offset.w)) < 1.0;
+    vec2 at = sameSurface ? uv : (lowerLeft + corner) / quarterSize;
+    vec4 m = textureLod(quarterMist, at, 0.0);
+
     vec3 result = scene * m.a + m.rgb;
     imageStore(finalColor, p, vec4(mix(scene, result, visibility), frame.a));
 }
