@@ -15,6 +15,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-qpa-plugins
   # maths, model files, images, JSON
   libglm-dev libtinygltf-dev libstb-dev nlohmann-json3-dev
+  # lighter meshes for the software tier
+  libmeshoptimizer-dev
   # OpenGL through libepoxy, headless EGL on Mesa
   libepoxy-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libgl-dev
   # text meshes

@@ -1,5 +1,7 @@
 #include "platform/render/GpuResourceCache.h"
 
+#include "platform/render/LighterMesh.h"
+
 #include <epoxy/gl.h>
 
 #include <algorithm>
@@ -72,7 +74,7 @@ GpuResourceCache::~GpuResourceCache()
 const GpuResourceCache::Mesh& GpuResourceCache::mesh(const MeshPtr& data)
 {
     auto found = meshes_.find(data->id);
-    if (found != meshes_.end() && !found->second.source.expired())
+    if (found != meshes_.end() && !found->second.source.expired() && (!lighterMeshes_ || found->second.hasLighter))
         return found->second;
     if (found != meshes_.end()) {
         deleteMesh(found->second);
@@ -129,13 +131,34 @@ const GpuResourceCache::Mesh& GpuResourceCache::mesh(const MeshPtr& data)
         }
     }
     indices.resize(kept);
-    mesh.indexCount = static_cast<int>(indices.size());
-    if (!mesh.skinned && mesh.indexCount / 3 > chunkedAbove) {
-        MeshChunks parts = MeshChunks::split(data->positions, indices, chunkTriangles);
-        mesh.chunks = std::move(parts.chunks);
-        mesh.chunkIndexOffset = mesh.indexCount;
-        indices.insert(indices.end(), parts.indices.begin(), parts.indices.end());
+    // The lists go one after the other into one buffer: the mesh's own
+    // order, then the lighter one, then each one's parts.
+    mesh.full.indexCount = static_cast<int>(indices.size());
+    std::vector<std::uint32_t> lighter;
+    if (lighterMeshes_) {
+        lighter = LighterMesh::indicesFor(data->positions, indices);
+        mesh.hasLighter = true;
+        mesh.lighter.firstIndex = static_cast<int>(indices.size());
+        mesh.lighter.indexCount = static_cast<int>(lighter.size());
+        indices.insert(indices.end(), lighter.begin(), lighter.end());
     }
+    // A lighter list of a large mesh goes into as many parts as its own.
+    const bool inParts = !mesh.skinned && mesh.full.indexCount / 3 > chunkedAbove;
+    auto addParts = [&](Triangles& triangles, const std::vector<std::uint32_t>& list) {
+        if (!inParts)
+            return;
+        const auto perPart = static_cast<int>(static_cast<std::size_t>(chunkTriangles) * list.size() /
+                                              static_cast<std::size_t>(mesh.full.indexCount));
+        MeshChunks parts = MeshChunks::split(data->positions, list, perPart);
+        const int offset = static_cast<int>(indices.size());
+        for (auto& chunk : parts.chunks)
+            chunk.firstIndex += offset;
+        triangles.chunks = std::move(parts.chunks);
+        indices.insert(indices.end(), parts.indices.begin(), parts.indices.end());
+    };
+    addParts(mesh.full, std::vector<std::uint32_t>(indices.begin(), indices.begin() + mesh.full.indexCount));
+    if (mesh.hasLighter)
+        addParts(mesh.lighter, lighter);
     mesh.buffers[6] = makeBuffer(indices, mesh.bytes);
     glVertexArrayElementBuffer(vao, mesh.buffers[6]);
     return meshes_[data->id] = mesh;

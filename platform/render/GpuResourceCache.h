@@ -16,19 +16,29 @@ namespace gloam::render {
 // refers to the source any more. Render thread only.
 class GpuResourceCache {
 public:
+    // One triangle list of a mesh in its index buffer. A large unskinned
+    // mesh also holds the same triangles part by part; each part's
+    // firstIndex is into the whole index buffer.
+    struct Triangles {
+        int firstIndex = 0;
+        int indexCount = 0;
+        std::vector<MeshChunks::Chunk> chunks;
+    };
+
     struct Mesh {
         unsigned vertexArray = 0;
         std::array<unsigned, 7> buffers{};
-        int indexCount = 0;
-        // Large unskinned meshes also hold their triangles part by part,
-        // after the mesh's own order: chunk i is drawn from
-        // chunkIndexOffset + chunks[i].firstIndex.
-        std::vector<MeshChunks::Chunk> chunks;
-        int chunkIndexOffset = 0;
+        Triangles full;
+        // Made only while lighter meshes are asked for; the same triangles
+        // as `full` for a mesh too small to make lighter.
+        Triangles lighter;
+        bool hasLighter = false;
         bool skinned = false;
         bool hasTangents = false;
         std::size_t bytes = 0; // of its buffers
         std::weak_ptr<const MeshData> source;
+
+        const Triangles& triangles(bool lighterWanted) const { return lighterWanted && hasLighter ? lighter : full; }
     };
 
     // What the cache holds now: its entries and the bytes of their buffers
@@ -52,6 +62,9 @@ public:
     GpuResourceCache& operator=(const GpuResourceCache&) = delete;
 
     const Mesh& mesh(const MeshPtr& data);
+    // Meshes made from now on also get a lighter triangle list (see
+    // LighterMesh); those made before get one when next asked for.
+    void setLighterMeshes(bool wanted) { lighterMeshes_ = wanted; }
     // The texture of `image`, or the fallback's 1 × 1 texture without one.
     unsigned texture(const ImagePtr& image, Fallback fallback = Fallback::white);
     int mipLevels(const ImagePtr& image);
@@ -77,6 +90,7 @@ private:
 
     std::unordered_map<std::uint64_t, Mesh> meshes_;
     std::unordered_map<std::uint64_t, Texture> textures_;
+    bool lighterMeshes_ = false;
     unsigned white_ = 0;
     unsigned flatNormal_ = 0;
     float maxAnisotropy_ = 4.0f;

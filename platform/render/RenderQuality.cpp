@@ -38,6 +38,7 @@ RenderQuality RenderQuality::of(QualityTier tier)
         // Triangles cost llvmpipe a fixed amount whatever their size.
         quality.chunkLargeMeshes = true;
         quality.smallDrawStandIns = true;
+        quality.lighterMeshes = true;
         quality.presentByBlit = true;
         quality.shadowMapSize = 1024;
         quality.dynamicResolution = true;

@@ -40,6 +40,9 @@ struct RenderQuality {
     // Large meshes are drawn part by part: parts out of view are left out,
     // each part gets its own lights (the picture is the same).
     bool chunkLargeMeshes = false;
+    // Meshes of many triangles are drawn from a lighter triangle list
+    // over the same vertices (see LighterMesh).
+    bool lighterMeshes = false;
     // Draws a few pixels wide are drawn as a small octahedron of their
     // bounds instead of their thousands of triangles.
     bool smallDrawStandIns = false;

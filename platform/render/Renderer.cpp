@@ -275,6 +275,7 @@ void Renderer::setQuality(const RenderQuality& quality)
     quality_ = quality;
     makeShadowMap(quality_.shadowMapSize);
     resources_->setMaxAnisotropy(quality_.maxAnisotropy);
+    resources_->setLighterMeshes(quality_.lighterMeshes);
     resolution_.setEnabled(quality_.dynamicResolution);
     resolution_.setBudget(quality_.minimumFrameInterval);
 }
@@ -480,7 +481,8 @@ void Renderer::drawShadowCasters(const std::vector<const DrawItem*>& casters, co
     for (const DrawItem* caster : casters) {
         const DrawItem& item = *caster;
         const auto& mesh = resources_->mesh(item.mesh);
-        if (mesh.indexCount == 0)
+        const auto& triangles = mesh.triangles(quality_.lighterMeshes);
+        if (triangles.indexCount == 0)
             continue;
         const bool skinned = mesh.skinned && !item.jointMatrices.empty();
         const auto& program = skinned ? skinnedShadowProgram : shadowProgram;
@@ -490,11 +492,13 @@ void Renderer::drawShadowCasters(const std::vector<const DrawItem*>& casters, co
                               item.jointMatrices.data(), GL_STREAM_DRAW);
             glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 4, jointBuffer_);
         }
-        counts_.shadowTriangles += mesh.indexCount / 3;
+        counts_.shadowTriangles += triangles.indexCount / 3;
         const glm::mat4 mvp = lightMatrix * item.world;
         glUniformMatrix4fv(0, 1, GL_FALSE, glm::value_ptr(mvp));
         glBindVertexArray(mesh.vertexArray);
-        glDrawElements(GL_TRIANGLES, mesh.indexCount, GL_UNSIGNED_INT, nullptr);
+        glDrawElements(
+            GL_TRIANGLES, triangles.indexCount, GL_UNSIGNED_INT,
+            reinterpret_cast<const void*>(static_cast<std::uintptr_t>(triangles.firstIndex) * sizeof(std::uint32_t)));
     }
     glDisable(GL_POLYGON_OFFSET_FILL);
 }
@@ -600,7 +604,8 @@ void Renderer::drawItems(const std::vector<PassDraw>& draws, bool transparent)
         const DrawItem* item = draws[index].item;
         const MaterialValues& m = item->material;
         const auto& mesh = resources_->mesh(item->mesh);
-        if (mesh.indexCount == 0)
+        const auto& triangles = mesh.triangles(quality_.lighterMeshes);
+        if (triangles.indexCount == 0)
             continue;
         const bool skinned = mesh.skinned && !item->jointMatrices.empty();
         const bool unlit =
@@ -645,8 +650,8 @@ void Renderer::drawItems(const std::vector<PassDraw>& draws, bool transparent)
         glBindTextureUnit(4, resources_->texture(m.occlusionTexture));
         glBindTextureUnit(5, resources_->texture(m.customTexture));
         glDepthMask(m.writesDepth && !transparent ? GL_TRUE : GL_FALSE);
-        const int first = draws[index].indexCount < 0 ? 0 : draws[index].firstIndex;
-        const int count = draws[index].indexCount < 0 ? mesh.indexCount : draws[index].indexCount;
+        const int first = draws[index].indexCount < 0 ? triangles.firstIndex : draws[index].firstIndex;
+        const int count = draws[index].indexCount < 0 ? triangles.indexCount : draws[index].indexCount;
         counts_.triangles += count / 3;
         ++counts_.drawn;
         glBindVertexArray(mesh.vertexArray);
@@ -912,11 +917,12 @@ void Renderer::render(const FramePacket& packet, const Output& output)
         }
         const bool surrounds = std::isfinite(radius) && glm::length(centre - eye) < radius;
         const auto& mesh = resources_->mesh(item.mesh);
-        if (quality_.chunkLargeMeshes && !mesh.chunks.empty() && draw.item == &item) {
+        const auto& triangles = mesh.triangles(quality_.lighterMeshes);
+        if (quality_.chunkLargeMeshes && !triangles.chunks.empty() && draw.item == &item) {
             // The parts in view, each with its own lights; those of a
             // surrounding mesh still go last.
-            for (const auto& chunk : mesh.chunks) {
-                PassDraw part{&item, mesh.chunkIndexOffset + chunk.firstIndex, chunk.indexCount};
+            for (const auto& chunk : triangles.chunks) {
+                PassDraw part{&item, chunk.firstIndex, chunk.indexCount};
                 boxSphere(item.world, chunk.boundsMin, chunk.boundsMax, part.centre, part.radius);
                 if (!frustum.touches(part.centre, part.radius)) {
                     ++counts_.culled;

@@ -425,6 +425,7 @@ TEST_F(RendererTest, aLargeMeshIsDrawnPartByPartWithTheSamePicture)
 
     RenderQuality quality = renderer.quality();
     quality.chunkLargeMeshes = false;
+    quality.lighterMeshes = false;
     renderer.setQuality(quality);
     draw(packet);
     const auto whole = hdr;
@@ -444,6 +445,41 @@ TEST_F(RendererTest, aLargeMeshIsDrawnPartByPartWithTheSamePicture)
     EXPECT_LE(largest, brightest * 1e-4f);
 }
 
+TEST_F(RendererTest, lighterMeshesDrawFewerTrianglesForNearlyTheSamePicture)
+{
+    // A lit ball of 2,304 triangles filling much of the view, and its
+    // shadow on a floor; the lighter lists are over the same vertices.
+    DrawItem ball;
+    ball.mesh = PrimitiveMeshes::sphere(0.6f);
+    ball.material.roughness = 0.5f;
+    DrawItem floor;
+    floor.mesh = PrimitiveMeshes::plane(6.0f, 6.0f);
+    floor.world = glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, -0.6f, 0.0f));
+    auto packet = lookingAt({0, 0.5f, 3.0f}, {0, 0, 0}, 40.0f);
+    packet.draws = {ball, floor};
+    packet.pointLights.push_back({{1.0f, 1.0f, 1.5f}, {1.0f, 0.8f, 0.6f}, 3000.0f, 5.0f});
+    packet.directionalLights = {
+        DirectionalLightRecord{glm::normalize(glm::vec3(1, -2, -1)), {1, 1, 1}, 3000.0f, true, 30.0f, 1.0f}};
+    RenderQuality quality = renderer.quality();
+    quality.lighterMeshes = false;
+    renderer.setQuality(quality);
+    draw(packet);
+    const auto whole = hdr;
+    const int wholeTriangles = renderer.drawCounts().triangles;
+    quality.lighterMeshes = true;
+    renderer.setQuality(quality);
+    draw(packet);
+    EXPECT_LT(renderer.drawCounts().triangles, wholeTriangles / 2);
+    ASSERT_EQ(hdr.size(), whole.size());
+    double difference = 0.0, total = 0.0;
+    for (std::size_t i = 0; i < hdr.size(); ++i) {
+        difference += std::abs(hdr[i] - whole[i]);
+        total += std::abs(whole[i]);
+    }
+    EXPECT_GT(total, 0.0);
+    EXPECT_LT(difference, 0.02 * total);
+}
+
 TEST_F(RendererTest, aDrawAFewPixelsWideIsDrawnAsAStandInOfItsBounds)
 {
     // A glowing sphere of 2,304 triangles: 10 cm across at 12 m is about
@@ -456,6 +492,7 @@ TEST_F(RendererTest, aDrawAFewPixelsWideIsDrawnAsAStandInOfItsBounds)
     mote.material.model = MaterialValues::Model::unlit;
     mote.material.baseColor = glm::vec4(1.0f, 0.8f, 0.2f, 1.0f);
     RenderQuality quality = renderer.quality();
+    quality.lighterMeshes = false;
     for (const bool standIns : {false, true}) {
         quality.smallDrawStandIns = standIns;
         renderer.setQuality(quality);
