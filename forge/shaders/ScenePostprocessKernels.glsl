@@ -352,7 +352,8 @@ void groundMistQuarter() {
 // The mist of the four quarter texels around a pixel. Where their depths
 // all lie near the pixel's own (relative to the distance), it is filtered
 // bilinearly; across a depth edge the pixel takes the one texel whose depth
-// is nearest its own (nearer texels first), so the far fog does not bleed
+// is nearest its own (weighed with its bilinear weight, so the texel
+// closest to the pixel wins among equals), so the far fog does not bleed
 // onto the vehicle, the fence or a pumpkin, and the near side's clearer air
 // does not cut a dark halo into the fog behind. Two fetches of quarter
 // texels per pixel: the four depths in one gather, then the mist.
