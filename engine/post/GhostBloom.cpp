@@ -90,6 +90,14 @@ GhostBloom::Pipelines GhostBloom::prepare(Vehicle vehicle, const std::filesystem
     Pipelines pipelines;
     pipelines.extract = device->makeComputePipeline(library, extractKernel);
     pipelines.composite = device->makeComputePipeline(library, compositeKernel);
+    // The quarter-size path is optional: without it every tier takes the
+    // full-size one.
+    if (library.hasKernel(quarterExtractKernel) && library.hasKernel(quarterMistKernel) &&
+        library.hasKernel(quarterUpsampleKernel)) {
+        pipelines.quarterExtract = device->makeComputePipeline(library, quarterExtractKernel);
+        pipelines.quarterMist = device->makeComputePipeline(library, quarterMistKernel);
+        pipelines.quarterUpsample = device->makeComputePipeline(library, quarterUpsampleKernel);
+    }
     return pipelines;
 }
 
@@ -200,7 +208,7 @@ void GhostBloom::process(const render::PostProcessContext& context)
         });
 
     // Resources follow the frame's size (and the blur the quality tier).
-    if (!bright_ || bright_->width() != source.width() || bright_->height() != source.height()) {
+    if (source.width() != width_ || source.height() != height_) {
         rebuild(context);
     } else if (blur_ && blur_->size() != blurSize(context)) {
         blur_ = std::make_unique<gpu::GaussianBlur>(context.device, blur_->sigma(), blurSize(context));
@@ -215,7 +223,9 @@ void GhostBloom::process(const render::PostProcessContext& context)
         std::lock_guard lock(cameraLock_);
         pipelines = pipelines_;
     }
-    if (!bright_ || !blurred_ || !pipelines.extract || !pipelines.composite || !blur_ || !fogMask_) {
+    const bool quarter = context.quarterSize && pipelines.hasQuarterPath();
+    if (width_ == 0 || !pipelines.extract || !pipelines.composite || !blur_ || !quarterBlur_ || !fogMask_ ||
+        !makeImages(*context.device, quarter)) {
         copyUnmodified(context);
         return;
     }
@@ -232,6 +242,21 @@ void GhostBloom::process(const render::PostProcessContext& context)
     uniforms.atmosphere = shared.atmosphere;
     uniforms.presentation = glm::vec4(shared.sceneVisibility, 0.0f, 0.0f, 0.0f);
 
+    if (quarter)
+        encodeQuarter(context, pipelines, uniforms);
+    else
+        encodeFull(context, pipelines, uniforms);
+
+    if (!reported_) {
+        reported_ = true;
+        log("E4 bloom active pixels=" + std::to_string(source.width()) + "x" + std::to_string(source.height()));
+    }
+}
+
+void GhostBloom::encodeFull(const render::PostProcessContext& context, const Pipelines& pipelines,
+                            const FogUniforms& uniforms)
+{
+    const gpu::GpuTexture& source = *context.sourceColorTexture;
     const auto width = static_cast<unsigned>(source.width());
     const auto height = static_cast<unsigned>(source.height());
     gpu::CommandBuffer& commands = *context.commandBuffer;
@@ -257,11 +282,48 @@ void GhostBloom::process(const render::PostProcessContext& context)
     composite.setBytes(0, &uniforms, sizeof uniforms);
     composite.dispatchThreads(width, height, 1);
     composite.endEncoding();
+}
 
-    if (!reported_) {
-        reported_ = true;
-        log("E4 bloom active pixels=" + std::to_string(width) + "x" + std::to_string(height));
-    }
+void GhostBloom::encodeQuarter(const render::PostProcessContext& context, const Pipelines& pipelines,
+                               const FogUniforms& uniforms)
+{
+    const gpu::GpuTexture& source = *context.sourceColorTexture;
+    const auto quarterWidth = static_cast<unsigned>(quarterBright_->width());
+    const auto quarterHeight = static_cast<unsigned>(quarterBright_->height());
+    gpu::CommandBuffer& commands = *context.commandBuffer;
+
+    auto extract = commands.makeComputeEncoder();
+    extract.setPipeline(*pipelines.quarterExtract);
+    extract.setTexture(0, source);
+    extract.setTexture(1, *quarterBright_);
+    extract.setBytes(0, &uniforms, sizeof uniforms);
+    extract.dispatchThreads(quarterWidth, quarterHeight, 1);
+    extract.endEncoding();
+
+    quarterBlur_->encode(commands, *quarterBright_, *quarterBlurred_);
+
+    auto mist = commands.makeComputeEncoder();
+    mist.setPipeline(*pipelines.quarterMist);
+    mist.setTexture(0, source);
+    mist.setTexture(1, *quarterBlurred_);
+    mist.setTexture(2, *context.sourceDepthTexture);
+    mist.setTexture(3, *fogMask_);
+    mist.setTexture(4, *quarterMist_);
+    mist.setTexture(5, *quarterMistDepth_);
+    mist.setBytes(0, &uniforms, sizeof uniforms);
+    mist.dispatchThreads(quarterWidth, quarterHeight, 1);
+    mist.endEncoding();
+
+    auto upsample = commands.makeComputeEncoder();
+    upsample.setPipeline(*pipelines.quarterUpsample);
+    upsample.setTexture(0, source);
+    upsample.setTexture(1, *quarterMist_);
+    upsample.setTexture(2, *context.sourceDepthTexture);
+    upsample.setTexture(3, *quarterMistDepth_);
+    upsample.setTexture(4, *context.targetColorTexture);
+    upsample.setBytes(0, &uniforms, sizeof uniforms);
+    upsample.dispatchThreads(static_cast<unsigned>(source.width()), static_cast<unsigned>(source.height()), 1);
+    upsample.endEncoding();
 }
 
 void GhostBloom::rebuild(const render::PostProcessContext& context)
@@ -269,27 +331,15 @@ void GhostBloom::rebuild(const render::PostProcessContext& context)
     const gpu::GpuTexture& source = *context.sourceColorTexture;
     const int width = source.width();
     const int height = source.height();
-    if (width == failedWidth_ && height == failedHeight_)
-        return; // reported already; wait for a new size
-
+    width_ = width;
+    height_ = height;
     bright_.reset();
     blurred_.reset();
-    blur_.reset();
+    quarterBright_.reset();
+    quarterBlurred_.reset();
+    quarterMist_.reset();
+    quarterMistDepth_.reset();
     passesFailed_ = false;
-    try {
-        gpu::TextureDescriptor descriptor{gpu::TextureKind::texture2D, gpu::PixelFormat::rgba16Float, width, height, 1,
-                                          "bloom highlights"};
-        bright_ = context.device->makeTexture(descriptor);
-        descriptor.label = "bloom highlights blurred";
-        blurred_ = context.device->makeTexture(descriptor);
-    } catch (const std::exception& error) {
-        bright_.reset();
-        blurred_.reset();
-        failedWidth_ = width;
-        failedHeight_ = height;
-        log(std::string("E4 BLOOM FAILED ") + error.what());
-        return;
-    }
     failedWidth_ = 0;
     failedHeight_ = 0;
 
@@ -303,9 +353,46 @@ void GhostBloom::rebuild(const render::PostProcessContext& context)
         }
     }
 
-    // Sigma 9 at a frame width of 2400 pixels.
-    blur_ = std::make_unique<gpu::GaussianBlur>(context.device, static_cast<float>(width) * 9.0f / 2400.0f,
-                                                blurSize(context));
+    // Sigma 9 at a frame width of 2400 pixels; half that on the quarter
+    // copy, whose texels are two pixels wide.
+    const float sigma = static_cast<float>(width) * 9.0f / 2400.0f;
+    blur_ = std::make_unique<gpu::GaussianBlur>(context.device, sigma, blurSize(context));
+    quarterBlur_ = std::make_unique<gpu::GaussianBlur>(context.device, sigma * 0.5f);
+}
+
+bool GhostBloom::makeImages(gpu::GpuDevice& device, bool quarter)
+{
+    if (width_ == failedWidth_ && height_ == failedHeight_)
+        return false; // reported already; wait for a new size
+    if (quarter ? quarterBright_ != nullptr : bright_ != nullptr)
+        return true;
+    try {
+        if (quarter) {
+            const int width = (width_ + 1) / 2;
+            const int height = (height_ + 1) / 2;
+            auto image = [&](const char* label) {
+                return device.makeTexture(
+                    {gpu::TextureKind::texture2D, gpu::PixelFormat::rgba16Float, width, height, 1, label});
+            };
+            quarterBlurred_ = image("bloom highlights blurred, quarter size");
+            quarterMist_ = image("fog and bloom, quarter size");
+            quarterMistDepth_ = image("fog depth, quarter size");
+            quarterBright_ = image("bloom highlights, quarter size"); // last: it says the set is complete
+        } else {
+            gpu::TextureDescriptor descriptor{
+                gpu::TextureKind::texture2D, gpu::PixelFormat::rgba16Float, width_, height_, 1,
+                "bloom highlights blurred"};
+            blurred_ = device.makeTexture(descriptor);
+            descriptor.label = "bloom highlights";
+            bright_ = device.makeTexture(descriptor); // last: it says the pair is complete
+        }
+    } catch (const std::exception& error) {
+        failedWidth_ = width_;
+        failedHeight_ = height_;
+        log(std::string("E4 BLOOM FAILED ") + error.what());
+        return false;
+    }
+    return true;
 }
 
 gpu::GaussianBlur::Size GhostBloom::blurSize(const render::PostProcessContext& context)

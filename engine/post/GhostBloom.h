@@ -35,8 +35,14 @@ namespace gloam {
 // buffer and the fog volume "FogDensity.r8" into the target. Until every
 // resource is there, or while the scene is not shown, the frame is copied
 // unchanged. On the renderer's software tier the blur runs on a half-size
-// copy of the highlights. A frame whose GPU work fails is reported once
-// ("E4 BLOOM FAILED ") and later frames of that size are copied.
+// copy of the highlights; when the context asks for a quarter-size
+// post-process (and the library has its kernels), the highlights, their
+// blur and the fog are all made on a copy of half the frame's width and
+// height ("cyanHighlightsQuarter", the blur, "groundMistQuarter"), and
+// "groundMistUpsample" brings the fog and the bloom back up to every pixel,
+// each pixel taking the fog made for its own side of a depth edge. A frame
+// whose GPU work fails is reported once ("E4 BLOOM FAILED ") and later
+// frames of that size are copied.
 //
 // The values shared with the main thread (pipelines, camera, atmosphere,
 // scene visibility, warm-up counter) live behind one plain lock,
@@ -47,10 +53,17 @@ namespace gloam {
 // completion handlers hold it weakly.
 class GhostBloom : public std::enable_shared_from_this<GhostBloom> {
 public:
-    // The two compute pipelines of one vehicle's shader library.
+    // The compute pipelines of one vehicle's shader library: the two of
+    // the full-size path, and the three of the quarter-size path when the
+    // library has them.
     struct Pipelines {
-        std::shared_ptr<const gpu::ComputePipeline> extract;   // kernel "cyanHighlights"
-        std::shared_ptr<const gpu::ComputePipeline> composite; // kernel "groundMist"
+        std::shared_ptr<const gpu::ComputePipeline> extract;         // kernel "cyanHighlights"
+        std::shared_ptr<const gpu::ComputePipeline> composite;       // kernel "groundMist"
+        std::shared_ptr<const gpu::ComputePipeline> quarterExtract;  // kernel "cyanHighlightsQuarter"
+        std::shared_ptr<const gpu::ComputePipeline> quarterMist;     // kernel "groundMistQuarter"
+        std::shared_ptr<const gpu::ComputePipeline> quarterUpsample; // kernel "groundMistUpsample"
+
+        bool hasQuarterPath() const { return quarterExtract && quarterMist && quarterUpsample; }
     };
 
     // The guarded values `process` works from, copied out in one go.
@@ -65,6 +78,9 @@ public:
 
     static constexpr const char* extractKernel = "cyanHighlights";
     static constexpr const char* compositeKernel = "groundMist";
+    static constexpr const char* quarterExtractKernel = "cyanHighlightsQuarter";
+    static constexpr const char* quarterMistKernel = "groundMistQuarter";
+    static constexpr const char* quarterUpsampleKernel = "groundMistUpsample";
     static constexpr const char* fogVolumeDomain = "E4FogVolume";
     static constexpr int fogVolumeWrongLength = 1;
     static constexpr int fogVolumeTextureRefused = 2;
@@ -110,6 +126,10 @@ private:
     GhostBloom(std::filesystem::path resources, LogSink log);
 
     void rebuild(const render::PostProcessContext& context);
+    bool makeImages(gpu::GpuDevice& device, bool quarter);
+    void encodeFull(const render::PostProcessContext& context, const Pipelines& pipelines, const FogUniforms& uniforms);
+    void encodeQuarter(const render::PostProcessContext& context, const Pipelines& pipelines,
+                       const FogUniforms& uniforms);
     void loadFogVolume(gpu::GpuDevice& device);
     void countCompletedFrame();
     void frameFailed();
@@ -119,10 +139,18 @@ private:
     const std::filesystem::path resources_;
     const LogSink log_;
 
-    // Render thread only.
+    // Render thread only. The images of each path are made when a frame
+    // first takes it, and dropped when the frame's size changes.
+    int width_ = 0; // the frame size the images and blurs are for
+    int height_ = 0;
     std::shared_ptr<gpu::GpuTexture> bright_;
     std::shared_ptr<gpu::GpuTexture> blurred_;
     std::unique_ptr<gpu::GaussianBlur> blur_;
+    std::shared_ptr<gpu::GpuTexture> quarterBright_;
+    std::shared_ptr<gpu::GpuTexture> quarterBlurred_;
+    std::shared_ptr<gpu::GpuTexture> quarterMist_;      // rgb light added, a transmittance
+    std::shared_ptr<gpu::GpuTexture> quarterMistDepth_; // r the distance the mist was made for
+    std::unique_ptr<gpu::GaussianBlur> quarterBlur_;
     std::shared_ptr<gpu::GpuTexture> fogMask_;
     bool reported_ = false;
     bool reportedFailure_ = false;

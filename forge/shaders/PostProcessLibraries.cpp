@@ -101,9 +101,13 @@ std::string postProcessLibrary(std::string_view vehicle, const std::string& kern
     std::ostringstream out;
     out << "// " << vehicle << resources::postProcessLibrarySuffix << ": the " << titles[v]
         << " post-process: cyan highlight bloom\n"
-           "// and drifting volumetric ground fog. Kernels:\n"
+           "// and drifting volumetric ground fog. Kernels (the last three: the\n"
+           "// same on a quarter-size copy, for a software GPU):\n"
            "#pragma kernel cyanHighlights\n"
            "#pragma kernel groundMist\n"
+           "#pragma kernel cyanHighlightsQuarter\n"
+           "#pragma kernel groundMistQuarter\n"
+           "#pragma kernel groundMistUpsample\n"
            "\n"
            "// The look of this vehicle's scene (linear light, metres, seconds).\n";
     for (const Constant& constant : constants) {

@@ -10,8 +10,26 @@
 //   groundMist      texture 0 frame colour, texture 1 blurred highlights,
 //                   texture 2 frame depth, texture 3 fog density volume
 //                   (128 × 64 × 128, R8), texture 4 final colour (written)
-//   both            uniform block 0: FogUniforms (below), one invocation
-//                   per pixel.
+//   all             uniform block 0: FogUniforms (below), one invocation
+//                   per pixel of the grid named.
+//
+// The software tier's quarter-size path does the smooth work on a copy of
+// half the width and half the height (rounded up) and keeps per pixel only
+// what is not smooth (the frame itself, and which side of a depth edge a
+// pixel lies on):
+//
+//   cyanHighlightsQuarter  quarter grid. texture 0 frame colour, texture 1
+//                   highlights (quarter, written): the mean of the 2 × 2
+//                   pixels' highlights.
+//   groundMistQuarter      quarter grid. texture 0 frame colour, texture 1
+//                   blurred highlights (quarter), texture 2 frame depth,
+//                   texture 3 fog volume, texture 4 mist (quarter, written:
+//                   rgb the light the fog and the bloom add, a the fog's
+//                   transmittance), texture 5 mist depth (quarter, written:
+//                   r the camera distance along -z the mist was made for).
+//   groundMistUpsample     full grid. texture 0 frame colour, texture 1
+//                   mist, texture 2 frame depth, texture 3 mist depth,
+//                   texture 4 final colour (written).
 //
 // The fog volume is the fog's density over a box of the scene (the forge
 // fills it for FOG_BOX_MIN..FOG_BOX_MAX, as resources/FogVolumeLayout.h
@@ -31,13 +49,28 @@ layout(std140, binding = 0) uniform FogUniforms {
 layout(binding = 0) uniform sampler2D frameColor;
 layout(binding = 2) uniform sampler2D frameDepth;
 
-#ifdef GLOAM_KERNEL_cyanHighlights
+#if defined(GLOAM_KERNEL_cyanHighlights) || defined(GLOAM_KERNEL_cyanHighlightsQuarter)
 layout(binding = 1, rgba16f) writeonly uniform image2D highlights;
 #endif
 
-#ifdef GLOAM_KERNEL_groundMist
+#if defined(GLOAM_KERNEL_groundMist) || defined(GLOAM_KERNEL_groundMistQuarter)
+#define GLOAM_FOG 1
 layout(binding = 1) uniform sampler2D blurredHighlights;
 layout(binding = 3) uniform sampler3D fogDensity;
+#endif
+
+#ifdef GLOAM_KERNEL_groundMist
+layout(binding = 4, rgba16f) writeonly uniform image2D finalColor;
+#endif
+
+#ifdef GLOAM_KERNEL_groundMistQuarter
+layout(binding = 4, rgba16f) writeonly uniform image2D mist;
+layout(binding = 5, rgba16f) writeonly uniform image2D mistDepth;
+#endif
+
+#ifdef GLOAM_KERNEL_groundMistUpsample
+layout(binding = 1) uniform sampler2D quarterMist;
+layout(binding = 3) uniform sampler2D quarterMistDepth;
 layout(binding = 4, rgba16f) writeonly uniform image2D finalColor;
 #endif
 
@@ -52,14 +85,12 @@ vec3 cleanColor(vec3 c) {
 }
 vec3 sceneColor(ivec2 p) { return cleanColor(texelFetch(frameColor, p, 0).rgb); }
 
-#ifdef GLOAM_KERNEL_cyanHighlights
+#if defined(GLOAM_KERNEL_cyanHighlights) || defined(GLOAM_KERNEL_cyanHighlightsQuarter)
 
 // Highlights: a soft-knee threshold on the brightest channel, pushed towards
 // cyan. Warm highlights (pumpkins, lamps) keep much of their own colour, so
 // the bloom reads as cold ghost light on the glows and stays warm on fire.
-void cyanHighlights() {
-    ivec2 p = ivec2(gl_GlobalInvocationID.xy);
-    vec3 c = sceneColor(p);
+vec3 highlightOf(vec3 c) {
     float flash = clamp(atmosphere.y, 0.0, 1.0);
     float threshold = BLOOM_THRESHOLD * (1.0 - 0.3 * flash);
     float peak = max(c.r, max(c.g, c.b));
@@ -74,12 +105,32 @@ void cyanHighlights() {
     float tint = BLOOM_TINT_AMOUNT * (1.0 - 0.75 * warmth);
     vec3 cyan = level * BLOOM_TINT;
     h = mix(h, cyan, tint);
-    imageStore(highlights, p, vec4(h, 0.0));
+    return h;
 }
 
 #endif
 
-#ifdef GLOAM_KERNEL_groundMist
+#ifdef GLOAM_KERNEL_cyanHighlights
+void cyanHighlights() {
+    ivec2 p = ivec2(gl_GlobalInvocationID.xy);
+    imageStore(highlights, p, vec4(highlightOf(sceneColor(p)), 0.0));
+}
+#endif
+
+#ifdef GLOAM_KERNEL_cyanHighlightsQuarter
+// The 2 × 2 pixels' own highlights, averaged (not the highlight of their
+// average: a single bright pixel blooms as it does at full size).
+void cyanHighlightsQuarter() {
+    ivec2 q = ivec2(gl_GlobalInvocationID.xy);
+    ivec2 last = textureSize(frameColor, 0) - 1;
+    ivec2 p = 2 * q;
+    vec3 h = highlightOf(sceneColor(p)) + highlightOf(sceneColor(min(p + ivec2(1, 0), last))) +
+             highlightOf(sceneColor(min(p + ivec2(0, 1), last))) + highlightOf(sceneColor(min(p + ivec2(1, 1), last)));
+    imageStore(highlights, q, vec4(0.25 * h, 0.0));
+}
+#endif
+
+#ifdef GLOAM_FOG
 
 // The halo's taps: offsets on a golden-angle spiral in units of its reach,
 // and Gaussian weights.
@@ -139,9 +190,7 @@ struct FogRay {
     float t1;
 };
 
-FogRay fogRay(ivec2 pixel, vec2 size) {
-    vec2 uv = (vec2(pixel) + 0.5) / size;
-    float depth = texelFetch(frameDepth, pixel, 0).r;
+FogRay fogRay(vec2 uv, float depth) {
     vec4 view = inverseProjection * vec4(uv * 2.0 - 1.0, depth * 2.0 - 1.0, 1.0);
     FogRay r;
     r.eye = cameraWorld[3].xyz;
@@ -183,22 +232,21 @@ vec3 fogSample(FogRay r, int index, float time) {
     return vec3(exp(-height / FOG_ENVELOPE_HEIGHT), density, density * height);
 }
 
-void groundMist() {
-    ivec2 p = ivec2(gl_GlobalInvocationID.xy);
-    vec2 size = vec2(textureSize(frameColor, 0));
-    vec2 uv = (vec2(p) + 0.5) / size;
-    // Each input is read once per pixel: a software GPU pays for every fetch.
-    vec4 frame = texelFetch(frameColor, p, 0);
-    vec3 scene = cleanColor(frame.rgb);
-    float alpha = frame.a;
-    float visibility = clamp(presentation.x, 0.0, 1.0);
+// What the fog and the bloom make of one pixel's ray: the fog's
+// transmittance, the light it scatters towards the camera, and the bloom.
+struct Mist {
+    float transmittance;
+    vec3 light;
+    vec3 bloom;
+};
+
+Mist mistAlong(FogRay r, vec2 uv, vec2 size) {
     float time = atmosphere.x;
     float flash = clamp(atmosphere.y, 0.0, 1.0);
     float pumpkins = clamp(atmosphere.z, 0.0, 1.0);
     float hover = clamp(atmosphere.w, -1.0, 1.0);
 
     // The fog along this pixel's ray.
-    FogRay r = fogRay(p, size);
     float opticalDepth = 0.0;
     float bankShare = 0.0;  // how much of it is the ground fog (not the haze)
     float fogHeight = 0.0;  // the ground fog's mean height
@@ -217,7 +265,8 @@ void groundMist() {
         bankShare = ground / max(opticalDepth, 1e-6);
         fogHeight = sum.z / max(sum.y, 1e-6);
     }
-    float transmittance = exp(-opticalDepth);
+    Mist m;
+    m.transmittance = exp(-opticalDepth);
 
     // Bloom: the blurred highlights, and a wider, fainter halo gathered
     // from them over a disc of taps on a golden-angle spiral, Gaussian-
@@ -230,7 +279,7 @@ void groundMist() {
         halo += HALO_SPIRAL[i].z * textureLod(blurredHighlights, uv + HALO_SPIRAL[i].xy * reach, 0.0).rgb;
     }
     halo /= HALO_WEIGHT;
-    vec3 bloom = BLOOM_STRENGTH * glow + HALO_STRENGTH * halo;
+    m.bloom = BLOOM_STRENGTH * glow + HALO_STRENGTH * halo;
 
     // Light in the fog: a cold moonlit ambient, forward scattering towards
     // the moon, the lightning, the pumpkins' glow near the ground and the
@@ -240,10 +289,109 @@ void groundMist() {
     light += FLASH_COLOR * flash * (0.6 + phase(moonCosine, 0.3) * 4.0 * PI * 0.4);
     light += PUMPKIN_COLOR * (pumpkins * bankShare * exp(-fogHeight / 0.7));
     light += (glow + 2.0 * halo) * FOG_GLOW_SCATTER;
+    m.light = light;
+    return m;
+}
 
-    vec3 misted = scene * transmittance + light * (1.0 - transmittance);
-    vec3 result = misted + bloom;
+#endif
+
+#ifdef GLOAM_KERNEL_groundMist
+
+void groundMist() {
+    ivec2 p = ivec2(gl_GlobalInvocationID.xy);
+    vec2 size = vec2(textureSize(frameColor, 0));
+    vec2 uv = (vec2(p) + 0.5) / size;
+    // Each input is read once per pixel: a software GPU pays for every fetch.
+    vec4 frame = texelFetch(frameColor, p, 0);
+    vec3 scene = cleanColor(frame.rgb);
+    float alpha = frame.a;
+    float visibility = clamp(presentation.x, 0.0, 1.0);
+
+    Mist m = mistAlong(fogRay(uv, texelFetch(frameDepth, p, 0).r), uv, size);
+    float transmittance = m.transmittance;
+    vec3 misted = scene * transmittance + m.light * (1.0 - transmittance);
+    vec3 result = misted + m.bloom;
     imageStore(finalColor, p, vec4(mix(scene, result, visibility), alpha));
+}
+
+#endif
+
+// The camera's distance along -z to what a depth shows at uv.
+float viewDistance(vec2 uv, float depth) {
+    vec4 view = inverseProjection * vec4(uv * 2.0 - 1.0, depth * 2.0 - 1.0, 1.0);
+    return -view.z / view.w;
+}
+
+#ifdef GLOAM_KERNEL_groundMistQuarter
+
+// One mist texel for 2 × 2 pixels, made for one of their depths: the
+// nearest on one square of a checkerboard, the farthest on the other. Where
+// a depth edge runs through the pixels, the texels around it then hold the
+// mist of both sides, and the upsample picks each pixel's side.
+void groundMistQuarter() {
+    ivec2 q = ivec2(gl_GlobalInvocationID.xy);
+    vec2 frameSize = vec2(textureSize(frameDepth, 0));
+    vec2 quarterSize = vec2(imageSize(mist));
+    // The 2 × 2 pixels' centre, in the frame's texture coordinates; past
+    // the frame's last column or row the gather repeats it.
+    vec2 uv = (2.0 * vec2(q) + 1.0) / frameSize;
+    vec4 depths = textureGather(frameDepth, uv, 0);
+    float nearest = min(min(depths.x, depths.y), min(depths.z, depths.w));
+    float farthest = max(max(depths.x, depths.y), max(depths.z, depths.w));
+    float depth = ((q.x + q.y) & 1) == 0 ? nearest : farthest;
+
+    Mist m = mistAlong(fogRay(uv, depth), (vec2(q) + 0.5) / quarterSize, frameSize);
+    imageStore(mist, q, vec4(m.light * (1.0 - m.transmittance) + m.bloom, m.transmittance));
+    imageStore(mistDepth, q, vec4(viewDistance(uv, depth), 0.0, 0.0, 0.0));
+}
+
+#endif
+
+#ifdef GLOAM_KERNEL_groundMistUpsample
+
+// The mist of the four quarter texels around a pixel. Where their depths
+// all lie near the pixel's own (relative to the distance), it is filtered
+// bilinearly; across a depth edge the pixel takes the one texel whose depth
+// is nearest its own (weighed with its bilinear weight, so the texel
+// closest to the pixel wins among equals), so the far fog does not bleed
+// onto the vehicle, the fence or a pumpkin, and the near side's clearer air
+// does not cut a dark halo into the fog behind. Two fetches of quarter
+// texels per pixel: the four depths in one gather, then the mist.
+const float MIST_DEPTH_TOLERANCE = 0.04;  // relative depth difference still taken as the same surface
+
+void groundMistUpsample() {
+    ivec2 p = ivec2(gl_GlobalInvocationID.xy);
+    vec2 size = vec2(textureSize(frameColor, 0));
+    vec4 frame = texelFetch(frameColor, p, 0);
+    vec3 scene = cleanColor(frame.rgb);
+    float visibility = clamp(presentation.x, 0.0, 1.0);
+    float here = viewDistance((vec2(p) + 0.5) / size, texelFetch(frameDepth, p, 0).r);
+
+    // Quarter texel i covers pixels 2i and 2i + 1, so the quarter image
+    // spans 2 × its size in pixels (one more than the frame when the frame
+    // is odd), and a pixel lies 3/4 or 1/4 of the way between the centres
+    // of its two nearest texels.
+    vec2 quarterSize = vec2(textureSize(quarterMist, 0));
+    vec2 uv = (vec2(p) + 0.5) / (2.0 * quarterSize);
+    vec2 f = mix(vec2(0.25), vec2(0.75), vec2(equal(p & 1, ivec2(0))));
+    // Gather order: (0, 1), (1, 1), (1, 0), (0, 0) from the lower left texel.
+    vec4 depths = textureGather(quarterMistDepth, uv, 0);
+    vec4 bilinear = vec4((1.0 - f.x) * f.y, f.x * f.y, f.x * (1.0 - f.y), (1.0 - f.x) * (1.0 - f.y));
+    vec4 offset = abs(depths - here) / (MIST_DEPTH_TOLERANCE * here);
+    vec4 score = bilinear / (1.0 + offset * offset);
+    float best = max(max(score.x, score.y), max(score.z, score.w));
+    // Where they differ: the centre of the best texel.
+    vec2 corner = score.w == best ? vec2(0.0, 0.0)
+                : score.z == best ? vec2(1.0, 0.0)
+                : score.x == best ? vec2(0.0, 1.0)
+                                  : vec2(1.0, 1.0);
+    vec2 lowerLeft = floor(uv * quarterSize - 0.5) + 0.5;
+    bool sameSurface = max(max(offset.x, offset.y), max(offset.z, offset.w)) < 1.0;
+    vec2 at = sameSurface ? uv : (lowerLeft + corner) / quarterSize;
+    vec4 m = textureLod(quarterMist, at, 0.0);
+
+    vec3 result = scene * m.a + m.rgb;
+    imageStore(finalColor, p, vec4(mix(scene, result, visibility), frame.a));
 }
 
 #endif

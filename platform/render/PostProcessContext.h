@@ -20,7 +20,8 @@ namespace gloam::render {
 // the texture it must write completely (RGBA16F, same size), the frame's
 // projection matrix and the frame's command buffer. The renderer tone maps
 // and presents what the callback wrote. `quality` is the renderer's tier
-// (the software tier blurs at half size). The textures may be smaller than
+// (the software tier blurs at half size, or makes the whole effect on a
+// quarter-size copy when `quarterSize` says so). The textures may be smaller than
 // the output: the renderer scales what the callback wrote up.
 struct PostProcessContext {
     std::shared_ptr<gpu::GpuDevice> device;
@@ -31,6 +32,9 @@ struct PostProcessContext {
     glm::mat4 projection{1.0f};
     double time = 0.0;
     QualityTier quality = QualityTier::full;
+    // The bloom and the fog may be made on a quarter-size copy (see
+    // `RenderQuality::quarterSizePost`).
+    bool quarterSize = false;
 };
 
 } // namespace gloam::render

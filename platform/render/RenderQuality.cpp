@@ -31,6 +31,7 @@ RenderQuality RenderQuality::of(QualityTier tier)
         // sees at night.
         quality.maxAnisotropy = 1.0f;
         quality.halfSizeBlur = true;
+        quality.quarterSizePost = true;
         quality.singleShadowTap = true;
         // llvmpipe reads a light list per pixel lane; uniforms it reads once.
         quality.perDrawLights = true;

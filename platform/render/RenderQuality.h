@@ -9,8 +9,8 @@ namespace gloam::render {
 // How much work a frame may cost. A GPU draws the scene at full quality; a
 // software rasteriser (Mesa's llvmpipe, softpipe or swrast, which run every
 // fragment on the CPU) gets the software tier, which gives up what costs
-// most there and shows least: anisotropic filtering, the bloom's blur at
-// full size, the soft shadow filter, and full resolution when the frame
+// most there and shows least: anisotropic filtering, the bloom and the fog
+// at full size, the soft shadow filter, and full resolution when the frame
 // would be late.
 enum class QualityTier { full, software };
 
@@ -25,6 +25,10 @@ struct RenderQuality {
     float maxAnisotropy = 4.0f;
     // The bloom's blur runs on a half-size copy of the highlights.
     bool halfSizeBlur = false;
+    // The bloom and the fog are made on a quarter-size copy of the frame
+    // (half its width and height) and brought back up per pixel, each pixel
+    // taking the fog of its own side of a depth edge.
+    bool quarterSizePost = false;
     // One bilinear comparison per shadowed pixel instead of four.
     bool singleShadowTap = false;
     // The shadow of the casters that hold still is kept from frame to

@@ -955,8 +955,8 @@ void Renderer::render(const FramePacket& packet, const Output& output)
 
     // Post-process: the callback writes the post target, else a copy.
     glMemoryBarrier(GL_ALL_BARRIER_BITS);
-    runPostProcess(packet,
-                   {device_, commandBuffer, sceneColor_, sceneDepth_, postTarget_, proj, packet.time, quality_.tier});
+    runPostProcess(packet, {device_, commandBuffer, sceneColor_, sceneDepth_, postTarget_, proj, packet.time,
+                            quality_.tier, quality_.quarterSizePost});
     glMemoryBarrier(GL_ALL_BARRIER_BITS);
     mark(times_.postProcess, cpuTimes_.postProcess);
 

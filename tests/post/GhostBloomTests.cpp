@@ -754,3 +754,132 @@ TEST_F(ShippedKernels, theSoftwareTierBloomsAlikeWithItsHalfSizeBlur)
 }
 
 } // namespace
+
+// ---------------------------------------------------------------------------
+// The quarter-size path
+
+namespace {
+
+class QuarterSize : public ShippedKernels {
+protected:
+    // One frame through the full-size path (the full tier) and through the
+    // quarter-size one (the software tier).
+    std::pair<std::vector<float>, std::vector<float>> bothPaths(const Frame& frame, const glm::mat4& projection)
+    {
+        std::pair<std::vector<float>, std::vector<float>> results;
+        for (const bool quarter : {false, true}) {
+            auto buffer = device->makeCommandBuffer();
+            gloam::render::PostProcessContext context{
+                device,       buffer,
+                frame.source, frame.depth,
+                frame.target, projection,
+                0.0,          quarter ? gloam::render::QualityTier::software : gloam::render::QualityTier::full,
+                quarter};
+            bloom->process(context);
+            buffer->commit();
+            buffer->waitUntilCompleted();
+            (quarter ? results.second : results.first) = frame.target->readFloats();
+        }
+        return results;
+    }
+};
+
+TEST_F(QuarterSize, eachSideOfADepthEdgeKeepsItsOwnFog)
+{
+    writeFog(255);
+    // Camera 0.4 m up looking a little up into even fog (every ray rises,
+    // so none meets the ground before the walls): a wall 5 m away up to
+    // column 32, a wall 30 m away beyond it (an edge through the middle of
+    // the quarter texels' 2 × 2 pixels), and the sky above row 24 on the far
+    // side. Odd sizes: the last quarter texels cover one pixel.
+    const int width = 65, height = 33, edge = 33;
+    const glm::mat4 projection = glm::perspective(glm::radians(20.0f), float(width) / float(height), 0.1f, 500.0f);
+    auto depthAt = [&](float metres) {
+        const glm::vec4 clip = projection * glm::vec4(0.0f, 0.0f, -metres, 1.0f);
+        return clip.z / clip.w * 0.5f + 0.5f;
+    };
+    const float near = depthAt(5.0f), far = depthAt(30.0f);
+    bloom->setCamera(glm::rotate(glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, 0.4f, 8.0f)), glm::radians(11.0f),
+                                 glm::vec3(1.0f, 0.0f, 0.0f)));
+    const Frame frame = makeFrame(
+        width, height, [](int, int) { return glm::vec4(0.05f, 0.05f, 0.05f, 1.0f); },
+        [&](int x, int y) { return x < edge ? near : (y > 24 ? 1.0f : far); });
+    const auto [full, quarter] = bothPaths(frame, projection);
+
+    // How much fog each side shows at full size, well away from the edge.
+    const float nearFog = pixel(full, frame, 8, 18).b;
+    const float farFog = pixel(full, frame, 56, 18).b;
+    ASSERT_GT(farFog - nearFog, 0.02f);
+    // Every pixel, the columns beside the edge included, within a tenth of
+    // that contrast of the full-size result: neither side's fog bleeds into
+    // the other.
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const glm::vec4 q = pixel(quarter, frame, x, y);
+            ASSERT_NE(q.a, -7.0f) << x << "," << y; // written
+            const glm::vec4 f = pixel(full, frame, x, y);
+            for (int lane = 0; lane < 3; ++lane)
+                ASSERT_NEAR(q[lane], f[lane], 0.1f * (farFog - nearFog)) << x << "," << y << " lane " << lane;
+        }
+    }
+}
+
+TEST_F(QuarterSize, smoothFogAndBloomComeOutAsAtFullSize)
+{
+    gloam::tools::FogNoiseVolume::write(folder);
+    // The ground seen from 1.2 m up, looking down a little (its depth from
+    // a plane), a bright lamp and soft colours; 800 × 100: blur sigma 3.
+    const int width = 800, height = 100;
+    const glm::mat4 projection = glm::perspective(glm::radians(30.0f), float(width) / float(height), 0.1f, 500.0f);
+    const glm::mat4 camera = glm::rotate(glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, 1.2f, 8.0f)),
+                                         glm::radians(-6.0f), glm::vec3(1.0f, 0.0f, 0.0f));
+    const glm::mat4 inverse = glm::inverse(projection);
+    auto groundDepth = [&](int x, int y) {
+        const glm::vec2 ndc((float(x) + 0.5f) / float(width) * 2.0f - 1.0f,
+                            (float(y) + 0.5f) / float(height) * 2.0f - 1.0f);
+        const glm::vec4 a = inverse * glm::vec4(ndc, 1.0f, 1.0f);
+        const glm::vec3 view = glm::vec3(a) / a.w;
+        const float down = -(glm::mat3(camera) * view).y;
+        if (down <= 1e-4f)
+            return 1.0f; // sky
+        const glm::vec4 clip = projection * glm::vec4(view * (1.2f / down), 1.0f);
+        return std::min(clip.z / clip.w * 0.5f + 0.5f, 1.0f);
+    };
+    bloom->setCamera(camera);
+    bloom->setAtmosphere(3.0f, 0.0f, 0.5f, 0.0f);
+    const Frame frame = makeFrame(
+        width, height,
+        [](int x, int y) {
+            if (x >= 400 && x < 402 && y >= 70 && y < 72)
+                return glm::vec4(40.0f, 30.0f, 20.0f, 1.0f);
+            return glm::vec4(0.02f + 0.0002f * float(x), 0.03f, 0.04f + 0.001f * float(y), 1.0f);
+        },
+        groundDepth);
+    const auto [full, quarter] = bothPaths(frame, projection);
+
+    // Away from the lamp: the fog alike to within 2 % of the picture's
+    // level; the lamp's glow alike to within a quarter.
+    double difference = 0.0, level = 0.0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const glm::vec4 q = pixel(quarter, frame, x, y);
+            const glm::vec4 f = pixel(full, frame, x, y);
+            if (std::abs(x - 400) < 30 && std::abs(y - 70) < 30)
+                continue;
+            for (int lane = 0; lane < 3; ++lane) {
+                difference += std::abs(q[lane] - f[lane]);
+                level += std::abs(f[lane]);
+            }
+        }
+    }
+    EXPECT_LT(difference, 0.02 * level);
+    for (int d : {3, 5, 8}) {
+        for (auto [x, y] : {std::pair{401 + d, 70}, {400 - d, 71}, {400, 71 + d}}) {
+            const glm::vec4 f = pixel(full, frame, x, y);
+            const glm::vec4 q = pixel(quarter, frame, x, y);
+            EXPECT_NEAR(q.g, f.g, 0.25f * f.g) << x << "," << y;
+        }
+    }
+}
+
+} // namespace

@@ -62,8 +62,9 @@ TEST(RenderQuality, theSoftwareTierGivesUpWhatCostsMostOnTheCpu)
     const RenderQuality software = RenderQuality::of(QualityTier::software);
     EXPECT_GT(full.maxAnisotropy, 1.0f);
     EXPECT_EQ(software.maxAnisotropy, 1.0f);
-    EXPECT_FALSE(full.halfSizeBlur || full.singleShadowTap || full.dynamicResolution);
-    EXPECT_TRUE(software.halfSizeBlur && software.singleShadowTap && software.dynamicResolution);
+    EXPECT_FALSE(full.halfSizeBlur || full.quarterSizePost || full.singleShadowTap || full.dynamicResolution);
+    EXPECT_TRUE(software.halfSizeBlur && software.quarterSizePost && software.singleShadowTap &&
+                software.dynamicResolution);
     EXPECT_NEAR(software.minimumFrameInterval, 1000.0 / 30.0, 1e-9); // at most 30 frames a second
     EXPECT_LT(full.minimumFrameInterval, software.minimumFrameInterval);
 }

@@ -909,6 +909,26 @@ TEST_F(RendererTest, drawsOutsideTheViewAreCulledWithoutChangingThePicture)
     EXPECT_EQ(shown, alone);
 }
 
+TEST_F(RendererTest, thePostProcessIsToldTheTierAndWhetherItMayWorkAtQuarterSize)
+{
+    std::vector<std::pair<QualityTier, bool>> seen;
+    renderer.setPostProcess([&](const PostProcessContext& frame) {
+        seen.emplace_back(frame.quality, frame.quarterSize);
+        frame.commandBuffer->copy(*frame.sourceColorTexture, *frame.targetColorTexture);
+    });
+    auto packet = lookingAt({0, 0, 4}, {0, 0, 0}, 20.0f);
+    RenderQuality quality = RenderQuality::of(QualityTier::software);
+    renderer.setQuality(quality);
+    draw(packet);
+    quality.quarterSizePost = false;
+    renderer.setQuality(quality);
+    draw(packet);
+    renderer.setQuality(RenderQuality::of(QualityTier::full));
+    draw(packet);
+    EXPECT_EQ(seen, (std::vector<std::pair<QualityTier, bool>>{
+                        {QualityTier::software, true}, {QualityTier::software, false}, {QualityTier::full, false}}));
+}
+
 TEST_F(RendererTest, aPostProcessThatThrowsLeavesThePlainFrame)
 {
     renderer.setPostProcess([](const PostProcessContext&) { throw std::runtime_error("kernel exploded"); });

@@ -152,6 +152,7 @@ const std::vector<Lever>& levers()
         {"stand-ins", &render::RenderQuality::smallDrawStandIns},
         {"lighter-meshes", &render::RenderQuality::lighterMeshes},
         {"blit-present", &render::RenderQuality::presentByBlit},
+        {"quarter-post", &render::RenderQuality::quarterSizePost},
     };
     return all;
 }

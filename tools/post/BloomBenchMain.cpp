@@ -96,10 +96,13 @@ struct Fixture {
         fs::remove_all(folder);
     }
 
-    void frame()
+    // `path`: 0 full size (the full tier), 1 the blur at half size, 2 the
+    // quarter-size path (the software tier without and with quarter-post).
+    void frame(long path = 0)
     {
         auto buffer = device->makeCommandBuffer();
-        bloom->process({device, buffer, source, depth, post, projection, 0.0});
+        const auto tier = path == 0 ? gloam::render::QualityTier::full : gloam::render::QualityTier::software;
+        bloom->process({device, buffer, source, depth, post, projection, 0.0, tier, path == 2});
         buffer->commit();
         buffer->waitUntilCompleted();
         device->pollCompletions();
@@ -121,15 +124,15 @@ gloam::render::HeadlessContext& context()
     return headless;
 }
 
-// Bloom and fog, the steady path.
+// Bloom and fog, the steady path; range(2) as `Fixture::frame`'s path.
 void processFrame(benchmark::State& state)
 {
     context();
     Fixture fixture(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    fixture.frame(); // builds the images, the blur and the fog volume
+    fixture.frame(state.range(2)); // builds the images, the blur and the fog volume
     CpuClock cpu(state);
     for (auto _ : state)
-        fixture.frame();
+        fixture.frame(state.range(2));
     state.counters["pixels"] = double(state.range(0) * state.range(1));
 }
 
@@ -207,9 +210,15 @@ void firstFrame(benchmark::State& state)
     }
 }
 
+// 600 × 270 and 730 × 410: 1200 × 540 and 1920 × 1080 at the software
+// tier's scales 0.5 and 0.38.
 BENCHMARK(processFrame)
-    ->Args({1200, 540})
-    ->Args({600, 270})
+    ->Args({1200, 540, 0})
+    ->Args({600, 270, 0})
+    ->Args({600, 270, 1})
+    ->Args({600, 270, 2})
+    ->Args({730, 410, 1})
+    ->Args({730, 410, 2})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(4.0);
