@@ -109,8 +109,9 @@ TEST(DynamicResolution, aTallerOutputMayDrawAtALowerScaleThanTheWindow)
     EXPECT_FLOAT_EQ(DynamicResolution::floorFor(1200, 540), 0.5f);
     EXPECT_FLOAT_EQ(DynamicResolution::floorFor(700, 400), 0.5f); // never above the window's
     const float fullHd = DynamicResolution::floorFor(1920, 1080);
-    EXPECT_GT(fullHd, 0.35f); // 0.35 was the last scale with 30 dB there
-    EXPECT_LT(fullHd, 0.4f);
+    // 640 × 360 exactly, a size measured at 30.4 dB (0.36 and 0.38 alias).
+    EXPECT_EQ(DynamicResolution::scaled(1920, fullHd), 640);
+    EXPECT_EQ(DynamicResolution::scaled(1080, fullHd), 360);
     EXPECT_GE(DynamicResolution::floorFor(7680, 4320), DynamicResolution::lowestFloor);
 
     // Costs far over the budget settle on the floor, which may lie between

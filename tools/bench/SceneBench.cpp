@@ -434,7 +434,7 @@ void drawnFrames(const Options& options, Size size, bool first)
     std::printf("    scale                        %8.2f (%.2f to %.2f while timed; %dx%d drawn)\n", scale, lowest,
                 highest, render::DynamicResolution::scaled(size.width, scale),
                 render::DynamicResolution::scaled(size.height, scale));
-    std::printf("    PSNR against full quality    %8.1f dB lowest, %.1f dB mean (scene times",
+    std::printf("    PSNR against full quality    %8.2f dB lowest, %.2f dB mean (scene times",
                 *std::min_element(agreement.begin(), agreement.end()),
                 std::accumulate(agreement.begin(), agreement.end(), 0.0) / static_cast<double>(agreement.size()));
     for (const double at : comparedSceneTimes)
