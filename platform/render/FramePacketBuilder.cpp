@@ -60,7 +60,7 @@ MeshPtr FramePacketBuilder::meshPart(const std::shared_ptr<const platform::MeshR
 
 ImagePtr FramePacketBuilder::image(const std::shared_ptr<const platform::TextureResource>& texture)
 {
-    if (!texture || texture->levels().empty())
+    if (!texture)
         return nullptr;
     auto& entry = images_[texture->id()];
     if (entry.image && !entry.source.expired())
@@ -72,7 +72,7 @@ ImagePtr FramePacketBuilder::image(const std::shared_ptr<const platform::Texture
     data->height = texture->height();
     // The picture borrows the texture's pixels instead of copying them: the
     // texture lives on while the picture does (see `build`).
-    const auto& bytes = texture->levels().front().bytes;
+    const auto& bytes = texture->base().bytes;
     if (texture->format() == platform::TextureResource::PixelFormat::rgba32f) {
         data->encoding = ImageData::Encoding::float32;
         data->floats = SharedPixels<float>::borrowed(texture, reinterpret_cast<const float*>(bytes.data()),
@@ -82,7 +82,7 @@ ImagePtr FramePacketBuilder::image(const std::shared_ptr<const platform::Texture
             texture->semantic() == Semantic::color ? ImageData::Encoding::srgb8 : ImageData::Encoding::linear8;
         data->bytes = SharedPixels<std::uint8_t>::borrowed(texture, bytes.data(), bytes.size());
     }
-    data->mipmaps = texture->levels().size() > 1 || texture->semantic() != Semantic::hdrColor;
+    data->mipmaps = texture->hasMipmaps() || texture->semantic() != Semantic::hdrColor;
     entry = {texture, data};
     return data;
 }
