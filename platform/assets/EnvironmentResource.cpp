@@ -44,7 +44,7 @@ std::shared_ptr<const EnvironmentResource> EnvironmentResource::makeNow(const Te
     TexturePtr linear = source;
     if (source->format() == TextureResource::PixelFormat::rgba8) {
         std::vector<float> pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
-        const auto& bytes = source->levels().front().bytes;
+        const auto& bytes = source->base().bytes;
         const bool srgb = source->semantic() == TextureResource::Semantic::color;
         for (std::size_t i = 0; i < pixels.size(); ++i) {
             const float v = static_cast<float>(bytes[i]) / 255.0f;

@@ -203,12 +203,25 @@ TextureResource::TextureResource(std::string name, Semantic semantic, PixelForma
     , semantic_(semantic)
     , format_(format)
 {
-    levels_.push_back(std::move(base));
-    while (mipmaps && (levels_.back().width > 1 || levels_.back().height > 1)) {
-        levels_.push_back(format_ == PixelFormat::rgba8 ? halve8(levels_.back(), semantic_)
-                                                        : halveFloat(levels_.back()));
+    if (mipmaps) {
+        for (int w = base.width, h = base.height; w > 1 || h > 1; w = std::max(w / 2, 1), h = std::max(h / 2, 1))
+            ++levelCount_;
     }
+    levels_.reserve(levelCount_);
+    levels_.push_back(std::move(base));
+    base_ = &levels_.front();
     liveTextures.fetch_add(1, std::memory_order_relaxed);
+}
+
+const std::vector<TextureResource::Level>& TextureResource::levels() const
+{
+    std::call_once(lowerLevelsMade_, [this] {
+        while (levels_.size() < levelCount_) {
+            levels_.push_back(format_ == PixelFormat::rgba8 ? halve8(levels_.back(), semantic_)
+                                                            : halveFloat(levels_.back()));
+        }
+    });
+    return levels_;
 }
 
 TextureResource::~TextureResource()
@@ -303,7 +316,7 @@ std::shared_ptr<const TextureResource> TextureResource::fromFloatPixels(int widt
 
 std::vector<float> TextureResource::pixel(int x, int y) const
 {
-    const Level& l = levels_.front();
+    const Level& l = *base_;
     x = std::clamp(x, 0, l.width - 1);
     y = std::clamp(y, 0, l.height - 1);
     const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(l.width) + static_cast<std::size_t>(x);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -78,11 +79,18 @@ public:
     const std::string& name() const { return name_; }
     Semantic semantic() const { return semantic_; }
     PixelFormat format() const { return format_; }
-    int width() const { return levels_.front().width; }
-    int height() const { return levels_.front().height; }
+    int width() const { return base_->width; }
+    int height() const { return base_->height; }
+    // The full image, level 0.
+    const Level& base() const { return *base_; }
+    // Whether the texture has levels below the full image (mip levels were
+    // asked for and it is larger than 1 × 1).
+    bool hasMipmaps() const { return levelCount_ > 1; }
     // Level 0 is the full image; further levels halve down to 1 × 1 when
-    // mip levels were asked for.
-    const std::vector<Level>& levels() const { return levels_; }
+    // mip levels were asked for. They are made on the first call: the
+    // renderer's GL copies make their own, so a texture only drawn never
+    // holds them.
+    const std::vector<Level>& levels() const;
     // The level-0 pixel at (x, y) as floats (8-bit values scaled to 0...1,
     // still in their own encoding).
     std::vector<float> pixel(int x, int y) const;
@@ -94,7 +102,12 @@ private:
     std::string name_;
     Semantic semantic_;
     PixelFormat format_;
-    std::vector<Level> levels_;
+    std::size_t levelCount_ = 1;
+    // Room for every level is reserved up front, so making the lower ones
+    // never moves the full image that `base_` points at.
+    mutable std::vector<Level> levels_;
+    const Level* base_ = nullptr;
+    mutable std::once_flag lowerLevelsMade_;
 };
 
 using TexturePtr = std::shared_ptr<const TextureResource>;

@@ -62,6 +62,11 @@ GlProgram::GlProgram(const std::string& label, const std::vector<Stage>& stages)
     for (GLuint s : shaders)
         glAttachShader(id_, s);
     glLinkProgram(id_);
+    // A shader still attached lives on with the program, compiled code and
+    // all (megabytes each on a software renderer); the linked program needs
+    // none of them.
+    for (GLuint s : shaders)
+        glDetachShader(id_, s);
     cleanup();
     GLint ok = GL_FALSE;
     glGetProgramiv(id_, GL_LINK_STATUS, &ok);

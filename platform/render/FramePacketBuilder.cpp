@@ -17,8 +17,6 @@
 
 #include <glm/gtc/matrix_transform.hpp>
 
-#include <cstring>
-
 namespace gloam::render {
 
 namespace {
@@ -62,7 +60,7 @@ MeshPtr FramePacketBuilder::meshPart(const std::shared_ptr<const platform::MeshR
 
 ImagePtr FramePacketBuilder::image(const std::shared_ptr<const platform::TextureResource>& texture)
 {
-    if (!texture || texture->levels().empty())
+    if (!texture)
         return nullptr;
     auto& entry = images_[texture->id()];
     if (entry.image && !entry.source.expired())
@@ -72,17 +70,19 @@ ImagePtr FramePacketBuilder::image(const std::shared_ptr<const platform::Texture
     data->id = ImageData::nextId();
     data->width = texture->width();
     data->height = texture->height();
-    const auto& bytes = texture->levels().front().bytes;
+    // The picture borrows the texture's pixels instead of copying them: the
+    // texture lives on while the picture does (see `build`).
+    const auto& bytes = texture->base().bytes;
     if (texture->format() == platform::TextureResource::PixelFormat::rgba32f) {
         data->encoding = ImageData::Encoding::float32;
-        data->floats.resize(bytes.size() / sizeof(float));
-        std::memcpy(data->floats.data(), bytes.data(), data->floats.size() * sizeof(float));
+        data->floats = SharedPixels<float>::borrowed(texture, reinterpret_cast<const float*>(bytes.data()),
+                                                     bytes.size() / sizeof(float));
     } else {
         data->encoding =
             texture->semantic() == Semantic::color ? ImageData::Encoding::srgb8 : ImageData::Encoding::linear8;
-        data->bytes = bytes;
+        data->bytes = SharedPixels<std::uint8_t>::borrowed(texture, bytes.data(), bytes.size());
     }
-    data->mipmaps = texture->levels().size() > 1 || texture->semantic() != Semantic::hdrColor;
+    data->mipmaps = texture->hasMipmaps() || texture->semantic() != Semantic::hdrColor;
     entry = {texture, data};
     return data;
 }
@@ -217,7 +217,9 @@ FramePacket FramePacketBuilder::build(const platform::View3D& view, double time)
     // frame (the rising ghost's cloth) would otherwise leave a train of
     // large copies behind, freed in batches, which scatters the heap.
     std::erase_if(meshes_, [](const auto& entry) { return entry.second.source.expired(); });
-    std::erase_if(images_, [](const auto& entry) { return entry.second.source.expired(); });
+    // A picture holds its texture (it borrows the pixels): the scene has let
+    // go of the texture when the picture's is the last hold on it.
+    std::erase_if(images_, [](const auto& entry) { return entry.second.source.use_count() <= 1; });
     return packet;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "platform/render/SharedPixels.h"
+
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 namespace gloam::render {
 
@@ -18,8 +19,9 @@ struct ImageData {
     int height = 0;
     Encoding encoding = Encoding::srgb8;
     bool mipmaps = true;
-    std::vector<std::uint8_t> bytes; // rgba8 rows, top row first
-    std::vector<float> floats;       // rgba32f rows, top row first
+    // Pixels converted from a texture borrow the texture's own values.
+    SharedPixels<std::uint8_t> bytes; // rgba8 rows, top row first
+    SharedPixels<float> floats;       // rgba32f rows, top row first
 
     static std::uint64_t nextId();
 };

@@ -844,8 +844,7 @@ void Renderer::render(const FramePacket& packet, const Output& output)
     using F = SceneShaders::Feature;
     frameFeatures_ = (mainLight != nullptr ? F::sun : 0u) | (shadowed ? F::sunShadow : 0u) |
                      (shadowed && quality_.singleShadowTap ? F::singleShadowTap : 0u) |
-                     (extraLights > 0 ? F::extraSuns : 0u) | (environmentImage ? F::environment : 0u) |
-                     (lights.empty() ? 0u : F::pointLights);
+                     (environmentImage ? F::environment : 0u) | (lights.empty() ? 0u : F::pointLights);
     frameLights_ = lights;
     if (lights.empty())
         lights.emplace_back(0.0f);

@@ -129,8 +129,7 @@ std::string SceneShaders::sceneFragment(std::uint32_t features, const std::strin
                                   "ENVIRONMENT",
                                   "POINT_LIGHTS",
                                   "GLOSSY_ENVIRONMENT",
-                                  "SINGLE_SHADOW_TAP",
-                                  "EXTRA_SUNS"};
+                                  "SINGLE_SHADOW_TAP"};
     for (std::uint32_t bit = 0; bit < std::size(names); ++bit) {
         if ((features & (1u << bit)) != 0)
             text += std::string("#define ") + names[bit] + " 1\n";
@@ -362,8 +361,10 @@ void main() {
         color += brdf(n, v, l, diffuseColor, f0, a) * lightColor.rgb;
 #endif
     }
-#endif
-#ifdef EXTRA_SUNS
+    // Directional lights beyond the main one, unshadowed. Their count is a
+    // uniform, not a feature: a second set of programs for the frames that
+    // have them would cost a software renderer megabytes of compiled code
+    // per program, and an empty loop costs it next to nothing.
     for (int i = 0; i < int(environment.z); ++i) {
         color += brdf(n, v, -normalize(extraLightDirection[i].xyz), diffuseColor, f0, a) * extraLightColor[i].rgb;
     }

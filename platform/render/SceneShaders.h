@@ -44,8 +44,6 @@ struct SceneShaders {
         glossyEnvironment = 1u << 12,
         // One bilinear shadow comparison instead of four (software tier).
         singleShadowTap = 1u << 13,
-        // Directional lights beyond the main one, unshadowed.
-        extraSuns = 1u << 14,
         // Bits 16 to 19: 1 + the number of point lights the draw passes as
         // uniforms (`drawLights`); 0: the per-cluster lists (pointLights).
         drawLightsField = 0xFu << 16,

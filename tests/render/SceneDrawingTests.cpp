@@ -133,6 +133,48 @@ TEST_F(SceneDrawing, convertedMeshesAndPicturesGoWithTheirSources)
     }
 }
 
+// A converted picture borrows its texture's pixels rather than copying
+// them, so it must keep the texture alive for as long as a packet still
+// shows it, and only that long.
+TEST_F(SceneDrawing, aConvertedPictureBorrowsItsTexturesPixelsAndOutlivesTheScenesHold)
+{
+    std::vector<std::uint8_t> rgba(4 * 4 * 4);
+    for (std::size_t i = 0; i < rgba.size(); ++i)
+        rgba[i] = static_cast<std::uint8_t>(i * 7);
+    const auto expected = rgba;
+    const long texturesBefore = platform::TextureResource::liveCount();
+    auto texture = platform::TextureResource::fromPixels(4, 4, rgba, "borrowed picture");
+    const std::uint8_t* texturePixels = texture->levels().front().bytes.data();
+
+    platform::UnlitMaterial material(platform::rgb(1, 1, 1));
+    material.color.texture = texture;
+    auto model = platform::ModelEntity::make(platform::MeshResource::generateSphere(1.0f), {material});
+    anchor->addChild(model);
+    auto shown = builder.build(view, 0.0);
+    ASSERT_EQ(shown.draws.size(), 1u);
+    render::ImagePtr picture = shown.draws[0].material.baseColorTexture;
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->bytes.data(), texturePixels) << "the pixels were copied";
+
+    // The scene lets go of the model and its texture; the packet still
+    // showing the picture keeps its pixels.
+    anchor->removeChild(*model);
+    model.reset();
+    material = platform::UnlitMaterial(platform::rgb(1, 1, 1));
+    texture.reset();
+    const auto next = builder.build(view, 0.0);
+    EXPECT_EQ(builder.stats().images, 0u) << "a picture the scene let go of is still held by the builder";
+    EXPECT_EQ(platform::TextureResource::liveCount(), texturesBefore + 1) << "the shown picture lost its pixels";
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), picture->bytes.begin(), picture->bytes.end()));
+
+    shown = {};
+    EXPECT_EQ(platform::TextureResource::liveCount(), texturesBefore + 1) << "still held by `picture`";
+    const std::weak_ptr<const render::ImageData> last = picture;
+    picture.reset();
+    EXPECT_TRUE(last.expired());
+    EXPECT_EQ(platform::TextureResource::liveCount(), texturesBefore) << "the texture outlived its last picture";
+}
+
 TEST_F(SceneDrawing, lightsComeFromTheirEntities)
 {
     platform::PhysicallyBasedMaterial grey;

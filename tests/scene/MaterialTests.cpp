@@ -10,12 +10,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
+#include <tuple>
 
 using namespace gloam::platform;
 
@@ -76,6 +79,39 @@ TEST(Materials, CustomMaterialKeepsItsBaseAndReadsTheShaderLibrary)
 
     EXPECT_THROW(SurfaceShader::load(library, "chargingFade"), std::runtime_error);
     EXPECT_THROW(SurfaceShader::load(library.string() + ".missing", "cameoFade"), std::runtime_error);
+}
+
+// The lower levels are made on first use, by whichever thread asks first;
+// the full image must stay where it was, since pictures borrow its pixels.
+TEST(Textures, MipLevelsMadeOnFirstUseFromManyThreadsLeaveTheFullImageInPlace)
+{
+    for (auto [width, height, levels] : {std::tuple{8, 4, 4u}, std::tuple{5, 3, 3u}, std::tuple{1, 1, 1u}}) {
+        std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width * height * 4), 200);
+        auto texture = TextureResource::fromPixels(width, height, pixels, "probe");
+        const TextureResource::Level* base = &texture->base();
+        const std::uint8_t* basePixels = texture->base().bytes.data();
+        EXPECT_EQ(texture->hasMipmaps(), levels > 1) << width << "x" << height;
+
+        std::vector<std::thread> threads;
+        std::atomic<int> complete{0};
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back([&] {
+                const auto& made = texture->levels();
+                if (made.size() == levels && made.back().width == 1 && made.back().height == 1)
+                    ++complete;
+            });
+        }
+        for (auto& thread : threads)
+            thread.join();
+        EXPECT_EQ(complete.load(), 4) << width << "x" << height << ": a thread saw a partial chain";
+        EXPECT_EQ(&texture->levels().front(), base) << width << "x" << height << ": the full image moved";
+        EXPECT_EQ(texture->base().bytes.data(), basePixels);
+        EXPECT_EQ(texture->base().bytes, pixels);
+    }
+    auto without = TextureResource::fromPixels(8, 4, std::vector<std::uint8_t>(8 * 4 * 4, 9), "flat",
+                                               {TextureResource::Semantic::color, TextureResource::MipmapsMode::none});
+    EXPECT_FALSE(without->hasMipmaps());
+    EXPECT_EQ(without->levels().size(), 1u);
 }
 
 TEST(Textures, PixelBuffersKeepTheirPixelsAndMakeEveryMipLevel)
