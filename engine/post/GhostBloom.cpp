@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <system_error>
 #include <vector>
@@ -56,6 +57,22 @@ std::vector<std::uint8_t> readWhole(const std::filesystem::path& file)
                                 "The fog volume “" + file.filename().string() + "” could not be read");
     }
     return bytes;
+}
+
+// One compute pass: the textures bound in order from 0, the fog's uniforms,
+// a thread for each texel of `size`.
+void encodePass(gpu::CommandBuffer& commands, const gpu::ComputePipeline& pipeline,
+                std::initializer_list<const gpu::GpuTexture*> textures, const FogUniforms& uniforms,
+                const gpu::GpuTexture& size)
+{
+    auto encoder = commands.makeComputeEncoder();
+    encoder.setPipeline(pipeline);
+    unsigned index = 0;
+    for (const gpu::GpuTexture* texture : textures)
+        encoder.setTexture(index++, *texture);
+    encoder.setBytes(0, &uniforms, sizeof uniforms);
+    encoder.dispatchThreads(static_cast<unsigned>(size.width()), static_cast<unsigned>(size.height()), 1);
+    encoder.endEncoding();
 }
 
 } // namespace
@@ -257,73 +274,28 @@ void GhostBloom::encodeFull(const render::PostProcessContext& context, const Pip
                             const FogUniforms& uniforms)
 {
     const gpu::GpuTexture& source = *context.sourceColorTexture;
-    const auto width = static_cast<unsigned>(source.width());
-    const auto height = static_cast<unsigned>(source.height());
+    const gpu::GpuTexture& depth = *context.sourceDepthTexture;
     gpu::CommandBuffer& commands = *context.commandBuffer;
-
-    auto extract = commands.makeComputeEncoder();
-    extract.setPipeline(*pipelines.extract);
-    extract.setTexture(0, source);
-    extract.setTexture(1, *bright_);
-    extract.setTexture(2, *context.sourceDepthTexture);
-    extract.setBytes(0, &uniforms, sizeof uniforms);
-    extract.dispatchThreads(width, height, 1);
-    extract.endEncoding();
-
+    encodePass(commands, *pipelines.extract, {&source, bright_.get(), &depth}, uniforms, source);
     blur_->encode(commands, *bright_, *blurred_);
-
-    auto composite = commands.makeComputeEncoder();
-    composite.setPipeline(*pipelines.composite);
-    composite.setTexture(0, source);
-    composite.setTexture(1, *blurred_);
-    composite.setTexture(2, *context.sourceDepthTexture);
-    composite.setTexture(3, *fogMask_);
-    composite.setTexture(4, *context.targetColorTexture);
-    composite.setBytes(0, &uniforms, sizeof uniforms);
-    composite.dispatchThreads(width, height, 1);
-    composite.endEncoding();
+    encodePass(commands, *pipelines.composite,
+               {&source, blurred_.get(), &depth, fogMask_.get(), context.targetColorTexture.get()}, uniforms, source);
 }
 
 void GhostBloom::encodeQuarter(const render::PostProcessContext& context, const Pipelines& pipelines,
                                const FogUniforms& uniforms)
 {
     const gpu::GpuTexture& source = *context.sourceColorTexture;
-    const auto quarterWidth = static_cast<unsigned>(quarterBright_->width());
-    const auto quarterHeight = static_cast<unsigned>(quarterBright_->height());
+    const gpu::GpuTexture& depth = *context.sourceDepthTexture;
     gpu::CommandBuffer& commands = *context.commandBuffer;
-
-    auto extract = commands.makeComputeEncoder();
-    extract.setPipeline(*pipelines.quarterExtract);
-    extract.setTexture(0, source);
-    extract.setTexture(1, *quarterBright_);
-    extract.setBytes(0, &uniforms, sizeof uniforms);
-    extract.dispatchThreads(quarterWidth, quarterHeight, 1);
-    extract.endEncoding();
-
+    encodePass(commands, *pipelines.quarterExtract, {&source, quarterBright_.get()}, uniforms, *quarterBright_);
     quarterBlur_->encode(commands, *quarterBright_, *quarterBlurred_);
-
-    auto mist = commands.makeComputeEncoder();
-    mist.setPipeline(*pipelines.quarterMist);
-    mist.setTexture(0, source);
-    mist.setTexture(1, *quarterBlurred_);
-    mist.setTexture(2, *context.sourceDepthTexture);
-    mist.setTexture(3, *fogMask_);
-    mist.setTexture(4, *quarterMist_);
-    mist.setTexture(5, *quarterMistDepth_);
-    mist.setBytes(0, &uniforms, sizeof uniforms);
-    mist.dispatchThreads(quarterWidth, quarterHeight, 1);
-    mist.endEncoding();
-
-    auto upsample = commands.makeComputeEncoder();
-    upsample.setPipeline(*pipelines.quarterUpsample);
-    upsample.setTexture(0, source);
-    upsample.setTexture(1, *quarterMist_);
-    upsample.setTexture(2, *context.sourceDepthTexture);
-    upsample.setTexture(3, *quarterMistDepth_);
-    upsample.setTexture(4, *context.targetColorTexture);
-    upsample.setBytes(0, &uniforms, sizeof uniforms);
-    upsample.dispatchThreads(static_cast<unsigned>(source.width()), static_cast<unsigned>(source.height()), 1);
-    upsample.endEncoding();
+    encodePass(commands, *pipelines.quarterMist,
+               {&source, quarterBlurred_.get(), &depth, fogMask_.get(), quarterMist_.get(), quarterMistDepth_.get()},
+               uniforms, *quarterBright_);
+    encodePass(commands, *pipelines.quarterUpsample,
+               {&source, quarterMist_.get(), &depth, quarterMistDepth_.get(), context.targetColorTexture.get()},
+               uniforms, source);
 }
 
 void GhostBloom::rebuild(const render::PostProcessContext& context)
