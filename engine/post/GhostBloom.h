@@ -29,7 +29,7 @@ namespace gloam {
 // volumetric ground fog over every rendered frame.
 //
 // Per frame, on the render thread (`process`): the vehicle's kernel
-// "cyanHighlights" extracts the highlights (and the fog's optical depth)
+// "cyanHighlights" extracts the highlights
 // into `bright`, a Gaussian blur softens them into `blurred`, and the
 // kernel "groundMist" combines the frame, the blurred highlights, the depth
 // buffer and the fog volume "FogDensity.r8" into the target. Until every
