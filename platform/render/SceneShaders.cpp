@@ -212,6 +212,20 @@ vec3 brdf(vec3 n, vec3 v, vec3 l, vec3 diffuseColor, vec3 f0, float a) {
     return (diffuseColor / PI + specular) * NoL;
 }
 
+// A point light (position and radius, colour) at `position`: inverse
+// square, windowed smoothly to zero at the radius.
+vec3 pointLight(vec4 positionRadius, vec3 colour, vec3 position, vec3 n, vec3 v, vec3 diffuseColor, vec3 f0,
+                float a) {
+    vec3 toLight = positionRadius.xyz - position;
+    float d2 = dot(toLight, toLight);
+    float r2 = positionRadius.w * positionRadius.w;
+    if (d2 >= r2) return vec3(0.0);
+    float factor = d2 / r2;
+    float window = clamp(1.0 - factor * factor, 0.0, 1.0);
+    float attenuation = window * window / max(d2, 1e-4);
+    return brdf(n, v, toLight * inversesqrt(d2), diffuseColor, f0, a) * colour * attenuation;
+}
+
 float shadowVisibility(vec3 position, vec3 normal) {
     float texel = shadowParameters.x;
     // Normal offset against acne on surfaces that face the light steeply.
@@ -379,30 +393,14 @@ void main() {
     int count = int(header & 255u);
     for (int i = 0; i < count; ++i) {
         int index = int(lightIndices[first + i]);
-        vec4 positionRadius = pointLights[2 * index];
-        vec3 toLight = positionRadius.xyz - worldPosition;
-        float d2 = dot(toLight, toLight);
-        float r2 = positionRadius.w * positionRadius.w;
-        if (d2 >= r2) continue;
-        // Inverse square, windowed smoothly to zero at the radius.
-        float factor = d2 / r2;
-        float window = clamp(1.0 - factor * factor, 0.0, 1.0);
-        float attenuation = window * window / max(d2, 1e-4);
-        color += brdf(n, v, toLight * inversesqrt(d2), diffuseColor, f0, a) * pointLights[2 * index + 1].rgb * attenuation;
+        color += pointLight(pointLights[2 * index], pointLights[2 * index + 1].rgb, worldPosition, n, v, diffuseColor,
+                            f0, a);
     }
 #endif
 #if defined(DRAW_LIGHTS) && DRAW_LIGHTS > 0
     // The lights picked for this draw: a fixed count of uniform reads.
     for (int i = 0; i < DRAW_LIGHTS; ++i) {
-        vec4 positionRadius = drawLights[2 * i];
-        vec3 toLight = positionRadius.xyz - worldPosition;
-        float d2 = dot(toLight, toLight);
-        float r2 = positionRadius.w * positionRadius.w;
-        if (d2 >= r2) continue;
-        float factor = d2 / r2;
-        float window = clamp(1.0 - factor * factor, 0.0, 1.0);
-        float attenuation = window * window / max(d2, 1e-4);
-        color += brdf(n, v, toLight * inversesqrt(d2), diffuseColor, f0, a) * drawLights[2 * i + 1].rgb * attenuation;
+        color += pointLight(drawLights[2 * i], drawLights[2 * i + 1].rgb, worldPosition, n, v, diffuseColor, f0, a);
     }
 #endif
 #ifdef ENVIRONMENT
