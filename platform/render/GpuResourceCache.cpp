@@ -136,11 +136,17 @@ const GpuResourceCache::Mesh& GpuResourceCache::mesh(const MeshPtr& data)
     mesh.full.indexCount = static_cast<int>(indices.size());
     std::vector<std::uint32_t> lighter;
     if (lighterMeshes_) {
-        lighter = LighterMesh::indicesFor(data->positions, indices);
         mesh.hasLighter = true;
-        mesh.lighter.firstIndex = static_cast<int>(indices.size());
-        mesh.lighter.indexCount = static_cast<int>(lighter.size());
-        indices.insert(indices.end(), lighter.begin(), lighter.end());
+        lighter = LighterMesh::indicesFor(data->positions, indices);
+        // A mesh that cannot be made lighter is drawn from its own list
+        // (set below, with its parts), not from a copy of it.
+        if (lighter.size() == indices.size()) {
+            lighter.clear();
+        } else {
+            mesh.lighter.firstIndex = static_cast<int>(indices.size());
+            mesh.lighter.indexCount = static_cast<int>(lighter.size());
+            indices.insert(indices.end(), lighter.begin(), lighter.end());
+        }
     }
     // A lighter list of a large mesh goes into as many parts as its own.
     const bool inParts = !mesh.skinned && mesh.full.indexCount / 3 > chunkedAbove;
@@ -157,8 +163,10 @@ const GpuResourceCache::Mesh& GpuResourceCache::mesh(const MeshPtr& data)
         indices.insert(indices.end(), parts.indices.begin(), parts.indices.end());
     };
     addParts(mesh.full, std::vector<std::uint32_t>(indices.begin(), indices.begin() + mesh.full.indexCount));
-    if (mesh.hasLighter)
+    if (!lighter.empty())
         addParts(mesh.lighter, lighter);
+    else if (mesh.hasLighter)
+        mesh.lighter = mesh.full;
     mesh.buffers[6] = makeBuffer(indices, mesh.bytes);
     glVertexArrayElementBuffer(vao, mesh.buffers[6]);
     return meshes_[data->id] = mesh;

@@ -29,8 +29,8 @@ public:
         unsigned vertexArray = 0;
         std::array<unsigned, 7> buffers{};
         Triangles full;
-        // Made only while lighter meshes are asked for; the same triangles
-        // as `full` for a mesh too small to make lighter.
+        // Made only while lighter meshes are asked for; the same range as
+        // `full` for a mesh too small to make lighter.
         Triangles lighter;
         bool hasLighter = false;
         bool skinned = false;
