@@ -69,15 +69,19 @@ public:
     Display* display() const { return display_; }
     Window root() const { return DefaultRootWindow(display_); }
 
-    // Ends the server as a crash would, leaving the test's connection dead
+    // Ends the server as a crash would; the test's connection is gone
     // (the test must not use it afterwards).
     void kill()
     {
+        // Xlib would end the test process on a broken connection, so the
+        // test's own is closed first; its windows stay until the server goes.
+        if (display_ != nullptr) {
+            XSetCloseDownMode(display_, RetainPermanent);
+            XCloseDisplay(display_);
+            display_ = nullptr;
+        }
         server_->signal(SIGKILL);
         server_->wait(10);
-        // Xlib would end the test process on the broken connection; its
-        // memory is left to the process.
-        display_ = nullptr;
     }
 
 private:
